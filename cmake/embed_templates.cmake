@@ -1,0 +1,21 @@
+# Run as a script (cmake -P): turns the request template files into a C++
+# source that the POSIX side of the platform layer serves as its "resources".
+#   -DTEMPLATE_DIR=<dir with 101.xml..106.xml> -DOUTPUT=<generated .cpp>
+set(ids 101 102 103 104 105 106)
+set(out "// Generated at build time from render/templates/*.xml; do not edit.\n")
+string(APPEND out "#include \"platform/embedded_templates.h\"\n\nnamespace qel::platform::detail {\nnamespace {\n")
+foreach(id IN LISTS ids)
+  file(READ "${TEMPLATE_DIR}/${id}.xml" hex HEX)
+  string(LENGTH "${hex}" hexlen)
+  math(EXPR size "${hexlen} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND out "const unsigned char kT${id}[${size}] = {${bytes}};\n")
+endforeach()
+string(APPEND out "}  // namespace\n\nconst EmbeddedTemplate kEmbeddedTemplates[] = {\n")
+foreach(id IN LISTS ids)
+  string(APPEND out "    {${id}, reinterpret_cast<const char*>(kT${id}), sizeof kT${id}},\n")
+endforeach()
+string(APPEND out "};\nconst std::size_t kEmbeddedTemplateCount = sizeof kEmbeddedTemplates / sizeof kEmbeddedTemplates[0];\n\n}  // namespace qel::platform::detail\n")
+file(WRITE "${OUTPUT}.tmp" "${out}")
+execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different "${OUTPUT}.tmp" "${OUTPUT}")
+file(REMOVE "${OUTPUT}.tmp")

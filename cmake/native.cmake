@@ -1,0 +1,7 @@
+# Native (POSIX) dependencies: Debian's libcurl (OpenSSL) and tinyxml2.
+find_package(PkgConfig REQUIRED)
+find_package(CURL REQUIRED)
+pkg_check_modules(TINYXML2 REQUIRED IMPORTED_TARGET tinyxml2)
+add_library(qel::curl ALIAS CURL::libcurl)
+add_library(qel::tinyxml2 ALIAS PkgConfig::TINYXML2)
+set(QEL_PLATFORM_SOURCE posix.cpp)

@@ -1,0 +1,26 @@
+// The connector's settings as read from QelConnect.xml for every transaction.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qel {
+
+struct ConnectorConfig {
+  std::wstring username;
+  std::wstring password;
+  std::wstring url;
+  bool hasCertSubject = false;
+  std::wstring certSubject;
+  bool oldkasse = false;
+  std::int32_t oldkasseprefix = 0;
+  // Optional PEM file of trusted certificates (endpoint/caFile); empty means
+  // the system's trust store.
+  std::wstring caFile;
+
+  // Reads `fileName` (UTF-8, relative to the working folder). Throws
+  // VubException with the operator's message on any failure.
+  void loadFromFile(const std::string& fileName);
+};
+
+}  // namespace qel

@@ -1,0 +1,53 @@
+// The only interface to what Windows offers and POSIX lacks: dialogs, the
+// module's own address and resources, code-page conversion and shared files.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qel::platform {
+
+// Button sets and answers carry the Win32 values (MB_OK, MB_OKCANCEL, IDOK,
+// IDCANCEL) so that the POSIX dialog seam speaks the same numbers.
+enum class Buttons : unsigned int { Ok = 0, OkCancel = 1 };
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+
+// Shows a modal message box owned by `owner` (the host's window handle) and
+// returns the button pressed. No icon is shown.
+int messageBox(void* owner, const std::wstring& text, const std::wstring& caption, Buttons buttons);
+
+// The base address under which this library was mapped (its module handle),
+// found from the memory region that holds the library's own code.
+std::uintptr_t moduleBaseAddress();
+
+// The bytes of request template `id` (resource type "TEMPLATE") carried in
+// this library. On failure returns nullopt and sets `lastError` to the
+// system's error code of the failed lookup.
+std::optional<std::string_view> findTemplate(std::uint16_t id, std::uint32_t& lastError);
+
+// Text conversions. Invalid input never throws: invalid UTF-8 sequences become
+// U+FFFD, unpaired surrogates are encoded as U+FFFD.
+std::wstring utf8ToWide(std::string_view bytes);
+std::string wideToUtf8(std::wstring_view text);
+// The calling thread's ANSI code page (Windows) or Windows-1252 (POSIX).
+std::wstring ansiToWide(std::string_view bytes);
+// True when `bytes` is well-formed UTF-8.
+bool isValidUtf8(std::string_view bytes);
+
+// A file opened in the working folder, shared with other readers and writers,
+// closed when the owner goes away.
+struct FileCloser {
+  void operator()(std::FILE* f) const noexcept;
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens `name` (UTF-8) with a C runtime `mode` such as "rb", "ab" or "wb",
+// shared for reading and writing by others. Returns null on failure.
+File openShared(const std::string& name, const char* mode);
+
+}  // namespace qel::platform

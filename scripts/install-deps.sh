@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Installs every tool and library the build and the tests need, from Debian's
+# own packages only. Idempotent: a second run finds everything present and
+# returns within a second or two.
+set -euo pipefail
+
+NATIVE_PKGS=(
+  cmake g++ make pkg-config ninja-build
+  libcurl4-openssl-dev libtinyxml2-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libssl-dev openssl ca-certificates
+  libcpp-httplib-dev nlohmann-json3-dev
+  libxml2-dev libxml2-utils
+  valgrind python3
+)
+WIN_PKGS=(
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
+  wine wine32:i386 xvfb dpkg-dev
+)
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+missing=()
+for p in "${NATIVE_PKGS[@]}" "${WIN_PKGS[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+need_update=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+  need_update=1
+fi
+
+# apt-get source needs a deb-src entry for the same suites as the binaries.
+SRC_LIST=/etc/apt/sources.list.d/qelconnect-src.sources
+if [ ! -f "$SRC_LIST" ]; then
+  $SUDO tee "$SRC_LIST" >/dev/null <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+
+Types: deb-src
+URIs: http://deb.debian.org/debian-security
+Suites: bookworm-security
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  need_update=1
+fi
+
+if [ ${#missing[@]} -gt 0 ] || [ $need_update -eq 1 ]; then
+  $SUDO apt-get update -qq
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+echo "install-deps: all packages present"

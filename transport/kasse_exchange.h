@@ -1,0 +1,33 @@
+// One transfer of an order to the SAP cash register: the SOAP envelope, the
+// POST and the judgement of the answer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "config/connector_config.h"
+#include "order/order.h"
+
+namespace qel {
+
+struct KasseResponse {
+  std::int32_t rect = 0;
+  std::wstring rectmsg;
+};
+
+class KasseExchange {
+ public:
+  explicit KasseExchange(ConnectorConfig config) : config_(std::move(config)) {}
+
+  // Returns `response` when the cash register accepted the order (Rect 0);
+  // throws VubException otherwise.
+  KasseResponse& transfer(const Order& order, KasseResponse& response);
+
+ private:
+  ConnectorConfig config_;
+};
+
+// Judges a response body; exposed for tests and fuzzing.
+void evaluateResponse(const std::wstring& body, KasseResponse& response);
+
+}  // namespace qel

@@ -1,0 +1,63 @@
+// The flow of hrECExecute: ask, read configuration and terminal number, fill
+// the order, transfer it, fill and log the result record, ask about printing.
+#include "host/sale_flow.h"
+
+#include "config/connector_config.h"
+#include "host/operator_dialogs.h"
+#include "host/payment_result.h"
+#include "host/result_codes.h"
+#include "host/terminal_id_reader.h"
+#include "host/transfer_guard.h"
+#include "host/working_files.h"
+#include "order/host_records.h"
+#include "order/order.h"
+#include "transport/kasse_exchange.h"
+
+namespace qel {
+namespace {
+
+constexpr wchar_t kNullOrder[] = L"Invalid call of hrECExecute: the order record (parameter 3) is null.";
+constexpr wchar_t kNullPaymentType[] =
+    L"Invalid call of hrECExecute: the payment type record (parameter 4) is null.";
+constexpr wchar_t kNullResult[] = L"Invalid call of hrECExecute: the payment result record (parameter 6) is null.";
+
+void requireRecords(const void* hostOrder, const void* hostPaymentType, const void* paymentResult) {
+  if (hostOrder == nullptr) throw VubException(kNullOrder);
+  if (hostPaymentType == nullptr) throw VubException(kNullPaymentType);
+  if (paymentResult == nullptr) throw VubException(kNullResult);
+}
+
+// Everything between the two questions. The objects are released in the
+// reverse order of their creation on every path, and all of them before a
+// failure reaches the error box.
+void transferSale(Order& order, const HostOrderRecord& hostOrder, const void* hostPaymentType,
+                  void* paymentResult) {
+  ConnectorConfig config;
+  config.loadFromFile(kConfigFileName);
+  order.setSubPoolId(config.oldkasseprefix);
+  TerminalIdReader terminal;
+  order.setTerminalId(terminal.terminalId());
+  order.fillFromHostOrder(hostOrder);
+  KasseExchange exchange(config);
+  KasseResponse response;
+  exchange.transfer(order, response);
+  fillPaymentResult(paymentResult, order, hostOrder, hostPaymentType);
+  logPaymentResult(paymentResult, 0);
+}
+
+}  // namespace
+
+std::int32_t runSale(void* owner, const void* hostOrder, const void* hostPaymentType, void* paymentResult) noexcept {
+  return runGuarded(owner, [&]() -> std::int32_t {
+    // A host that passes no record gets the error box alone: there is no
+    // point in asking the operator about a sale that cannot be read.
+    requireRecords(hostOrder, hostPaymentType, paymentResult);
+    if (!confirmTransfer(owner)) return kResultNotCompleted;
+    Order order;
+    transferSale(order, HostOrderRecord(hostOrder), hostPaymentType, paymentResult);
+    if (order.hasNegativeTotal()) return kResultDone;
+    return confirmPrinting(owner) ? kResultDone : kResultNotCompleted;
+  });
+}
+
+}  // namespace qel

@@ -1,0 +1,39 @@
+// Turns every failure of a transfer into the operator's error box and a
+// result code, so that nothing but a return code leaves an export.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+#include "host/operator_dialogs.h"
+#include "host/result_codes.h"
+#include "host/vub_exception.h"
+#include "platform/platform.h"
+
+namespace qel {
+
+constexpr wchar_t kInternalErrorPrefix[] = L"Internal error: ";
+
+// Runs `transfer` (which returns a result code). A failure shows its message
+// once the objects of the transfer are gone and gives kResultNotCompleted.
+template <typename Transfer>
+std::int32_t runGuarded(void* owner, Transfer&& transfer) noexcept {
+  try {
+    try {
+      return transfer();
+    } catch (const VubException& e) {
+      showTransferError(owner, e.message());
+    } catch (const std::exception& e) {
+      showTransferError(owner, kInternalErrorPrefix + platform::ansiToWide(e.what()));
+    } catch (...) {
+      showTransferError(owner, std::wstring(kInternalErrorPrefix) + L"unknown failure");
+    }
+  } catch (...) {
+    // Even the error box failed (no memory left for its text): the result
+    // code alone has to tell the host.
+  }
+  return kResultNotCompleted;
+}
+
+}  // namespace qel

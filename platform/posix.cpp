@@ -1,0 +1,83 @@
+// The POSIX side of the platform layer: the development library's stand-ins
+// for message boxes, resources and the Windows code pages.
+#include <dlfcn.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include "platform/embedded_templates.h"
+#include "platform/platform.h"
+#include "platform/utf8.h"
+
+extern "C" {
+typedef int (*QelDialogHandler)(void* owner, const wchar_t* text, const wchar_t* caption, unsigned int type);
+__attribute__((visibility("default"))) void qelSetDialogHandler(QelDialogHandler handler);
+}
+
+namespace qel::platform {
+namespace {
+
+// The dialog seam: tests and the command-line host answer message boxes
+// through a handler; without one nothing is ever confirmed.
+std::atomic<QelDialogHandler> dialogHandler{nullptr};
+
+// Windows reports a missing resource id with ERROR_RESOURCE_NAME_NOT_FOUND.
+constexpr std::uint32_t kErrorResourceNameNotFound = 1814;
+
+// Windows-1252 for the bytes 0x80 to 0x9F; the five bytes that the code page
+// leaves undefined map to the C1 control of the same value, as Windows does.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+int defaultDialog(const std::wstring& text, const std::wstring& caption) {
+  std::fprintf(stderr, "[%s] %s\n", wideToUtf8(caption).c_str(), wideToUtf8(text).c_str());
+  return kIdCancel;
+}
+
+}  // namespace
+
+int messageBox(void* owner, const std::wstring& text, const std::wstring& caption, Buttons buttons) {
+  QelDialogHandler handler = dialogHandler.load();
+  if (handler == nullptr) return defaultDialog(text, caption);
+  return handler(owner, text.c_str(), caption.c_str(), static_cast<unsigned int>(buttons));
+}
+
+std::uintptr_t moduleBaseAddress() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&moduleBaseAddress), &info) == 0) return 0;
+  return reinterpret_cast<std::uintptr_t>(info.dli_fbase);
+}
+
+std::optional<std::string_view> findTemplate(std::uint16_t id, std::uint32_t& lastError) {
+  for (std::size_t i = 0; i < detail::kEmbeddedTemplateCount; ++i) {
+    const detail::EmbeddedTemplate& t = detail::kEmbeddedTemplates[i];
+    if (t.id == id) return std::string_view(t.data, t.size);
+  }
+  lastError = kErrorResourceNameNotFound;
+  return std::nullopt;
+}
+
+std::wstring utf8ToWide(std::string_view bytes) { return detail::decodeUtf8<std::wstring>(bytes); }
+
+std::string wideToUtf8(std::wstring_view text) { return detail::encodeUtf8(text); }
+
+bool isValidUtf8(std::string_view bytes) { return detail::isValidUtf8(bytes); }
+
+std::wstring ansiToWide(std::string_view bytes) {
+  std::wstring out;
+  out.reserve(bytes.size());
+  for (unsigned char c : bytes) {
+    out.push_back(c >= 0x80 && c < 0xA0 ? static_cast<wchar_t>(kCp1252High[c - 0x80]) : static_cast<wchar_t>(c));
+  }
+  return out;
+}
+
+void FileCloser::operator()(std::FILE* f) const noexcept { std::fclose(f); }
+
+File openShared(const std::string& name, const char* mode) { return File(std::fopen(name.c_str(), mode)); }
+
+}  // namespace qel::platform
+
+extern "C" void qelSetDialogHandler(QelDialogHandler handler) { qel::platform::dialogHandler.store(handler); }

@@ -1,0 +1,23 @@
+// The box-office terminal number, looked up in the host's own "Sales.ini".
+#pragma once
+
+#include <string>
+
+namespace qel {
+
+// Reads the value of the key "TerminalID" once, on construction. A missing
+// file or key leaves the default "16213"; nothing here ever fails.
+class TerminalIdReader {
+ public:
+  // Looks in "Sales.ini" in the process's working folder.
+  TerminalIdReader();
+  // Looks in the given file instead (UTF-8 name).
+  explicit TerminalIdReader(const std::string& fileName);
+
+  std::wstring terminalId() const { return terminalId_; }
+
+ private:
+  std::wstring terminalId_;
+};
+
+}  // namespace qel

@@ -1,0 +1,233 @@
+// Tests for filling the host's payment result record and for its log entry.
+#include "host/payment_result.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "order/host_records.h"
+#include "order/order.h"
+#include "tests/support/scratch_dir.h"
+
+namespace qel {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::size_t kHostOrderSize = 1296;
+constexpr std::size_t kPaymentTypeSize = 16;
+
+template <typename T>
+void put(Bytes& bytes, std::size_t offset, T value) {
+  std::memcpy(bytes.data() + offset, &value, sizeof value);
+}
+
+template <typename T>
+T get(const Bytes& bytes, std::size_t offset) {
+  T value;
+  std::memcpy(&value, bytes.data() + offset, sizeof value);
+  return value;
+}
+
+// A sale record without positions or fees, carrying the four header values
+// that reach the result record.
+struct Sale {
+  std::int32_t aufragId = 4711;
+  std::int32_t belegNr = 100234;
+  double grossTotal = 87.5;
+  std::int32_t poolId = 12;
+  std::uint32_t zahlartId = 3;
+};
+
+struct FilledSale {
+  Bytes hostOrder = Bytes(kHostOrderSize, 0);
+  Bytes paymentType = Bytes(kPaymentTypeSize, 0xEE);
+  Order order;
+};
+
+void buildSale(const Sale& sale, FilledSale& out) {
+  put<std::int32_t>(out.hostOrder, 8, sale.aufragId);
+  put<std::int32_t>(out.hostOrder, 12, sale.belegNr);
+  put<double>(out.hostOrder, 28, sale.grossTotal);
+  put<std::int32_t>(out.hostOrder, 1292, sale.poolId);
+  put<std::uint32_t>(out.paymentType, 4, sale.zahlartId);
+  out.order.fillFromHostOrder(HostOrderRecord(out.hostOrder.data()));
+}
+
+Bytes fill(const Sale& sale, std::uint8_t pattern) {
+  FilledSale filled;
+  buildSale(sale, filled);
+  Bytes record(paymentresult::kRecordSize, pattern);
+  fillPaymentResult(record.data(), filled.order, HostOrderRecord(filled.hostOrder.data()), filled.paymentType.data());
+  return record;
+}
+
+// The bytes that a completed sale writes, as the host reads them.
+struct Written {
+  std::size_t offset;
+  Bytes bytes;
+};
+
+Bytes le32(std::uint32_t v) { return {Bytes::value_type(v), Bytes::value_type(v >> 8), Bytes::value_type(v >> 16), Bytes::value_type(v >> 24)}; }
+Bytes text(const char* s) { return Bytes(s, s + std::strlen(s) + 1); }
+Bytes rawDouble(double d) {
+  Bytes b(8);
+  std::memcpy(b.data(), &d, 8);
+  return b;
+}
+
+std::vector<Written> expectedFields(const Sale& s) {
+  return {{0, le32(3338)},       {4, {1}},
+          {5, le32(0)},          {9, le32(static_cast<std::uint32_t>(s.belegNr))},
+          {13, text("Qel")},     {54, le32(static_cast<std::uint32_t>(s.poolId))},
+          {58, le32(static_cast<std::uint32_t>(s.aufragId))},
+          {62, text("QELUSER")}, {93, text("Qel")},
+          {244, text("NONE")},   {424, le32(1)},
+          {428, le32(280)},      {432, le32(0)},
+          {436, le32(s.zahlartId)},
+          {440, rawDouble(s.grossTotal)}, {448, rawDouble(s.grossTotal)},
+          {2828, {1}},           {2829, {0}},
+          {2830, {0}},           {2831, le32(123)},
+          {2835, {0}}};
+}
+
+Bytes expectedRecord(const Sale& sale, std::uint8_t pattern) {
+  Bytes record(paymentresult::kRecordSize, pattern);
+  for (const Written& w : expectedFields(sale)) std::copy(w.bytes.begin(), w.bytes.end(), record.begin() + w.offset);
+  return record;
+}
+
+class FillPaymentResult : public testing::TestWithParam<std::uint8_t> {};
+
+TEST_P(FillPaymentResult, WritesListedFieldsAndKeepsEveryOtherByte) {
+  const Sale sale;
+  EXPECT_EQ(fill(sale, GetParam()), expectedRecord(sale, GetParam()));
+}
+
+TEST_P(FillPaymentResult, NegativeAndExtremeValuesArriveUnchanged) {
+  Sale sale;
+  sale.aufragId = -1;
+  sale.belegNr = -2;
+  sale.grossTotal = -25.99;
+  sale.poolId = INT32_MIN;
+  sale.zahlartId = 0xFFFFFFFFu;
+  EXPECT_EQ(fill(sale, GetParam()), expectedRecord(sale, GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Patterns, FillPaymentResult, testing::Values(0x00, 0xA5, 0xFF));
+
+TEST(FillPaymentResultAmounts, NanPayloadIsCopiedBitForBit) {
+  Sale sale;
+  std::uint64_t bits = 0x7FF8DEADBEEF0001ull;
+  std::memcpy(&sale.grossTotal, &bits, 8);
+  Bytes record = fill(sale, 0);
+  EXPECT_EQ(get<std::uint64_t>(record, 440), bits);
+  EXPECT_EQ(get<std::uint64_t>(record, 448), bits);
+}
+
+// Every test starts in an empty working folder of its own.
+class PaymentLog : public testing::Test {
+ protected:
+  test::ScratchDir dir_;
+
+  static std::string readLog() {
+    std::ifstream in(kPaymentLogFile, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+};
+
+// A filled record whose host-owned status words carry values of their own.
+Bytes completedRecord() {
+  Sale sale;
+  sale.poolId = 7;
+  Bytes record = fill(sale, 0xA5);
+  put<std::int32_t>(record, 395, -3);
+  put<std::int32_t>(record, 399, 2);
+  return record;
+}
+
+const char kCompletedEntry[] =
+    "Exception Code: 0\r\n"
+    "bBatchModusIsOn: 0\r\n"
+    "bBatchModusPruefen: 0\r\n"
+    "bKundenDatenErfasst: 0\r\n"
+    "bUserDefaultZahlweise: 1\r\n"
+    "cbSize: 3338\r\n"
+    "cdwEncashed: 1\r\n"
+    "dwPaySystemID: 123\r\n"
+    "fPaysystem: 1\r\n"
+    "PaySystemDate.cbSize: 0\r\n"
+    "PaySystemDate.dwBelegNr: 100234\r\n"
+    "PaySystemDate.dwPosID: 4711\r\n"
+    "PaySystemDate.dwTerminalNr: 7\r\n"
+    "PaySystemDate.ePayStatus: -3\r\n"
+    "PaySystemDate.ePaySystem: 2\r\n"
+    "PaySystemDate.szAID: Qel\r\n"
+    "PaySystemDate.szFremdErrorText: Qel\r\n"
+    "PaySystemDate.szPayUserID: QELUSER\r\n"
+    "rgEncashedBy->dwZahlartID: 3\r\n"
+    "PaySystemDate.szWarnErrorText: NONE\r\n"
+    "\r\n";
+
+TEST_F(PaymentLog, EntryIsExact) {
+  logPaymentResult(completedRecord().data(), 0);
+  EXPECT_EQ(readLog(), kCompletedEntry);
+}
+
+TEST_F(PaymentLog, EntriesAreAppended) {
+  Bytes record = completedRecord();
+  logPaymentResult(record.data(), 0);
+  logPaymentResult(record.data(), 0);
+  EXPECT_EQ(readLog(), std::string(kCompletedEntry) + kCompletedEntry);
+}
+
+TEST_F(PaymentLog, NumbersKeepTheirSignedness) {
+  Bytes record = completedRecord();
+  put<std::uint32_t>(record, 9, 0xFFFFFFFFu);
+  put<std::int32_t>(record, 395, INT32_MIN);
+  logPaymentResult(record.data(), -5);
+  std::string log = readLog();
+  EXPECT_EQ(log.rfind("Exception Code: -5\r\n", 0), 0u);
+  EXPECT_NE(log.find("\r\nPaySystemDate.dwBelegNr: 4294967295\r\n"), std::string::npos);
+  EXPECT_NE(log.find("\r\nPaySystemDate.ePayStatus: -2147483648\r\n"), std::string::npos);
+}
+
+TEST_F(PaymentLog, TextWithoutTerminatorEndsAtItsField) {
+  Bytes record = completedRecord();
+  std::memset(record.data() + 13, 'A', 41);  // szAID filled up to szTerminalNr
+  logPaymentResult(record.data(), 0);
+  EXPECT_NE(readLog().find("\r\nPaySystemDate.szAID: " + std::string(41, 'A') + "\r\n"), std::string::npos);
+}
+
+TEST_F(PaymentLog, LogThatCannotBeOpenedCostsOnlyTheEntry) {
+  std::filesystem::create_directory(kPaymentLogFile);
+  EXPECT_NO_THROW(logPaymentResult(completedRecord().data(), 0));
+  EXPECT_NO_THROW(truncateLog());
+  EXPECT_TRUE(std::filesystem::is_directory(kPaymentLogFile));
+}
+
+TEST_F(PaymentLog, TruncateCreatesMissingLog) {
+  truncateLog();
+  EXPECT_TRUE(std::filesystem::exists(kPaymentLogFile));
+  EXPECT_EQ(readLog(), "");
+}
+
+TEST_F(PaymentLog, TruncateKeepsOnlyLaterEntries) {
+  Bytes record = completedRecord();
+  logPaymentResult(record.data(), 0);
+  logPaymentResult(record.data(), 0);
+  truncateLog();
+  EXPECT_EQ(readLog(), "");
+  logPaymentResult(record.data(), 0);
+  EXPECT_EQ(readLog(), kCompletedEntry);
+}
+
+}  // namespace
+}  // namespace qel

@@ -1,0 +1,113 @@
+// Tests for the terminal number lookup in "Sales.ini".
+#include "host/terminal_id_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "tests/support/scratch_dir.h"
+
+namespace qel {
+namespace {
+
+constexpr char kScratchFile[] = "terminal_id_reader_test.ini";
+
+void writeFile(const std::string& name, const std::string& bytes) {
+  std::ofstream out(name, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::wstring lookUp(const std::string& content) {
+  test::ScratchDir dir;
+  writeFile(kScratchFile, content);
+  return TerminalIdReader(kScratchFile).terminalId();
+}
+
+struct Case {
+  const char* name;
+  std::string content;
+  std::wstring expected;
+};
+
+class TerminalIdContent : public testing::TestWithParam<Case> {};
+
+TEST_P(TerminalIdContent, GivesExpectedTerminalId) {
+  EXPECT_EQ(lookUp(GetParam().content), GetParam().expected);
+}
+
+const std::string k99 = std::string(99, 'a');
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, TerminalIdContent,
+    testing::Values(
+        Case{"EmptyFile", "", L"16213"},
+        Case{"KeyAndValue", "TerminalID=4711", L"4711"},
+        Case{"SecondFieldOnly", "TerminalID=12=34", L"12"},
+        Case{"KeyNotFirstField", "Kasse=TerminalID=7", L"7"},
+        Case{"BlankBeforeEquals", "TerminalID =5", L"16213"},
+        Case{"BlankAfterKeyField", " TerminalID=5", L"16213"},
+        Case{"OtherLetterCase", "terminalid=5\r\nTERMINALID=6", L"16213"},
+        Case{"EmptyFieldCounts", "TerminalID==5", L""},
+        Case{"EqualsAtLineEnd", "TerminalID=", L"16213"},
+        Case{"EqualsAtLineEndKeepsEarlier", "TerminalID=3\r\nTerminalID=\r\n", L"3"},
+        Case{"KeyAlone", "TerminalID", L"16213"},
+        Case{"LastMatchInFileWins", "[A]\r\nTerminalID=1\r\n[B]\r\nTerminalID=2\r\n", L"2"},
+        Case{"LastMatchInLineWins", "TerminalID=TerminalID=8", L"8"},
+        Case{"TrailingBlankKept", "TerminalID=3 \r\n", L"3 "},
+        Case{"ByteOrderMarkBlocksFirstLine", "\xEF\xBB\xBFTerminalID=5\r\n", L"16213"},
+        Case{"ValueIsUtf8", "TerminalID=Kasse-\xC3\x9C-\xE2\x82\xAC", L"Kasse-\u00DC-\u20AC"},
+        Case{"SectionAndCommentAreFields", "; TerminalID=9\r\n", L"16213"}),
+    [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    LineEnds, TerminalIdContent,
+    testing::Values(
+        Case{"CrLfIsOneLineEnd", "TerminalID=9\r\nX=1\r\n", L"9"},
+        Case{"LfAloneEndsLine", "TerminalID=9\nX=1\n", L"9"},
+        Case{"LoneCrStaysInLine", "TerminalID=9\rX=1", L"9\rX"},
+        Case{"CrBeforeCrLfStays", "TerminalID=5\r\r\n", L"5\r"},
+        Case{"CrAtEndOfFileStays", "TerminalID=5\r", L"5\r"},
+        Case{"LastLineWithoutLineEnd", "A=1\r\nTerminalID=5", L"5"},
+        Case{"CtrlZEndsFile", "TerminalID=5\r\n\x1ATerminalID=6\r\n", L"5"}),
+    [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Length, TerminalIdContent,
+    testing::Values(
+        Case{"NinetyNineBytesKept", "TerminalID=" + k99, std::wstring(99, L'a')},
+        Case{"LongAsciiCutTo99", "TerminalID=" + k99 + "bcdef", std::wstring(99, L'a')},
+        Case{"TwoByteCharacterAcrossLimitDropped", "TerminalID=" + std::string(98, 'a') + "\xC3\xA9" + "x",
+             std::wstring(98, L'a')},
+        Case{"ThreeByteCharacterAcrossLimitDropped", "TerminalID=" + std::string(97, 'a') + "\xE2\x82\xAC",
+             std::wstring(97, L'a')},
+        Case{"CharacterEndingAtLimitKept", "TerminalID=" + std::string(97, 'a') + "\xC3\xA9" + "xyz",
+             std::wstring(97, L'a') + L"\u00E9"},
+        Case{"NulEndsValue", std::string("TerminalID=12\0" "34", 16), L"12"}),
+    [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+TEST(TerminalIdReader, MissingFileGivesDefault) {
+  test::ScratchDir dir;
+  EXPECT_EQ(TerminalIdReader(kScratchFile).terminalId(), L"16213");
+  EXPECT_EQ(TerminalIdReader().terminalId(), L"16213");
+}
+
+TEST(TerminalIdReader, DefaultConstructorReadsSalesIniInWorkingFolder) {
+  test::ScratchDir dir;
+  writeFile("Sales.ini", "[Kasse]\r\nTerminalID=0815\r\n");
+  EXPECT_EQ(TerminalIdReader().terminalId(), L"0815");
+}
+
+TEST(TerminalIdReader, FileHeldOpenForWritingIsStillRead) {
+  test::ScratchDir dir;
+  writeFile(kScratchFile, "TerminalID=42\r\n");
+  std::FILE* writer = std::fopen(kScratchFile, "ab");
+  ASSERT_NE(writer, nullptr);
+  std::wstring found = TerminalIdReader(kScratchFile).terminalId();
+  std::fclose(writer);
+  EXPECT_EQ(found, L"42");
+}
+
+}  // namespace
+}  // namespace qel

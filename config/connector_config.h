@@ -19,7 +19,9 @@ struct ConnectorConfig {
   std::wstring caFile;
 
   // Reads `fileName` (UTF-8, relative to the working folder). Throws
-  // VubException with the operator's message on any failure.
+  // VubException with the operator's message when the file is missing or
+  // not well-formed, or when it has no `endpoint`/`url`; any other missing
+  // element keeps its default.
   void loadFromFile(const std::string& fileName);
 };
 

@@ -1,0 +1,226 @@
+// Tests of reading QelConnect.xml: values, defaults and the operator's
+// messages for missing and broken files.
+#include "config/connector_config.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "host/vub_exception.h"
+
+namespace qel {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs each test in a fresh folder of its own, as the host runs the
+// connector in its installation folder, and writes QelConnect.xml there.
+class ConnectorConfigTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = fs::current_path();
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    folder_ = fs::temp_directory_path() / "qel_config_tests" / (std::string(info->test_suite_name()) + "." + info->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    fs::current_path(folder_);
+  }
+  void TearDown() override {
+    fs::current_path(previous_);
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+  }
+
+  static void writeFile(const std::string& name, const std::string& bytes) {
+    std::ofstream out(name, std::ios::binary);
+    out << bytes;
+  }
+
+  static ConnectorConfig load(const std::string& bytes) {
+    writeFile("QelConnect.xml", bytes);
+    ConnectorConfig config;
+    config.loadFromFile("QelConnect.xml");
+    return config;
+  }
+
+  static VubException loadFailure(const std::string& bytes, const std::string& name = "QelConnect.xml") {
+    writeFile(name, bytes);
+    try {
+      ConnectorConfig config;
+      config.loadFromFile(name);
+    } catch (const VubException& e) {
+      return e;
+    }
+    ADD_FAILURE() << "no exception for: " << bytes;
+    return VubException(L"");
+  }
+
+  // A file with all elements; `endpointExtra` is added inside `endpoint`,
+  // `compatibility` replaces the whole compatibility block.
+  static std::string file(const std::string& endpointExtra = "",
+                          const std::string& compatibility =
+                              "<compatibility><oldkasse>1</oldkasse><oldkasseprefix>7</oldkasseprefix></compatibility>") {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<endpoint>\n <username>kasse</username>\n <password>geheim</password>\n"
+           " <url>https://kasse.example:8443/sap/bc/srt/x</url>\n" +
+           endpointExtra + "</endpoint>\n" + compatibility + "\n";
+  }
+
+ private:
+  fs::path previous_;
+  fs::path folder_;
+};
+
+TEST_F(ConnectorConfigTest, ReadsEveryField) {
+  const ConnectorConfig config = load(file("<certSubject>CN=Kasse</certSubject><caFile>certs/firma.pem</caFile>"));
+  EXPECT_EQ(config.username, L"kasse");
+  EXPECT_EQ(config.password, L"geheim");
+  EXPECT_EQ(config.url, L"https://kasse.example:8443/sap/bc/srt/x");
+  EXPECT_TRUE(config.hasCertSubject);
+  EXPECT_EQ(config.certSubject, L"CN=Kasse");
+  EXPECT_TRUE(config.oldkasse);
+  EXPECT_EQ(config.oldkasseprefix, 7);
+  EXPECT_EQ(config.caFile, L"certs/firma.pem");
+}
+
+TEST_F(ConnectorConfigTest, TextIsUtf8WithEntitiesAndCdataAndKeepsBlanks) {
+  const ConnectorConfig config = load(
+      "<endpoint><username>  J\xC3\xBCrgen  </username><password>a&amp;b&#x263A;</password>"
+      "<url><![CDATA[http://h/?a=1&b=2]]></url></endpoint>");
+  EXPECT_EQ(config.username, L"  J\u00FCrgen  ");
+  EXPECT_EQ(config.password, L"a&b\u263A");
+  EXPECT_EQ(config.url, L"http://h/?a=1&b=2");
+}
+
+TEST_F(ConnectorConfigTest, MissingOptionalElementsKeepTheirDefaults) {
+  const ConnectorConfig config = load("<endpoint><url>http://h/</url></endpoint>");
+  EXPECT_EQ(config.url, L"http://h/");
+  EXPECT_EQ(config.username, L"");
+  EXPECT_EQ(config.password, L"");
+  EXPECT_FALSE(config.hasCertSubject);
+  EXPECT_EQ(config.certSubject, L"");
+  EXPECT_EQ(config.caFile, L"");
+  EXPECT_FALSE(config.oldkasse);
+  EXPECT_EQ(config.oldkasseprefix, 0);
+}
+
+TEST_F(ConnectorConfigTest, EmptyCertSubjectIsStillPresent) {
+  const ConnectorConfig config = load(file("<certSubject/>"));
+  EXPECT_TRUE(config.hasCertSubject);
+  EXPECT_EQ(config.certSubject, L"");
+}
+
+TEST_F(ConnectorConfigTest, FirstOccurrenceCountsAndOrderDoesNotMatter) {
+  const ConnectorConfig config = load(
+      "<compatibility><oldkasseprefix>3</oldkasseprefix><oldkasseprefix>4</oldkasseprefix></compatibility>"
+      "<endpoint><url>http://first/</url><url>http://second/</url></endpoint>"
+      "<endpoint><url>http://third/</url></endpoint>");
+  EXPECT_EQ(config.url, L"http://first/");
+  EXPECT_EQ(config.oldkasseprefix, 3);
+}
+
+TEST_F(ConnectorConfigTest, MalformedUrlIsLoadedAsWritten) {
+  EXPECT_EQ(load("<endpoint><url> not a url </url></endpoint>").url, L" not a url ");
+}
+
+struct CompatibilityCase {
+  std::string oldkasse;
+  bool expectedFlag;
+  std::string prefix;
+  std::int32_t expectedPrefix;
+};
+
+class CompatibilityTest : public ConnectorConfigTest, public ::testing::WithParamInterface<CompatibilityCase> {};
+
+TEST_P(CompatibilityTest, OldkasseIsExactlyOneAndPrefixFollowsAtoi) {
+  const CompatibilityCase& c = GetParam();
+  const ConnectorConfig config = load(file("", "<compatibility><oldkasse>" + c.oldkasse + "</oldkasse><oldkasseprefix>" +
+                                                   c.prefix + "</oldkasseprefix></compatibility>"));
+  EXPECT_EQ(config.oldkasse, c.expectedFlag) << c.oldkasse;
+  EXPECT_EQ(config.oldkasseprefix, c.expectedPrefix) << c.prefix;
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, CompatibilityTest,
+                         ::testing::Values(CompatibilityCase{"1", true, "12abc", 12},
+                                           CompatibilityCase{"true", false, "-3", -3},
+                                           CompatibilityCase{"yes", false, "abc", 0},
+                                           CompatibilityCase{"01", false, "", 0},
+                                           CompatibilityCase{" 1", false, " +5 ", 5},
+                                           CompatibilityCase{"", false, "0x10", 0}));
+
+TEST_F(ConnectorConfigTest, MissingFileNamesTheFileAndTheInstallFolder) {
+  ConnectorConfig config;
+  try {
+    config.loadFromFile("QelConnect.xml");
+    FAIL() << "no exception";
+  } catch (const VubException& e) {
+    EXPECT_EQ(e.message(),
+              L"Could not load configuration file 'QelConnect.xml'. It must be installed in the folder "
+              L"[pathto]/Quendal/Sales/");
+    EXPECT_EQ(e.code(), 0);
+  }
+}
+
+TEST_F(ConnectorConfigTest, MismatchedElementIsAParsingError) {
+  const VubException e = loadFailure("<endpoint><url>http://h/</uri></endpoint>");
+  EXPECT_EQ(e.message(), L"Parsing error in configuration file 'QelConnect.xml'.");
+  EXPECT_EQ(e.code(), 0);
+}
+
+TEST_F(ConnectorConfigTest, FileNameIsShownAsPassed) {
+  const VubException e = loadFailure("<a></b>", "Qel\xC3\xA4.xml");
+  EXPECT_EQ(e.message(), L"Parsing error in configuration file 'Qel\u00E4.xml'.");
+}
+
+struct BrokenFileCase {
+  std::string bytes;
+  int number;
+};
+
+class BrokenFileTest : public ConnectorConfigTest, public ::testing::WithParamInterface<BrokenFileCase> {};
+
+// The number is that of the parser's original numbering, whatever the
+// release in use calls it internally.
+TEST_P(BrokenFileTest, OtherParseFailuresShowTheOriginalErrorNumber) {
+  const VubException e = loadFailure(GetParam().bytes);
+  EXPECT_EQ(e.message(), L"Unknown error in configuration file 'QelConnect.xml'. tinyxml2::XML_ERROR-Code: " +
+                             std::to_wstring(GetParam().number));
+  EXPECT_EQ(e.code(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, BrokenFileTest,
+                         ::testing::Values(BrokenFileCase{"", 15}, BrokenFileCase{" \r\n\t", 15},
+                                           BrokenFileCase{"<endpoint/ >", 7},
+                                           BrokenFileCase{"<endpoint><url>x</url>", 17},
+                                           BrokenFileCase{"<endpoint a=1></endpoint>", 8},
+                                           BrokenFileCase{"<endpoint>abc", 10},
+                                           BrokenFileCase{"<endpoint><![CDATA[x</endpoint>", 11},
+                                           BrokenFileCase{"<!-- never closed", 12},
+                                           BrokenFileCase{"<?xml version=\"1.0\"", 13},
+                                           BrokenFileCase{"<!DOCTYPE never closed", 14}));
+
+TEST_F(ConnectorConfigTest, MissingEndpointOrUrlIsReported) {
+  struct Case {
+    std::string bytes;
+    const wchar_t* element;
+  };
+  const Case cases[] = {
+      // The two blocks must be top-level elements; a common root hides them.
+      {"<config><endpoint><url>http://h/</url></endpoint></config>", L"endpoint"},
+      {"<compatibility><oldkasse>1</oldkasse></compatibility>", L"endpoint"},
+      {"<endpoint><username>u</username><password>p</password></endpoint>", L"endpoint/url"},
+      {"<endpoint><URL>http://h/</URL></endpoint>", L"endpoint/url"},
+  };
+  for (const Case& c : cases) {
+    const VubException e = loadFailure(c.bytes);
+    EXPECT_EQ(e.message(),
+              L"Missing element '" + std::wstring(c.element) + L"' in configuration file 'QelConnect.xml'.")
+        << c.bytes;
+    EXPECT_EQ(e.code(), 0);
+  }
+}
+
+}  // namespace
+}  // namespace qel

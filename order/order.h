@@ -17,6 +17,11 @@ struct TicketInfo {
   double vvk = 0.0;
   double vvkref = 0.0;
   double gesamtpreis = 0.0;
+
+  friend bool operator==(const TicketInfo& a, const TicketInfo& b) {
+    return a.id == b.id && a.vvk == b.vvk && a.vvkref == b.vvkref && a.gesamtpreis == b.gesamtpreis;
+  }
+  friend bool operator!=(const TicketInfo& a, const TicketInfo& b) { return !(a == b); }
 };
 
 struct EventInfo {
@@ -26,6 +31,12 @@ struct EventInfo {
   std::int32_t von = 0;
   std::int32_t bis = 0;
   std::int32_t vanummerZusatz = 0;
+
+  friend bool operator==(const EventInfo& a, const EventInfo& b) {
+    return a.id == b.id && a.vanummer == b.vanummer && a.name == b.name && a.von == b.von && a.bis == b.bis &&
+           a.vanummerZusatz == b.vanummerZusatz;
+  }
+  friend bool operator!=(const EventInfo& a, const EventInfo& b) { return !(a == b); }
 };
 
 struct AdditionalFee {
@@ -33,6 +44,12 @@ struct AdditionalFee {
   double steuersatz = 19.0;
   std::wstring waehrung = L"EUR";
   std::wstring bezeichnung;
+
+  friend bool operator==(const AdditionalFee& a, const AdditionalFee& b) {
+    return a.summe == b.summe && a.steuersatz == b.steuersatz && a.waehrung == b.waehrung &&
+           a.bezeichnung == b.bezeichnung;
+  }
+  friend bool operator!=(const AdditionalFee& a, const AdditionalFee& b) { return !(a == b); }
 };
 
 struct OrderPosition {
@@ -44,6 +61,13 @@ struct OrderPosition {
   bool aboauftrag = false;
   std::vector<TicketInfo> ticketinfos;
   std::vector<EventInfo> veranstaltungen;
+
+  friend bool operator==(const OrderPosition& a, const OrderPosition& b) {
+    return a.gesamtpreis == b.gesamtpreis && a.mwstbetrag == b.mwstbetrag && a.vvkrefsum == b.vvkrefsum &&
+           a.vvksum == b.vvksum && a.id == b.id && a.aboauftrag == b.aboauftrag && a.ticketinfos == b.ticketinfos &&
+           a.veranstaltungen == b.veranstaltungen;
+  }
+  friend bool operator!=(const OrderPosition& a, const OrderPosition& b) { return !(a == b); }
 };
 
 class Order {
@@ -55,7 +79,7 @@ class Order {
 
   // Fill a freshly constructed order from a sale's or a refund's record.
   // Throws VubException when a list pointer is null while its count says
-  // there are records.
+  // there are records; the order is then left unchanged.
   void fillFromHostOrder(const HostOrderRecord& record);
   void fillFromRefund(const HostRefundRecord& record);
 
@@ -75,6 +99,11 @@ class Order {
   const std::optional<AdditionalFee>& vorverkaufsgebuehr() const { return vorverkaufsgebuehr_; }
   const std::vector<AdditionalFee>& zusatzgebuehren() const { return zusatzgebuehren_; }
   const std::vector<OrderPosition>& auftragspositionen() const { return auftragspositionen_; }
+
+  // Field by field; amounts compare as doubles, so an order holding a NaN
+  // equals no order.
+  friend bool operator==(const Order& a, const Order& b);
+  friend bool operator!=(const Order& a, const Order& b) { return !(a == b); }
 
  private:
   std::int32_t id_ = 0;

@@ -14,7 +14,7 @@ NATIVE_PKGS=(
 )
 WIN_PKGS=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
-  wine wine32:i386 xvfb dpkg-dev
+  wine wine32:i386 xvfb dpkg-dev locales
 )
 
 SUDO=""
@@ -58,5 +58,12 @@ fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "install-deps: installing ${missing[*]}"
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+# The Wine tests run as a German Windows (LANG=de_DE.UTF-8); Wine and the
+# shell take that locale only when the C library has it generated.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+  $SUDO sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -qx 'de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  $SUDO locale-gen >/dev/null
 fi
 echo "install-deps: all packages present"

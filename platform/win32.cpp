@@ -1,0 +1,114 @@
+// The Win32 side of the platform layer: message boxes, the module's own
+// address and resources, code-page conversion and shared file access.
+#include <windows.h>
+
+#include <share.h>
+#include <wchar.h>
+
+#include "platform/platform.h"
+
+namespace qel::platform {
+namespace {
+
+// The resource type of the request templates; Windows matches type names
+// without regard to case, so this finds the TEMPLATE resources.
+constexpr const wchar_t* kTemplateType = L"Template";
+
+// Any address inside this module's code identifies the module; the address
+// of a function defined here is one that the linker cannot move elsewhere.
+void moduleAnchor() {}
+
+HMODULE ownModule() {
+  HMODULE module = nullptr;
+  const DWORD flags = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT;
+  if (!GetModuleHandleExW(flags, reinterpret_cast<LPCWSTR>(&moduleAnchor), &module)) return nullptr;
+  return module;
+}
+
+// The conversion functions take int lengths; a 32-bit process cannot hold a
+// text of 2 GiB, so every length that reaches them fits.
+std::wstring toWide(UINT codePage, std::string_view bytes) {
+  std::wstring out;
+  if (bytes.empty()) return out;
+  const int length = static_cast<int>(bytes.size());
+  const int needed = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
+  if (needed <= 0) return out;
+  out.resize(static_cast<std::size_t>(needed));
+  const int written = MultiByteToWideChar(codePage, 0, bytes.data(), length, out.data(), needed);
+  out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+  return out;
+}
+
+}  // namespace
+
+int messageBox(void* owner, const std::wstring& text, const std::wstring& caption, Buttons buttons) {
+  const UINT type = buttons == Buttons::OkCancel ? MB_OKCANCEL : MB_OK;
+  return MessageBoxW(static_cast<HWND>(owner), text.c_str(), caption.c_str(), type);
+}
+
+std::uintptr_t moduleBaseAddress() {
+  // The region that holds this module's code was reserved when the loader
+  // mapped the image, so its allocation base is the image base.
+  MEMORY_BASIC_INFORMATION info{};
+  if (VirtualQuery(reinterpret_cast<LPCVOID>(&moduleAnchor), &info, sizeof info) == 0) return 0;
+  return reinterpret_cast<std::uintptr_t>(info.AllocationBase);
+}
+
+std::optional<std::string_view> findTemplate(std::uint16_t id, std::uint32_t& lastError) {
+  // The templates are always taken from the module that holds this code (the
+  // DLL), never from the host's executable.
+  HMODULE module = ownModule();
+  if (module == nullptr) {
+    lastError = GetLastError();
+    return std::nullopt;
+  }
+  HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(id), kTemplateType);
+  if (info == nullptr) {
+    lastError = GetLastError();
+    return std::nullopt;
+  }
+  HGLOBAL handle = LoadResource(module, info);
+  const DWORD size = SizeofResource(module, info);
+  const void* data = handle != nullptr ? LockResource(handle) : nullptr;
+  if (data == nullptr) {
+    lastError = GetLastError();
+    return std::nullopt;
+  }
+  // Resources lie back to back and carry no terminator: the size bounds the
+  // text. Resource memory belongs to the mapped image and needs no release.
+  return std::string_view(static_cast<const char*>(data), size);
+}
+
+std::wstring utf8ToWide(std::string_view bytes) { return toWide(CP_UTF8, bytes); }
+
+std::wstring ansiToWide(std::string_view bytes) { return toWide(CP_ACP, bytes); }
+
+std::string wideToUtf8(std::wstring_view text) {
+  std::string out;
+  if (text.empty()) return out;
+  const int length = static_cast<int>(text.size());
+  const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return out;
+  out.resize(static_cast<std::size_t>(needed));
+  const int written = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, out.data(), needed, nullptr, nullptr);
+  out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+  return out;
+}
+
+bool isValidUtf8(std::string_view bytes) {
+  if (bytes.empty()) return true;
+  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                             0) > 0;
+}
+
+void FileCloser::operator()(std::FILE* f) const noexcept { std::fclose(f); }
+
+File openShared(const std::string& name, const char* mode) {
+  // The C runtime mode is plain ASCII ("rb", "ab", "wb"), so widening it byte
+  // by byte is exact.
+  std::wstring wideMode;
+  for (const char* c = mode; *c != '\0'; ++c) wideMode.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*c)));
+  return File(_wfsopen(utf8ToWide(name).c_str(), wideMode.c_str(), _SH_DENYNO));
+}
+
+}  // namespace qel::platform

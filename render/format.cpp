@@ -1,1 +1,123 @@
-// Placeholder until this unit is written.
+// Value formatting and XML escaping, written without the C runtime's printf
+// so that the text is the same on every runtime and under every locale.
+#include "render/format.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+namespace qel {
+namespace {
+
+// Digits, signs and points are ASCII, so widening is a plain copy.
+std::wstring widen(const char* first, const char* last) { return std::wstring(first, last); }
+
+// Every character that XML 1.0 allows in a document: TAB, LF, CR and U+0020
+// onwards, except the surrogates (handled by the caller), U+FFFE and U+FFFF,
+// and nothing above U+10FFFF.
+bool isXmlChar(std::uint32_t c) {
+  if (c < 0x20) return c == 0x09 || c == 0x0A || c == 0x0D;
+  if (c >= 0xD800 && c <= 0xDFFF) return false;
+  if (c == 0xFFFE || c == 0xFFFF) return false;
+  return c <= 0x10FFFF;
+}
+
+bool isHighSurrogate(std::uint32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool isLowSurrogate(std::uint32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+const wchar_t* entityFor(wchar_t c) {
+  switch (c) {
+    case L'&': return L"&amp;";
+    case L'"': return L"&quot;";
+    case L'\'': return L"&apos;";
+    case L'<': return L"&lt;";
+    case L'>': return L"&gt;";
+    default: return nullptr;
+  }
+}
+
+// True when the text needs neither an entity nor a dropped character, which
+// is the case for nearly every value; such text is returned as it came.
+bool isPlainXml(const std::wstring& text) {
+  for (wchar_t c : text) {
+    const auto code = static_cast<std::uint32_t>(c);
+    if (entityFor(c) != nullptr || !isXmlChar(code)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::wstring formatBool(std::uint8_t flag) { return flag != 0 ? L"true" : L"false"; }
+
+std::wstring formatInt(std::int32_t value) {
+  char buffer[16];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return widen(buffer, result.ptr);
+}
+
+// "%.2i": at least two digits, the sign before the padding zeros.
+std::wstring formatInt2(std::int32_t value) {
+  const bool negative = value < 0;
+  const std::uint32_t magnitude = negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+  char buffer[16];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude);
+  std::wstring text;
+  if (negative) text += L'-';
+  if (result.ptr - buffer < 2) text += L'0';
+  text += widen(buffer, result.ptr);
+  return text;
+}
+
+// "%.2f" as glibc writes it: the exact binary value rounded to two decimals,
+// exact ties to even, no exponent, no grouping, "nan", "-nan", "inf" and
+// "-inf" for the special values. std::to_chars does exactly that without
+// consulting any locale or the C runtime's printf, whose rounding differs
+// between runtimes.
+std::wstring formatAmount(double value) {
+  // The largest double has 309 integer digits; sign, point and two decimals
+  // make 313 characters.
+  char buffer[320];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
+  return widen(buffer, result.ptr);
+}
+
+double roundDecimals(double value, int decimals) {
+  const double p = decimals == 2 ? 100.0 : std::pow(10.0, decimals);
+  return std::floor(value * p + 0.5) / p;
+}
+
+// One pass does what the five replacements (ampersand first) do in turn, and
+// also drops what XML 1.0 cannot carry at all: control characters other than
+// TAB, LF and CR, U+FFFE, U+FFFF, unpaired surrogates, and on 32-bit wide
+// strings any surrogate and anything above U+10FFFF.
+std::wstring escapeXml(std::wstring text) {
+  if (isPlainXml(text)) return text;
+  std::wstring escaped;
+  escaped.reserve(text.size() + text.size() / 4);
+  const std::size_t n = text.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const wchar_t c = text[i];
+    const auto code = static_cast<std::uint32_t>(c);
+    if (const wchar_t* entity = entityFor(c)) {
+      escaped += entity;
+    } else if (isXmlChar(code)) {
+      escaped += c;
+    } else if (sizeof(wchar_t) == 2 && isHighSurrogate(code) && i + 1 < n &&
+               isLowSurrogate(static_cast<std::uint32_t>(text[i + 1]))) {
+      // A UTF-16 pair stands for one character beyond U+FFFF; both halves stay.
+      escaped += c;
+      escaped += text[++i];
+    }
+  }
+  return escaped;
+}
+
+void removeLineBreaks(std::wstring& text) {
+  text.erase(std::remove_if(text.begin(), text.end(),
+                            [](wchar_t c) { return c == L'\n' || c == L'\t' || c == L'\r'; }),
+             text.end());
+}
+
+}  // namespace qel

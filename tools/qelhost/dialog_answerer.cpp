@@ -1,0 +1,89 @@
+// Shows the library's dialogs on the terminal and decides their buttons.
+#include "tools/qelhost/dialog_answerer.h"
+
+#include <algorithm>
+#include <cctype>
+#include <istream>
+#include <ostream>
+#include <sstream>
+#include <stdexcept>
+
+namespace qel::qelhost {
+namespace {
+
+std::string lowered(std::string word) {
+  std::transform(word.begin(), word.end(), word.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return word;
+}
+
+std::string trimmed(const std::string& word) {
+  const char* blanks = " \t\r\n";
+  std::size_t first = word.find_first_not_of(blanks);
+  if (first == std::string::npos) return {};
+  return word.substr(first, word.find_last_not_of(blanks) - first + 1);
+}
+
+// Messages may hold line ends of their own; continuation lines are indented
+// so that the dialog stays readable as one block.
+std::string indented(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out += text[i];
+    if (text[i] == '\n') out += "          ";
+  }
+  return out;
+}
+
+}  // namespace
+
+DialogAnswerer::DialogAnswerer(std::vector<bool> scripted, std::istream& in, bool inIsTerminal, std::ostream& out)
+    : scripted_(std::move(scripted)), in_(in), inIsTerminal_(inIsTerminal), out_(out) {}
+
+bool DialogAnswerer::answer(const std::string& caption, const std::string& text, DialogButtons buttons) {
+  ++shown_;
+  const bool okCancel = buttons == DialogButtons::OkCancel;
+  out_ << "Dialog " << shown_ << ":\n"
+       << "  caption: " << caption << "\n"
+       << "  text:    " << indented(text) << "\n"
+       << "  buttons: " << (okCancel ? "OK, Cancel" : "OK") << "\n";
+  const bool ok = okCancel ? nextAnswer() : true;
+  out_ << "  answer:  " << (ok ? "OK" : "Cancel") << "\n" << std::flush;
+  return ok;
+}
+
+bool DialogAnswerer::nextAnswer() {
+  if (nextScripted_ < scripted_.size()) return scripted_[nextScripted_++];
+  for (;;) {
+    out_ << "  [O]K or [C]ancel? " << std::flush;
+    std::string line;
+    if (!std::getline(in_, line)) {
+      out_ << "(end of input)\n";
+      return false;
+    }
+    if (!inIsTerminal_) out_ << line << "\n";
+    std::string word = lowered(trimmed(line));
+    if (word == "o" || word == "ok") return true;
+    if (word == "c" || word == "cancel") return false;
+  }
+}
+
+std::vector<bool> parseAnswers(const std::string& list) {
+  std::vector<bool> answers;
+  std::istringstream words(list);
+  std::string word;
+  while (std::getline(words, word, ',')) {
+    std::string w = lowered(trimmed(word));
+    if (w == "ok") {
+      answers.push_back(true);
+    } else if (w == "cancel") {
+      answers.push_back(false);
+    } else {
+      throw std::invalid_argument("unknown answer '" + word + "' (expected ok or cancel)");
+    }
+  }
+  return answers;
+}
+
+}  // namespace qel::qelhost

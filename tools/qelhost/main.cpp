@@ -1,0 +1,209 @@
+// qelhost: a command-line stand-in for the box-office application. It builds
+// the host's records from an order file, loads the payment-system library,
+// and runs one sale or refund through its exports.
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "host/qelconnect.h"
+#include "tools/qelhost/dialog_answerer.h"
+#include "tools/qelhost/host_record_image.h"
+#include "tools/qelhost/result_printer.h"
+#include "tools/qelhost/system.h"
+
+namespace qel::qelhost {
+namespace {
+
+// Exit codes of qelhost itself; the library's result is printed, not passed
+// on, so that a declined sale does not look like a broken run.
+constexpr int kExitRan = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+constexpr char kUsage[] =
+    "usage: qelhost [options] ORDER.json\n"
+    "\n"
+    "Runs one sale (\"order\") or refund (\"refund\") of ORDER.json through the\n"
+    "payment-system library: hrECInit, then hrECExecute or hrECRefund.\n"
+    "\n"
+    "options:\n"
+    "  --answers LIST   answers to the OK/Cancel questions in order, e.g. ok,cancel;\n"
+    "                   further questions are asked on standard input\n"
+    "  --library PATH   the library to load (default: the one beside qelhost)\n"
+    "  --workdir DIR    the library's working folder (QelConnect.xml, Sales.ini,\n"
+    "                   QelConnect.log); default: the current folder\n"
+    "  --no-init        skip hrECInit, so that QelConnect.log keeps its entries\n"
+    "  --prefill BYTE   fill the result record with BYTE (0-255) before the call\n"
+    "  --help           show this text\n";
+
+struct Options {
+  std::string orderFile;
+  std::vector<bool> answers;
+  std::string library;
+  std::string workdir;
+  bool init = true;
+  std::uint8_t prefill = 0;
+};
+
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+std::uint8_t parseByte(const std::string& text) {
+  std::size_t used = 0;
+  unsigned long value = 0;
+  try {
+    value = std::stoul(text, &used, 0);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used != text.size() || value > 255) throw UsageError("--prefill takes a byte value 0-255, not '" + text + "'");
+  return static_cast<std::uint8_t>(value);
+}
+
+std::optional<Options> parseArguments(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) throw UsageError(arg + " needs a value");
+      return argv[++i];
+    };
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return std::nullopt;
+    } else if (arg == "--answers") {
+      try {
+        options.answers = parseAnswers(value());
+      } catch (const std::invalid_argument& e) {
+        throw UsageError(std::string("--answers: ") + e.what());
+      }
+    } else if (arg == "--library") {
+      options.library = value();
+    } else if (arg == "--workdir") {
+      options.workdir = value();
+    } else if (arg == "--no-init") {
+      options.init = false;
+    } else if (arg == "--prefill") {
+      options.prefill = parseByte(value());
+    } else if (!arg.empty() && arg[0] == '-') {
+      throw UsageError("unknown option " + arg);
+    } else if (options.orderFile.empty()) {
+      options.orderFile = arg;
+    } else {
+      throw UsageError("only one order file, please");
+    }
+  }
+  if (options.orderFile.empty()) throw UsageError("no order file given");
+  return options;
+}
+
+nlohmann::json readOrderFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot open order file " + path);
+  try {
+    return nlohmann::json::parse(in);
+  } catch (const nlohmann::json::parse_error& e) {
+    throw std::runtime_error(path + ": " + e.what());
+  }
+}
+
+std::string hex32(std::uint32_t value) {
+  std::ostringstream out;
+  out << "0x" << std::hex << std::setw(8) << std::setfill('0') << std::uppercase << value;
+  return out.str();
+}
+
+std::string describeResult(std::int32_t code) {
+  std::string text = std::to_string(code) + " (" + hex32(static_cast<std::uint32_t>(code)) + ")";
+  if (code == QEL_OK) return text + ": done";
+  if (code == QEL_NOT_COMPLETED) return text + ": not completed";
+  return text;
+}
+
+void printSummary(const HostRecordImage& image, const std::string& orderFile) {
+  const HostRecordImage::Summary& s = image.summary();
+  std::cout << (image.isRefund() ? "Refund" : "Sale") << " from " << orderFile << ": ";
+  if (!image.isRefund()) {
+    std::cout << s.positions << " position(s), " << s.tickets << " ticket(s), " << s.fixedFees
+              << " fixed fee(s), " << s.additionalFees << " additional fee(s), ";
+  }
+  std::cout << "gross total " << std::fixed << std::setprecision(2) << s.grossTotal << std::defaultfloat << "\n";
+}
+
+// The exports, typed from the library's own header.
+struct Exports {
+  explicit Exports(const Library& library)
+      : init(library.function<decltype(&hrECInit)>("hrECInit")),
+        execute(library.function<decltype(&hrECExecute)>("hrECExecute")),
+        refund(library.function<decltype(&hrECRefund)>("hrECRefund")) {}
+
+  decltype(&hrECInit) init;
+  decltype(&hrECExecute) execute;
+  decltype(&hrECRefund) refund;
+};
+
+int run(const Options& options) {
+  // Everything named relative to where qelhost was started is resolved
+  // before the working folder changes.
+  HostRecordImage image = HostRecordImage::fromJson(readOrderFile(options.orderFile), std::cerr);
+  std::filesystem::path libraryPath =
+      options.library.empty() ? defaultLibraryPath() : std::filesystem::absolute(options.library);
+  if (!options.workdir.empty()) std::filesystem::current_path(options.workdir);
+
+  printSummary(image, options.orderFile);
+  Library library(libraryPath);
+  Exports exports(library);
+  DialogAnswerer answerer(options.answers, std::cin, standardInputIsTerminal(), std::cout);
+  DialogSeam seam(library, answerer);
+
+  if (options.init) {
+    std::uint32_t moduleHandle = 0;
+    std::int32_t code = exports.init(nullptr, &moduleHandle);
+    std::cout << "hrECInit returned " << describeResult(code) << ", module handle " << hex32(moduleHandle) << "\n";
+  }
+
+  if (image.isRefund()) {
+    std::cout << "Calling hrECRefund\n" << std::flush;
+    std::int32_t code = exports.refund(nullptr, nullptr, image.refund());
+    std::cout << "hrECRefund returned " << describeResult(code) << "\n";
+    return kExitRan;
+  }
+
+  LowMemory result(kPaymentResultSize);
+  std::fill(result.data(), result.data() + kPaymentResultSize, options.prefill);
+  std::cout << "Calling hrECExecute\n" << std::flush;
+  std::int32_t code = exports.execute(nullptr, nullptr, image.hostOrder(), image.paymentType(), nullptr, result.data());
+  std::cout << "hrECExecute returned " << describeResult(code) << "\n";
+  printPaymentResult(result.data(), options.prefill, std::cout);
+  return kExitRan;
+}
+
+}  // namespace
+}  // namespace qel::qelhost
+
+int main(int argc, char** argv) {
+  using namespace qel::qelhost;
+  try {
+    std::optional<Options> options = parseArguments(argc, argv);
+    if (!options) return kExitRan;
+    return run(*options);
+  } catch (const UsageError& e) {
+    std::cerr << "qelhost: " << e.what() << "\n\n" << kUsage;
+    return kExitUsage;
+  } catch (const std::exception& e) {
+    std::cerr << "qelhost: " << e.what() << "\n";
+    return kExitFailed;
+  }
+}

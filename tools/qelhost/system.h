@@ -1,0 +1,85 @@
+// What differs between the Linux and the Windows build of the command-line
+// host: loading the library, answering its dialogs, memory, text encodings.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace qel::qelhost {
+
+class DialogAnswerer;
+
+// A zeroed block of memory whose address fits the host's 32-bit pointer
+// fields, released when the owner goes away. On 64-bit Linux it is mapped
+// below 4 GiB; on 32-bit Windows every address qualifies.
+class LowMemory {
+ public:
+  explicit LowMemory(std::size_t size);
+  ~LowMemory();
+  LowMemory(LowMemory&& other) noexcept;
+  LowMemory& operator=(LowMemory&& other) noexcept;
+  LowMemory(const LowMemory&) = delete;
+  LowMemory& operator=(const LowMemory&) = delete;
+
+  std::uint8_t* data() const { return static_cast<std::uint8_t*>(address_); }
+  std::size_t size() const { return size_; }
+
+ private:
+  void release() noexcept;
+
+  void* address_ = nullptr;
+  std::size_t size_ = 0;
+};
+
+// The loaded payment-system library, unloaded when the owner goes away.
+class Library {
+ public:
+  explicit Library(const std::filesystem::path& path);
+  ~Library();
+  Library(const Library&) = delete;
+  Library& operator=(const Library&) = delete;
+
+  // The address of an export; throws when the library lacks it.
+  void* symbol(const char* name) const;
+
+  template <typename Function>
+  Function function(const char* name) const {
+    return reinterpret_cast<Function>(symbol(name));
+  }
+
+ private:
+  void* handle_ = nullptr;
+};
+
+// While alive, every message box of the library is shown to `answerer`,
+// which prints it and decides the button.
+class DialogSeam {
+ public:
+  DialogSeam(const Library& library, DialogAnswerer& answerer);
+  ~DialogSeam();
+  DialogSeam(const DialogSeam&) = delete;
+  DialogSeam& operator=(const DialogSeam&) = delete;
+
+ private:
+  // What the platform's way of answering needs to keep while alive.
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// True when standard input is an interactive terminal.
+bool standardInputIsTerminal();
+
+// The library's file name beside this executable.
+std::filesystem::path defaultLibraryPath();
+
+// Host texts are in the ANSI code page (Windows-1252 on Linux, as the
+// development library reads them); the terminal speaks UTF-8.
+std::string utf8ToHostText(const std::string& utf8);
+std::string hostTextToUtf8(std::string_view hostText);
+std::string wideToUtf8(const wchar_t* text);
+
+}  // namespace qel::qelhost

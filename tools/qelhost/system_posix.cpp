@@ -1,0 +1,185 @@
+// The Linux side of the command-line host: dlopen, the library's dialog
+// seam, memory below 4 GiB and Windows-1252 host text.
+#include <dlfcn.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <utility>
+
+#include "host/qelconnect.h"
+#include "tools/qelhost/dialog_answerer.h"
+#include "tools/qelhost/system.h"
+
+namespace qel::qelhost {
+namespace {
+
+constexpr char kLibraryFileName[] = "libQelConnect.so";
+constexpr std::uintptr_t kFourGiB = std::uintptr_t{1} << 32;
+
+#ifdef MAP_32BIT
+constexpr int kLowMapFlag = MAP_32BIT;
+#else
+constexpr int kLowMapFlag = 0;
+#endif
+
+// Windows-1252 for 0x80 to 0x9F; the five undefined bytes stand for the C1
+// control of the same value, as in the development library.
+constexpr char32_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// The answerer of the one dialog seam alive; the library's handler type has
+// no context pointer.
+DialogAnswerer* activeAnswerer = nullptr;
+using SetHandlerFn = decltype(&qelSetDialogHandler);
+SetHandlerFn activeSetHandler = nullptr;
+
+constexpr unsigned int kMbOkCancel = 1;
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+
+int answerDialog(void* /*owner*/, const wchar_t* text, const wchar_t* caption, unsigned int type) {
+  DialogButtons buttons = type == kMbOkCancel ? DialogButtons::OkCancel : DialogButtons::Ok;
+  return activeAnswerer->answer(wideToUtf8(caption), wideToUtf8(text), buttons) ? kIdOk : kIdCancel;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// Decodes UTF-8 leniently: a byte that does not start a well-formed sequence
+// stands for itself, so a Latin-1 typo in an order file still arrives.
+std::u32string decodeUtf8(const std::string& bytes) {
+  std::u32string out;
+  for (std::size_t i = 0; i < bytes.size();) {
+    unsigned char b = static_cast<unsigned char>(bytes[i]);
+    std::size_t length = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
+    char32_t c = length == 1 ? b : length == 2 ? (b & 0x1F) : length == 3 ? (b & 0x0F) : (b & 0x07);
+    bool wellFormed = length > 0 && i + length <= bytes.size();
+    for (std::size_t k = 1; wellFormed && k < length; ++k) {
+      unsigned char next = static_cast<unsigned char>(bytes[i + k]);
+      wellFormed = (next & 0xC0) == 0x80;
+      c = (c << 6) | (next & 0x3F);
+    }
+    if (!wellFormed) {
+      out += b;
+      ++i;
+      continue;
+    }
+    out += c;
+    i += length;
+  }
+  return out;
+}
+
+char encodeCp1252(char32_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+  for (std::size_t k = 0; k < 32; ++k) {
+    if (kCp1252High[k] == c) return static_cast<char>(0x80 + k);
+  }
+  return '?';
+}
+
+}  // namespace
+
+LowMemory::LowMemory(std::size_t size) : size_(size) {
+  void* address = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | kLowMapFlag, -1, 0);
+  if (address == MAP_FAILED) throw std::runtime_error("cannot map memory below 4 GiB: " + std::string(std::strerror(errno)));
+  address_ = address;
+  if (reinterpret_cast<std::uintptr_t>(address) + size > kFourGiB) {
+    release();
+    throw std::runtime_error("this system gave no memory below 4 GiB for the host's records");
+  }
+}
+
+LowMemory::~LowMemory() { release(); }
+
+LowMemory::LowMemory(LowMemory&& other) noexcept
+    : address_(std::exchange(other.address_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+
+LowMemory& LowMemory::operator=(LowMemory&& other) noexcept {
+  if (this != &other) {
+    release();
+    address_ = std::exchange(other.address_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+  }
+  return *this;
+}
+
+void LowMemory::release() noexcept {
+  if (address_ != nullptr) munmap(address_, size_);
+  address_ = nullptr;
+}
+
+Library::Library(const std::filesystem::path& path) : handle_(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+  if (handle_ == nullptr) throw std::runtime_error(std::string("cannot load the library: ") + dlerror());
+}
+
+Library::~Library() { dlclose(handle_); }
+
+void* Library::symbol(const char* name) const {
+  void* address = dlsym(handle_, name);
+  if (address == nullptr) throw std::runtime_error(std::string("the library has no export ") + name);
+  return address;
+}
+
+// The library's seam is a process-wide handler; nothing to keep here.
+struct DialogSeam::State {};
+
+DialogSeam::DialogSeam(const Library& library, DialogAnswerer& answerer) {
+  activeSetHandler = library.function<SetHandlerFn>("qelSetDialogHandler");
+  activeAnswerer = &answerer;
+  activeSetHandler(&answerDialog);
+}
+
+DialogSeam::~DialogSeam() {
+  activeSetHandler(nullptr);
+  activeAnswerer = nullptr;
+}
+
+bool standardInputIsTerminal() { return isatty(STDIN_FILENO) != 0; }
+
+std::filesystem::path defaultLibraryPath() {
+  std::error_code ec;
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return kLibraryFileName;
+  return self.parent_path() / kLibraryFileName;
+}
+
+std::string utf8ToHostText(const std::string& utf8) {
+  std::string out;
+  for (char32_t c : decodeUtf8(utf8)) out += encodeCp1252(c);
+  return out;
+}
+
+std::string hostTextToUtf8(std::string_view hostText) {
+  std::string out;
+  for (unsigned char b : hostText) appendUtf8(out, b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b);
+  return out;
+}
+
+std::string wideToUtf8(const wchar_t* text) {
+  std::string out;
+  for (; *text != L'\0'; ++text) appendUtf8(out, static_cast<char32_t>(*text));
+  return out;
+}
+
+}  // namespace qel::qelhost

@@ -1,0 +1,121 @@
+// The Windows side of the command-line host: LoadLibraryW, real message
+// boxes answered through the test hosts' dialog hook, and the ANSI code page.
+#include <windows.h>
+
+#include <io.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+#include <utility>
+
+#include "tools/qelhost/dialog_answerer.h"
+#include "tools/qelhost/system.h"
+#include "tools/winhost/dialog_answerer.h"
+
+namespace qel::qelhost {
+namespace {
+
+constexpr wchar_t kLibraryFileName[] = L"QelConnect.dll";
+
+std::wstring toWide(std::string_view bytes, UINT codePage) {
+  if (bytes.empty()) return {};
+  int length = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), length);
+  return wide;
+}
+
+std::string fromWide(std::wstring_view wide, UINT codePage) {
+  if (wide.empty()) return {};
+  int length = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), length, nullptr, nullptr);
+  return bytes;
+}
+
+std::string lastErrorText(const char* what) {
+  return std::string(what) + " (Windows error " + std::to_string(GetLastError()) + ")";
+}
+
+}  // namespace
+
+LowMemory::LowMemory(std::size_t size)
+    : address_(VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)), size_(size) {
+  if (address_ == nullptr) throw std::runtime_error(lastErrorText("cannot allocate memory for the host's records"));
+}
+
+LowMemory::~LowMemory() { release(); }
+
+LowMemory::LowMemory(LowMemory&& other) noexcept
+    : address_(std::exchange(other.address_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+
+LowMemory& LowMemory::operator=(LowMemory&& other) noexcept {
+  if (this != &other) {
+    release();
+    address_ = std::exchange(other.address_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+  }
+  return *this;
+}
+
+void LowMemory::release() noexcept {
+  if (address_ != nullptr) VirtualFree(address_, 0, MEM_RELEASE);
+  address_ = nullptr;
+}
+
+Library::Library(const std::filesystem::path& path) : handle_(LoadLibraryW(path.c_str())) {
+  if (handle_ == nullptr) throw std::runtime_error(lastErrorText("cannot load the library"));
+}
+
+Library::~Library() { FreeLibrary(static_cast<HMODULE>(handle_)); }
+
+void* Library::symbol(const char* name) const {
+  void* address = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+  if (address == nullptr) throw std::runtime_error(std::string("the library has no export ") + name);
+  return address;
+}
+
+// The boxes are real windows: the hook reads each one and asks the answerer
+// which button to press.
+struct DialogSeam::State {
+  explicit State(DialogAnswerer& answerer)
+      : hook([&answerer](const winhost::ShownDialog& dialog) {
+          bool hasCancel = std::find(dialog.buttons.begin(), dialog.buttons.end(), winhost::kIdCancel) !=
+                           dialog.buttons.end();
+          bool ok = answerer.answer(wideToUtf8(dialog.caption.c_str()), wideToUtf8(dialog.text.c_str()),
+                                    hasCancel ? DialogButtons::OkCancel : DialogButtons::Ok);
+          return ok ? winhost::kIdOk : winhost::kIdCancel;
+        }) {}
+
+  winhost::DialogAnswerer hook;
+};
+
+DialogSeam::DialogSeam(const Library& /*library*/, DialogAnswerer& answerer)
+    : state_(std::make_unique<State>(answerer)) {}
+
+DialogSeam::~DialogSeam() = default;
+
+bool standardInputIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
+
+std::filesystem::path defaultLibraryPath() {
+  std::wstring self(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
+    if (length == 0) return kLibraryFileName;
+    if (length < self.size()) {
+      self.resize(length);
+      break;
+    }
+    self.resize(self.size() * 2);
+  }
+  return std::filesystem::path(self).parent_path() / kLibraryFileName;
+}
+
+std::string utf8ToHostText(const std::string& utf8) { return fromWide(toWide(utf8, CP_UTF8), CP_ACP); }
+
+std::string hostTextToUtf8(std::string_view hostText) { return fromWide(toWide(hostText, CP_ACP), CP_UTF8); }
+
+std::string wideToUtf8(const wchar_t* text) { return fromWide(text, CP_UTF8); }
+
+}  // namespace qel::qelhost

@@ -1,1 +1,171 @@
-// Placeholder until this unit is written.
+// HttpClient: one HTTP(S) POST over libcurl's easy interface, with verified
+// TLS, short time-outs, a bounded response and one message per failing step.
+#include "transport/http_client.h"
+
+#include <curl/curl.h>
+
+#include <new>
+
+#include "host/vub_exception.h"
+#include "platform/platform.h"
+#include "render/format.h"
+
+namespace qel {
+
+namespace {
+
+static_assert(CURL_ERROR_SIZE == 256, "HttpClient's error buffer must have libcurl's size");
+
+const wchar_t kGlobalInitFailed[] = L"curl_global_init error";
+const wchar_t kNotInitialized[] = L"Curl is not initialized. Call globalInit() first.";
+const wchar_t kEasyInitFailed[] = L"curl_easy_init() failed";
+const wchar_t kConnectTimeoutFailed[] = L"Could not set connection timeout";
+const wchar_t kTimeoutFailed[] = L"Could not set response timeout";
+const wchar_t kVerifyPeerFailed[] = L"Could not change setting sslVerifyPeer";
+const wchar_t kVerifyHostFailed[] = L"Could not change setting sslVerifyHost";
+const wchar_t kSslOptionsFailed[] = L"Could not change setting sslOptions";
+const wchar_t kCaFileFailed[] = L"Could not set CA file";
+const wchar_t kUrlFailed[] = L"Could not set url";
+const wchar_t kUsernameFailed[] = L"Failed to set username";
+const wchar_t kPasswordFailed[] = L"Failed to set password";
+const wchar_t kWriteFunctionFailed[] = L"Failed to set response write callback";
+const wchar_t kWriteDataFailed[] = L"Failed to set response write buffer";
+const wchar_t kErrorBufferFailed[] = L"Failed to set error buffer";
+const wchar_t kStatusUnavailable[] = L"Could not get HTTP status code";
+const wchar_t kUnexpectedStatus[] = L"Unexpected HTTP Status code ";
+const wchar_t kResponseTooLarge[] = L"Response of SAP Kasse exceeds 8 MiB";
+
+const long kConnectTimeoutSeconds = 3;
+const long kTimeoutSeconds = 6;
+
+// Set once by globalInit and never cleared: every successful post ends with
+// curl_global_cleanup, after which libcurl initialises itself again inside
+// curl_easy_init, so the flag only records that the first initialisation
+// worked.
+bool curlInitialized = false;
+
+struct EasyCleanup {
+  void operator()(CURL* handle) const noexcept { curl_easy_cleanup(handle); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
+
+template <typename Value>
+void setOption(CURL* handle, CURLoption option, Value value, const wchar_t* message) {
+  if (curl_easy_setopt(handle, option, value) != CURLE_OK) throw VubException(message);
+}
+
+// The body is decoded once, whole, so that a character split between two
+// network reads is not garbled: as UTF-8 when it is valid UTF-8 (what the
+// cash register sends), otherwise with the ANSI code page.
+std::wstring decodeBody(const std::string& bytes) {
+  return platform::isValidUtf8(bytes) ? platform::utf8ToWide(bytes) : platform::ansiToWide(bytes);
+}
+
+}  // namespace
+
+void HttpClient::SlistFree::operator()(curl_slist* list) const noexcept { curl_slist_free_all(list); }
+
+HttpClient::HttpClient() = default;
+HttpClient::~HttpClient() = default;
+
+void HttpClient::globalInit() {
+  if (curlInitialized) return;
+  const CURLcode result = curl_global_init(CURL_GLOBAL_ALL);
+  if (result != CURLE_OK) throw VubException(kGlobalInitFailed, static_cast<std::int32_t>(result));
+  curlInitialized = true;
+}
+
+void HttpClient::setCredentials(const std::wstring& username, const std::wstring& password) {
+  username_ = platform::wideToUtf8(username);
+  password_ = platform::wideToUtf8(password);
+}
+
+void HttpClient::addHeader(const std::wstring& name, const std::wstring& value) {
+  const std::string line = platform::wideToUtf8(name + L": " + value);
+  curl_slist* appended = curl_slist_append(headers_.get(), line.c_str());
+  // libcurl fails only when out of memory, leaving the list as it was.
+  if (appended == nullptr) throw std::bad_alloc();
+  // The list's head stays the same once it exists; ownership moves over.
+  headers_.release();
+  headers_.reset(appended);
+}
+
+void HttpClient::setCaFile(const std::wstring& path) { caFile_ = platform::wideToUtf8(path); }
+
+std::size_t HttpClient::writeResponse(char* data, std::size_t size, std::size_t count, void* client) {
+  auto* self = static_cast<HttpClient*>(client);
+  const std::size_t bytes = size * count;
+  if (bytes > kMaxResponseBytes - self->response_.size()) {
+    // Returning less than was offered makes libcurl abort the transfer with
+    // CURLE_WRITE_ERROR, which post turns into the size message.
+    self->responseTooLarge_ = true;
+    return 0;
+  }
+  self->response_.append(data, bytes);
+  return bytes;
+}
+
+std::wstring HttpClient::post(const std::wstring& url, const std::wstring& body) {
+  if (!curlInitialized) throw VubException(kNotInitialized);
+  EasyHandle handle(curl_easy_init());
+  if (!handle) throw VubException(kEasyInitFailed);
+  CURL* h = handle.get();
+
+  setOption(h, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds, kConnectTimeoutFailed);
+  setOption(h, CURLOPT_TIMEOUT, kTimeoutSeconds, kTimeoutFailed);
+  // The cash register receives the Basic credentials and every sale, so it
+  // must prove who it is: chain and host name are both checked.
+  setOption(h, CURLOPT_SSL_VERIFYPEER, 1L, kVerifyPeerFailed);
+  setOption(h, CURLOPT_SSL_VERIFYHOST, 2L, kVerifyHostFailed);
+  // Only Schannel checks revocation; a company CA often publishes no list
+  // that the till can reach, so an unknown status must not fail the sale.
+  // Other TLS back ends ignore the flag.
+  setOption(h, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT), kSslOptionsFailed);
+  if (!caFile_.empty()) {
+    setOption(h, CURLOPT_CAINFO, caFile_.c_str(), kCaFileFailed);
+    // With a configured file the certificate must chain to one of its
+    // certificates alone, so the CA directory that a libcurl build may add
+    // by default is switched off. Back ends without CA directories refuse
+    // the option, which is just as good.
+    const CURLcode result = curl_easy_setopt(h, CURLOPT_CAPATH, static_cast<const char*>(nullptr));
+    if (result != CURLE_OK && result != CURLE_NOT_BUILT_IN && result != CURLE_UNKNOWN_OPTION) {
+      throw VubException(kCaFileFailed);
+    }
+  }
+  const std::string utf8Url = platform::wideToUtf8(url);
+  setOption(h, CURLOPT_URL, utf8Url.c_str(), kUrlFailed);
+  if (username_ && password_) {
+    setOption(h, CURLOPT_USERNAME, username_->c_str(), kUsernameFailed);
+    setOption(h, CURLOPT_PASSWORD, password_->c_str(), kPasswordFailed);
+  }
+  response_.clear();
+  responseTooLarge_ = false;
+  setOption(h, CURLOPT_WRITEFUNCTION, &HttpClient::writeResponse, kWriteFunctionFailed);
+  setOption(h, CURLOPT_WRITEDATA, static_cast<void*>(this), kWriteDataFailed);
+  errorBuffer_[0] = '\0';
+  setOption(h, CURLOPT_ERRORBUFFER, errorBuffer_.data(), kErrorBufferFailed);
+  curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers_.get());
+  // libcurl does not copy the body; it lives until post returns.
+  const std::string utf8Body = platform::wideToUtf8(body);
+  curl_easy_setopt(h, CURLOPT_POSTFIELDS, utf8Body.c_str());
+
+  const CURLcode result = curl_easy_perform(h);
+  if (result == CURLE_WRITE_ERROR && responseTooLarge_) throw VubException(kResponseTooLarge);
+  if (result != CURLE_OK) {
+    throw VubException(platform::ansiToWide(curl_easy_strerror(result)) + L": " +
+                           platform::ansiToWide(errorBuffer_.data()),
+                       static_cast<std::int32_t>(result));
+  }
+
+  long status = 0;
+  if (curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) throw VubException(kStatusUnavailable);
+  std::wstring decoded = decodeBody(response_);
+  if (status != 200 && status != 201) {
+    throw VubException(kUnexpectedStatus + formatInt2(static_cast<std::int32_t>(status)) + decoded);
+  }
+  handle.reset();
+  curl_global_cleanup();
+  return decoded;
+}
+
+}  // namespace qel

@@ -1,1 +1,96 @@
-// Placeholder until this unit is written.
+// KasseExchange: the SOAP envelope around the order document, the POST to
+// the cash register and the judgement of its answer.
+#include "transport/kasse_exchange.h"
+
+#include <tinyxml2.h>
+
+#include "config/leading_int.h"
+#include "host/vub_exception.h"
+#include "platform/platform.h"
+#include "render/format.h"
+#include "render/order_document.h"
+#include "render/request_template.h"
+#include "transport/http_client.h"
+
+namespace qel {
+
+namespace {
+
+constexpr std::int32_t kEnvelopeTemplate = 101;
+
+const wchar_t kParseFailed[] = L"Failed to parse response of SAP Kasse. Response was: ";
+const wchar_t kResponseElementMissing[] =
+    L"Missing SAP Kasse response field n0:_-qel_-kasVubWsQuendalSalesResponse. Namespace different? Response:\r\n";
+const wchar_t kRectMissing[] = L"Missing SAP Kasse response field _-qel_-kasVubWsQuendalSalesResponse->ExRect->Rect";
+const wchar_t kRefused[] = L"SAP Kasse response error: ";
+
+// The service answers with one of these two prefixes depending on its
+// release; names are matched literally, namespace declarations are not read.
+const char kResponseElement[] = "n0:_-qel_-kasVubWsQuendalSalesResponse";
+const char kOlderResponseElement[] = "ns1:_-qel_-kasVubWsQuendalSalesResponse";
+
+std::wstring buildEnvelope(const Order& order) {
+  RequestTemplate envelope;
+  envelope.load(kEnvelopeTemplate);
+  envelope.set(L"auftrag", renderOrder(order));
+  std::wstring text = envelope.text();
+  removeLineBreaks(text);
+  return text;
+}
+
+const tinyxml2::XMLElement* child(const tinyxml2::XMLNode* parent, const char* name) {
+  return parent != nullptr ? parent->FirstChildElement(name) : nullptr;
+}
+
+const tinyxml2::XMLElement* findResponseElement(const tinyxml2::XMLDocument& document) {
+  const tinyxml2::XMLElement* body = child(child(&document, "env:Envelope"), "env:Body");
+  const tinyxml2::XMLElement* element = child(body, kResponseElement);
+  return element != nullptr ? element : child(body, kOlderResponseElement);
+}
+
+}  // namespace
+
+void evaluateResponse(const std::wstring& body, KasseResponse& response) {
+  response.rect = 0;
+  response.rectmsg.clear();
+
+  const std::string utf8 = platform::wideToUtf8(body);
+  tinyxml2::XMLDocument document;
+  if (document.Parse(utf8.c_str()) != tinyxml2::XML_SUCCESS) throw VubException(kParseFailed + body);
+
+  const tinyxml2::XMLElement* answer = findResponseElement(document);
+  if (answer == nullptr) throw VubException(kResponseElementMissing + body);
+
+  // Rect is read by the "%d" rule by hand: parser releases differ in what
+  // their own integer reading accepts (some take hexadecimal).
+  const tinyxml2::XMLElement* exRect = child(answer, "ExRect");
+  const tinyxml2::XMLElement* rect = child(exRect, "Rect");
+  const char* rectText = rect != nullptr ? rect->GetText() : nullptr;
+  const std::optional<std::int32_t> value = rectText != nullptr ? parseLeadingInt(rectText) : std::nullopt;
+  if (!value) throw VubException(kRectMissing);
+
+  response.rect = *value;
+  const tinyxml2::XMLElement* rectmsg = child(exRect, "Rectmsg");
+  const char* rectmsgText = rectmsg != nullptr ? rectmsg->GetText() : nullptr;
+  if (rectmsgText != nullptr) response.rectmsg = platform::utf8ToWide(rectmsgText);
+
+  if (response.rect != 0) throw VubException(kRefused + response.rectmsg, response.rect);
+}
+
+KasseResponse& KasseExchange::transfer(const Order& order, KasseResponse& response) {
+  // Everything that can fail without the network is done first, so that a
+  // missing template ends the transfer before anything is sent.
+  const std::wstring envelope = buildEnvelope(order);
+
+  HttpClient client;
+  HttpClient::globalInit();
+  client.setCredentials(config_.username, config_.password);
+  client.addHeader(L"Content-Type", L"application/soap+xml");
+  if (!config_.caFile.empty()) client.setCaFile(config_.caFile);
+  const std::wstring body = client.post(config_.url, envelope);
+
+  evaluateResponse(body, response);
+  return response;
+}
+
+}  // namespace qel

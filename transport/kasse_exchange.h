@@ -27,7 +27,9 @@ class KasseExchange {
   ConnectorConfig config_;
 };
 
-// Judges a response body; exposed for tests and fuzzing.
+// Judges a response body: resets `response`, then fills it from the answer.
+// Throws VubException unless the answer is well-formed and its Rect is 0.
+// Exposed for tests and fuzzing.
 void evaluateResponse(const std::wstring& body, KasseResponse& response);
 
 }  // namespace qel

@@ -1,0 +1,50 @@
+// The few socket calls that the loopback test server needs, with one
+// implementation per platform (chosen by the build, not by #ifdef).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace qel::test {
+
+// An owned TCP socket, closed when the owner goes away.
+class Socket {
+ public:
+  Socket() = default;
+  explicit Socket(std::intptr_t handle) : handle_(handle) {}
+  ~Socket();
+  Socket(Socket&& other) noexcept : handle_(other.handle_) { other.handle_ = kNone; }
+  Socket& operator=(Socket&& other) noexcept;
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+
+  bool valid() const { return handle_ != kNone; }
+  std::intptr_t handle() const { return handle_; }
+
+  static constexpr std::intptr_t kNone = -1;
+
+ private:
+  std::intptr_t handle_ = kNone;
+};
+
+// A listening socket on 127.0.0.1; `port` 0 picks a free port, and `port`
+// is set to the port actually bound. Throws std::runtime_error on failure.
+Socket listenOnLoopback(std::uint16_t& port);
+
+// True when `socket` has data (or a connection) waiting within `timeoutMs`.
+bool waitReadable(const Socket& socket, int timeoutMs);
+
+// The next connection of a listening socket; invalid on failure.
+Socket acceptConnection(const Socket& listener);
+
+// Up to `size` bytes; 0 when the peer has closed, negative on error.
+long receiveSome(const Socket& socket, char* buffer, std::size_t size);
+
+// Sends everything; false when the peer has gone (never raises a signal).
+bool sendAll(const Socket& socket, std::string_view bytes);
+
+// A loopback port on which nothing listens (it was free a moment ago).
+std::uint16_t unusedLoopbackPort();
+
+}  // namespace qel::test

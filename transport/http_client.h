@@ -1,0 +1,56 @@
+// The connector's one way onto the network: a single HTTP(S) POST of a text
+// body over libcurl, giving back the response body or a VubException.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+
+struct curl_slist;
+
+namespace qel {
+
+class HttpClient {
+ public:
+  // Responses larger than this are refused, so that a misbehaving server
+  // cannot exhaust the 32-bit host's address space.
+  static constexpr std::size_t kMaxResponseBytes = 8u * 1024u * 1024u;
+
+  HttpClient();
+  ~HttpClient();
+  HttpClient(const HttpClient&) = delete;
+  HttpClient& operator=(const HttpClient&) = delete;
+
+  // Initialises libcurl once per module life; later calls do nothing.
+  static void globalInit();
+
+  // Both texts are always handed to libcurl, empty ones included.
+  void setCredentials(const std::wstring& username, const std::wstring& password);
+  void addHeader(const std::wstring& name, const std::wstring& value);
+  // A PEM file of trusted certificates (path in UTF-8); empty means the
+  // system's trust store.
+  void setCaFile(const std::wstring& path);
+
+  // Posts `body` (sent as UTF-8) to `url` and returns the response body of a
+  // 200 or 201 answer; throws VubException otherwise.
+  std::wstring post(const std::wstring& url, const std::wstring& body);
+
+ private:
+  struct SlistFree {
+    void operator()(curl_slist* list) const noexcept;
+  };
+
+  static std::size_t writeResponse(char* data, std::size_t size, std::size_t count, void* client);
+
+  std::string response_;
+  bool responseTooLarge_ = false;
+  std::optional<std::string> username_;
+  std::optional<std::string> password_;
+  std::unique_ptr<curl_slist, SlistFree> headers_;
+  std::string caFile_;
+  std::array<char, 256> errorBuffer_{};
+};
+
+}  // namespace qel

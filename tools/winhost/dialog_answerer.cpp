@@ -1,0 +1,136 @@
+// Reads and answers real message boxes through a thread-local CBT hook.
+#include "tools/winhost/dialog_answerer.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <deque>
+#include <stdexcept>
+
+namespace qel::winhost {
+namespace {
+
+// The hook and timer procedures receive no context of their own; the one
+// answerer of the thread is found here.
+thread_local DialogAnswerer* threadAnswerer = nullptr;
+
+// The window class of dialog boxes, message boxes included.
+constexpr const wchar_t* kDialogClass = L"#32770";
+// The static control that holds a message box's text.
+constexpr int kMessageTextId = 0xFFFF;
+constexpr UINT_PTR kReadTimerId = 0x51E1;
+
+// Every push button that MessageBoxW can create, in ascending id order.
+constexpr int kMessageBoxButtons[] = {IDOK,   IDCANCEL, IDABORT,    IDRETRY,   IDIGNORE,
+                                      IDYES,  IDNO,     IDHELP,     IDTRYAGAIN, IDCONTINUE};
+
+std::wstring windowText(HWND window) {
+  if (window == nullptr) return {};
+  const int length = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(window, text.data(), length + 1);
+  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return text;
+}
+
+std::wstring className(HWND window) {
+  wchar_t name[64] = {};
+  const int length = GetClassNameW(window, name, static_cast<int>(std::size(name)));
+  return std::wstring(name, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+bool hasVisibleStyle(HWND window) { return (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+// Wine keeps an icon control even in a box without icon, so the control's
+// presence says nothing; whether it holds an icon does.
+BOOL CALLBACK findIcon(HWND child, LPARAM found) {
+  if (_wcsicmp(className(child).c_str(), L"Static") == 0 && SendMessageW(child, STM_GETICON, 0, 0) != 0) {
+    *reinterpret_cast<bool*>(found) = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+ShownDialog readBox(HWND box) {
+  ShownDialog dialog;
+  dialog.caption = windowText(box);
+  dialog.text = windowText(GetDlgItem(box, kMessageTextId));
+  for (int id : kMessageBoxButtons) {
+    HWND button = GetDlgItem(box, id);
+    if (button != nullptr && hasVisibleStyle(button)) dialog.buttons.push_back(id);
+  }
+  EnumChildWindows(box, findIcon, reinterpret_cast<LPARAM>(&dialog.hasIcon));
+  dialog.owner = GetWindow(box, GW_OWNER);
+  return dialog;
+}
+
+bool contains(const std::vector<int>& ids, int id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
+
+}  // namespace
+
+struct DialogAnswerer::Hook {
+  // A box's text may still be empty when it activates; a zero-delay timer on
+  // the box fires once its modal loop runs, when the box is initialised.
+  static LRESULT CALLBACK onCbt(int code, WPARAM wParam, LPARAM lParam) {
+    DialogAnswerer* self = threadAnswerer;
+    HWND window = reinterpret_cast<HWND>(wParam);
+    if (self != nullptr && code == HCBT_ACTIVATE && className(window) == kDialogClass) {
+      // A box can be activated more than once; it is answered only once.
+      if (std::find(self->boxes_.begin(), self->boxes_.end(), window) == self->boxes_.end()) {
+        self->boxes_.push_back(window);
+        SetTimer(window, kReadTimerId, 0, &Hook::onReadTimer);
+      }
+    } else if (self != nullptr && code == HCBT_DESTROYWND) {
+      self->boxes_.erase(std::remove(self->boxes_.begin(), self->boxes_.end(), window), self->boxes_.end());
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+
+  static void CALLBACK onReadTimer(HWND box, UINT, UINT_PTR id, DWORD) {
+    KillTimer(box, id);
+    if (threadAnswerer != nullptr) threadAnswerer->answer(box);
+  }
+};
+
+DialogAnswerer::DialogAnswerer(AnswerPolicy policy) : policy_(std::move(policy)) {
+  if (threadAnswerer != nullptr) throw std::logic_error("this thread already has a DialogAnswerer");
+  HHOOK hook = SetWindowsHookExW(WH_CBT, &Hook::onCbt, nullptr, GetCurrentThreadId());
+  if (hook == nullptr) throw std::runtime_error("SetWindowsHookExW(WH_CBT) failed");
+  hook_ = hook;
+  threadAnswerer = this;
+}
+
+DialogAnswerer::DialogAnswerer(std::vector<int> script)
+    : DialogAnswerer([pending = std::deque<int>(script.begin(), script.end())](const ShownDialog& dialog) mutable {
+        if (pending.empty()) return escapeAnswer(dialog);
+        const int next = pending.front();
+        pending.pop_front();
+        return next;
+      }) {}
+
+DialogAnswerer::~DialogAnswerer() {
+  UnhookWindowsHookEx(static_cast<HHOOK>(hook_));
+  threadAnswerer = nullptr;
+}
+
+int DialogAnswerer::escapeAnswer(const ShownDialog& dialog) {
+  if (contains(dialog.buttons, kIdCancel)) return kIdCancel;
+  if (contains(dialog.buttons, kIdOk)) return kIdOk;
+  return dialog.buttons.empty() ? kIdCancel : dialog.buttons.back();
+}
+
+void DialogAnswerer::answer(void* window) {
+  HWND box = static_cast<HWND>(window);
+  ShownDialog dialog = readBox(box);
+  // The policy runs inside a window procedure, which no exception may leave.
+  try {
+    dialog.answer = policy_(dialog);
+  } catch (...) {
+    dialog.answer = escapeAnswer(dialog);
+  }
+  dialogs_.push_back(dialog);
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(dialog.answer, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box, dialog.answer)));
+}
+
+}  // namespace qel::winhost

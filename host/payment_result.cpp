@@ -15,10 +15,8 @@ namespace {
 
 using namespace paymentresult;
 
-// Fields read straight from the host's sale and payment-type records.
-constexpr std::size_t kHostOrderGrossTotal = 28;   // double Dblbruttogesamtpreis
-constexpr std::size_t kHostOrderPoolId = 1292;     // int32 Dwpoolid
-constexpr std::size_t kPaymentTypeZahlartId = 4;   // uint32 dwZahlartID
+// The one field read from the host's payment-type record.
+constexpr std::size_t kPaymentTypeZahlartId = 4;  // uint32 dwZahlartID
 
 constexpr std::uint32_t kEncashedCount = 1;
 constexpr std::uint32_t kEntryWord0 = 280;
@@ -117,7 +115,7 @@ void fillPaymentResult(void* record, const Order& order, const HostOrderRecord& 
   put<std::uint32_t>(out, kPaySystemDateCbSize, 0);
   put<std::uint32_t>(out, kDwBelegNr, static_cast<std::uint32_t>(order.belegnummer()));
   putText(out, kSzAid, kAid);
-  copyBytes(out, kDwTerminalNr, host + kHostOrderPoolId, sizeof(std::uint32_t));
+  copyBytes(out, kDwTerminalNr, host + HostOrderRecord::kDwpoolid, sizeof(std::uint32_t));
   put<std::uint32_t>(out, kDwPosId, static_cast<std::uint32_t>(order.id()));
   putText(out, kSzPayUserId, kPayUserId);
   putText(out, kSzFremdErrorText, kFremdErrorText);
@@ -129,8 +127,8 @@ void fillPaymentResult(void* record, const Order& order, const HostOrderRecord& 
   copyBytes(out, kDwZahlartId, paymentType + kPaymentTypeZahlartId, sizeof(std::uint32_t));
   // The amounts are the host's own eight bytes, copied without a round trip
   // through a double so that every bit pattern arrives unchanged.
-  copyBytes(out, kDblAmount1, host + kHostOrderGrossTotal, sizeof(double));
-  copyBytes(out, kDblAmount2, host + kHostOrderGrossTotal, sizeof(double));
+  copyBytes(out, kDblAmount1, host + HostOrderRecord::kDblbruttogesamtpreis, sizeof(double));
+  copyBytes(out, kDblAmount2, host + HostOrderRecord::kDblbruttogesamtpreis, sizeof(double));
 
   putBool(out, kBUserDefaultZahlweise, true);
   putBool(out, kBBatchModusIsOn, false);

@@ -181,5 +181,32 @@ TEST(RequestTemplateTest, TemplateTextAroundValuesIsStillFilled) {
   EXPECT_NE(order.text().find(L"<Dwsubpoolid>3|{subPoolId}</Dwsubpoolid>"), std::wstring::npos);
 }
 
+TEST(RequestTemplateTest, JoinedPartsAreInsertedInOrder) {
+  RequestTemplate position;
+  position.load(103);
+  position.setJoined(L"nothere", {L"x", L"y"});
+  position.setJoined(L"ticketinfos", {L"<a/>", L"", L"{id}", L"<b/>"});
+  position.setJoined(L"veranstaltungen", {});
+  position.set(L"id", L"7");
+  const std::wstring text = position.text();
+  EXPECT_NE(text.find(L"<Pticketinfos><a/>{id}<b/></Pticketinfos>"), std::wstring::npos);
+  EXPECT_NE(text.find(L"<Vavainfo></Vavainfo>"), std::wstring::npos);
+  EXPECT_NE(text.find(L"<Dwposid>7</Dwposid>"), std::wstring::npos);
+  EXPECT_EQ(text.find(L'x'), std::wstring::npos);
+}
+
+// Copies of a loaded template are filled independently of each other.
+TEST(RequestTemplateTest, CopiesAreIndependent) {
+  RequestTemplate original;
+  original.load(105);
+  RequestTemplate first = original;
+  RequestTemplate second = original;
+  first.set(L"id", L"1");
+  second.set(L"id", L"2");
+  EXPECT_NE(first.text().find(L"<Dwticketid>1</Dwticketid>"), std::wstring::npos);
+  EXPECT_NE(second.text().find(L"<Dwticketid>2</Dwticketid>"), std::wstring::npos);
+  EXPECT_EQ(original.text(), loaded(105));
+}
+
 }  // namespace
 }  // namespace qel

@@ -50,13 +50,21 @@ create_prefix() {
 # Wine's background processes (wineserver, services, explorer) inherit the
 # program's standard output and error and outlive it by a few seconds. A
 # caller reading those through a pipe (CTest) would wait for them, so the
-# program writes into files that are copied out once it has exited.
+# program writes into files, and tail, which ends with the program, copies
+# them out as they grow (a test that hangs still shows how far it came).
 out=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
 err=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
 trap 'rm -f "$out" "$err"' EXIT
 
+# A background job would read from /dev/null; the program keeps the
+# caller's standard input (the command-line host reads answers from it).
+exec 3<&0
+wine "$@" <&3 3<&- >"$out" 2>"$err" &
+program=$!
+exec 3<&-
+tail -s 0.05 -n +1 --pid=$program -f "$out" &
+tail -s 0.05 -n +1 --pid=$program -f "$err" >&2 &
 status=0
-wine "$@" >"$out" 2>"$err" || status=$?
-cat "$out"
-cat "$err" >&2
+wait $program || status=$?
+wait
 exit "$status"

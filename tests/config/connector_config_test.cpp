@@ -4,35 +4,19 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "host/vub_exception.h"
+#include "tests/support/scratch_dir.h"
 
 namespace qel {
 namespace {
 
-namespace fs = std::filesystem;
-
-// Runs each test in a fresh folder of its own, as the host runs the
+// Runs each test in a fresh working folder of its own, as the host runs the
 // connector in its installation folder, and writes QelConnect.xml there.
 class ConnectorConfigTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    previous_ = fs::current_path();
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = fs::temp_directory_path() / "qel_config_tests" / (std::string(info->test_suite_name()) + "." + info->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    fs::current_path(folder_);
-  }
-  void TearDown() override {
-    fs::current_path(previous_);
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
-
   static void writeFile(const std::string& name, const std::string& bytes) {
     std::ofstream out(name, std::ios::binary);
     out << bytes;
@@ -69,8 +53,7 @@ class ConnectorConfigTest : public ::testing::Test {
   }
 
  private:
-  fs::path previous_;
-  fs::path folder_;
+  test::ScratchDir folder_;
 };
 
 TEST_F(ConnectorConfigTest, ReadsEveryField) {
@@ -130,6 +113,9 @@ struct CompatibilityCase {
   bool expectedFlag;
   std::string prefix;
   std::int32_t expectedPrefix;
+  friend void PrintTo(const CompatibilityCase& c, std::ostream* os) {
+    *os << '"' << c.oldkasse << "\" \"" << c.prefix << '"';
+  }
 };
 
 class CompatibilityTest : public ConnectorConfigTest, public ::testing::WithParamInterface<CompatibilityCase> {};
@@ -177,6 +163,7 @@ TEST_F(ConnectorConfigTest, FileNameIsShownAsPassed) {
 struct BrokenFileCase {
   std::string bytes;
   int number;
+  friend void PrintTo(const BrokenFileCase& c, std::ostream* os) { *os << c.number << " \"" << c.bytes << '"'; }
 };
 
 class BrokenFileTest : public ConnectorConfigTest, public ::testing::WithParamInterface<BrokenFileCase> {};

@@ -12,6 +12,7 @@ namespace {
 struct LeadingIntCase {
   std::string text;
   std::optional<std::int32_t> expected;
+  friend void PrintTo(const LeadingIntCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 };
 
 class LeadingIntTest : public ::testing::TestWithParam<LeadingIntCase> {};

@@ -91,6 +91,7 @@ struct RectCase {
   std::string text;
   bool readable;
   std::int32_t value;
+  friend void PrintTo(const RectCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 };
 
 class RectTextTest : public ::testing::TestWithParam<RectCase> {};

@@ -1,0 +1,252 @@
+// kasse-sim: serves the SAP cash register's sales operation on 127.0.0.1
+// over HTTP or HTTPS, checks each request as the real service would and
+// answers with the configured Rect and Rectmsg.
+#include <httplib.h>
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "tools/kasse-sim/order_check.h"
+#include "tools/kasse-sim/sim_options.h"
+#include "tools/kasse-sim/soap_messages.h"
+
+namespace qel::sim {
+
+namespace {
+
+const char kSoapContentType[] = "application/soap+xml; charset=utf-8";
+const std::size_t kMaxRequestBytes = 16u * 1024u * 1024u;
+
+std::string base64(const std::string& bytes) {
+  static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  std::size_t i = 0;
+  for (; i + 2 < bytes.size(); i += 3) {
+    const unsigned v = (static_cast<unsigned char>(bytes[i]) << 16) | (static_cast<unsigned char>(bytes[i + 1]) << 8) |
+                       static_cast<unsigned char>(bytes[i + 2]);
+    out += {kAlphabet[v >> 18], kAlphabet[(v >> 12) & 63], kAlphabet[(v >> 6) & 63], kAlphabet[v & 63]};
+  }
+  if (i + 1 == bytes.size()) {
+    const unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
+    out += {kAlphabet[v >> 18], kAlphabet[(v >> 12) & 63], '=', '='};
+  } else if (i + 2 == bytes.size()) {
+    const unsigned v = (static_cast<unsigned char>(bytes[i]) << 16) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
+    out += {kAlphabet[v >> 18], kAlphabet[(v >> 12) & 63], kAlphabet[(v >> 6) & 63], '='};
+  }
+  return out;
+}
+
+std::string lowercase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string trim(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::string timestamp() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+class Simulator {
+ public:
+  explicit Simulator(SimOptions options) : options_(std::move(options)) {
+    if (options_.user) expectedAuthorization_ = "basic " + base64(*options_.user + ":" + *options_.password);
+  }
+
+  void install(httplib::Server& server) {
+    server.set_payload_max_length(kMaxRequestBytes);
+    server.Post(".*", [this](const httplib::Request& request, httplib::Response& response) {
+      handlePost(request, response);
+    });
+    const auto refuse = [this](const httplib::Request& request, httplib::Response& response) {
+      record(request);
+      response.set_header("Allow", "POST");
+      reply(request, response, 405, "only POST is served", "text/plain");
+    };
+    server.Get(".*", refuse);
+    server.Put(".*", refuse);
+    server.Delete(".*", refuse);
+    server.Patch(".*", refuse);
+    server.Options(".*", refuse);
+  }
+
+  // Wakes every answer that is waiting out --delay.
+  void stop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+  }
+
+ private:
+  void handlePost(const httplib::Request& request, httplib::Response& response) {
+    record(request);
+    const std::string mediaType = lowercase(trim(request.get_header_value("Content-Type").substr(
+        0, request.get_header_value("Content-Type").find(';'))));
+    if (mediaType != "application/soap+xml") {
+      reply(request, response, 415, "Content-Type must be application/soap+xml, not '" +
+                                        request.get_header_value("Content-Type") + "'", "text/plain");
+      return;
+    }
+    if (!expectedAuthorization_.empty() && !authorized(request)) {
+      response.set_header("WWW-Authenticate", "Basic realm=\"SAP Kasse\"");
+      reply(request, response, 401, "wrong or missing credentials", "text/plain");
+      return;
+    }
+    OrderSummary order;
+    try {
+      order = checkSalesRequest(request.body);
+    } catch (const RequestError& e) {
+      response.status = 500;
+      response.set_content(soapFault(e.what()), kSoapContentType);
+      log(request, response.status, std::string("Fault: ") + e.what());
+      return;
+    }
+    waitDelay();
+    response.status = options_.status;
+    response.set_content(salesResponse(options_.prefix, options_.rect, options_.rectmsg), kSoapContentType);
+    log(request, response.status,
+        "Dwaufragid=" + order.dwaufragid + " Dwbelegnr=" + order.dwbelegnr + " total=" + order.total +
+            " -> Rect=" + std::to_string(options_.rect) + " Rectmsg=\"" + options_.rectmsg + "\"");
+  }
+
+  bool authorized(const httplib::Request& request) const {
+    const std::string given = trim(request.get_header_value("Authorization"));
+    const std::size_t space = given.find(' ');
+    if (space == std::string::npos) return false;
+    return lowercase(given.substr(0, space)) + " " + trim(given.substr(space)) == expectedAuthorization_;
+  }
+
+  void reply(const httplib::Request& request, httplib::Response& response, int status, const std::string& reason,
+             const char* contentType) {
+    response.status = status;
+    response.set_content(reason + "\n", contentType);
+    log(request, status, reason);
+  }
+
+  void waitDelay() {
+    if (options_.delaySeconds <= 0.0) return;
+    std::unique_lock<std::mutex> lock(mutex_);
+    wake_.wait_for(lock, std::chrono::duration<double>(options_.delaySeconds), [this] { return stopping_; });
+  }
+
+  void record(const httplib::Request& request) {
+    if (!options_.recordDir) return;
+    const unsigned long number = ++requestCount_;
+    char stem[32];
+    std::snprintf(stem, sizeof stem, "%06lu", number);
+    const std::filesystem::path dir(*options_.recordDir);
+    std::ofstream headers(dir / (std::string(stem) + "-headers.txt"), std::ios::binary);
+    headers << request.method << ' ' << request.target << ' ' << request.version << "\r\n";
+    for (const auto& [name, value] : request.headers) {
+      if (name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" || name == "LOCAL_PORT") continue;
+      headers << name << ": " << value << "\r\n";
+    }
+    std::ofstream body(dir / (std::string(stem) + "-body.xml"), std::ios::binary);
+    body << request.body;
+  }
+
+  void log(const httplib::Request& request, int status, const std::string& detail) {
+    std::lock_guard<std::mutex> lock(logMutex_);
+    std::cout << timestamp() << ' ' << request.method << ' ' << request.path << ' ' << request.body.size()
+              << " bytes -> " << status << ' ' << detail << std::endl;
+  }
+
+  const SimOptions options_;
+  std::string expectedAuthorization_;
+  std::atomic<unsigned long> requestCount_{0};
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stopping_ = false;
+  std::mutex logMutex_;
+};
+
+std::unique_ptr<httplib::Server> makeServer(const SimOptions& options) {
+  if (!options.certFile) return std::make_unique<httplib::Server>();
+  auto server = std::make_unique<httplib::SSLServer>(options.certFile->c_str(), options.keyFile->c_str());
+  if (!server->is_valid()) {
+    throw UsageError("cannot use certificate '" + *options.certFile + "' with key '" + *options.keyFile + "'");
+  }
+  return server;
+}
+
+int run(const SimOptions& options) {
+  if (options.recordDir) std::filesystem::create_directories(*options.recordDir);
+
+  // SIGINT and SIGTERM are taken by sigwait on the main thread; blocking
+  // them before any other thread exists keeps them away from the server's.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  std::unique_ptr<httplib::Server> server = makeServer(options);
+  Simulator simulator(options);
+  simulator.install(*server);
+  int port = options.port;
+  if (port == 0) {
+    port = server->bind_to_any_port("127.0.0.1");
+  } else if (!server->bind_to_port("127.0.0.1", port)) {
+    port = -1;
+  }
+  if (port < 0) {
+    std::cerr << "kasse-sim: cannot listen on 127.0.0.1:" << options.port << "\n";
+    return 1;
+  }
+  std::cout << port << std::endl;
+  std::cerr << "kasse-sim: serving " << (options.certFile ? "https" : "http") << "://127.0.0.1:" << port
+            << "/ (stop with Ctrl+C)" << std::endl;
+
+  std::thread serving([&server] { server->listen_after_bind(); });
+  int signal = 0;
+  sigwait(&stopSignals, &signal);
+  simulator.stop();
+  server->stop();
+  serving.join();
+  std::cerr << "kasse-sim: stopped" << std::endl;
+  return 0;
+}
+
+}  // namespace
+
+}  // namespace qel::sim
+
+int main(int argc, char* argv[]) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
+      std::cout << qel::sim::kUsage;
+      return 0;
+    }
+  }
+  try {
+    return qel::sim::run(qel::sim::parseOptions(argc, argv));
+  } catch (const qel::sim::UsageError& e) {
+    std::cerr << "kasse-sim: " << e.what() << "\n" << qel::sim::kUsage;
+    return 2;
+  } catch (const std::exception& e) {
+    std::cerr << "kasse-sim: " << e.what() << "\n";
+    return 1;
+  }
+}

@@ -1,0 +1,91 @@
+// Parsing kasse-sim's command line.
+#include "tools/kasse-sim/sim_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <string_view>
+
+namespace qel::sim {
+
+const char kUsage[] =
+    "usage: kasse-sim --port N [--tls CERT KEY] [--user U --password P] [--rect N] [--rectmsg TEXT]\n"
+    "                 [--prefix n0|ns1] [--status CODE] [--delay SECONDS] [--record DIR]\n"
+    "  --port N         port on 127.0.0.1; 0 picks a free one. The port is printed on the first line.\n"
+    "  --tls CERT KEY   serve HTTPS with this PEM certificate (chain) and key\n"
+    "  --user/--password  require these HTTP Basic credentials (401 otherwise)\n"
+    "  --rect N         Rect of every answer (0 accepts the order; default 0)\n"
+    "  --rectmsg TEXT   Rectmsg of every answer (UTF-8; default empty)\n"
+    "  --prefix P       prefix of the response element, n0 (default) or ns1\n"
+    "  --status CODE    HTTP status of the answer to a good request (default 200)\n"
+    "  --delay SECONDS  wait this long before answering (fractions allowed)\n"
+    "  --record DIR     write each request's headers and body to files in DIR\n"
+    "Stop with Ctrl+C (SIGINT) or SIGTERM.\n";
+
+namespace {
+
+long parseWhole(std::string_view option, const std::string& text, long low, long high) {
+  errno = 0;
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || errno != 0 || value < low || value > high) {
+    throw UsageError(std::string(option) + " needs a whole number from " + std::to_string(low) + " to " +
+                     std::to_string(high) + ", not '" + text + "'");
+  }
+  return value;
+}
+
+double parseSeconds(const std::string& text) {
+  errno = 0;
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || errno != 0 || !(value >= 0.0 && value <= 3600.0)) {
+    throw UsageError("--delay needs a number of seconds from 0 to 3600, not '" + text + "'");
+  }
+  return value;
+}
+
+}  // namespace
+
+SimOptions parseOptions(int argc, const char* const argv[]) {
+  SimOptions options;
+  int i = 1;
+  auto next = [&](std::string_view option) -> std::string {
+    if (i + 1 >= argc) throw UsageError(std::string(option) + " needs a value");
+    return argv[++i];
+  };
+  for (; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--port") {
+      options.port = static_cast<int>(parseWhole(arg, next(arg), 0, 65535));
+    } else if (arg == "--tls") {
+      options.certFile = next(arg);
+      options.keyFile = next(arg);
+    } else if (arg == "--user") {
+      options.user = next(arg);
+    } else if (arg == "--password") {
+      options.password = next(arg);
+    } else if (arg == "--rect") {
+      options.rect = static_cast<int>(parseWhole(arg, next(arg), -2147483647L - 1, 2147483647L));
+    } else if (arg == "--rectmsg") {
+      options.rectmsg = next(arg);
+    } else if (arg == "--prefix") {
+      options.prefix = next(arg);
+      if (options.prefix != "n0" && options.prefix != "ns1") throw UsageError("--prefix must be n0 or ns1");
+    } else if (arg == "--status") {
+      options.status = static_cast<int>(parseWhole(arg, next(arg), 100, 599));
+    } else if (arg == "--delay") {
+      options.delaySeconds = parseSeconds(next(arg));
+    } else if (arg == "--record") {
+      options.recordDir = next(arg);
+    } else {
+      throw UsageError("unknown option '" + std::string(arg) + "'");
+    }
+  }
+  if (options.port < 0) throw UsageError("--port is required");
+  if (options.user.has_value() != options.password.has_value()) {
+    throw UsageError("--user and --password go together");
+  }
+  return options;
+}
+
+}  // namespace qel::sim

@@ -81,7 +81,9 @@ std::optional<std::string_view> findTemplate(std::uint16_t id, std::uint32_t& la
 
 std::wstring utf8ToWide(std::string_view bytes) { return toWide(CP_UTF8, bytes); }
 
-std::wstring ansiToWide(std::string_view bytes) { return toWide(CP_ACP, bytes); }
+// Host texts arrive in the ANSI code page of the thread that calls the
+// library, which follows that thread's locale.
+std::wstring ansiToWide(std::string_view bytes) { return toWide(CP_THREAD_ACP, bytes); }
 
 std::string wideToUtf8(std::wstring_view text) {
   std::string out;

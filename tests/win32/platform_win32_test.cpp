@@ -78,6 +78,17 @@ TEST(Win32Text, AnsiIsWindows1252) {
   for (const Case& c : cases) EXPECT_EQ(platform::ansiToWide(c.bytes), c.text) << c.bytes;
 }
 
+// A host thread that switches its locale hands in text of that locale's
+// code page.
+TEST(Win32Text, AnsiFollowsTheCallingThreadsLocale) {
+  const LCID previous = GetThreadLocale();
+  ASSERT_TRUE(SetThreadLocale(MAKELCID(MAKELANGID(LANG_RUSSIAN, SUBLANG_RUSSIAN_RUSSIA), SORT_DEFAULT)));
+  const std::wstring text = platform::ansiToWide("\xC0\xE4");
+  SetThreadLocale(previous);
+  EXPECT_EQ(text, L"\u0410\u0434");
+  EXPECT_EQ(platform::ansiToWide("\xC0\xE4"), L"\u00C0\u00E4");
+}
+
 TEST(Win32Text, Utf8ConvertsBothWays) {
   struct Case {
     std::string utf8;

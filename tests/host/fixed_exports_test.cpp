@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "host/qelconnect.h"
-#include "support/dialog_recorder.h"
-#include "support/scratch_dir.h"
+#include "tests/support/dialog_recorder.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -23,15 +24,23 @@ using test::vubFailure;
 
 std::wstring curlText(CURLcode code) { return platform::ansiToWide(curl_easy_strerror(code)); }
 
-// This suite must run before anything calls globalInit in the process: the
-// flag that globalInit sets lives as long as the module. It is defined
-// first in the first source file so that a whole-binary run starts with it
-// (CTest's native runs start one process per test anyway).
+// The flag that globalInit sets lives as long as the module, so the check
+// runs in a fresh process of its own (a "threadsafe" death test re-executes
+// the test program instead of forking it) where nothing has initialised yet.
 TEST(HttpClientBeforeInit, PostWithoutGlobalInitFails) {
-  HttpClient client;
-  const VubException e = vubFailure([&] { client.post(L"http://127.0.0.1:1/", L"x"); });
-  EXPECT_EQ(e.message(), L"Curl is not initialized. Call globalInit() first.");
-  EXPECT_EQ(e.code(), 0);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        HttpClient client;
+        try {
+          client.post(L"http://127.0.0.1:1/", L"x");
+        } catch (const VubException& e) {
+          const bool expected = e.message() == L"Curl is not initialized. Call globalInit() first." && e.code() == 0;
+          std::exit(expected ? 0 : 1);
+        }
+        std::exit(2);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 class HttpClientTest : public ::testing::Test {

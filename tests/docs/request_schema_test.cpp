@@ -1,7 +1,8 @@
 // The published service contract (docs/kasse.xsd, docs/kasse.wsdl) checked
-// against what the library really writes, by an independent validator
-// (xmllint): the requests of representative orders must validate, and
-// requests with a single fault must not, so the schema is not vacuous.
+// against what the library really sends, by an independent validator
+// (xmllint): the requests of representative orders, captured on the wire,
+// must validate, and requests with a single fault must not, so the schema
+// is not vacuous.
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
 
@@ -12,16 +13,16 @@
 #include <memory>
 #include <ostream>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "config/connector_config.h"
 #include "order/host_records.h"
 #include "order/order.h"
-#include "platform/platform.h"
-#include "render/format.h"
-#include "render/order_document.h"
-#include "render/request_template.h"
 #include "tests/support/host_sale.h"
+#include "tests/support/server_loopback.h"
+#include "transport/kasse_exchange.h"
 
 namespace qel {
 namespace {
@@ -52,15 +53,27 @@ Validation runXmllint(const std::string& schema, const std::string& path) {
   return result;
 }
 
-// The request body exactly as the exchange builds it: template 101 around
-// the order document, without line breaks and tabs, in UTF-8.
+// An answer as the cash register must write it (the library matches the
+// prefixes env, and n0 or ns1, literally).
+std::string answer(const std::string& prefix, const std::string& exRect) {
+  const std::string element = prefix + ":_-qel_-kasVubWsQuendalSalesResponse";
+  return "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
+         "<env:Envelope xmlns:env=\"http://www.w3.org/2003/05/soap-envelope\"><env:Header/><env:Body><" +
+         element + " xmlns:" + prefix + "=\"urn:sap-com:document:sap:soap:functions:mc-style\"><ExRect>" + exRect +
+         "</ExRect></" + element + "></env:Body></env:Envelope>";
+}
+
+// The request body exactly as it goes over the wire: the library's own
+// exchange posts the order to a server on 127.0.0.1, which keeps the bytes.
 std::string requestBody(const Order& order) {
-  RequestTemplate envelope;
-  envelope.load(101);
-  envelope.set(L"auftrag", renderOrder(order));
-  std::wstring text = envelope.text();
-  removeLineBreaks(text);
-  return platform::wideToUtf8(text);
+  test::LoopbackServer server(test::httpResponse(200, answer("n0", "<Rect>0</Rect><Rectmsg/>")));
+  ConnectorConfig config;
+  config.url = server.url();
+  KasseResponse response;
+  KasseExchange(config).transfer(order, response);
+  const std::vector<test::ReceivedRequest> requests = server.requests();
+  if (requests.size() != 1) throw std::runtime_error("the server did not receive exactly one request");
+  return requests.front().body;
 }
 
 // Kept in the test's working folder so that a failure can be looked at.
@@ -260,16 +273,6 @@ TEST_P(RequestFaultTest, FaultIsRejected) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, RequestFaultTest, ::testing::ValuesIn(kFaults),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// Answers as the cash register must write them (the library matches the
-// prefixes env, and n0 or ns1, literally).
-std::string answer(const std::string& prefix, const std::string& exRect) {
-  const std::string element = prefix + ":_-qel_-kasVubWsQuendalSalesResponse";
-  return "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
-         "<env:Envelope xmlns:env=\"http://www.w3.org/2003/05/soap-envelope\"><env:Header/><env:Body><" +
-         element + " xmlns:" + prefix + "=\"urn:sap-com:document:sap:soap:functions:mc-style\"><ExRect>" + exRect +
-         "</ExRect></" + element + "></env:Body></env:Envelope>";
-}
 
 struct AnswerCase {
   const char* name;

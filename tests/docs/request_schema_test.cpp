@@ -10,7 +10,6 @@
 #include <climits>
 #include <cstdio>
 #include <fstream>
-#include <memory>
 #include <ostream>
 #include <set>
 #include <stdexcept>

@@ -75,9 +75,10 @@ std::string requestBody(const Order& order) {
   return requests.front().body;
 }
 
-// Kept in the test's working folder so that a failure can be looked at.
+// Kept in the build tree so that a failure can be looked at, wherever the
+// test was started.
 std::string writeFile(const std::string& name, const std::string& bytes) {
-  const std::string path = name + ".xml";
+  const std::string path = std::string(QEL_OUTPUT_DIR) + "/" + name + ".xml";
   std::ofstream(path, std::ios::binary) << bytes;
   return path;
 }

@@ -1,10 +1,14 @@
 # Entry points. CMake owns the build; this file installs what is missing and
-# drives the two build trees (native and win32) and their tests.
-.PHONY: all deps build build-linux build-win32 win-deps test test-linux test-win32 demo demo-win bench clean
+# drives the build trees (native, native with sanitizers, win32) and their
+# tests, and the demo, benchmark, fuzz and soak runs.
+.PHONY: all deps build build-linux build-asan build-win32 win-deps \
+        test test-linux test-asan test-win32 demo demo-win bench fuzz soak clean
 
 JOBS ?= 2
 LINUX_DIR := build/linux
+ASAN_DIR := build/asan
 WIN32_DIR := build/win32
+CMAKE_NATIVE := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 all: build
 
@@ -14,8 +18,12 @@ deps:
 build: deps build-linux build-win32
 
 build-linux:
-	@cmake -S . -B $(LINUX_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(LINUX_DIR) $(CMAKE_NATIVE) >/dev/null
 	@cmake --build $(LINUX_DIR) -j$(JOBS)
+
+build-asan:
+	@cmake -S . -B $(ASAN_DIR) $(CMAKE_NATIVE) -DQEL_SANITIZE=ON >/dev/null
+	@cmake --build $(ASAN_DIR) -j$(JOBS)
 
 win-deps:
 	@bash scripts/build-win-deps.sh
@@ -26,14 +34,33 @@ build-win32: win-deps build-linux
 	  -DQEL_NATIVE_BUILD_DIR=$(CURDIR)/$(LINUX_DIR) >/dev/null
 	@cmake --build $(WIN32_DIR) -j$(JOBS)
 
-test: build
-	@$(MAKE) -k --no-print-directory test-linux test-win32
+# Every suite runs even when an earlier one failed; the exit status tells.
+test: build build-asan
+	@$(MAKE) -k --no-print-directory test-linux test-asan test-win32
 
 test-linux:
 	@ctest --test-dir $(LINUX_DIR) --output-on-failure -j$(JOBS)
 
+test-asan:
+	@ctest --test-dir $(ASAN_DIR) --output-on-failure -j$(JOBS)
+
 test-win32:
 	@ctest --test-dir $(WIN32_DIR) --output-on-failure -j$(JOBS)
 
+demo: build
+	@bash scripts/demo.sh linux
+
+demo-win: build
+	@bash scripts/demo.sh win32
+
+bench: build
+	@bash scripts/bench.sh
+
+fuzz: deps
+	@bash scripts/fuzz.sh $(if $(SECONDS),$(SECONDS),60)
+
+soak: build
+	@bash scripts/soak.sh
+
 clean:
-	rm -rf $(LINUX_DIR) $(WIN32_DIR)
+	rm -rf $(LINUX_DIR) $(ASAN_DIR) $(WIN32_DIR)

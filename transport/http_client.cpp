@@ -109,56 +109,23 @@ std::wstring HttpClient::post(const std::wstring& url, const std::wstring& body)
   if (!curlInitialized) throw VubException(kNotInitialized);
   EasyHandle handle(curl_easy_init());
   if (!handle) throw VubException(kEasyInitFailed);
-  CURL* h = handle.get();
-
-  setOption(h, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds, kConnectTimeoutFailed);
-  setOption(h, CURLOPT_TIMEOUT, kTimeoutSeconds, kTimeoutFailed);
-  // The cash register receives the Basic credentials and every sale, so it
-  // must prove who it is: chain and host name are both checked.
-  setOption(h, CURLOPT_SSL_VERIFYPEER, 1L, kVerifyPeerFailed);
-  setOption(h, CURLOPT_SSL_VERIFYHOST, 2L, kVerifyHostFailed);
-  // Only Schannel checks revocation; a company CA often publishes no list
-  // that the till can reach, so an unknown status must not fail the sale.
-  // Other TLS back ends ignore the flag.
-  setOption(h, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT), kSslOptionsFailed);
-  if (!caFile_.empty()) {
-    setOption(h, CURLOPT_CAINFO, caFile_.c_str(), kCaFileFailed);
-    // With a configured file the certificate must chain to one of its
-    // certificates alone, so the CA directory that a libcurl build may add
-    // by default is switched off. Back ends without CA directories refuse
-    // the option, which is just as good.
-    const CURLcode result = curl_easy_setopt(h, CURLOPT_CAPATH, static_cast<const char*>(nullptr));
-    if (result != CURLE_OK && result != CURLE_NOT_BUILT_IN && result != CURLE_UNKNOWN_OPTION) {
-      throw VubException(kCaFileFailed);
-    }
-  }
+  // libcurl keeps pointers to these texts, not copies; they live until post
+  // returns.
   const std::string utf8Url = platform::wideToUtf8(url);
-  setOption(h, CURLOPT_URL, utf8Url.c_str(), kUrlFailed);
-  if (username_ && password_) {
-    setOption(h, CURLOPT_USERNAME, username_->c_str(), kUsernameFailed);
-    setOption(h, CURLOPT_PASSWORD, password_->c_str(), kPasswordFailed);
-  }
-  response_.clear();
-  responseTooLarge_ = false;
-  setOption(h, CURLOPT_WRITEFUNCTION, &HttpClient::writeResponse, kWriteFunctionFailed);
-  setOption(h, CURLOPT_WRITEDATA, static_cast<void*>(this), kWriteDataFailed);
-  errorBuffer_[0] = '\0';
-  setOption(h, CURLOPT_ERRORBUFFER, errorBuffer_.data(), kErrorBufferFailed);
-  curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers_.get());
-  // libcurl does not copy the body; it lives until post returns.
   const std::string utf8Body = platform::wideToUtf8(body);
-  curl_easy_setopt(h, CURLOPT_POSTFIELDS, utf8Body.c_str());
 
-  const CURLcode result = curl_easy_perform(h);
-  if (result == CURLE_WRITE_ERROR && responseTooLarge_) throw VubException(kResponseTooLarge);
-  if (result != CURLE_OK) {
-    throw VubException(platform::ansiToWide(curl_easy_strerror(result)) + L": " +
-                           platform::ansiToWide(errorBuffer_.data()),
-                       static_cast<std::int32_t>(result));
-  }
+  setLimits(handle.get());
+  setTls(handle.get());
+  setTarget(handle.get(), utf8Url);
+  captureResponse(handle.get());
+  curl_easy_setopt(handle.get(), CURLOPT_HTTPHEADER, headers_.get());
+  curl_easy_setopt(handle.get(), CURLOPT_POSTFIELDS, utf8Body.c_str());
 
+  perform(handle.get());
   long status = 0;
-  if (curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) throw VubException(kStatusUnavailable);
+  if (curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) {
+    throw VubException(kStatusUnavailable);
+  }
   std::wstring decoded = decodeBody(response_);
   if (status != 200 && status != 201) {
     throw VubException(kUnexpectedStatus + formatInt2(static_cast<std::int32_t>(status)) + decoded);
@@ -166,6 +133,59 @@ std::wstring HttpClient::post(const std::wstring& url, const std::wstring& body)
   handle.reset();
   curl_global_cleanup();
   return decoded;
+}
+
+void HttpClient::setLimits(void* handle) {
+  setOption(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds, kConnectTimeoutFailed);
+  setOption(handle, CURLOPT_TIMEOUT, kTimeoutSeconds, kTimeoutFailed);
+}
+
+void HttpClient::setTls(void* handle) {
+  // The cash register receives the Basic credentials and every sale, so it
+  // must prove who it is: chain and host name are both checked.
+  setOption(handle, CURLOPT_SSL_VERIFYPEER, 1L, kVerifyPeerFailed);
+  setOption(handle, CURLOPT_SSL_VERIFYHOST, 2L, kVerifyHostFailed);
+  // Only Schannel checks revocation; a company CA often publishes no list
+  // that the till can reach, so an unknown status must not fail the sale.
+  // Other TLS back ends ignore the flag.
+  setOption(handle, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT), kSslOptionsFailed);
+  if (caFile_.empty()) return;
+  setOption(handle, CURLOPT_CAINFO, caFile_.c_str(), kCaFileFailed);
+  // With a configured file the certificate must chain to one of its
+  // certificates alone, so the CA directory that a libcurl build may add by
+  // default is switched off. Back ends without CA directories refuse the
+  // option, which is just as good.
+  const CURLcode result = curl_easy_setopt(handle, CURLOPT_CAPATH, static_cast<const char*>(nullptr));
+  if (result != CURLE_OK && result != CURLE_NOT_BUILT_IN && result != CURLE_UNKNOWN_OPTION) {
+    throw VubException(kCaFileFailed);
+  }
+}
+
+void HttpClient::setTarget(void* handle, const std::string& utf8Url) {
+  setOption(handle, CURLOPT_URL, utf8Url.c_str(), kUrlFailed);
+  if (username_ && password_) {
+    setOption(handle, CURLOPT_USERNAME, username_->c_str(), kUsernameFailed);
+    setOption(handle, CURLOPT_PASSWORD, password_->c_str(), kPasswordFailed);
+  }
+}
+
+void HttpClient::captureResponse(void* handle) {
+  response_.clear();
+  responseTooLarge_ = false;
+  setOption(handle, CURLOPT_WRITEFUNCTION, &HttpClient::writeResponse, kWriteFunctionFailed);
+  setOption(handle, CURLOPT_WRITEDATA, static_cast<void*>(this), kWriteDataFailed);
+  errorBuffer_[0] = '\0';
+  setOption(handle, CURLOPT_ERRORBUFFER, errorBuffer_.data(), kErrorBufferFailed);
+}
+
+void HttpClient::perform(void* handle) {
+  const CURLcode result = curl_easy_perform(handle);
+  if (result == CURLE_WRITE_ERROR && responseTooLarge_) throw VubException(kResponseTooLarge);
+  if (result != CURLE_OK) {
+    throw VubException(platform::ansiToWide(curl_easy_strerror(result)) + L": " +
+                           platform::ansiToWide(errorBuffer_.data()),
+                       static_cast<std::int32_t>(result));
+  }
 }
 
 }  // namespace qel

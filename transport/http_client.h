@@ -42,6 +42,13 @@ class HttpClient {
     void operator()(curl_slist* list) const noexcept;
   };
 
+  // The steps of post, in the order in which the options are set; `handle`
+  // is libcurl's easy handle (CURL*, which libcurl declares as void).
+  void setLimits(void* handle);
+  void setTls(void* handle);
+  void setTarget(void* handle, const std::string& utf8Url);
+  void captureResponse(void* handle);
+  void perform(void* handle);
   static std::size_t writeResponse(char* data, std::size_t size, std::size_t count, void* client);
 
   std::string response_;

@@ -12,12 +12,14 @@
 #include "render/format.h"
 #include "render/order_document.h"
 #include "render/request_template.h"
+#include "tests/render/golden_documents.h"
 #include "tests/support/host_sale.h"
 
 namespace qel {
 namespace {
 
 using test::HostSale;
+using test::richSale;
 using test::SaleBytes;
 
 // The document as it goes on the wire: line breaks and tabs removed, UTF-8.
@@ -26,131 +28,24 @@ std::string wire(std::wstring text) {
   return platform::wideToUtf8(text);
 }
 
-// A sale with several positions, tickets and events, fixed fees present and
-// absent, additional fees, text that needs escaping or looks like a
-// placeholder, and amounts on both sides of a rounding tie.
-SaleBytes richSale() {
-  SaleBytes sale;
-  sale.id = 4711;
-  sale.belegnummer = 815;
-  sale.bruttogesamtpreis = 161.5;
-  sale.poolId = 7;
-  sale.filler = 0xA5;
-
-  test::PositionBytes first;
-  first.id = 1;
-  first.gesamtpreis = 2.355;
-  first.mwstbetrag = 0.375;
-  first.vvksum = 1.5;
-  first.vvkrefsum = 0.125;
-  first.event = {900, 123, 5, 1700000000, -1, "Rock & Roll <Live> \"Br\xFC" "der\" 'M\xFCller' {id}"};
-  first.tickets = {{101, 1.5, 0.125, 30.0}, {102, 2.0, 1.0, 40.5}};
-
-  test::PositionBytes second;
-  second.id = 2;
-  second.aboauftrag = 1;
-  second.gesamtpreis = 129.145;
-  second.mwstbetrag = 20.62;
-  second.event = {901, 0, 0, 0, 0, "{zusatzgebuehren}"};
-
-  sale.positions = {first, second};
-  sale.versandkosten = {1, "EUR", 5.95, 19.0};
-  sale.auftragsgebuehr = {2, "EUR", 9.99, 19.0};
-  sale.vorverkaufsgebuehr = {1, "EUR", 119.0, 19.0};
-  sale.ticketversicherung = {1, "EUR", 3.0, 19.0};
-  sale.zusatzgebuehren = {{"{summe}", "EUR", 2.355, 19.0}, {"Geb\xFChr & Co", "EUR", 1.005, 7.0}};
-  return sale;
-}
-
 Order richOrder() {
   const HostSale sale(richSale());
   Order order;
-  order.setSubPoolId(3);
-  order.setTerminalId(L"12</Dwsubpoolid>");
+  order.setSubPoolId(test::kRichSaleSubPoolId);
+  order.setTerminalId(platform::utf8ToWide(test::kRichSaleTerminalId));
   order.fillFromHostOrder(HostOrderRecord(sale.record()));
   return order;
 }
 
 TEST(OrderDocumentTest, RichSale) {
-  EXPECT_EQ(wire(renderOrder(richOrder())),
-            "<ImAuftrag>"
-            "<Dwaufragid>4711</Dwaufragid>"
-            "<Dwbelegnr>815</Dwbelegnr>"
-            "<Szwaehrung>EUR</Szwaehrung>"
-            "<Dblbruttogesamtpreis>161.50</Dblbruttogesamtpreis>"
-            "<Citicketsges>2</Citicketsges>"
-            "<Cdwauftragpos>2</Cdwauftragpos>"
-            "<Pauftragpos>"
-            "<item>"
-            "<Dwposid>1</Dwposid><Faboauftrag>false</Faboauftrag><Citicketspos>2</Citicketspos>"
-            "<Dbticketgesamtpreis>2.35</Dbticketgesamtpreis><Dbmwstbetrag>0.38</Dbmwstbetrag>"
-            "<Dbvvksum>1.50</Dbvvksum><Dbvvkrefsum>0.12</Dbvvkrefsum>"
-            "<Vavainfo><item>"
-            "<Dwvaid>900</Dwvaid><Dwvanummer>123|5</Dwvanummer><Tvadatum>1700000000</Tvadatum><Tvabis>-1</Tvabis>"
-            "<Szname>Rock &amp; Roll &lt;Live&gt; &quot;Br\xC3\xBC" "der&quot; &apos;M\xC3\xBCller&apos; {id}</Szname>"
-            "</item></Vavainfo>"
-            "<Pticketinfos>"
-            "<item><Dwticketid>101</Dwticketid><Dbvvk>1.50</Dbvvk><Dwvvkref>0.12</Dwvvkref>"
-            "<Dbticketgesamtpreis>30.00</Dbticketgesamtpreis></item>"
-            "<item><Dwticketid>102</Dwticketid><Dbvvk>2.00</Dbvvk><Dwvvkref>1.00</Dwvvkref>"
-            "<Dbticketgesamtpreis>40.50</Dbticketgesamtpreis></item>"
-            "</Pticketinfos>"
-            "</item>"
-            "<item>"
-            "<Dwposid>2</Dwposid><Faboauftrag>true</Faboauftrag><Citicketspos>0</Citicketspos>"
-            "<Dbticketgesamtpreis>129.15</Dbticketgesamtpreis><Dbmwstbetrag>20.62</Dbmwstbetrag>"
-            "<Dbvvksum>0.00</Dbvvksum><Dbvvkrefsum>0.00</Dbvvkrefsum>"
-            "<Vavainfo><item>"
-            "<Dwvaid>901</Dwvaid><Dwvanummer>0|0</Dwvanummer><Tvadatum>0</Tvadatum><Tvabis>0</Tvabis>"
-            "<Szname>{zusatzgebuehren}</Szname>"
-            "</item></Vavainfo>"
-            "<Pticketinfos></Pticketinfos>"
-            "</item>"
-            "</Pauftragpos>"
-            "<Fversandkosten>true</Fversandkosten>"
-            "<Gebversandkosten><item><Szbezeichnung>EUR</Szbezeichnung><Dbsumme>5.95</Dbsumme>"
-            "<Dbsteuersatz>19.00</Dbsteuersatz><Dbsteuersumme>5.90</Dbsteuersumme></item></Gebversandkosten>"
-            "<Fauftragsgebuehr>false</Fauftragsgebuehr>"
-            "<Gebauftragsgebuehr></Gebauftragsgebuehr>"
-            "<Fvvkgebuehr>true</Fvvkgebuehr>"
-            "<Gebvvkgebuehr><item><Szbezeichnung>EUR</Szbezeichnung><Dbsumme>119.00</Dbsumme>"
-            "<Dbsteuersatz>19.00</Dbsteuersatz><Dbsteuersumme>118.00</Dbsteuersumme></item></Gebvvkgebuehr>"
-            "<Cdwzusatzgebuehren>2</Cdwzusatzgebuehren>"
-            "<Pzusatzgebuehren>"
-            "<item><Szbezeichnung>{summe}</Szbezeichnung><Dbsumme>2.36</Dbsumme>"
-            "<Dbsteuersatz>19.00</Dbsteuersatz><Dbsteuersumme>2.34</Dbsteuersumme></item>"
-            "<item><Szbezeichnung>Geb\xC3\xBChr &amp; Co</Szbezeichnung><Dbsumme>1.00</Dbsumme>"
-            "<Dbsteuersatz>7.00</Dbsteuersatz><Dbsteuersumme>1.00</Dbsteuersumme></item>"
-            "</Pzusatzgebuehren>"
-            "<Fticketvers>true</Fticketvers>"
-            "<Gebticketvers><item><Szbezeichnung>EUR</Szbezeichnung><Dbsumme>3.00</Dbsumme>"
-            "<Dbsteuersatz>19.00</Dbsteuersatz><Dbsteuersumme>2.97</Dbsteuersumme></item></Gebticketvers>"
-            "<Dwpoolid>7</Dwpoolid>"
-            "<Dwsubpoolid>3|12&lt;/Dwsubpoolid&gt;</Dwsubpoolid>"
-            "</ImAuftrag>");
+  EXPECT_EQ(wire(renderOrder(richOrder())), test::kRichSaleDocument);
 }
 
 TEST(OrderDocumentTest, Refund) {
-  unsigned char bytes[24] = {};
-  const std::int32_t belegnummer = 815;
-  const double amount = -25.0;
-  const std::int32_t id = 471;
-  std::memcpy(bytes + 4, &belegnummer, 4);
-  std::memcpy(bytes + 8, &amount, 8);
-  std::memcpy(bytes + 16, "EUR", 4);
-  std::memcpy(bytes + 20, &id, 4);
+  const auto bytes = test::refundExample();
   Order order;
-  order.fillFromRefund(HostRefundRecord(bytes));
-
-  EXPECT_EQ(wire(renderOrder(order)),
-            "<ImAuftrag><Dwaufragid>471</Dwaufragid><Dwbelegnr>815</Dwbelegnr><Szwaehrung>EUR</Szwaehrung>"
-            "<Dblbruttogesamtpreis>-25.00</Dblbruttogesamtpreis><Citicketsges>0</Citicketsges>"
-            "<Cdwauftragpos>0</Cdwauftragpos><Pauftragpos></Pauftragpos><Fversandkosten>false</Fversandkosten>"
-            "<Gebversandkosten></Gebversandkosten><Fauftragsgebuehr>false</Fauftragsgebuehr>"
-            "<Gebauftragsgebuehr></Gebauftragsgebuehr><Fvvkgebuehr>false</Fvvkgebuehr>"
-            "<Gebvvkgebuehr></Gebvvkgebuehr><Cdwzusatzgebuehren>0</Cdwzusatzgebuehren>"
-            "<Pzusatzgebuehren xsi:nil=\"true\"/><Fticketvers>false</Fticketvers><Gebticketvers></Gebticketvers>"
-            "<Dwpoolid>0</Dwpoolid><Dwsubpoolid>0|</Dwsubpoolid></ImAuftrag>");
+  order.fillFromRefund(HostRefundRecord(bytes.data()));
+  EXPECT_EQ(wire(renderOrder(order)), test::kRefundDocument);
 }
 
 // Before the line breaks go, the document keeps the templates' layout: the

@@ -1,0 +1,206 @@
+// What the Wine tests of the two transfers start from: QelConnect.dll loaded
+// with LoadLibraryW, a hidden host window owning the real message boxes, a
+// scratch working folder whose QelConnect.xml points at a scripted cash
+// register on 127.0.0.1, and the host's records laid out byte for byte.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/qelconnect.h"
+#include "tests/support/host_sale.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/support/server_loopback.h"
+#include "tests/transport/kasse_answers.h"
+#include "tools/winhost/dialog_answerer.h"
+#include "tools/winhost/loaded_library.h"
+
+namespace qel::test {
+
+using winhost::kIdCancel;
+using winhost::kIdOk;
+using winhost::ShownDialog;
+
+constexpr std::int32_t kNotCompleted = 0x00040002;
+constexpr std::size_t kResultSize = 3338;
+constexpr std::uint8_t kResultPattern = 0xC3;
+
+constexpr wchar_t kTransaction[] = L"Transaktionsfenster";
+constexpr wchar_t kAskTransfer[] = L"Ticket in die Kasse uebertragen?";
+constexpr wchar_t kAskPrinting[] = L"Tickets drucken?";
+constexpr wchar_t kErrorCaption[] = L"Fehler bei Daten\u00fcbertragung";
+
+using ResultRecord = std::array<std::uint8_t, kResultSize>;
+
+inline std::string readFile(const char* name) {
+  std::ifstream in(name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeFile(const char* name, const std::string& bytes) {
+  std::ofstream(name, std::ios::binary) << bytes;
+}
+
+inline bool fileExists(const wchar_t* name) { return GetFileAttributesW(name) != INVALID_FILE_ATTRIBUTES; }
+
+// QelConnect.xml for a cash register at `url` (ASCII, so narrowed by hand).
+inline std::string configFor(const std::wstring& url, int prefix = 0) {
+  return "<endpoint><username>kasse</username><password>geheim</password><url>" +
+         std::string(url.begin(), url.end()) +
+         "</url></endpoint><compatibility><oldkasse>0</oldkasse><oldkasseprefix>" + std::to_string(prefix) +
+         "</oldkasseprefix></compatibility>";
+}
+
+// A small sale: one position with two tickets, total 42.50, pool 77.
+inline SaleBytes smallSale(double total = 42.5) {
+  SaleBytes sale;
+  sale.id = 4711;
+  sale.belegnummer = 815;
+  sale.bruttogesamtpreis = total;
+  sale.poolId = 77;
+  PositionBytes position;
+  position.id = 1;
+  position.gesamtpreis = total;
+  position.event = {9, 123, 5, 1700000000, 1700007200, "Sommernachtstraum"};
+  position.tickets = {{501, 1.5, 1.0, 20.0}, {502, 1.5, 1.0, 22.5}};
+  sale.positions.push_back(position);
+  return sale;
+}
+
+// The host's 24-byte refund record: receipt number, amount, currency, order.
+inline std::array<std::uint8_t, 24> refundRecord(std::int32_t belegnr, double amount, const char* waehrung,
+                                                 std::int32_t auftragId) {
+  std::array<std::uint8_t, 24> r;
+  r.fill(0xEE);
+  std::memcpy(r.data() + 4, &belegnr, 4);
+  std::memcpy(r.data() + 8, &amount, 8);
+  std::memcpy(r.data() + 16, waehrung, std::min<std::size_t>(std::strlen(waehrung) + 1, 4));
+  std::memcpy(r.data() + 20, &auftragId, 4);
+  return r;
+}
+
+// A hidden top-level window standing in for the box-office application's
+// main window, the owner of every box.
+class HostWindow {
+ public:
+  HostWindow()
+      : window_(CreateWindowExW(0, L"STATIC", L"Host", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr)) {}
+  ~HostWindow() {
+    if (window_ != nullptr) DestroyWindow(window_);
+  }
+  HostWindow(const HostWindow&) = delete;
+  HostWindow& operator=(const HostWindow&) = delete;
+  HWND get() const { return window_; }
+
+ private:
+  HWND window_;
+};
+
+// A file held open by the test, with the given sharing for everyone else.
+class HeldFile {
+ public:
+  HeldFile(const wchar_t* name, DWORD share)
+      : handle_(CreateFileW(name, GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr)) {}
+  ~HeldFile() {
+    if (isOpen()) CloseHandle(handle_);
+  }
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  bool isOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+// The library stays loaded for the whole suite, as in the host, which loads
+// it once; every test works in a scratch working folder of its own.
+class DllFlowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { library_ = new winhost::LoadedLibrary(QEL_DLL_PATH); }
+  static void TearDownTestSuite() {
+    delete library_;
+    library_ = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_NE(host_.get(), nullptr);
+    paymentType_.fill(0);
+    const std::uint32_t zahlart = 31;
+    std::memcpy(paymentType_.data() + 4, &zahlart, sizeof zahlart);
+    result_.fill(kResultPattern);
+  }
+
+  // Starts the cash register with a fixed answer and writes QelConnect.xml.
+  void startKasse(std::string response, int prefix = 0) {
+    server_.emplace(std::move(response));
+    writeFile("QelConnect.xml", configFor(server_->url(), prefix));
+  }
+  void acceptingKasse(int prefix = 0) { startKasse(httpResponse(200, kasseAnswer("0", "OK")), prefix); }
+
+  // One sale through hrECExecute, its boxes answered with `answers`; the
+  // boxes it showed are in dialogs() afterwards.
+  std::int32_t sell(const SaleBytes& sale, std::vector<int> answers) {
+    HostSale record(sale);
+    winhost::DialogAnswerer answerer(std::move(answers));
+    auto execute = library_->function<decltype(&hrECExecute)>("hrECExecute");
+    const std::int32_t code =
+        execute(nullptr, host_.get(), record.record(), paymentType_.data(), nullptr, result_.data());
+    dialogs_ = answerer.dialogs();
+    return code;
+  }
+
+  std::int32_t refund(const void* record) {
+    winhost::DialogAnswerer answerer;
+    const std::int32_t code = library_->function<decltype(&hrECRefund)>("hrECRefund")(nullptr, host_.get(), record);
+    dialogs_ = answerer.dialogs();
+    return code;
+  }
+
+  void init() {
+    std::uint32_t module = 0;
+    ASSERT_EQ(library_->function<decltype(&hrECInit)>("hrECInit")(nullptr, &module), 0);
+  }
+
+  const std::vector<ShownDialog>& dialogs() const { return dialogs_; }
+  std::size_t requestCount() const { return server_ ? server_->requests().size() : 0; }
+  std::string lastBody() const { return server_->requests().back().body; }
+  bool resultUntouched() const {
+    for (std::uint8_t b : result_) {
+      if (b != kResultPattern) return false;
+    }
+    return true;
+  }
+
+  // An error box: the message, the error caption, OK only, no icon, owned
+  // by the host's window.
+  void expectErrorBox(const ShownDialog& box, const std::wstring& message) const {
+    EXPECT_EQ(box.text, message);
+    EXPECT_EQ(box.caption, kErrorCaption);
+    EXPECT_EQ(box.buttons, (std::vector<int>{kIdOk}));
+    EXPECT_FALSE(box.hasIcon);
+    EXPECT_EQ(box.owner, host_.get());
+  }
+
+  inline static winhost::LoadedLibrary* library_ = nullptr;
+  ScratchDir dir_;
+  HostWindow host_;
+  std::optional<LoopbackServer> server_;
+  std::vector<ShownDialog> dialogs_;
+  std::array<std::uint8_t, 8> paymentType_;
+  ResultRecord result_;
+};
+
+}  // namespace qel::test

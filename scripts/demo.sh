@@ -114,9 +114,11 @@ run_host() {
 # Shows the newest request that the simulator recorded: the request line,
 # the headers that matter, and the body indented.
 show_request() {
-  local body headers
-  body=$(ls requests/*-body.xml 2>/dev/null | tail -n 1)
-  [ -n "$body" ] || fail "the cash register received nothing"
+  local bodies body headers
+  # The files are numbered with leading zeros, so the glob's order is theirs.
+  bodies=(requests/*-body.xml)
+  body=${bodies[-1]}
+  [ -f "$body" ] || fail "the cash register received nothing"
   headers=${body%-body.xml}-headers.txt
   grep -E '^(POST|Content-Type|Authorization)' "$headers" | indent
   echo

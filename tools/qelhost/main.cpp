@@ -32,6 +32,7 @@ constexpr int kExitUsage = 2;
 
 constexpr char kUsage[] =
     "usage: qelhost [options] ORDER.json\n"
+    "       qelhost [--library PATH] --version\n"
     "\n"
     "Runs one sale (\"order\") or refund (\"refund\") of ORDER.json through the\n"
     "payment-system library: hrECInit, then hrECExecute or hrECRefund.\n"
@@ -47,6 +48,9 @@ constexpr char kUsage[] =
     "                   QelConnect.log); default: the current folder\n"
     "  --no-init        skip hrECInit, so that QelConnect.log keeps its entries\n"
     "  --prefill BYTE   fill the result record with BYTE (0-255) before the call\n"
+    "  --hold           keep each dialog on screen until a line is read from\n"
+    "                   standard input, then answer it (to look at the box)\n"
+    "  --version        print the library's version, read from its file\n"
     "  --help           show this text\n";
 
 struct Options {
@@ -56,6 +60,8 @@ struct Options {
   std::string workdir;
   bool init = true;
   std::uint8_t prefill = 0;
+  bool hold = false;
+  bool version = false;
 };
 
 class UsageError : public std::runtime_error {
@@ -100,6 +106,10 @@ std::optional<Options> parseArguments(int argc, char** argv) {
       options.init = false;
     } else if (arg == "--prefill") {
       options.prefill = parseByte(value());
+    } else if (arg == "--hold") {
+      options.hold = true;
+    } else if (arg == "--version") {
+      options.version = true;
     } else if (!arg.empty() && arg[0] == '-') {
       throw UsageError("unknown option " + arg);
     } else if (options.orderFile.empty()) {
@@ -108,7 +118,7 @@ std::optional<Options> parseArguments(int argc, char** argv) {
       throw UsageError("only one order file, please");
     }
   }
-  if (options.orderFile.empty()) throw UsageError("no order file given");
+  if (options.orderFile.empty() && !options.version) throw UsageError("no order file given");
   return options;
 }
 
@@ -157,18 +167,30 @@ struct Exports {
   decltype(&hrECRefund) refund;
 };
 
+std::filesystem::path libraryPathOf(const Options& options) {
+  return options.library.empty() ? defaultLibraryPath() : std::filesystem::absolute(options.library);
+}
+
+// The version is read from the file, not asked of the library, so that it
+// also names a library that would not load.
+int printVersion(const Options& options) {
+  std::filesystem::path libraryPath = libraryPathOf(options);
+  std::string version = libraryVersion(libraryPath);
+  std::cout << "QelConnect " << version << " (" << libraryPath.string() << ")\n";
+  return kExitRan;
+}
+
 int run(const Options& options) {
   // Everything named relative to where qelhost was started is resolved
   // before the working folder changes.
   HostRecordImage image = HostRecordImage::fromJson(readOrderFile(options.orderFile), std::cerr);
-  std::filesystem::path libraryPath =
-      options.library.empty() ? defaultLibraryPath() : std::filesystem::absolute(options.library);
+  std::filesystem::path libraryPath = libraryPathOf(options);
   if (!options.workdir.empty()) std::filesystem::current_path(options.workdir);
 
   printSummary(image, options.orderFile);
   Library library(libraryPath);
   Exports exports(library);
-  DialogAnswerer answerer(options.answers, std::cin, standardInputIsTerminal(), std::cout);
+  DialogAnswerer answerer(options.answers, std::cin, standardInputIsTerminal(), std::cout, options.hold);
   DialogSeam seam(library, answerer);
 
   if (options.init) {
@@ -201,6 +223,7 @@ int main(int argc, char** argv) {
   try {
     std::optional<Options> options = parseArguments(argc, argv);
     if (!options) return kExitRan;
+    if (options->version) return printVersion(*options);
     return run(*options);
   } catch (const UsageError& e) {
     std::cerr << "qelhost: " << e.what() << "\n\n" << kUsage;

@@ -76,6 +76,11 @@ bool standardInputIsTerminal();
 // The library's file name beside this executable.
 std::filesystem::path defaultLibraryPath();
 
+// The version that the library's file carries (Windows: the ProductVersion of
+// its version resource; Linux: its "@(#)QelConnect" marker), read without
+// loading it. Throws std::runtime_error when the file has none.
+std::string libraryVersion(const std::filesystem::path& library);
+
 // Host texts are in the ANSI code page (Windows-1252 on Linux, as the
 // development library reads them); the terminal speaks UTF-8.
 std::string utf8ToHostText(const std::string& utf8);

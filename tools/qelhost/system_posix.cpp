@@ -4,8 +4,11 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <utility>
 
@@ -17,6 +20,9 @@ namespace qel::qelhost {
 namespace {
 
 constexpr char kLibraryFileName[] = "libQelConnect.so";
+// The library carries its version as an SCCS "what" string: this marker,
+// the version, and a NUL.
+constexpr char kVersionMarker[] = "@(#)QelConnect ";
 constexpr std::uintptr_t kFourGiB = std::uintptr_t{1} << 32;
 
 #ifdef MAP_32BIT
@@ -162,6 +168,18 @@ std::filesystem::path defaultLibraryPath() {
   std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (ec) return kLibraryFileName;
   return self.parent_path() / kLibraryFileName;
+}
+
+std::string libraryVersion(const std::filesystem::path& library) {
+  std::ifstream in(library, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + library.string());
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::size_t marker = bytes.find(kVersionMarker);
+  if (marker == std::string::npos) throw std::runtime_error(library.string() + " carries no version marker");
+  const std::size_t start = marker + std::strlen(kVersionMarker);
+  const std::size_t end = bytes.find('\0', start);
+  if (end == std::string::npos || end == start) throw std::runtime_error(library.string() + " has a broken version marker");
+  return bytes.substr(start, end - start);
 }
 
 std::string utf8ToHostText(const std::string& utf8) {

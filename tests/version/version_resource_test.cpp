@@ -1,0 +1,95 @@
+// The DLL's version resource as Windows reads it: the numbers and the texts of
+// both language blocks must give the project version and the product's name.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace qel {
+namespace {
+
+class VersionResource : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(QEL_DLL_PATH, &ignored);
+    ASSERT_NE(size, 0u) << "no version resource, Windows error " << GetLastError();
+    info_.resize(size);
+    ASSERT_TRUE(GetFileVersionInfoW(QEL_DLL_PATH, 0, size, info_.data()));
+  }
+
+  // The binary value under `key` (its length is counted in bytes), or an
+  // empty block when there is none.
+  std::vector<unsigned char> query(const std::wstring& key) {
+    void* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(info_.data(), key.c_str(), &value, &length) || value == nullptr) return {};
+    const unsigned char* bytes = static_cast<const unsigned char*>(value);
+    return std::vector<unsigned char>(bytes, bytes + length);
+  }
+
+  std::wstring text(const std::wstring& block, const std::wstring& name) {
+    void* value = nullptr;
+    UINT length = 0;
+    const std::wstring key = L"\\StringFileInfo\\" + block + L"\\" + name;
+    if (!VerQueryValueW(info_.data(), key.c_str(), &value, &length) || length == 0) return L"(missing)";
+    return std::wstring(static_cast<const wchar_t*>(value));
+  }
+
+  std::vector<unsigned char> info_;
+};
+
+TEST_F(VersionResource, FixedInfoCarriesTheProjectVersionOfADll) {
+  const std::vector<unsigned char> block = query(L"\\");
+  ASSERT_EQ(block.size(), sizeof(VS_FIXEDFILEINFO));
+  VS_FIXEDFILEINFO fixed;
+  std::memcpy(&fixed, block.data(), sizeof fixed);
+  EXPECT_EQ(fixed.dwSignature, 0xFEEF04BDu);
+  const DWORD high = MAKELONG(QEL_VERSION_MINOR, QEL_VERSION_MAJOR);
+  const DWORD low = MAKELONG(QEL_VERSION_TWEAK, QEL_VERSION_PATCH);
+  EXPECT_EQ(fixed.dwFileVersionMS, high);
+  EXPECT_EQ(fixed.dwFileVersionLS, low);
+  EXPECT_EQ(fixed.dwProductVersionMS, high);
+  EXPECT_EQ(fixed.dwProductVersionLS, low);
+  EXPECT_EQ(fixed.dwFileType, static_cast<DWORD>(VFT_DLL));
+  EXPECT_EQ(fixed.dwFileOS, static_cast<DWORD>(VOS_NT_WINDOWS32));
+  EXPECT_EQ(fixed.dwFileFlags & fixed.dwFileFlagsMask, 0u) << "no debug, pre-release or patched flag";
+}
+
+TEST_F(VersionResource, ListsGermanThenEnglishInUnicode) {
+  const std::vector<unsigned char> table = query(L"\\VarFileInfo\\Translation");
+  ASSERT_EQ(table.size(), 8u);
+  std::vector<WORD> words(4);
+  std::memcpy(words.data(), table.data(), table.size());
+  EXPECT_EQ(words, (std::vector<WORD>{0x0407, 1200, 0x0409, 1200}));
+}
+
+struct LanguageBlock {
+  const wchar_t* block;
+  const wchar_t* description;
+};
+
+// The German description holds umlauts: a resource compiled in the wrong code
+// page would show them garbled in Explorer.
+const LanguageBlock kBlocks[] = {
+    {L"040704b0", L"QelConnect Zahlungsmodul: übergibt Verkäufe und Erstattungen an die SAP-Kasse"},
+    {L"040904b0", L"QelConnect payment module: hands sales and refunds to the SAP cash register"},
+};
+
+TEST_F(VersionResource, BothLanguagesNameTheProductAndItsVersion) {
+  for (const LanguageBlock& language : kBlocks) {
+    SCOPED_TRACE(testing::Message() << "block " << std::string(language.block, language.block + 8));
+    EXPECT_EQ(text(language.block, L"ProductName"), L"QelConnect");
+    EXPECT_EQ(text(language.block, L"ProductVersion"), QEL_PROJECT_VERSION);
+    EXPECT_EQ(text(language.block, L"FileVersion"), QEL_PROJECT_VERSION);
+    EXPECT_EQ(text(language.block, L"OriginalFilename"), L"QelConnect.dll");
+    EXPECT_EQ(text(language.block, L"InternalName"), L"QelConnect");
+    EXPECT_EQ(text(language.block, L"FileDescription"), language.description);
+  }
+}
+
+}  // namespace
+}  // namespace qel

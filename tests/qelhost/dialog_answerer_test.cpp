@@ -47,6 +47,30 @@ TEST(DialogAnswerer, MessageLinesAreIndented) {
   EXPECT_NE(out.str().find("  text:    first\n          second\n"), std::string::npos);
 }
 
+// Each box that is not answered from the input holds for one line; a box
+// answered from the input takes only its answer. What is left of the input
+// shows how many lines each box took.
+TEST(DialogAnswerer, HoldTakesOneLineOnlyWhereTheAnswerIsNotTyped) {
+  std::istringstream in("\n\ncancel\nrest\n");
+  std::ostringstream out;
+  DialogAnswerer answerer({true}, in, false, out, true);
+  EXPECT_TRUE(answerer.answer("Transaktionsfenster", "Ticket in die Kasse uebertragen?", DialogButtons::OkCancel));
+  EXPECT_TRUE(answerer.answer("Fehler", "kaputt", DialogButtons::Ok));
+  EXPECT_FALSE(answerer.answer("Transaktionsfenster", "Tickets drucken?", DialogButtons::OkCancel));
+  std::string rest;
+  std::getline(in, rest);
+  EXPECT_EQ(rest, "rest");
+  EXPECT_NE(out.str().find("  buttons: OK\n  (held: Enter answers it) \n  answer:  OK\n"), std::string::npos);
+}
+
+TEST(DialogAnswerer, HoldAtEndOfInputStillAnswers) {
+  std::istringstream in("");
+  std::ostringstream out;
+  DialogAnswerer answerer({true}, in, false, out, true);
+  EXPECT_TRUE(answerer.answer("c", "t", DialogButtons::OkCancel));
+  EXPECT_TRUE(answerer.answer("c", "t", DialogButtons::Ok));
+}
+
 TEST(ParseAnswers, AcceptsOkAndCancelInAnyCase) {
   EXPECT_EQ(parseAnswers("ok,Cancel, OK"), (std::vector<bool>{true, false, true}));
   EXPECT_EQ(parseAnswers(""), std::vector<bool>{});

@@ -38,8 +38,9 @@ std::string indented(const std::string& text) {
 
 }  // namespace
 
-DialogAnswerer::DialogAnswerer(std::vector<bool> scripted, std::istream& in, bool inIsTerminal, std::ostream& out)
-    : scripted_(std::move(scripted)), in_(in), inIsTerminal_(inIsTerminal), out_(out) {}
+DialogAnswerer::DialogAnswerer(std::vector<bool> scripted, std::istream& in, bool inIsTerminal, std::ostream& out,
+                               bool hold)
+    : scripted_(std::move(scripted)), in_(in), inIsTerminal_(inIsTerminal), out_(out), hold_(hold) {}
 
 bool DialogAnswerer::answer(const std::string& caption, const std::string& text, DialogButtons buttons) {
   ++shown_;
@@ -48,6 +49,10 @@ bool DialogAnswerer::answer(const std::string& caption, const std::string& text,
        << "  caption: " << caption << "\n"
        << "  text:    " << indented(text) << "\n"
        << "  buttons: " << (okCancel ? "OK, Cancel" : "OK") << "\n";
+  // An answer typed on standard input holds the box by itself; only the
+  // others need the extra line.
+  const bool fromInput = okCancel && nextScripted_ >= scripted_.size();
+  if (hold_ && !fromInput) holdUntilLine();
   const bool ok = okCancel ? nextAnswer() : true;
   out_ << "  answer:  " << (ok ? "OK" : "Cancel") << "\n" << std::flush;
   return ok;
@@ -67,6 +72,16 @@ bool DialogAnswerer::nextAnswer() {
     if (word == "o" || word == "ok") return true;
     if (word == "c" || word == "cancel") return false;
   }
+}
+
+void DialogAnswerer::holdUntilLine() {
+  out_ << "  (held: Enter answers it) " << std::flush;
+  std::string line;
+  if (!std::getline(in_, line)) {
+    out_ << "(end of input)\n";
+    return;
+  }
+  out_ << "\n";
 }
 
 std::vector<bool> parseAnswers(const std::string& list) {

@@ -1,0 +1,115 @@
+// What every fault test starts from: a scratch working folder, a small sale
+// laid out as the host lays it out, a result record prefilled with a pattern,
+// and the checks that a failed transfer must pass.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tests/faults/fault_host.h"
+#include "tests/support/host_sale.h"
+#include "tests/support/scratch_dir.h"
+
+namespace qel::test {
+
+constexpr std::int32_t kNotCompleted = 0x00040002;
+constexpr std::size_t kResultSize = 3338;
+constexpr std::uint8_t kResultPattern = 0xC3;
+constexpr wchar_t kErrorCaption[] = L"Fehler bei Daten\u00fcbertragung";
+constexpr wchar_t kTransferQuestion[] = L"Ticket in die Kasse uebertragen?";
+
+inline std::string readFile(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeFile(const std::string& name, const std::string& bytes) {
+  std::ofstream(name, std::ios::binary) << bytes;
+}
+
+// QelConnect.xml for `url`; `caFile` names the PEM file of trusted CAs.
+inline std::string configFor(const std::string& url, const std::string& caFile = "") {
+  std::string endpoint = "<username>kasse</username><password>geheim</password><url>" + url + "</url>";
+  if (!caFile.empty()) endpoint += "<caFile>" + caFile + "</caFile>";
+  return "<endpoint>" + endpoint + "</endpoint><compatibility><oldkasse>0</oldkasse><oldkasseprefix>0" +
+         "</oldkasseprefix></compatibility>";
+}
+
+// One position with two tickets, total 42.50, pool 77.
+inline SaleBytes smallSale() {
+  SaleBytes sale;
+  sale.id = 4711;
+  sale.belegnummer = 815;
+  sale.bruttogesamtpreis = 42.5;
+  sale.poolId = 77;
+  PositionBytes position;
+  position.id = 1;
+  position.gesamtpreis = 42.5;
+  position.event = {9, 123, 5, 1700000000, 1700007200, "Sommernachtstraum"};
+  position.tickets = {{501, 1.5, 1.0, 20.0}, {502, 1.5, 1.0, 22.5}};
+  sale.positions.push_back(position);
+  return sale;
+}
+
+class FaultTest : public ::testing::Test {
+ protected:
+  FaultTest() : sale_(smallSale()) {
+    paymentType_.fill(0);
+    result_.fill(kResultPattern);
+    refund_.fill(0);
+    std::memcpy(refund_.data() + 16, "EUR", 4);
+  }
+
+  // The operator confirms the transfer (and the printing, should it come to
+  // that).
+  CallOutcome sell() { return callSale(sale_.record(), paymentType_.data(), result_.data(), {kAnswerOk, kAnswerOk}); }
+  CallOutcome refund() { return callRefund(refund_.data()); }
+
+  bool resultUntouched() const {
+    for (std::uint8_t b : result_) {
+      if (b != kResultPattern) return false;
+    }
+    return true;
+  }
+
+  // The error box of the outcome's one failure; fails the test unless there
+  // is exactly one, after the transfer question when `asked`.
+  std::wstring errorText(const CallOutcome& outcome, bool asked = true) const {
+    const std::size_t expected = asked ? 2 : 1;
+    EXPECT_EQ(outcome.boxes.size(), expected);
+    if (outcome.boxes.size() != expected) return {};
+    if (asked) {
+      EXPECT_EQ(outcome.boxes.front().text, kTransferQuestion);
+    }
+    EXPECT_EQ(outcome.boxes.back().caption, kErrorCaption);
+    return outcome.boxes.back().text;
+  }
+
+  // A sale that failed in transfer: one error box, the code for a sale not
+  // completed, the result record and the log as they were. Returns the box's
+  // text.
+  std::wstring expectFailedSale(const CallOutcome& outcome) {
+    EXPECT_EQ(outcome.code, kNotCompleted);
+    EXPECT_TRUE(resultUntouched()) << "a failed sale must not touch the result record";
+    EXPECT_FALSE(std::filesystem::exists("QelConnect.log")) << "a failed sale writes no log entry";
+    return errorText(outcome);
+  }
+
+  ScratchDir dir_;
+  HostSale sale_;
+  std::array<std::uint8_t, 8> paymentType_;
+  std::array<std::uint8_t, kResultSize> result_;
+  std::array<std::uint8_t, 24> refund_;
+};
+
+inline bool startsWith(const std::wstring& text, const std::wstring& prefix) { return text.rfind(prefix, 0) == 0; }
+
+}  // namespace qel::test

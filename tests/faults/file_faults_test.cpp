@@ -1,0 +1,141 @@
+// A sale whose files in the working folder are damaged or in the way: the
+// outcome is the one the library promises for each, and nothing crashes.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "tests/faults/fault_fixture.h"
+#include "tests/faults/fault_server.h"
+#include "tests/transport/kasse_answers.h"
+
+namespace qel::test {
+namespace {
+
+constexpr std::size_t kFiftyMegabytes = 50u << 20;
+
+const std::wstring kConfigNotFound = L"Could not load configuration file 'QelConnect.xml'.";
+const std::wstring kConfigUnreadable = L"Unknown error in configuration file 'QelConnect.xml'. tinyxml2::XML_ERROR-Code: ";
+
+class FileFaultTest : public FaultTest {
+ protected:
+  // A cash register that accepts every order, named in QelConnect.xml.
+  void startKasse() {
+    kasse_ = std::make_unique<FaultServer>([](FaultConnection& c) {
+      c.send("HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml\r\nContent-Length: " +
+             std::to_string(answer().size()) + "\r\nConnection: close\r\n\r\n" + answer());
+    });
+    writeFile("QelConnect.xml", configFor(kasse_->url()));
+  }
+  static const std::string& answer() {
+    static const std::string text = kasseAnswer("0", "OK");
+    return text;
+  }
+
+  // A completed sale: the code of a printed sale and the filled record.
+  void expectCompletedSale(const CallOutcome& outcome) {
+    EXPECT_EQ(outcome.code, 0);
+    EXPECT_EQ(outcome.boxes.size(), 2u) << "the transfer and the printing question, no error box";
+    EXPECT_FALSE(resultUntouched());
+  }
+
+  // The terminal number as the request carried it (after the sub-pool "0|").
+  std::string sentTerminalId() const {
+    const std::string body = kasse_->lastBody();
+    const std::string open = "<Dwsubpoolid>0|";
+    const std::size_t begin = body.find(open);
+    const std::size_t end = body.find("</Dwsubpoolid>");
+    if (begin == std::string::npos || end == std::string::npos) return "(no Dwsubpoolid)";
+    return body.substr(begin + open.size(), end - begin - open.size());
+  }
+
+  void report(const char* name, const CallOutcome& outcome) {
+    std::printf("[fault] %s: returned 0x%08X after %.2f s\n", name, static_cast<unsigned>(outcome.code),
+                outcome.elapsed.count());
+  }
+
+  std::unique_ptr<FaultServer> kasse_;
+};
+
+// A folder where the file should be cannot be parsed (POSIX reads fail) or
+// not even opened (Windows); either way the operator learns which file.
+TEST_F(FileFaultTest, ConfigurationThatIsAFolderFailsTheSale) {
+  std::filesystem::create_directory("QelConnect.xml");
+  const CallOutcome outcome = sell();
+  report("ConfigurationThatIsAFolder", outcome);
+  const std::wstring text = expectFailedSale(outcome);
+  EXPECT_TRUE(startsWith(text, kConfigNotFound) || text == kConfigUnreadable + L"5")
+      << std::string(text.begin(), text.end());
+}
+
+// Fifty megabytes of comment after the settings are read through and the
+// sale goes ahead.
+TEST_F(FileFaultTest, FiftyMegabyteConfigurationIsReadThrough) {
+  startKasse();
+  std::string config = readFile("QelConnect.xml") + "<!--";
+  config.append(kFiftyMegabytes, 'x');
+  writeFile("QelConnect.xml", config + "-->");
+  const CallOutcome outcome = sell();
+  report("FiftyMegabyteConfiguration", outcome);
+  expectCompletedSale(outcome);
+}
+
+// An address of fifty megabytes is more than libcurl takes: the sale fails
+// with the message of the step that refused it, and nothing is sent.
+TEST_F(FileFaultTest, FiftyMegabyteUrlFailsTheSale) {
+  std::string url = "http://127.0.0.1/";
+  url.append(kFiftyMegabytes, 'a');
+  writeFile("QelConnect.xml", configFor(url));
+  const CallOutcome outcome = sell();
+  report("FiftyMegabyteUrl", outcome);
+  EXPECT_EQ(expectFailedSale(outcome), L"Could not set url");
+}
+
+// A terminal number of 10,000 bytes is cut to the 99 bytes of its buffer.
+TEST_F(FileFaultTest, SalesIniWithA10000ByteLineSendsTheFirst99Bytes) {
+  startKasse();
+  std::string value;
+  for (int i = 0; value.size() < 10000 - 11; ++i) value += static_cast<char>('0' + i % 10);
+  writeFile("Sales.ini", "[Kasse]\r\nTerminalID=" + value + "\r\n");
+  const CallOutcome outcome = sell();
+  expectCompletedSale(outcome);
+  EXPECT_EQ(sentTerminalId(), value.substr(0, 99));
+}
+
+// Bytes that are not text reach the request decoded (U+FFFD for what is not
+// UTF-8), escaped, and without the characters XML cannot carry.
+TEST_F(FileFaultTest, SalesIniWithBinaryBytesSendsAWellFormedValue) {
+  startKasse();
+  // Every byte value but Ctrl-Z, which ends a text file on Windows, then the
+  // key with a value that is not text.
+  std::string ini;
+  for (int b = 0; b < 256; ++b) {
+    if (b != 0x1A) ini += static_cast<char>(b);
+  }
+  ini += "\r\nTerminalID=\x01" "A\xff<&\r\n";
+  writeFile("Sales.ini", ini);
+  const CallOutcome outcome = sell();
+  expectCompletedSale(outcome);
+  EXPECT_EQ(sentTerminalId(), "A\xEF\xBF\xBD&lt;&amp;");
+}
+
+// A folder named Sales.ini holds no terminal number: the default stands.
+TEST_F(FileFaultTest, SalesIniThatIsAFolderGivesTheDefault) {
+  startKasse();
+  std::filesystem::create_directory("Sales.ini");
+  expectCompletedSale(sell());
+  EXPECT_EQ(sentTerminalId(), "16213");
+}
+
+// A log that cannot be opened costs the entry and nothing else.
+TEST_F(FileFaultTest, LogThatIsAFolderCostsOnlyTheEntry) {
+  startKasse();
+  std::filesystem::create_directory("QelConnect.log");
+  expectCompletedSale(sell());
+  EXPECT_TRUE(std::filesystem::is_directory("QelConnect.log"));
+}
+
+}  // namespace
+}  // namespace qel::test

@@ -1,0 +1,85 @@
+// Files that another program holds locked, and a read-only log, on Windows:
+// a QelConnect.xml or QelConnect.log opened elsewhere without sharing, and a
+// QelConnect.log with the read-only attribute.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "tests/faults/fault_fixture.h"
+#include "tests/faults/fault_server.h"
+#include "tests/transport/kasse_answers.h"
+
+namespace qel::test {
+namespace {
+
+// A file held open without any sharing, as an editor or a backup program
+// may hold it: nobody else can open it while this lives.
+class ExclusiveHandle {
+ public:
+  explicit ExclusiveHandle(const wchar_t* name)
+      : handle_(CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  ~ExclusiveHandle() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+  ExclusiveHandle(const ExclusiveHandle&) = delete;
+  ExclusiveHandle& operator=(const ExclusiveHandle&) = delete;
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+class LockFaultTest : public FaultTest {
+ protected:
+  void startKasse() {
+    kasse_ = std::make_unique<FaultServer>([](FaultConnection& c) {
+      const std::string answer = kasseAnswer("0", "OK");
+      c.send("HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml\r\nContent-Length: " +
+             std::to_string(answer.size()) + "\r\nConnection: close\r\n\r\n" + answer);
+    });
+    writeFile("QelConnect.xml", configFor(kasse_->url()));
+  }
+  void TearDown() override { SetFileAttributesW(L"QelConnect.log", FILE_ATTRIBUTE_NORMAL); }
+
+  std::unique_ptr<FaultServer> kasse_;
+};
+
+TEST_F(LockFaultTest, LockedConfigurationFailsTheSale) {
+  startKasse();
+  ExclusiveHandle lock(L"QelConnect.xml");
+  ASSERT_TRUE(lock.valid());
+  const CallOutcome outcome = sell();
+  EXPECT_TRUE(startsWith(expectFailedSale(outcome), L"Could not load configuration file 'QelConnect.xml'."));
+  EXPECT_EQ(kasse_->connections(), 0) << "nothing may be sent";
+}
+
+TEST_F(LockFaultTest, LockedLogCostsOnlyTheEntry) {
+  startKasse();
+  {
+    ExclusiveHandle lock(L"QelConnect.log");
+    ASSERT_TRUE(lock.valid());
+    const CallOutcome outcome = sell();
+    EXPECT_EQ(outcome.code, 0);
+    EXPECT_EQ(outcome.boxes.size(), 2u) << "no error box";
+    EXPECT_FALSE(resultUntouched());
+  }
+  EXPECT_EQ(std::filesystem::file_size("QelConnect.log"), 0u);
+}
+
+TEST_F(LockFaultTest, ReadOnlyLogCostsOnlyTheEntry) {
+  startKasse();
+  writeFile("QelConnect.log", "");
+  ASSERT_TRUE(SetFileAttributesW(L"QelConnect.log", FILE_ATTRIBUTE_READONLY));
+  const CallOutcome outcome = sell();
+  EXPECT_EQ(outcome.code, 0);
+  EXPECT_EQ(outcome.boxes.size(), 2u) << "no error box";
+  EXPECT_FALSE(resultUntouched());
+  EXPECT_EQ(std::filesystem::file_size("QelConnect.log"), 0u);
+}
+
+}  // namespace
+}  // namespace qel::test

@@ -1,0 +1,223 @@
+// A sale against cash registers that misbehave on the network: every fault
+// ends in one error box, the code for a sale not completed, an untouched
+// result record and no log entry, and within the 6-second time-out.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tests/faults/fault_fixture.h"
+#include "tests/faults/fault_server.h"
+#include "tests/transport/kasse_answers.h"
+
+namespace qel::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The transfer gives up after 6 seconds; a call that waits for it must still
+// return well before the operator loses patience.
+constexpr double kTimeoutBoundSeconds = 7.5;
+
+const std::string kAnswer = kasseAnswer("0", "OK");
+
+std::string head(const std::string& statusLine, const std::string& fields) {
+  return statusLine + "\r\nContent-Type: application/soap+xml; charset=utf-8\r\n" + fields + "\r\n";
+}
+
+std::string lengthHead(std::size_t length) {
+  return head("HTTP/1.1 200 OK", "Content-Length: " + std::to_string(length) + "\r\n");
+}
+
+struct NetworkFault {
+  const char* name;
+  // Null: nothing listens on the port.
+  FaultScript script;
+  FaultServer::Start start;
+  const char* scheme;
+  // The error box starts with one of these (libcurl's texts; the TLS stack
+  // decides some of them).
+  std::vector<std::wstring> messages;
+  bool timesOut;
+};
+
+// CTest names each case by what gtest prints of it.
+void PrintTo(const NetworkFault& fault, std::ostream* out) { *out << fault.name; }
+
+const std::vector<NetworkFault>& networkFaults() {
+  static const std::vector<NetworkFault> faults = {
+      {"ConnectionRefused", nullptr, FaultServer::Start::AfterRequest, "http", {L"Couldn't connect to server: "}, false},
+      {"AcceptsAndNeverAnswers", [](FaultConnection& c) { c.hold(); }, FaultServer::Start::AfterRequest, "http",
+       {L"Timeout was reached: "}, true},
+      {"DripsTheBodyPastTheTimeout",
+       [](FaultConnection& c) {
+         c.send(lengthHead(kAnswer.size()));
+         c.drip(kAnswer, 250ms);
+       },
+       FaultServer::Start::AfterRequest, "http", {L"Timeout was reached: "}, true},
+      {"ResetInMidBody",
+       [](FaultConnection& c) {
+         c.send(lengthHead(kAnswer.size()) + kAnswer.substr(0, kAnswer.size() / 2));
+         std::this_thread::sleep_for(50ms);
+         c.reset();
+       },
+       FaultServer::Start::AfterRequest, "http",
+       {L"Failure when receiving data from the peer: ", L"Transferred a partial file: "}, false},
+      {"TruncatedChunkedBody",
+       [](FaultConnection& c) {
+         c.send(head("HTTP/1.1 200 OK", "Transfer-Encoding: chunked\r\n") + "400\r\n" + kAnswer.substr(0, 100));
+       },
+       FaultServer::Start::AfterRequest, "http",
+       {L"Transferred a partial file: ", L"Failure when receiving data from the peer: "}, false},
+      {"BodyOver8MiB",
+       [](FaultConnection& c) {
+         const std::size_t total = 9u << 20;
+         if (!c.send(lengthHead(total))) return;
+         const std::string block(64u << 10, 'x');
+         for (std::size_t sent = 0; sent < total && c.send(block); sent += block.size()) {
+         }
+       },
+       FaultServer::Start::AfterRequest, "http", {L"Response of SAP Kasse exceeds 8 MiB"}, false},
+      {"GarbageThatIsNotHttp",
+       [](FaultConnection& c) { c.send(std::string("\x16\x03\x01 no HTTP here\0\xff\xfe\r\n\r\n", 24)); },
+       FaultServer::Start::AfterRequest, "http",
+       {L"Unsupported protocol: ", L"Weird server reply: "}, false},
+      {"Http10WithoutLengthCutShort",
+       [](FaultConnection& c) { c.send(head("HTTP/1.0 200 OK", "") + kAnswer.substr(0, kAnswer.size() / 2)); },
+       FaultServer::Start::AfterRequest, "http", {L"Failed to parse response of SAP Kasse. Response was: "}, false},
+      {"TlsHandshakeStalls", [](FaultConnection& c) { c.hold(); }, FaultServer::Start::AtAccept, "https",
+       {L"Timeout was reached: "}, true},
+  };
+  return faults;
+}
+
+std::string urlFor(const NetworkFault& fault, const std::unique_ptr<FaultServer>& server) {
+  if (server) return server->url(fault.scheme);
+  return std::string(fault.scheme) + "://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/sap/kasse";
+}
+
+void expectMessage(const std::wstring& text, const std::vector<std::wstring>& messages) {
+  bool matched = false;
+  for (const std::wstring& m : messages) matched = matched || startsWith(text, m);
+  EXPECT_TRUE(matched) << "unexpected error box: " << std::string(text.begin(), text.end());
+}
+
+void report(const char* name, const CallOutcome& outcome) {
+  std::printf("[fault] %s: returned 0x%08X after %.2f s\n", name, static_cast<unsigned>(outcome.code),
+              outcome.elapsed.count());
+  ::testing::Test::RecordProperty("seconds", std::to_string(outcome.elapsed.count()));
+}
+
+class NetworkFaultTest : public FaultTest, public ::testing::WithParamInterface<NetworkFault> {};
+
+TEST_P(NetworkFaultTest, SaleEndsInOneErrorBox) {
+  const NetworkFault& fault = GetParam();
+  std::unique_ptr<FaultServer> server;
+  if (fault.script) server = std::make_unique<FaultServer>(fault.script, fault.start);
+  writeFile("QelConnect.xml", configFor(urlFor(fault, server)));
+
+  const CallOutcome outcome = sell();
+  report(fault.name, outcome);
+  expectMessage(expectFailedSale(outcome), fault.messages);
+  if (fault.timesOut) {
+    EXPECT_LT(outcome.elapsed.count(), kTimeoutBoundSeconds);
+  }
+  if (server) {
+    EXPECT_EQ(server->connections(), 1) << "one transfer, no retry";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, NetworkFaultTest, ::testing::ValuesIn(networkFaults()),
+                         [](const ::testing::TestParamInfo<NetworkFault>& info) { return info.param.name; });
+
+// A refund that fails on the network is reported as not completed, with the
+// same single error box; the quick faults stand for all of them.
+TEST_F(FaultTest, FailedRefundsShowOneErrorBoxEach) {
+  for (const NetworkFault& fault : networkFaults()) {
+    if (fault.timesOut) continue;
+    SCOPED_TRACE(fault.name);
+    std::unique_ptr<FaultServer> server;
+    if (fault.script) server = std::make_unique<FaultServer>(fault.script, fault.start);
+    writeFile("QelConnect.xml", configFor(urlFor(fault, server)));
+    const CallOutcome outcome = refund();
+    EXPECT_EQ(outcome.code, kNotCompleted);
+    expectMessage(errorText(outcome, false), fault.messages);
+  }
+  EXPECT_FALSE(std::filesystem::exists("QelConnect.log"));
+}
+
+// An HTTP/1.0 server may end its answer by closing the connection instead of
+// giving its length; a complete answer delivered so is a completed sale.
+TEST_F(FaultTest, Http10AnswerEndedByClosingCompletesTheSale) {
+  FaultServer server([](FaultConnection& c) { c.send(head("HTTP/1.0 200 OK", "") + kAnswer); });
+  writeFile("QelConnect.xml", configFor(server.url()));
+  const CallOutcome outcome = sell();
+  EXPECT_EQ(outcome.code, 0);
+  EXPECT_EQ(outcome.boxes.size(), 2u) << "the transfer and the printing question";
+  EXPECT_FALSE(resultUntouched());
+  EXPECT_FALSE(readFile("QelConnect.log").empty());
+}
+
+// The kasse-sim servers of the TLS fixture, each with a certificate that
+// must be refused although the configured CA file is the one the fixture's
+// CA is in.
+struct TlsFault {
+  const char* name;
+  const char* server;
+};
+
+void PrintTo(const TlsFault& fault, std::ostream* out) { *out << fault.name; }
+
+class TlsFaultTest : public FaultTest, public ::testing::WithParamInterface<TlsFault> {
+ protected:
+  void SetUp() override {
+    const char* dir = std::getenv("QEL_FAULT_TLS_DIR");
+    if (dir == nullptr || *dir == '\0') GTEST_SKIP() << "the TLS fixture runs under CTest only";
+    tlsDir_ = dir;
+  }
+  std::string port(const std::string& name) const {
+    std::string port = readFile(tlsDir_ + "/" + name + ".port");
+    while (!port.empty() && (port.back() == '\n' || port.back() == '\r')) port.pop_back();
+    return port;
+  }
+
+  std::string tlsDir_;
+};
+
+TEST_P(TlsFaultTest, SaleEndsInOneErrorBox) {
+  const TlsFault& fault = GetParam();
+  writeFile("QelConnect.xml",
+            configFor("https://localhost:" + port(fault.server) + "/sap/bc/srt/kasse", tlsDir_ + "/ca.pem"));
+  const CallOutcome outcome = sell();
+  report(fault.name, outcome);
+  const std::wstring text = expectFailedSale(outcome);
+  // OpenSSL and Schannel word the refusal differently; both come from the
+  // certificate check.
+  expectMessage(text, {L"SSL peer certificate or SSH remote key was not OK: ", L"SSL connect error: ",
+                       L"Peer certificate cannot be authenticated with given CA certificates: "});
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, TlsFaultTest,
+                         ::testing::Values(TlsFault{"ExpiredCertificate", "expired"},
+                                           TlsFault{"SelfSignedCertificate", "selfsigned"},
+                                           TlsFault{"WrongHostName", "wrongname"}),
+                         [](const ::testing::TestParamInfo<TlsFault>& info) { return info.param.name; });
+
+// The same servers answer a correct certificate, proving that the refusals
+// above come from the certificates and not from the fixture.
+TEST_F(TlsFaultTest, TrustedCertificateCompletesTheSale) {
+  writeFile("QelConnect.xml", configFor("https://localhost:" + port("trusted") + "/sap/bc/srt/kasse", tlsDir_ + "/ca.pem"));
+  const CallOutcome outcome = sell();
+  EXPECT_EQ(outcome.code, 0) << (outcome.boxes.empty() ? "" : std::string(outcome.boxes.back().text.begin(),
+                                                                           outcome.boxes.back().text.end()));
+}
+
+}  // namespace
+}  // namespace qel::test

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -27,6 +28,9 @@ namespace {
 
 const char kSoapContentType[] = "application/soap+xml; charset=utf-8";
 const std::size_t kMaxRequestBytes = 16u * 1024u * 1024u;
+// A silent answer of --mix outlasts the connector's 6-second time-out.
+const double kSilentSeconds = 8.0;
+const int kMixRefusedRect = 4;
 
 std::string base64(const std::string& bytes) {
   static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -123,12 +127,57 @@ class Simulator {
       log(request, response.status, std::string("Fault: ") + e.what());
       return;
     }
+    if (options_.mix) {
+      answerMixed(request, response, order);
+      return;
+    }
     waitDelay();
     response.status = options_.status;
     response.set_content(salesResponse(options_.prefix, options_.rect, options_.rectmsg), kSoapContentType);
     log(request, response.status,
         "Dwaufragid=" + order.dwaufragid + " Dwbelegnr=" + order.dwbelegnr + " total=" + order.total +
             " -> Rect=" + std::to_string(options_.rect) + " Rectmsg=\"" + options_.rectmsg + "\"");
+  }
+
+  enum class MixedAnswer { Accepted, Refused, Failed, Silent };
+
+  MixedAnswer pickAnswer(const std::string& dwbelegnr) const {
+    const AnswerMix& mix = *options_.mix;
+    const long long number = std::atoll(dwbelegnr.c_str());
+    const long long cycle = mix.accepted + mix.refused + mix.failed + mix.silent;
+    long long slot = number % cycle;
+    if (slot < 0) slot += cycle;
+    if (slot < mix.accepted) return MixedAnswer::Accepted;
+    if (slot < mix.accepted + mix.refused) return MixedAnswer::Refused;
+    if (slot < mix.accepted + mix.refused + mix.failed) return MixedAnswer::Failed;
+    return MixedAnswer::Silent;
+  }
+
+  void answerMixed(const httplib::Request& request, httplib::Response& response, const OrderSummary& order) {
+    const std::string what = "Dwaufragid=" + order.dwaufragid + " Dwbelegnr=" + order.dwbelegnr + " -> ";
+    int rect = 0;
+    switch (pickAnswer(order.dwbelegnr)) {
+      case MixedAnswer::Failed:
+        response.status = 500;
+        response.set_content(soapFault("simulated failure of the cash register", false), kSoapContentType);
+        log(request, response.status, what + "simulated failure");
+        return;
+      case MixedAnswer::Silent:
+        // The connector has given up by the time this answer is written.
+        wait(kSilentSeconds);
+        response.status = 200;
+        response.set_content(salesResponse(options_.prefix, 0, options_.rectmsg), kSoapContentType);
+        log(request, response.status, what + "silent for " + std::to_string(static_cast<int>(kSilentSeconds)) + " s");
+        return;
+      case MixedAnswer::Refused:
+        rect = kMixRefusedRect;
+        break;
+      case MixedAnswer::Accepted:
+        break;
+    }
+    response.status = 200;
+    response.set_content(salesResponse(options_.prefix, rect, options_.rectmsg), kSoapContentType);
+    log(request, response.status, what + "Rect=" + std::to_string(rect));
   }
 
   bool authorized(const httplib::Request& request) const {
@@ -145,10 +194,12 @@ class Simulator {
     log(request, status, reason);
   }
 
-  void waitDelay() {
-    if (options_.delaySeconds <= 0.0) return;
+  void waitDelay() { wait(options_.delaySeconds); }
+
+  void wait(double seconds) {
+    if (seconds <= 0.0) return;
     std::unique_lock<std::mutex> lock(mutex_);
-    wake_.wait_for(lock, std::chrono::duration<double>(options_.delaySeconds), [this] { return stopping_; });
+    wake_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return stopping_; });
   }
 
   void record(const httplib::Request& request) {

@@ -9,7 +9,7 @@ namespace qel::sim {
 
 const char kUsage[] =
     "usage: kasse-sim --port N [--tls CERT KEY] [--user U --password P] [--rect N] [--rectmsg TEXT]\n"
-    "                 [--prefix n0|ns1] [--status CODE] [--delay SECONDS] [--record DIR]\n"
+    "                 [--prefix n0|ns1] [--status CODE] [--delay SECONDS] [--record DIR] [--mix A:R:E:T]\n"
     "  --port N         port on 127.0.0.1; 0 picks a free one. The port is printed on the first line.\n"
     "  --tls CERT KEY   serve HTTPS with this PEM certificate (chain) and key\n"
     "  --user/--password  require these HTTP Basic credentials (401 otherwise)\n"
@@ -19,6 +19,9 @@ const char kUsage[] =
     "  --status CODE    HTTP status of the answer to a good request (default 200)\n"
     "  --delay SECONDS  wait this long before answering (fractions allowed)\n"
     "  --record DIR     write each request's headers and body to files in DIR\n"
+    "  --mix A:R:E:T    mixed answers by the order's Dwbelegnr modulo A+R+E+T: the first A of each\n"
+    "                   cycle accepted, R refused (Rect 4), E status 500 with a SOAP fault, T not\n"
+    "                   answered for 8 seconds (the connector gives up after 6)\n"
     "Stop with Ctrl+C (SIGINT) or SIGTERM.\n";
 
 namespace {
@@ -42,6 +45,20 @@ double parseSeconds(const std::string& text) {
     throw UsageError("--delay needs a number of seconds from 0 to 3600, not '" + text + "'");
   }
   return value;
+}
+
+AnswerMix parseMix(const std::string& text) {
+  AnswerMix mix;
+  int* shares[] = {&mix.accepted, &mix.refused, &mix.failed, &mix.silent};
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < 4; ++i) {
+    const std::size_t colon = text.find(':', start);
+    if ((i < 3) != (colon != std::string::npos)) throw UsageError("--mix needs four shares A:R:E:T, not '" + text + "'");
+    *shares[i] = static_cast<int>(parseWhole("--mix", text.substr(start, colon - start), 0, 1000000));
+    start = colon + 1;
+  }
+  if (mix.accepted + mix.refused + mix.failed + mix.silent == 0) throw UsageError("--mix needs a share above 0");
+  return mix;
 }
 
 }  // namespace
@@ -77,6 +94,8 @@ SimOptions parseOptions(int argc, const char* const argv[]) {
       options.delaySeconds = parseSeconds(next(arg));
     } else if (arg == "--record") {
       options.recordDir = next(arg);
+    } else if (arg == "--mix") {
+      options.mix = parseMix(next(arg));
     } else {
       throw UsageError("unknown option '" + std::string(arg) + "'");
     }

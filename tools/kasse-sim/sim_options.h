@@ -7,6 +7,18 @@
 
 namespace qel::sim {
 
+// Mixed answers, chosen by the order's receipt number (Dwbelegnr) modulo the
+// sum of the four shares: the first `accepted` numbers of each cycle are
+// accepted, the next `refused` refused (Rect 4), the next `failed` answered
+// with status 500 and a SOAP fault, and the last `silent` not answered within
+// the connector's time-out.
+struct AnswerMix {
+  int accepted = 0;
+  int refused = 0;
+  int failed = 0;
+  int silent = 0;
+};
+
 struct SimOptions {
   int port = -1;  // 0 picks a free port
   std::optional<std::string> certFile;
@@ -19,6 +31,7 @@ struct SimOptions {
   int status = 200;
   double delaySeconds = 0.0;
   std::optional<std::string> recordDir;
+  std::optional<AnswerMix> mix;
 };
 
 class UsageError : public std::runtime_error {

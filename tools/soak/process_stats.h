@@ -1,0 +1,18 @@
+// What the soak run watches of its own process: resident memory, its peak,
+// the heap in use and the open file descriptors.
+#pragma once
+
+#include <cstddef>
+
+namespace qel::soak {
+
+struct ProcessStats {
+  std::size_t residentKiB = 0;      // VmRSS
+  std::size_t peakResidentKiB = 0;  // VmHWM
+  std::size_t heapInUseBytes = 0;   // bytes handed out by malloc and not freed
+  std::size_t openDescriptors = 0;  // entries of /proc/self/fd
+};
+
+ProcessStats currentStats();
+
+}  // namespace qel::soak

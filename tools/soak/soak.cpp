@@ -1,0 +1,227 @@
+// soak: runs thousands of sales and refunds in one process through the
+// library's exports against kasse-sim answering with a mix of outcomes, and
+// checks that the library holds steady: every call ends as the answer
+// demands, memory does not grow between the 1,000th and the last sale, and
+// no file descriptor is left open.
+//   soak --url URL --mix A:R:E:T [--sales N] [--refunds M]
+// The working folder receives QelConnect.xml and QelConnect.log.
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+#include "host/qelconnect.h"
+#include "tests/support/host_sale.h"
+#include "tools/soak/process_stats.h"
+
+namespace qel::soak {
+namespace {
+
+constexpr std::int32_t kNotCompleted = 0x00040002;
+constexpr int kIdOk = 1;
+constexpr std::size_t kMiB = 1024 * 1024;
+// Memory is compared from this sale on: by then every cache of the process
+// (allocator arenas, libcurl's and the C library's own) has settled.
+constexpr int kSettledSale = 1000;
+constexpr double kMaxGrowthBytes = 1.0 * kMiB;
+
+constexpr std::size_t kSaleBelegnr = 12;
+constexpr std::size_t kSaleId = 8;
+constexpr std::size_t kRefundSize = 24;
+constexpr std::size_t kRefundBelegnr = 4;
+constexpr std::size_t kRefundTotal = 8;
+constexpr std::size_t kRefundCurrency = 16;
+constexpr std::size_t kRefundId = 20;
+
+struct Options {
+  std::string url;
+  int accepted = 0, refused = 0, failed = 0, silent = 0;
+  int sales = 10000;
+  int refunds = 1000;
+};
+
+[[noreturn]] void usage(const std::string& why) {
+  std::fprintf(stderr, "soak: %s\nusage: soak --url URL --mix A:R:E:T [--sales N] [--refunds M]\n", why.c_str());
+  std::exit(2);
+}
+
+Options parse(int argc, char** argv) {
+  Options o;
+  bool mix = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (i + 1 >= argc) usage(arg + " needs a value");
+    const std::string value = argv[++i];
+    if (arg == "--url") {
+      o.url = value;
+    } else if (arg == "--sales") {
+      o.sales = std::atoi(value.c_str());
+    } else if (arg == "--refunds") {
+      o.refunds = std::atoi(value.c_str());
+    } else if (arg == "--mix") {
+      mix = std::sscanf(value.c_str(), "%d:%d:%d:%d", &o.accepted, &o.refused, &o.failed, &o.silent) == 4;
+    } else {
+      usage("unknown option " + arg);
+    }
+  }
+  if (o.url.empty() || !mix || o.accepted + o.refused + o.failed + o.silent <= 0) usage("--url and --mix are needed");
+  return o;
+}
+
+// What kasse-sim answers for a receipt number under the same mix.
+enum class Answer { Accepted, Refused, Failed, Silent };
+
+Answer answerFor(const Options& o, int belegnr) {
+  const int slot = belegnr % (o.accepted + o.refused + o.failed + o.silent);
+  if (slot < o.accepted) return Answer::Accepted;
+  if (slot < o.accepted + o.refused) return Answer::Refused;
+  if (slot < o.accepted + o.refused + o.failed) return Answer::Failed;
+  return Answer::Silent;
+}
+
+// The operator confirms everything; the boxes are only counted.
+int boxesShown = 0;
+int handleBox(void*, const wchar_t*, const wchar_t*, unsigned int) {
+  ++boxesShown;
+  return kIdOk;
+}
+
+template <typename T>
+void put(std::uint8_t* record, std::size_t offset, T value) {
+  std::memcpy(record + offset, &value, sizeof value);
+}
+
+struct Tally {
+  int count[4] = {};
+  int wrong = 0;
+  double seconds = 0;
+  double silentSeconds = 0;
+};
+
+// One call, timed and checked against the answer it must have met.
+template <typename Call>
+void run(Tally& tally, Answer answer, int expectedBoxes, std::int32_t expectedCode, const char* what, int number,
+         Call call) {
+  boxesShown = 0;
+  const auto start = std::chrono::steady_clock::now();
+  const std::int32_t code = call();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  tally.seconds += seconds;
+  if (answer == Answer::Silent) tally.silentSeconds += seconds;
+  ++tally.count[static_cast<int>(answer)];
+  if (code != expectedCode || boxesShown != expectedBoxes) {
+    ++tally.wrong;
+    std::fprintf(stderr, "soak: %s %d returned 0x%08X with %d boxes, expected 0x%08X with %d\n", what, number,
+                 static_cast<unsigned>(code), boxesShown, static_cast<unsigned>(expectedCode), expectedBoxes);
+  }
+}
+
+void printStats(const char* when, const ProcessStats& s) {
+  std::printf("  %-22s RSS %7zu KiB  peak RSS %7zu KiB  heap %9zu B  fds %zu\n", when, s.residentKiB,
+              s.peakResidentKiB, s.heapInUseBytes, s.openDescriptors);
+}
+
+void printTally(const char* what, int n, const Tally& t) {
+  const double busy = t.seconds - t.silentSeconds;
+  const int answered = n - t.count[static_cast<int>(Answer::Silent)];
+  std::printf("%s: %d in %.1f s (accepted %d, refused %d, status 500 %d, time-outs %d); %.0f per second "
+              "without the time-outs (%.2f ms each)\n",
+              what, n, t.seconds, t.count[0], t.count[1], t.count[2], t.count[3], answered > 0 ? answered / busy : 0.0,
+              answered > 0 ? 1000.0 * busy / answered : 0.0);
+}
+
+int soak(const Options& o) {
+  std::ofstream("QelConnect.xml", std::ios::binary)
+      << "<endpoint><username>kasse</username><password>geheim</password><url>" << o.url
+      << "</url></endpoint><compatibility><oldkasse>0</oldkasse><oldkasseprefix>0</oldkasseprefix></compatibility>";
+  qelSetDialogHandler(&handleBox);
+  std::uint32_t module = 0;
+  hrECInit(nullptr, &module);
+
+  test::SaleBytes bytes;
+  bytes.bruttogesamtpreis = 42.5;
+  bytes.poolId = 77;
+  test::PositionBytes position;
+  position.id = 1;
+  position.gesamtpreis = 42.5;
+  position.event = {9, 123, 5, 1700000000, 1700007200, "Sommernachtstraum"};
+  position.tickets = {{501, 1.5, 1.0, 20.0}, {502, 1.5, 1.0, 22.5}};
+  bytes.positions = {position, position};
+  test::HostSale sale(bytes);
+  std::uint8_t paymentType[8] = {};
+  std::uint8_t result[3338];
+
+  const ProcessStats start = currentStats();
+  ProcessStats settled = start;
+  Tally sales;
+  for (int i = 1; i <= o.sales; ++i) {
+    put<std::int32_t>(sale.header(), kSaleBelegnr, i);
+    put<std::int32_t>(sale.header(), kSaleId, 100000 + i);
+    const Answer answer = answerFor(o, i);
+    const std::int32_t expected = answer == Answer::Accepted ? 0 : kNotCompleted;
+    run(sales, answer, 2, expected, "sale", i, [&] {
+      return hrECExecute(nullptr, nullptr, sale.record(), paymentType, nullptr, result);
+    });
+    if (i == kSettledSale) settled = currentStats();
+    if (i % 1000 == 0) {
+      const ProcessStats now = currentStats();
+      std::printf("  sale %5d: %.1f s, RSS %zu KiB, heap %zu B\n", i, sales.seconds, now.residentKiB,
+                  now.heapInUseBytes);
+      std::fflush(stdout);
+    }
+  }
+  const ProcessStats afterSales = currentStats();
+
+  Tally refunds;
+  std::uint8_t refund[kRefundSize] = {};
+  std::memcpy(refund + kRefundCurrency, "EUR", 4);
+  for (int i = 1; i <= o.refunds; ++i) {
+    put<std::int32_t>(refund, kRefundBelegnr, i);
+    put<double>(refund, kRefundTotal, -42.5);
+    put<std::int32_t>(refund, kRefundId, 200000 + i);
+    const Answer answer = answerFor(o, i);
+    const bool accepted = answer == Answer::Accepted;
+    run(refunds, answer, accepted ? 0 : 1, accepted ? 0 : kNotCompleted, "refund", i,
+        [&] { return hrECRefund(nullptr, nullptr, refund); });
+  }
+  std::uint32_t deinit = 0;
+  hrECDeInit(&deinit);
+  const ProcessStats end = currentStats();
+
+  std::printf("\n");
+  printTally("sales", o.sales, sales);
+  printTally("refunds", o.refunds, refunds);
+  printStats("before the first sale", start);
+  if (o.sales >= kSettledSale) printStats("after sale 1,000", settled);
+  printStats("after the last sale", afterSales);
+  printStats("at the end", end);
+
+  bool ok = sales.wrong == 0 && refunds.wrong == 0;
+  if (!ok) std::printf("FAIL: %d calls ended otherwise than their answer demands\n", sales.wrong + refunds.wrong);
+  if (o.sales >= kSettledSale) {
+    const double heapGrowth = static_cast<double>(afterSales.heapInUseBytes) - settled.heapInUseBytes;
+    const double rssGrowth = (static_cast<double>(afterSales.residentKiB) - settled.residentKiB) * 1024.0;
+    std::printf("growth from sale 1,000 to sale %d: heap %+.0f B, RSS %+.0f KiB (limit 1 MiB each)\n", o.sales,
+                heapGrowth, rssGrowth / 1024.0);
+    if (heapGrowth >= kMaxGrowthBytes || rssGrowth >= kMaxGrowthBytes) {
+      std::printf("FAIL: memory grew by 1 MiB or more\n");
+      ok = false;
+    }
+  }
+  std::printf("file descriptors: %zu before, %zu after\n", start.openDescriptors, end.openDescriptors);
+  if (end.openDescriptors != start.openDescriptors) {
+    std::printf("FAIL: file descriptors were left open\n");
+    ok = false;
+  }
+  std::printf("%s\n", ok ? "soak: PASS" : "soak: FAIL");
+  return ok ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace qel::soak
+
+int main(int argc, char** argv) { return qel::soak::soak(qel::soak::parse(argc, argv)); }

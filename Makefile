@@ -56,9 +56,12 @@ demo-win: build
 bench: build
 	@bash scripts/bench.sh
 
+# Each fuzz target for FUZZ_SECONDS (default 60) in build/fuzz; the corpora
+# themselves are replayed by make test.
 fuzz: deps
-	@bash scripts/fuzz.sh $(if $(SECONDS),$(SECONDS),60)
+	@bash scripts/fuzz.sh $(if $(FUZZ_SECONDS),$(FUZZ_SECONDS),60)
 
+# 10,000 sales and 1,000 refunds against kasse-sim, then 200 under valgrind.
 soak: build
 	@bash scripts/soak.sh
 

@@ -1,42 +1,27 @@
-// Rendering time of the order document against the number of positions, to
-// show that it grows linearly with the order.
+// Rendering time of the request against the size of the order, to show that
+// it grows linearly, with the bytes written per second and the heap that the
+// rendering needs at its peak. What is measured is what a transfer does
+// before it posts: the order document rendered into the envelope, as the
+// UTF-8 bytes that are sent.
 #include <benchmark/benchmark.h>
 
 #include <string>
 
+#include "bench/bench_orders.h"
+#include "bench/heap_counter.h"
 #include "order/host_records.h"
 #include "order/order.h"
-#include "platform/platform.h"
-#include "render/order_document.h"
-#include "tests/support/host_sale.h"
+#include "transport/kasse_exchange.h"
 
 namespace {
 
 constexpr int kTicketsPerPosition = 10;
 constexpr int kAdditionalFees = 100;
 
-// A sale of `positions` positions with ten tickets each, four fixed fees and
-// a hundred additional fees, decoded from the host's bytes.
+// A sale of `positions` positions with ten tickets each, the four fixed fees
+// and a hundred additional fees, decoded from the host's bytes.
 qel::Order makeOrder(int positions) {
-  qel::test::SaleBytes bytes;
-  bytes.id = 4711;
-  bytes.belegnummer = 815;
-  bytes.bruttogesamtpreis = 12345.67;
-  bytes.poolId = 7;
-  for (int i = 0; i < positions; ++i) {
-    qel::test::PositionBytes position;
-    position.id = i;
-    position.gesamtpreis = 10.0 * i + 0.355;
-    position.event = {i, 100 + i, i % 7, 1700000000 + i, 1700003600 + i, "Konzert & Lesung <Saal " + std::to_string(i) + ">"};
-    for (int k = 0; k < kTicketsPerPosition; ++k) position.tickets.push_back({i * 100 + k, 1.5, 0.25, 35.125});
-    bytes.positions.push_back(std::move(position));
-  }
-  bytes.versandkosten = {1, "EUR", 5.95, 19.0};
-  bytes.auftragsgebuehr = {1, "EUR", 2.0, 19.0};
-  bytes.ticketversicherung = {1, "EUR", 3.0, 19.0};
-  bytes.vorverkaufsgebuehr = {1, "EUR", 119.0, 19.0};
-  for (int j = 0; j < kAdditionalFees; ++j) bytes.zusatzgebuehren.push_back({"Gebuehr " + std::to_string(j), "EUR", 1.005 * j, 7.0});
-  const qel::test::HostSale sale(bytes);
+  const qel::test::HostSale sale(qel::bench::makeSale({positions, kTicketsPerPosition, true, kAdditionalFees}));
   qel::Order order;
   order.setTerminalId(L"12");
   order.fillFromHostOrder(qel::HostOrderRecord(sale.record()));
@@ -45,13 +30,25 @@ qel::Order makeOrder(int positions) {
 
 void BM_RenderOrder(benchmark::State& state) {
   const qel::Order order = makeOrder(static_cast<int>(state.range(0)));
-  const std::size_t wireBytes = qel::platform::wideToUtf8(qel::renderOrder(order)).size();
-  for (auto _ : state) {
-    std::wstring document = qel::renderOrder(order);
-    benchmark::DoNotOptimize(document.data());
+  std::size_t wireBytes = 0;
+  std::size_t peak = 0;
+  {
+    const qel::bench::HeapPeak heap;
+    wireBytes = qel::buildEnvelope(order).size();
+    peak = heap.peak();
   }
+  for (auto _ : state) {
+    std::string envelope = qel::buildEnvelope(order);
+    benchmark::DoNotOptimize(envelope.data());
+  }
+  const auto tickets = static_cast<double>(state.range(0) * kTicketsPerPosition);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * wireBytes));
-  state.counters["doc_bytes"] = static_cast<double>(wireBytes);
+  state.counters["wire_bytes"] = static_cast<double>(wireBytes);
+  state.counters["tickets"] = tickets;
+  state.counters["peak_heap_bytes"] = static_cast<double>(peak);
+  state.counters["peak_per_wire_byte"] = static_cast<double>(peak) / static_cast<double>(wireBytes);
+  state.counters["per_ticket"] = benchmark::Counter(tickets, benchmark::Counter::kIsIterationInvariantRate |
+                                                                 benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_RenderOrder)->Arg(10)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 

@@ -13,6 +13,11 @@ namespace {
 // Digits, signs and points are ASCII, so widening is a plain copy.
 std::wstring widen(const char* first, const char* last) { return std::wstring(first, last); }
 
+// The largest double has 309 integer digits; sign, point and two decimals
+// make 313 characters.
+using AmountBuffer = char[320];
+using IntBuffer = char[16];
+
 // Every character that XML 1.0 allows in a document: TAB, LF, CR and U+0020
 // onwards, except the surrogates (handled by the caller), U+FFFE and U+FFFF,
 // and nothing above U+10FFFF.
@@ -37,6 +42,26 @@ const wchar_t* entityFor(wchar_t c) {
   }
 }
 
+// One character as UTF-8; the callers pass only characters that XML allows,
+// which are all valid code points.
+void appendUtf8(std::string& out, std::uint32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
 // True when the text needs neither an entity nor a dropped character, which
 // is the case for nearly every value; such text is returned as it came.
 bool isPlainXml(const std::wstring& text) {
@@ -52,9 +77,8 @@ bool isPlainXml(const std::wstring& text) {
 std::wstring formatBool(std::uint8_t flag) { return flag != 0 ? L"true" : L"false"; }
 
 std::wstring formatInt(std::int32_t value) {
-  char buffer[16];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return widen(buffer, result.ptr);
+  IntBuffer buffer;
+  return widen(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
 }
 
 // "%.2i": at least two digits, the sign before the padding zeros.
@@ -76,11 +100,8 @@ std::wstring formatInt2(std::int32_t value) {
 // consulting any locale or the C runtime's printf, whose rounding differs
 // between runtimes.
 std::wstring formatAmount(double value) {
-  // The largest double has 309 integer digits; sign, point and two decimals
-  // make 313 characters.
-  char buffer[320];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
-  return widen(buffer, result.ptr);
+  AmountBuffer buffer;
+  return widen(buffer, std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2).ptr);
 }
 
 double roundDecimals(double value, int decimals) {
@@ -117,6 +138,50 @@ std::wstring escapeXml(std::wstring text) {
 void removeLineBreaks(std::wstring& text) {
   text.erase(std::remove_if(text.begin(), text.end(),
                             [](wchar_t c) { return c == L'\n' || c == L'\t' || c == L'\r'; }),
+             text.end());
+}
+
+void appendBool(std::string& out, std::uint8_t flag) { out += flag != 0 ? "true" : "false"; }
+
+void appendInt(std::string& out, std::int32_t value) {
+  IntBuffer buffer;
+  out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
+void appendAmount(std::string& out, double value) {
+  AmountBuffer buffer;
+  out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2).ptr);
+}
+
+// escapeXml and the UTF-8 encoding in one pass. What escapeXml keeps is
+// always a whole character (a surrogate pair on 16-bit wide strings), so
+// encoding it on its own gives the bytes that encoding the whole document
+// would give.
+void appendEscapedXml(std::string& out, std::wstring_view text) {
+  const std::size_t n = text.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const wchar_t c = text[i];
+    const auto code = static_cast<std::uint32_t>(c);
+    if (code < 0x80 && code >= 0x20) {
+      if (const wchar_t* entity = entityFor(c)) {
+        for (; *entity != L'\0'; ++entity) out += static_cast<char>(*entity);
+      } else {
+        out += static_cast<char>(c);
+      }
+    } else if (isXmlChar(code)) {
+      appendUtf8(out, code);
+    } else if (sizeof(wchar_t) == 2 && isHighSurrogate(code) && i + 1 < n &&
+               isLowSurrogate(static_cast<std::uint32_t>(text[i + 1]))) {
+      const auto low = static_cast<std::uint32_t>(text[++i]);
+      appendUtf8(out, 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00));
+    }
+  }
+}
+
+// CR, LF and TAB are single bytes in UTF-8 and never part of a longer
+// sequence, so they are removed byte by byte.
+void removeLineBreaks(std::string& text) {
+  text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\t' || c == '\r'; }),
              text.end());
 }
 

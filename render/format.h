@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace qel {
 
@@ -15,5 +16,13 @@ std::wstring formatAmount(double value);         // "%.2f" as POSIX printf write
 double roundDecimals(double value, int decimals);  // half up: floor(x * p + 0.5) / p
 std::wstring escapeXml(std::wstring text);
 void removeLineBreaks(std::wstring& text);       // drops every LF, TAB and CR
+
+// The same texts appended to a UTF-8 document, which the request is built
+// as: the same characters, without a wide string in between.
+void appendBool(std::string& out, std::uint8_t flag);
+void appendInt(std::string& out, std::int32_t value);
+void appendAmount(std::string& out, double value);
+void appendEscapedXml(std::string& out, std::wstring_view text);  // escapeXml, then UTF-8
+void removeLineBreaks(std::string& text);
 
 }  // namespace qel

@@ -2,12 +2,14 @@
 // request templates.
 #include "render/order_document.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <optional>
-#include <utility>
-#include <vector>
+#include <string_view>
 
+#include "platform/platform.h"
 #include "render/format.h"
-#include "render/request_template.h"
 
 namespace qel {
 namespace {
@@ -18,142 +20,361 @@ constexpr std::int32_t kFeeTemplate = 104;
 constexpr std::int32_t kTicketTemplate = 105;
 constexpr std::int32_t kEventTemplate = 106;
 
-constexpr wchar_t kNoAdditionalFees[] = L"<Pzusatzgebuehren xsi:nil=\"true\"/>";
-constexpr wchar_t kAdditionalFeesBegin[] = L"<Pzusatzgebuehren>";
-constexpr wchar_t kAdditionalFeesEnd[] = L"</Pzusatzgebuehren>";
+constexpr std::string_view kNoAdditionalFees = "<Pzusatzgebuehren xsi:nil=\"true\"/>";
+constexpr std::string_view kAdditionalFeesBegin = "<Pzusatzgebuehren>";
+constexpr std::string_view kAdditionalFeesEnd = "</Pzusatzgebuehren>";
+
+// The keys of each item template in the order in which the cash register's
+// documents have always been filled; a key's place in its list is its slot.
+enum PositionSlot : std::size_t {
+  kPositionId, kAboauftrag, kTicketspos, kPositionGesamtpreis, kMwstbetrag, kVvksum, kVvkrefsum,
+  kVeranstaltungen, kTicketinfos
+};
+constexpr std::string_view kPositionKeys[] = {"id",     "aboauftrag", "ticketspos",      "gesamtpreis", "mwstbetrag",
+                                              "vvksum", "vvkrefsum",  "veranstaltungen", "ticketinfos"};
+enum FeeSlot : std::size_t { kBezeichnung, kSteuersatz, kSteuersumme, kSumme };
+constexpr std::string_view kFeeKeys[] = {"bezeichnung", "steuersatz", "steuersumme", "summe"};
+enum TicketSlot : std::size_t { kTicketId, kTicketGesamtpreis, kVvk, kVvkref };
+constexpr std::string_view kTicketKeys[] = {"id", "gesamtpreis", "vvk", "vvkref"};
+enum EventSlot : std::size_t { kEventId, kVanummer, kVon, kBis, kName };
+constexpr std::string_view kEventKeys[] = {"id", "vanummer", "von", "bis", "name"};
+
+// The placeholders of the order template that take rendered items; the
+// others are set with their text at once.
+enum OrderSlot : std::size_t {
+  kVersandkosten, kAuftragsgebuehr, kVorverkaufsgebuehr, kTicketversicherung, kAuftragspositionen, kZusatzgebuehren
+};
 
 std::int32_t countOf(std::size_t size) { return static_cast<std::int32_t>(size); }
 
-// Each fill function sets an item template's placeholders in the order that
-// the cash register's documents have always been built in.
-void fillPosition(RequestTemplate& item, const OrderPosition& position);
-void fillFee(RequestTemplate& item, const AdditionalFee& fee);
-void fillTicket(RequestTemplate& item, const TicketInfo& ticket);
-void fillEvent(RequestTemplate& item, const EventInfo& event);
-
-// Renders one item from its own freshly loaded template.
-template <typename Item>
-std::wstring renderOne(std::int32_t templateId, const Item& item, void (*fill)(RequestTemplate&, const Item&)) {
-  RequestTemplate itemTemplate;
-  itemTemplate.load(templateId);
-  fill(itemTemplate, item);
-  return itemTemplate.text();
-}
-
-// Renders every element of a list, in list order. Every item gets its own
-// copy of the template, loaded once for the list (copies share the loaded
-// text). The enclosing template joins the item texts without separator when
-// it writes its own text, so each item is copied once into the document.
-template <typename Item>
-std::vector<std::wstring> renderEach(std::int32_t templateId, const std::vector<Item>& items,
-                                     void (*fill)(RequestTemplate&, const Item&)) {
-  std::vector<std::wstring> texts;
-  if (items.empty()) return texts;
-  RequestTemplate loaded;
-  loaded.load(templateId);
-  texts.reserve(items.size());
-  for (const Item& item : items) {
-    RequestTemplate itemTemplate = loaded;
-    fill(itemTemplate, item);
-    texts.push_back(itemTemplate.text());
+// An item template with its keys bound to slots in their order: loaded once
+// for a document, it then writes any number of items.
+class ItemTemplate {
+ public:
+  template <std::size_t N>
+  void load(std::int32_t id, const std::string_view (&keys)[N], TemplateLines lines) {
+    item_.load(id, lines);
+    for (std::size_t slot = 0; slot < N; ++slot) item_.bindSlot(keys[slot], slot);
+    fixedSize_ = item_.sizeWithoutSlots();
   }
-  return texts;
+
+  template <typename WriteSlot>
+  void write(std::string& out, WriteSlot&& writeSlot) const {
+    item_.appendTo(out, writeSlot);
+  }
+
+  // The bytes that every item writes besides its values.
+  std::size_t fixedSize() const { return fixedSize_; }
+
+ private:
+  RequestTemplate item_;
+  std::size_t fixedSize_ = 0;
+};
+
+// Upper bounds of what the formatting functions write, cheaper than the
+// writing itself.
+std::size_t intSize(std::int32_t value) {
+  std::size_t size = value < 0 ? 2 : 1;
+  for (std::int64_t rest = std::abs(static_cast<std::int64_t>(value)); rest >= 10; rest /= 10) ++size;
+  return size;
 }
 
-std::wstring renderOptionalFee(const std::optional<AdditionalFee>& fee) {
-  return fee ? renderFee(*fee) : std::wstring();
+// "%.2f": sign, integer digits, point and two decimals. Rounding to two
+// decimals adds at most 0.005, so the integer part written has no more
+// digits than |value| + 0.5 has.
+std::size_t amountSizeBound(double value) {
+  const double magnitude = std::fabs(value);
+  if (!(magnitude < 1e15)) return 320;  // the longest text of any double, "nan" and "inf" included
+  std::size_t digits = 1;
+  for (auto rest = static_cast<std::uint64_t>(magnitude + 0.5); rest >= 10; rest /= 10) ++digits;
+  return 1 + digits + 3;
 }
 
-// The whole Pzusatzgebuehren element: nil when there is no fee.
-std::vector<std::wstring> renderAdditionalFees(const std::vector<AdditionalFee>& fees) {
-  if (fees.empty()) return {kNoAdditionalFees};
-  std::vector<std::wstring> parts = renderEach(kFeeTemplate, fees, fillFee);
-  parts.insert(parts.begin(), kAdditionalFeesBegin);
-  parts.emplace_back(kAdditionalFeesEnd);
-  return parts;
+// An entity ("&quot;") is the longest text that one character can become.
+std::size_t escapedSizeBound(const std::wstring& text) { return 6 * text.size(); }
+
+constexpr std::size_t kBoolSize = 5;  // "false"
+
+}  // namespace
+
+// The templates of one document: the order template with the order's own
+// values set, and the item templates that the order needs, each loaded
+// once, in the order in which the document's parts have always been
+// rendered (fees, then positions with their events and tickets), so that a
+// missing template is named as it always was.
+struct OrderDocument::Templates {
+  explicit Templates(TemplateLines lines) : lines(lines) {}
+  void loadFor(const Order& order);
+  void loadFor(const OrderPosition& item);
+
+  // A free text value: escaped, and on one line if the document is.
+  void writeText(std::string& out, const std::wstring& text) const;
+  std::string text(const std::wstring& value) const;
+
+  void writeTicket(std::string& out, const TicketInfo& ticket) const;
+  void writeEvent(std::string& out, const EventInfo& event) const;
+  void writeFee(std::string& out, const AdditionalFee& fee) const;
+  void writePosition(std::string& out, const OrderPosition& position) const;
+  void writeOptionalFee(std::string& out, const std::optional<AdditionalFee>& fee) const;
+  void writeAdditionalFees(std::string& out, const std::vector<AdditionalFee>& fees) const;
+
+  std::size_t feeSizeBound(const AdditionalFee& fee) const;
+  std::size_t positionSizeBound(const OrderPosition& position) const;
+
+  TemplateLines lines;
+  RequestTemplate document;
+  ItemTemplate position;
+  ItemTemplate fee;
+  ItemTemplate ticket;
+  ItemTemplate event;
+};
+
+void OrderDocument::Templates::loadFor(const OrderPosition& item) {
+  position.load(kPositionTemplate, kPositionKeys, lines);
+  if (!item.veranstaltungen.empty()) event.load(kEventTemplate, kEventKeys, lines);
+  if (!item.ticketinfos.empty()) ticket.load(kTicketTemplate, kTicketKeys, lines);
 }
 
-void fillPosition(RequestTemplate& item, const OrderPosition& position) {
-  item.set(L"id", formatInt(position.id));
-  item.set(L"aboauftrag", formatBool(position.aboauftrag));
-  item.set(L"ticketspos", formatInt(countOf(position.ticketinfos.size())));
-  item.set(L"gesamtpreis", formatAmount(position.gesamtpreis));
-  item.set(L"mwstbetrag", formatAmount(position.mwstbetrag));
-  item.set(L"vvksum", formatAmount(position.vvksum));
-  item.set(L"vvkrefsum", formatAmount(position.vvkrefsum));
-  item.setJoined(L"veranstaltungen", renderEach(kEventTemplate, position.veranstaltungen, fillEvent));
-  item.setJoined(L"ticketinfos", renderEach(kTicketTemplate, position.ticketinfos, fillTicket));
+void OrderDocument::Templates::loadFor(const Order& order) {
+  document.load(kOrderTemplate, lines);
+  const bool hasFixedFee = order.versandkosten() || order.auftragsgebuehr() || order.vorverkaufsgebuehr() ||
+                           order.ticketversicherung();
+  if (hasFixedFee || !order.zusatzgebuehren().empty()) fee.load(kFeeTemplate, kFeeKeys, lines);
+  const std::vector<OrderPosition>& positions = order.auftragspositionen();
+  if (!positions.empty()) position.load(kPositionTemplate, kPositionKeys, lines);
+  if (std::any_of(positions.begin(), positions.end(), [](const OrderPosition& p) { return !p.veranstaltungen.empty(); })) {
+    event.load(kEventTemplate, kEventKeys, lines);
+  }
+  if (std::any_of(positions.begin(), positions.end(), [](const OrderPosition& p) { return !p.ticketinfos.empty(); })) {
+    ticket.load(kTicketTemplate, kTicketKeys, lines);
+  }
+
+  // Values never become template text, so a placeholder's value can be
+  // written when the document reaches it: the items go straight into place.
+  document.setUtf8("hatVersandkosten", order.versandkosten() ? "true" : "false");
+  document.bindSlot("versandkosten", kVersandkosten);
+  document.setUtf8("hatAuftragsgebuehr", order.auftragsgebuehr() ? "true" : "false");
+  document.bindSlot("auftragsgebuehr", kAuftragsgebuehr);
+  document.setUtf8("hatVorverkaufsgebuehr", order.vorverkaufsgebuehr() ? "true" : "false");
+  document.bindSlot("vorverkaufsgebuehr", kVorverkaufsgebuehr);
+  document.setUtf8("hatTicketversicherung", order.ticketversicherung() ? "true" : "false");
+  document.bindSlot("ticketversicherung", kTicketversicherung);
+  std::string number;
+  const auto setInt = [&](std::string_view key, std::int32_t value) {
+    number.clear();
+    appendInt(number, value);
+    document.setUtf8(key, number);
+  };
+  setInt("id", order.id());
+  setInt("belegnummer", order.belegnummer());
+  // The currency and the terminal id come from the host and its settings;
+  // they are free text and escaped like every other.
+  document.setUtf8("waehrung", text(order.waehrung()));
+  number.clear();
+  appendAmount(number, order.bruttogesamtpreis());
+  document.setUtf8("bruttogesamtpreis", number);
+  setInt("anzahlTickets", order.anzahlTickets());
+  setInt("poolId", order.poolId());
+  setInt("subPoolId", order.subPoolId());
+  document.setUtf8("terminalId", text(order.terminalId()));
+  setInt("anzahlAuftragspositionen", countOf(order.auftragspositionen().size()));
+  document.bindSlot("auftragspositionen", kAuftragspositionen);
+  setInt("anzahlZusatzgebuehren", countOf(order.zusatzgebuehren().size()));
+  document.bindSlot("zusatzgebuehren", kZusatzgebuehren);
+}
+
+void OrderDocument::Templates::writeText(std::string& out, const std::wstring& value) const {
+  const std::size_t start = out.size();
+  appendEscapedXml(out, value);
+  if (lines == TemplateLines::AsStored) return;
+  const auto isLineBreak = [](char c) { return c == '\n' || c == '\t' || c == '\r'; };
+  out.erase(std::remove_if(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(), isLineBreak), out.end());
+}
+
+std::string OrderDocument::Templates::text(const std::wstring& value) const {
+  std::string out;
+  writeText(out, value);
+  return out;
+}
+
+void OrderDocument::Templates::writeTicket(std::string& out, const TicketInfo& item) const {
+  ticket.write(out, [&](std::string& out, std::size_t slot) {
+    switch (slot) {
+      case kTicketId: appendInt(out, item.id); break;
+      case kTicketGesamtpreis: appendAmount(out, item.gesamtpreis); break;
+      case kVvk: appendAmount(out, item.vvk); break;
+      case kVvkref: appendAmount(out, item.vvkref); break;
+    }
+  });
+}
+
+void OrderDocument::Templates::writeEvent(std::string& out, const EventInfo& item) const {
+  event.write(out, [&](std::string& out, std::size_t slot) {
+    switch (slot) {
+      case kEventId: appendInt(out, item.id); break;
+      case kVanummer:
+        appendInt(out, item.vanummer);
+        out += '|';
+        appendInt(out, item.vanummerZusatz);
+        break;
+      case kVon: appendInt(out, item.von); break;
+      case kBis: appendInt(out, item.bis); break;
+      case kName: writeText(out, item.name); break;
+    }
+  });
 }
 
 // The three numbers of a fee are rounded half up before they are written.
 // The tax figure is the sum less the sum divided by (rate + 100), computed
 // from the unrounded values; the cash register expects exactly this figure.
-void fillFee(RequestTemplate& item, const AdditionalFee& fee) {
-  const double steuersumme = fee.summe - (fee.summe / (fee.steuersatz + 100.0));
-  item.set(L"bezeichnung", escapeXml(fee.bezeichnung));
-  item.set(L"steuersatz", formatAmount(roundDecimals(fee.steuersatz, 2)));
-  item.set(L"steuersumme", formatAmount(roundDecimals(steuersumme, 2)));
-  item.set(L"summe", formatAmount(roundDecimals(fee.summe, 2)));
+void OrderDocument::Templates::writeFee(std::string& out, const AdditionalFee& item) const {
+  fee.write(out, [&](std::string& out, std::size_t slot) {
+    switch (slot) {
+      case kBezeichnung: writeText(out, item.bezeichnung); break;
+      case kSteuersatz: appendAmount(out, roundDecimals(item.steuersatz, 2)); break;
+      case kSteuersumme:
+        appendAmount(out, roundDecimals(item.summe - (item.summe / (item.steuersatz + 100.0)), 2));
+        break;
+      case kSumme: appendAmount(out, roundDecimals(item.summe, 2)); break;
+    }
+  });
 }
 
-void fillTicket(RequestTemplate& item, const TicketInfo& ticket) {
-  item.set(L"id", formatInt(ticket.id));
-  item.set(L"gesamtpreis", formatAmount(ticket.gesamtpreis));
-  item.set(L"vvk", formatAmount(ticket.vvk));
-  item.set(L"vvkref", formatAmount(ticket.vvkref));
+void OrderDocument::Templates::writePosition(std::string& out, const OrderPosition& item) const {
+  position.write(out, [&](std::string& out, std::size_t slot) {
+    switch (slot) {
+      case kPositionId: appendInt(out, item.id); break;
+      case kAboauftrag: appendBool(out, item.aboauftrag); break;
+      case kTicketspos: appendInt(out, countOf(item.ticketinfos.size())); break;
+      case kPositionGesamtpreis: appendAmount(out, item.gesamtpreis); break;
+      case kMwstbetrag: appendAmount(out, item.mwstbetrag); break;
+      case kVvksum: appendAmount(out, item.vvksum); break;
+      case kVvkrefsum: appendAmount(out, item.vvkrefsum); break;
+      case kVeranstaltungen:
+        for (const EventInfo& e : item.veranstaltungen) writeEvent(out, e);
+        break;
+      case kTicketinfos:
+        for (const TicketInfo& t : item.ticketinfos) writeTicket(out, t);
+        break;
+    }
+  });
 }
 
-void fillEvent(RequestTemplate& item, const EventInfo& event) {
-  item.set(L"id", formatInt(event.id));
-  item.set(L"vanummer", formatVanummer(event));
-  item.set(L"von", formatInt(event.von));
-  item.set(L"bis", formatInt(event.bis));
-  item.set(L"name", escapeXml(event.name));
+void OrderDocument::Templates::writeOptionalFee(std::string& out, const std::optional<AdditionalFee>& item) const {
+  if (item) writeFee(out, *item);
 }
 
-}  // namespace
+// The whole Pzusatzgebuehren element: nil when there is no fee.
+void OrderDocument::Templates::writeAdditionalFees(std::string& out, const std::vector<AdditionalFee>& fees) const {
+  if (fees.empty()) {
+    out += kNoAdditionalFees;
+    return;
+  }
+  out += kAdditionalFeesBegin;
+  for (const AdditionalFee& f : fees) writeFee(out, f);
+  out += kAdditionalFeesEnd;
+}
+
+std::size_t OrderDocument::Templates::feeSizeBound(const AdditionalFee& item) const {
+  // The three amounts are rounded first; rounding to cents moves none of
+  // them by more than the bound allows for.
+  const double steuersumme = roundDecimals(item.summe - (item.summe / (item.steuersatz + 100.0)), 2);
+  return fee.fixedSize() + escapedSizeBound(item.bezeichnung) + amountSizeBound(roundDecimals(item.steuersatz, 2)) +
+         amountSizeBound(steuersumme) + amountSizeBound(roundDecimals(item.summe, 2));
+}
+
+std::size_t OrderDocument::Templates::positionSizeBound(const OrderPosition& item) const {
+  std::size_t size = position.fixedSize() + intSize(item.id) + kBoolSize + intSize(countOf(item.ticketinfos.size())) +
+                     amountSizeBound(item.gesamtpreis) + amountSizeBound(item.mwstbetrag) +
+                     amountSizeBound(item.vvksum) + amountSizeBound(item.vvkrefsum);
+  for (const EventInfo& e : item.veranstaltungen) {
+    size += event.fixedSize() + intSize(e.id) + intSize(e.vanummer) + 1 + intSize(e.vanummerZusatz) +
+            intSize(e.von) + intSize(e.bis) + escapedSizeBound(e.name);
+  }
+  for (const TicketInfo& t : item.ticketinfos) {
+    size += ticket.fixedSize() + intSize(t.id) + amountSizeBound(t.gesamtpreis) + amountSizeBound(t.vvk) +
+            amountSizeBound(t.vvkref);
+  }
+  return size;
+}
+
+OrderDocument::OrderDocument(const Order& order, TemplateLines lines)
+    : order_(order), templates_(std::make_unique<Templates>(lines)) {
+  templates_->loadFor(order);
+}
+
+OrderDocument::~OrderDocument() = default;
+
+std::size_t OrderDocument::sizeBound() const {
+  const Templates& t = *templates_;
+  std::size_t size = t.document.sizeWithoutSlots();
+  for (const auto* f : {&order_.versandkosten(), &order_.auftragsgebuehr(), &order_.vorverkaufsgebuehr(),
+                        &order_.ticketversicherung()}) {
+    if (*f) size += t.feeSizeBound(**f);
+  }
+  size += kAdditionalFeesBegin.size() + kAdditionalFeesEnd.size() + kNoAdditionalFees.size();
+  for (const AdditionalFee& f : order_.zusatzgebuehren()) size += t.feeSizeBound(f);
+  for (const OrderPosition& p : order_.auftragspositionen()) size += t.positionSizeBound(p);
+  return size;
+}
+
+void OrderDocument::appendTo(std::string& out) const {
+  const Templates& t = *templates_;
+  t.document.appendTo(out, [&](std::string& out, std::size_t slot) {
+    switch (slot) {
+      case kVersandkosten: t.writeOptionalFee(out, order_.versandkosten()); break;
+      case kAuftragsgebuehr: t.writeOptionalFee(out, order_.auftragsgebuehr()); break;
+      case kVorverkaufsgebuehr: t.writeOptionalFee(out, order_.vorverkaufsgebuehr()); break;
+      case kTicketversicherung: t.writeOptionalFee(out, order_.ticketversicherung()); break;
+      case kAuftragspositionen:
+        for (const OrderPosition& p : order_.auftragspositionen()) t.writePosition(out, p);
+        break;
+      case kZusatzgebuehren: t.writeAdditionalFees(out, order_.zusatzgebuehren()); break;
+    }
+  });
+}
 
 std::wstring renderOrder(const Order& order) {
-  RequestTemplate document;
-  document.load(kOrderTemplate);
-  document.set(L"hatVersandkosten", formatBool(order.versandkosten().has_value()));
-  document.set(L"versandkosten", renderOptionalFee(order.versandkosten()));
-  document.set(L"hatAuftragsgebuehr", formatBool(order.auftragsgebuehr().has_value()));
-  document.set(L"auftragsgebuehr", renderOptionalFee(order.auftragsgebuehr()));
-  document.set(L"hatVorverkaufsgebuehr", formatBool(order.vorverkaufsgebuehr().has_value()));
-  document.set(L"vorverkaufsgebuehr", renderOptionalFee(order.vorverkaufsgebuehr()));
-  document.set(L"hatTicketversicherung", formatBool(order.ticketversicherung().has_value()));
-  document.set(L"ticketversicherung", renderOptionalFee(order.ticketversicherung()));
-
-  std::vector<std::wstring> additionalFees = renderAdditionalFees(order.zusatzgebuehren());
-  std::vector<std::wstring> positions = renderEach(kPositionTemplate, order.auftragspositionen(), fillPosition);
-
-  document.set(L"id", formatInt(order.id()));
-  document.set(L"belegnummer", formatInt(order.belegnummer()));
-  // The currency and the terminal id come from the host and its settings;
-  // they are free text and escaped like every other.
-  document.set(L"waehrung", escapeXml(order.waehrung()));
-  document.set(L"bruttogesamtpreis", formatAmount(order.bruttogesamtpreis()));
-  document.set(L"anzahlTickets", formatInt(order.anzahlTickets()));
-  document.set(L"poolId", formatInt(order.poolId()));
-  document.set(L"subPoolId", formatInt(order.subPoolId()));
-  document.set(L"terminalId", escapeXml(order.terminalId()));
-  document.set(L"anzahlAuftragspositionen", formatInt(countOf(order.auftragspositionen().size())));
-  document.setJoined(L"auftragspositionen", std::move(positions));
-  document.set(L"anzahlZusatzgebuehren", formatInt(countOf(order.zusatzgebuehren().size())));
-  document.setJoined(L"zusatzgebuehren", std::move(additionalFees));
-  return document.text();
+  const OrderDocument document(order);
+  std::string out;
+  out.reserve(document.sizeBound());
+  document.appendTo(out);
+  return platform::utf8ToWide(out);
 }
 
+// A single item is written with the templates that it needs, loaded for it
+// alone.
 std::wstring renderPosition(const OrderPosition& position) {
-  return renderOne(kPositionTemplate, position, fillPosition);
+  OrderDocument::Templates templates(TemplateLines::AsStored);
+  templates.loadFor(position);
+  std::string out;
+  templates.writePosition(out, position);
+  return platform::utf8ToWide(out);
 }
 
-std::wstring renderFee(const AdditionalFee& fee) { return renderOne(kFeeTemplate, fee, fillFee); }
+std::wstring renderFee(const AdditionalFee& fee) {
+  OrderDocument::Templates templates(TemplateLines::AsStored);
+  templates.fee.load(kFeeTemplate, kFeeKeys, TemplateLines::AsStored);
+  std::string out;
+  templates.writeFee(out, fee);
+  return platform::utf8ToWide(out);
+}
 
-std::wstring renderTicket(const TicketInfo& ticket) { return renderOne(kTicketTemplate, ticket, fillTicket); }
+std::wstring renderTicket(const TicketInfo& ticket) {
+  OrderDocument::Templates templates(TemplateLines::AsStored);
+  templates.ticket.load(kTicketTemplate, kTicketKeys, TemplateLines::AsStored);
+  std::string out;
+  templates.writeTicket(out, ticket);
+  return platform::utf8ToWide(out);
+}
 
-std::wstring renderEvent(const EventInfo& event) { return renderOne(kEventTemplate, event, fillEvent); }
+std::wstring renderEvent(const EventInfo& event) {
+  OrderDocument::Templates templates(TemplateLines::AsStored);
+  templates.event.load(kEventTemplate, kEventKeys, TemplateLines::AsStored);
+  std::string out;
+  templates.writeEvent(out, event);
+  return platform::utf8ToWide(out);
+}
 
 std::wstring formatVanummer(const EventInfo& event) {
   return formatInt(event.vanummer) + L"|" + formatInt(event.vanummerZusatz);

@@ -2,9 +2,11 @@
 // the item templates.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "order/order.h"
+#include "render/request_template.h"
 
 namespace qel {
 
@@ -14,5 +16,32 @@ std::wstring renderFee(const AdditionalFee& fee);
 std::wstring renderTicket(const TicketInfo& ticket);
 std::wstring renderEvent(const EventInfo& event);
 std::wstring formatVanummer(const EventInfo& event);
+
+// The order document of one order as UTF-8, the text of renderOrder without
+// any wide text in between. Making it loads the templates and sets the
+// order's own values; appendTo writes the items straight into their place,
+// so a large order is written once. With TemplateLines::Joined the document
+// is one line: the line breaks and tabs of the templates and of the values
+// are left out, as removeLineBreaks would remove them.
+class OrderDocument {
+ public:
+  explicit OrderDocument(const Order& order, TemplateLines lines = TemplateLines::AsStored);
+  ~OrderDocument();
+  OrderDocument(const OrderDocument&) = delete;
+  OrderDocument& operator=(const OrderDocument&) = delete;
+
+  // At least the number of bytes that appendTo writes, found without
+  // writing them, so that the output can be allocated once.
+  std::size_t sizeBound() const;
+  void appendTo(std::string& out) const;
+
+  // The loaded templates and the writers of the items; the single-item
+  // renderers use them too.
+  struct Templates;
+
+ private:
+  const Order& order_;
+  std::unique_ptr<Templates> templates_;
+};
 
 }  // namespace qel

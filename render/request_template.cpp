@@ -1,6 +1,7 @@
 // Loading request templates and filling their placeholders.
 #include "render/request_template.h"
 
+#include <algorithm>
 #include <iterator>
 #include <utility>
 
@@ -13,22 +14,33 @@ namespace {
 
 constexpr wchar_t kTemplateNotFound[] = L"Could not find Template with id: ";
 
+bool isAscii(std::string_view bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Keys are ASCII names; a key that is not ASCII cannot occur in an ASCII
+// template, and its UTF-8 form cannot occur in the UTF-8 text either.
+std::string keyOf(std::wstring_view key) { return platform::wideToUtf8(key); }
+
 }  // namespace
 
-void RequestTemplate::load(std::int32_t id) {
+void RequestTemplate::load(std::int32_t id, TemplateLines lines) {
   std::uint32_t lastError = 0;
   const auto bytes = platform::findTemplate(static_cast<std::uint16_t>(id), lastError);
   if (!bytes) throw VubException(kTemplateNotFound + formatInt(id), static_cast<std::int32_t>(lastError));
-  // Template bytes are ASCII; the conversion keeps exactly one character per
-  // byte of the resource and nothing that follows it in memory.
+  // The bytes are read in the ANSI code page, one character per byte of the
+  // resource and nothing that follows it in memory. Template bytes are
+  // ASCII, which every code page and UTF-8 read alike, so they are taken as
+  // they are; only other bytes would need the code page.
   auto source = std::make_shared<Source>();
-  source->text = platform::ansiToWide(*bytes);
+  source->text = isAscii(*bytes) ? std::string(*bytes) : platform::wideToUtf8(platform::ansiToWide(*bytes));
+  if (lines == TemplateLines::Joined) removeLineBreaks(source->text);
   for (std::size_t i = 0; i < source->text.size(); ++i) {
-    if (source->text[i] == L'{') source->braces.push_back(i);
+    if (source->text[i] == '{') source->braces.push_back(i);
   }
   std::vector<Piece> pieces;
   pieces.reserve(2 * source->braces.size() + 1);
-  pieces.push_back(Piece{false, 0, source->text.size()});
+  pieces.push_back(Piece{Kind::Source, 0, source->text.size()});
 
   pieces_ = std::move(pieces);
   values_.clear();
@@ -37,27 +49,39 @@ void RequestTemplate::load(std::int32_t id) {
 }
 
 void RequestTemplate::set(std::wstring_view key, std::wstring value) {
+  setUtf8(keyOf(key), platform::wideToUtf8(value));
+}
+
+void RequestTemplate::setUtf8(std::string_view key, std::string value) {
   // A copy of a loaded template starts without room for its values.
   if (values_.capacity() == 0 && source_) values_.reserve(source_->braces.size());
   const std::size_t firstPart = values_.size();
   values_.push_back(std::move(value));
-  if (!insert(key, firstPart)) values_.pop_back();
+  setParts(key, firstPart);
 }
 
 void RequestTemplate::setJoined(std::wstring_view key, std::vector<std::wstring> parts) {
   const std::size_t firstPart = values_.size();
-  values_.insert(values_.end(), std::make_move_iterator(parts.begin()), std::make_move_iterator(parts.end()));
-  if (!insert(key, firstPart)) values_.resize(firstPart);
+  values_.reserve(values_.size() + parts.size());
+  for (const std::wstring& part : parts) values_.push_back(platform::wideToUtf8(part));
+  setParts(keyOf(key), firstPart);
 }
 
+// Inserts the parts from `firstPart` to the end of values_ as one value, or
+// drops them again when the key does not occur.
+void RequestTemplate::setParts(std::string_view key, std::size_t firstPart) {
+  if (!insert(key, Piece{Kind::Value, firstPart, values_.size() - firstPart})) values_.resize(firstPart);
+}
+
+void RequestTemplate::bindSlot(std::string_view key, std::size_t slot) { insert(key, Piece{Kind::Slot, slot, 0}); }
+
 // Only source spans are searched, left to right, and only where a brace
-// stands; a value piece is carried over as it is.
-bool RequestTemplate::insert(std::wstring_view key, std::size_t firstPart) {
+// stands; value and slot pieces are carried over as they are.
+bool RequestTemplate::insert(std::string_view key, const Piece& value) {
   if (!source_) return false;
-  const std::wstring_view text = source_->text;
+  const std::string_view text = source_->text;
   const std::vector<std::size_t>& braces = source_->braces;
   const std::size_t placeholderSize = key.size() + 2;
-  const Piece value{true, firstPart, values_.size() - firstPart};
 
   std::vector<Piece>& pieces = scratch_;
   pieces.clear();
@@ -65,7 +89,7 @@ bool RequestTemplate::insert(std::wstring_view key, std::size_t firstPart) {
   bool found = false;
   for (std::size_t p = 0; p < pieces_.size(); ++p) {
     const Piece& piece = pieces_[p];
-    if (piece.isValue) {
+    if (piece.kind != Kind::Source) {
       if (found) pieces.push_back(piece);
       continue;
     }
@@ -74,7 +98,7 @@ bool RequestTemplate::insert(std::wstring_view key, std::size_t firstPart) {
     while (brace < braces.size() && braces[brace] < start) ++brace;
     for (; brace < braces.size() && braces[brace] + placeholderSize <= end; ++brace) {
       const std::size_t at = braces[brace];
-      if (at < start || text[at + placeholderSize - 1] != L'}' || text.compare(at + 1, key.size(), key) != 0) {
+      if (at < start || text[at + placeholderSize - 1] != '}' || text.compare(at + 1, key.size(), key) != 0) {
         continue;
       }
       if (!found) {
@@ -83,35 +107,41 @@ bool RequestTemplate::insert(std::wstring_view key, std::size_t firstPart) {
         pieces.assign(pieces_.begin(), pieces_.begin() + static_cast<std::ptrdiff_t>(p));
         found = true;
       }
-      if (at > start) pieces.push_back(Piece{false, start, at - start});
+      if (at > start) pieces.push_back(Piece{Kind::Source, start, at - start});
       pieces.push_back(value);
       start = at + placeholderSize;
     }
-    if (found && start < end) pieces.push_back(Piece{false, start, end - start});
+    if (found && start < end) pieces.push_back(Piece{Kind::Source, start, end - start});
   }
   if (found) pieces_.swap(scratch_);
   return found;
 }
 
-std::wstring RequestTemplate::text() const {
+void RequestTemplate::appendValue(std::string& out, const Piece& piece) const {
+  for (std::size_t i = piece.begin; i < piece.begin + piece.size; ++i) out += values_[i];
+}
+
+std::size_t RequestTemplate::sizeWithoutSlots() const {
   std::size_t size = 0;
   for (const Piece& piece : pieces_) {
-    if (!piece.isValue) {
+    if (piece.kind == Kind::Source) {
       size += piece.size;
-    } else {
+    } else if (piece.kind == Kind::Value) {
       for (std::size_t i = piece.begin; i < piece.begin + piece.size; ++i) size += values_[i].size();
     }
   }
-  std::wstring text;
-  text.reserve(size);
-  for (const Piece& piece : pieces_) {
-    if (!piece.isValue) {
-      text.append(source_->text, piece.begin, piece.size);
-    } else {
-      for (std::size_t i = piece.begin; i < piece.begin + piece.size; ++i) text += values_[i];
-    }
-  }
-  return text;
+  return size;
+}
+
+// A template without slots: nothing to write for them.
+void RequestTemplate::appendTo(std::string& out) const {
+  appendTo(out, [](std::string&, std::size_t) {});
+}
+
+std::wstring RequestTemplate::text() const {
+  std::string text;
+  appendTo(text);
+  return platform::utf8ToWide(text);
 }
 
 }  // namespace qel

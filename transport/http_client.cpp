@@ -106,13 +106,16 @@ std::size_t HttpClient::writeResponse(char* data, std::size_t size, std::size_t 
 }
 
 std::wstring HttpClient::post(const std::wstring& url, const std::wstring& body) {
+  return post(url, platform::wideToUtf8(body));
+}
+
+std::wstring HttpClient::post(const std::wstring& url, const std::string& utf8Body) {
   if (!curlInitialized) throw VubException(kNotInitialized);
   EasyHandle handle(curl_easy_init());
   if (!handle) throw VubException(kEasyInitFailed);
   // libcurl keeps pointers to these texts, not copies; they live until post
   // returns.
   const std::string utf8Url = platform::wideToUtf8(url);
-  const std::string utf8Body = platform::wideToUtf8(body);
 
   setLimits(handle.get());
   setTls(handle.get());

@@ -36,6 +36,9 @@ class HttpClient {
   // Posts `body` (sent as UTF-8) to `url` and returns the response body of a
   // 200 or 201 answer; throws VubException otherwise.
   std::wstring post(const std::wstring& url, const std::wstring& body);
+  // The same with a body that is UTF-8 already, as the SOAP exchange builds
+  // it; the bytes are sent as they are.
+  std::wstring post(const std::wstring& url, const std::string& utf8Body);
 
  private:
   struct SlistFree {

@@ -29,15 +29,6 @@ const wchar_t kRefused[] = L"SAP Kasse response error: ";
 const char kResponseElement[] = "n0:_-qel_-kasVubWsQuendalSalesResponse";
 const char kOlderResponseElement[] = "ns1:_-qel_-kasVubWsQuendalSalesResponse";
 
-std::wstring buildEnvelope(const Order& order) {
-  RequestTemplate envelope;
-  envelope.load(kEnvelopeTemplate);
-  envelope.set(L"auftrag", renderOrder(order));
-  std::wstring text = envelope.text();
-  removeLineBreaks(text);
-  return text;
-}
-
 const tinyxml2::XMLElement* child(const tinyxml2::XMLNode* parent, const char* name) {
   return parent != nullptr ? parent->FirstChildElement(name) : nullptr;
 }
@@ -49,6 +40,21 @@ const tinyxml2::XMLElement* findResponseElement(const tinyxml2::XMLDocument& doc
 }
 
 }  // namespace
+
+// The envelope is built as the UTF-8 bytes that are sent, in one string
+// allocated once: the templates and the values are written without their
+// line breaks and tabs, which is what removing them from the whole text
+// gives, and the order document goes straight into its place.
+std::string buildEnvelope(const Order& order) {
+  RequestTemplate envelope;
+  envelope.load(kEnvelopeTemplate, TemplateLines::Joined);
+  envelope.bindSlot("auftrag", 0);
+  const OrderDocument document(order, TemplateLines::Joined);
+  std::string text;
+  text.reserve(envelope.sizeWithoutSlots() + document.sizeBound());
+  envelope.appendTo(text, [&](std::string& out, std::size_t) { document.appendTo(out); });
+  return text;
+}
 
 void evaluateResponse(const std::wstring& body, KasseResponse& response) {
   response.rect = 0;
@@ -80,7 +86,7 @@ void evaluateResponse(const std::wstring& body, KasseResponse& response) {
 KasseResponse& KasseExchange::transfer(const Order& order, KasseResponse& response) {
   // Everything that can fail without the network is done first, so that a
   // missing template ends the transfer before anything is sent.
-  const std::wstring envelope = buildEnvelope(order);
+  const std::string envelope = buildEnvelope(order);
 
   HttpClient client;
   HttpClient::globalInit();

@@ -27,6 +27,10 @@ class KasseExchange {
   ConnectorConfig config_;
 };
 
+// The request body for `order`: the envelope around the order document,
+// without line breaks and tabs, in UTF-8. Exposed for tests and benchmarks.
+std::string buildEnvelope(const Order& order);
+
 // Judges a response body: resets `response`, then fills it from the answer.
 // Throws VubException unless the answer is well-formed and its Rect is 0.
 // Exposed for tests and fuzzing.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <system_error>
 
 namespace qel {
@@ -62,6 +63,49 @@ void appendUtf8(std::string& out, std::uint32_t c) {
   }
 }
 
+// Writes "%.2f" of `value` into [first, last) and returns the end. An order
+// holds thousands of amounts, and the general conversion of std::to_chars
+// costs several times more than the amount itself needs: a finite double is
+// m * 2^k with an integer m below 2^53, so its exact value in hundredths,
+// 100 * m * 2^k, is an integer shifted right by -k bits; the bits shifted
+// out decide the rounding, half to even on the exact value as printf
+// rounds. Values of 2^56 and above, NaN and infinity take std::to_chars.
+char* writeAmount(char* first, char* last, double value) {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  const bool negative = (bits >> 63) != 0;
+  const int biasedExponent = static_cast<int>((bits >> 52) & 0x7FF);
+  std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
+  int exponent = -1074;  // subnormal numbers
+  if (biasedExponent != 0) {
+    mantissa |= std::uint64_t{1} << 52;
+    exponent = biasedExponent - 1075;
+  }
+  if (biasedExponent == 0x7FF || exponent > 3) {
+    return std::to_chars(first, last, value, std::chars_format::fixed, 2).ptr;
+  }
+  const std::uint64_t scaled = 100 * mantissa;  // below 2^60
+  std::uint64_t hundredths = 0;
+  if (exponent >= 0) {
+    hundredths = scaled << exponent;  // below 2^63
+  } else if (exponent > -64) {
+    const int shift = -exponent;
+    hundredths = scaled >> shift;
+    const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+    if (rest > half || (rest == half && (hundredths & 1) != 0)) ++hundredths;
+  }
+  // Below 2^-64 * 2^60 hundredths the value rounds to zero; printf keeps the
+  // sign of a negative value all the same ("-0.00").
+  char* p = first;
+  if (negative) *p++ = '-';
+  p = std::to_chars(p, last, hundredths / 100).ptr;
+  *p++ = '.';
+  *p++ = static_cast<char>('0' + hundredths % 100 / 10);
+  *p++ = static_cast<char>('0' + hundredths % 10);
+  return p;
+}
+
 // True when the text needs neither an entity nor a dropped character, which
 // is the case for nearly every value; such text is returned as it came.
 bool isPlainXml(const std::wstring& text) {
@@ -101,7 +145,7 @@ std::wstring formatInt2(std::int32_t value) {
 // between runtimes.
 std::wstring formatAmount(double value) {
   AmountBuffer buffer;
-  return widen(buffer, std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2).ptr);
+  return widen(buffer, writeAmount(buffer, buffer + sizeof buffer, value));
 }
 
 double roundDecimals(double value, int decimals) {
@@ -150,7 +194,7 @@ void appendInt(std::string& out, std::int32_t value) {
 
 void appendAmount(std::string& out, double value) {
   AmountBuffer buffer;
-  out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2).ptr);
+  out.append(buffer, writeAmount(buffer, buffer + sizeof buffer, value));
 }
 
 // escapeXml and the UTF-8 encoding in one pass. What escapeXml keeps is

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "tools/kasse-sim/order_check.h"
+#include "tools/kasse-sim/request_schema.h"
 #include "tools/kasse-sim/sim_options.h"
 #include "tools/kasse-sim/soap_messages.h"
 
@@ -121,6 +122,9 @@ class Simulator {
     OrderSummary order;
     try {
       order = checkSalesRequest(request.body);
+      // The contract's schema judges what the own check lets through; the
+      // own check goes first for its more specific messages.
+      schema_.check(request.body);
     } catch (const RequestError& e) {
       response.status = 500;
       response.set_content(soapFault(e.what()), kSoapContentType);
@@ -225,6 +229,7 @@ class Simulator {
   }
 
   const SimOptions options_;
+  const RequestSchema schema_{embeddedKasseSchema()};
   std::string expectedAuthorization_;
   std::atomic<unsigned long> requestCount_{0};
   std::mutex mutex_;

@@ -12,21 +12,9 @@
 namespace qel::test {
 namespace {
 
-// The host's 24-byte refund record: receipt number first, order id last.
-std::array<std::uint8_t, 24> refundRecord(std::int32_t belegnr, double amount, const char* waehrung,
-                                          std::int32_t auftragId) {
-  std::array<std::uint8_t, 24> r;
-  r.fill(0xEE);
-  std::memcpy(r.data() + 4, &belegnr, 4);
-  std::memcpy(r.data() + 8, &amount, 8);
-  std::memcpy(r.data() + 16, waehrung, std::min<std::size_t>(std::strlen(waehrung) + 1, 4));
-  std::memcpy(r.data() + 20, &auftragId, 4);
-  return r;
-}
-
 class RefundFlowTest : public FlowTest {
  protected:
-  std::int32_t refund(const std::array<std::uint8_t, 24>& record) {
+  std::int32_t refund(const RefundRecord& record) {
     dialogs_.emplace();
     return hrECRefund(nullptr, owner(), record.data());
   }

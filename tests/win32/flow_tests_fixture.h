@@ -20,6 +20,7 @@
 
 #include "host/qelconnect.h"
 #include "tests/support/host_sale.h"
+#include "tests/support/sale_scenario.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/server_loopback.h"
 #include "tests/transport/kasse_answers.h"
@@ -32,63 +33,7 @@ using winhost::kIdCancel;
 using winhost::kIdOk;
 using winhost::ShownDialog;
 
-constexpr std::int32_t kNotCompleted = 0x00040002;
-constexpr std::size_t kResultSize = 3338;
-constexpr std::uint8_t kResultPattern = 0xC3;
-
-constexpr wchar_t kTransaction[] = L"Transaktionsfenster";
-constexpr wchar_t kAskTransfer[] = L"Ticket in die Kasse uebertragen?";
-constexpr wchar_t kAskPrinting[] = L"Tickets drucken?";
-constexpr wchar_t kErrorCaption[] = L"Fehler bei Daten\u00fcbertragung";
-
-using ResultRecord = std::array<std::uint8_t, kResultSize>;
-
-inline std::string readFile(const char* name) {
-  std::ifstream in(name, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeFile(const char* name, const std::string& bytes) {
-  std::ofstream(name, std::ios::binary) << bytes;
-}
-
 inline bool fileExists(const wchar_t* name) { return GetFileAttributesW(name) != INVALID_FILE_ATTRIBUTES; }
-
-// QelConnect.xml for a cash register at `url` (ASCII, so narrowed by hand).
-inline std::string configFor(const std::wstring& url, int prefix = 0) {
-  return "<endpoint><username>kasse</username><password>geheim</password><url>" +
-         std::string(url.begin(), url.end()) +
-         "</url></endpoint><compatibility><oldkasse>0</oldkasse><oldkasseprefix>" + std::to_string(prefix) +
-         "</oldkasseprefix></compatibility>";
-}
-
-// A small sale: one position with two tickets, total 42.50, pool 77.
-inline SaleBytes smallSale(double total = 42.5) {
-  SaleBytes sale;
-  sale.id = 4711;
-  sale.belegnummer = 815;
-  sale.bruttogesamtpreis = total;
-  sale.poolId = 77;
-  PositionBytes position;
-  position.id = 1;
-  position.gesamtpreis = total;
-  position.event = {9, 123, 5, 1700000000, 1700007200, "Sommernachtstraum"};
-  position.tickets = {{501, 1.5, 1.0, 20.0}, {502, 1.5, 1.0, 22.5}};
-  sale.positions.push_back(position);
-  return sale;
-}
-
-// The host's 24-byte refund record: receipt number, amount, currency, order.
-inline std::array<std::uint8_t, 24> refundRecord(std::int32_t belegnr, double amount, const char* waehrung,
-                                                 std::int32_t auftragId) {
-  std::array<std::uint8_t, 24> r;
-  r.fill(0xEE);
-  std::memcpy(r.data() + 4, &belegnr, 4);
-  std::memcpy(r.data() + 8, &amount, 8);
-  std::memcpy(r.data() + 16, waehrung, std::min<std::size_t>(std::strlen(waehrung) + 1, 4));
-  std::memcpy(r.data() + 20, &auftragId, 4);
-  return r;
-}
 
 // A hidden top-level window standing in for the box-office application's
 // main window, the owner of every box.
@@ -137,9 +82,6 @@ class DllFlowTest : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_NE(host_.get(), nullptr);
-    paymentType_.fill(0);
-    const std::uint32_t zahlart = 31;
-    std::memcpy(paymentType_.data() + 4, &zahlart, sizeof zahlart);
     result_.fill(kResultPattern);
   }
 
@@ -199,7 +141,7 @@ class DllFlowTest : public ::testing::Test {
   HostWindow host_;
   std::optional<LoopbackServer> server_;
   std::vector<ShownDialog> dialogs_;
-  std::array<std::uint8_t, 8> paymentType_;
+  PaymentTypeRecord paymentType_ = paymentType();
   ResultRecord result_;
 };
 

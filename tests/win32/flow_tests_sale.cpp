@@ -11,68 +11,6 @@
 namespace qel::test {
 namespace {
 
-template <typename T>
-void put(ResultRecord& record, std::size_t offset, T value) {
-  std::memcpy(record.data() + offset, &value, sizeof value);
-}
-
-void putText(ResultRecord& record, std::size_t offset, const char* text) {
-  std::memcpy(record.data() + offset, text, std::strlen(text) + 1);
-}
-
-// The record a host prefilled with the pattern holds after smallSale().
-ResultRecord expectedResult(double total) {
-  ResultRecord r;
-  r.fill(kResultPattern);
-  put<std::uint32_t>(r, 0, 3338);
-  r[4] = 1;
-  put<std::uint32_t>(r, 5, 0);
-  put<std::uint32_t>(r, 9, 815);
-  putText(r, 13, "Qel");
-  put<std::uint32_t>(r, 54, 77);
-  put<std::uint32_t>(r, 58, 4711);
-  putText(r, 62, "QELUSER");
-  putText(r, 93, "Qel");
-  putText(r, 244, "NONE");
-  put<std::uint32_t>(r, 424, 1);
-  put<std::uint32_t>(r, 428, 280);
-  put<std::uint32_t>(r, 432, 0);
-  put<std::uint32_t>(r, 436, 31);
-  put<double>(r, 440, total);
-  put<double>(r, 448, total);
-  r[2828] = 1;
-  r[2829] = 0;
-  r[2830] = 0;
-  put<std::uint32_t>(r, 2831, 123);
-  r[2835] = 0;
-  return r;
-}
-
-// One entry for smallSale(); ePayStatus and ePaySystem are the pattern's
-// bytes read as signed numbers.
-constexpr char kLogEntry[] =
-    "Exception Code: 0\r\n"
-    "bBatchModusIsOn: 0\r\n"
-    "bBatchModusPruefen: 0\r\n"
-    "bKundenDatenErfasst: 0\r\n"
-    "bUserDefaultZahlweise: 1\r\n"
-    "cbSize: 3338\r\n"
-    "cdwEncashed: 1\r\n"
-    "dwPaySystemID: 123\r\n"
-    "fPaysystem: 1\r\n"
-    "PaySystemDate.cbSize: 0\r\n"
-    "PaySystemDate.dwBelegNr: 815\r\n"
-    "PaySystemDate.dwPosID: 4711\r\n"
-    "PaySystemDate.dwTerminalNr: 77\r\n"
-    "PaySystemDate.ePayStatus: -1010580541\r\n"
-    "PaySystemDate.ePaySystem: -1010580541\r\n"
-    "PaySystemDate.szAID: Qel\r\n"
-    "PaySystemDate.szFremdErrorText: Qel\r\n"
-    "PaySystemDate.szPayUserID: QELUSER\r\n"
-    "rgEncashedBy->dwZahlartID: 31\r\n"
-    "PaySystemDate.szWarnErrorText: NONE\r\n"
-    "\r\n";
-
 using SaleFlowDll = DllFlowTest;
 
 void expectQuestion(const ShownDialog& box, const wchar_t* text, HWND owner) {

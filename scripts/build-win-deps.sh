@@ -19,7 +19,7 @@ export AR=$TRIPLE-ar RANLIB=$TRIPLE-ranlib STRIP=$TRIPLE-strip
 
 # Bump a recipe number whenever the way that package is built changes, so
 # that its stamp no longer matches and the package is built again.
-CURL_RECIPE=1
+CURL_RECIPE=2
 TINYXML2_RECIPE=1
 GOOGLETEST_RECIPE=1
 
@@ -84,10 +84,12 @@ build_curl() {
   done
   rm -rf "$build"; mkdir -p "$build"; : >"$logfile"
   # HTTP and HTTPS over Schannel only: every other protocol and every optional
-  # library is left out, so the DLL needs nothing but system DLLs.
+  # library is left out, so the DLL needs nothing but system DLLs. UNICODE
+  # makes libcurl read file names (the configured CA file) as UTF-8, as the
+  # configuration gives them, instead of in the ANSI code page.
   (cd "$build" && run_logged "$logfile" "$tree/configure" \
     --host=$TRIPLE --prefix="$PREFIX" CC=$CC CFLAGS="-O2 -msse2 -mfpmath=sse" \
-    PKG_CONFIG=false \
+    CPPFLAGS="-DUNICODE -D_UNICODE" PKG_CONFIG=false \
     --disable-shared --enable-static \
     --with-schannel --without-openssl --without-gnutls --without-mbedtls \
     --without-wolfssl --without-bearssl --without-rustls --without-nss \

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "platform/platform.h"
@@ -59,6 +60,23 @@ TEST_F(HttpsTest, CaFileIsTheOnlyTrust) {
 
 TEST_F(HttpsTest, CertificateForAnotherHostIsRefused) {
   expectRefused("wrongname", "ca.pem", CURLE_PEER_FAILED_VERIFICATION);
+}
+
+// QelConnect.xml gives the path as UTF-8; a folder with umlauts in its name
+// must be found on Windows too, whose file functions otherwise take the ANSI
+// code page.
+TEST_F(HttpsTest, CaFileInAFolderWithUmlautsIsFound) {
+  const std::string folder = fixture_->path("Zertifikate f\xC3\xBCr die Kasse");
+  std::filesystem::create_directories(std::filesystem::u8path(folder));
+  std::filesystem::copy_file(std::filesystem::u8path(fixture_->path("ca.pem")),
+                             std::filesystem::u8path(folder + "/ca.pem"),
+                             std::filesystem::copy_options::overwrite_existing);
+  ConnectorConfig config;
+  config.url = fixture_->url("trusted");
+  config.caFile = platform::utf8ToWide(folder + "/ca.pem");
+  KasseResponse response;
+  KasseExchange(config).transfer(Order(), response);
+  EXPECT_EQ(response.rect, 0);
 }
 
 TEST_F(HttpsTest, UnreadableCaFileFailsTheTransfer) {

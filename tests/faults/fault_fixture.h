@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -70,8 +71,24 @@ class FaultTest : public ::testing::Test {
 
   // The operator confirms the transfer (and the printing, should it come to
   // that).
-  CallOutcome sell() { return callSale(sale_.record(), paymentType_.data(), result_.data(), {kAnswerOk, kAnswerOk}); }
-  CallOutcome refund() { return callRefund(refund_.data()); }
+  CallOutcome sell() {
+    return reported(callSale(sale_.record(), paymentType_.data(), result_.data(), {kAnswerOk, kAnswerOk}));
+  }
+  CallOutcome refund() { return reported(callRefund(refund_.data())); }
+
+  // Prints the figures of a call for the reliability report: the test, the
+  // code, the time the call took, and what the last box said (its ASCII
+  // part).
+  static CallOutcome reported(CallOutcome outcome) {
+    std::string said;
+    if (!outcome.boxes.empty()) {
+      for (wchar_t c : outcome.boxes.back().text) said += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+    }
+    std::printf("[fault] %s: returned 0x%08X after %.2f s: %.160s\n",
+                ::testing::UnitTest::GetInstance()->current_test_info()->name(), static_cast<unsigned>(outcome.code),
+                outcome.elapsed.count(), said.c_str());
+    return outcome;
+  }
 
   bool resultUntouched() const {
     for (std::uint8_t b : result_) {

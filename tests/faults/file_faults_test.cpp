@@ -2,7 +2,6 @@
 // outcome is the one the library promises for each, and nothing crashes.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -51,10 +50,6 @@ class FileFaultTest : public FaultTest {
     return body.substr(begin + open.size(), end - begin - open.size());
   }
 
-  void report(const char* name, const CallOutcome& outcome) {
-    std::printf("[fault] %s: returned 0x%08X after %.2f s\n", name, static_cast<unsigned>(outcome.code),
-                outcome.elapsed.count());
-  }
 
   std::unique_ptr<FaultServer> kasse_;
 };
@@ -64,7 +59,6 @@ class FileFaultTest : public FaultTest {
 TEST_F(FileFaultTest, ConfigurationThatIsAFolderFailsTheSale) {
   std::filesystem::create_directory("QelConnect.xml");
   const CallOutcome outcome = sell();
-  report("ConfigurationThatIsAFolder", outcome);
   const std::wstring text = expectFailedSale(outcome);
   EXPECT_TRUE(startsWith(text, kConfigNotFound) || text == kConfigUnreadable + L"5")
       << std::string(text.begin(), text.end());
@@ -78,7 +72,6 @@ TEST_F(FileFaultTest, FiftyMegabyteConfigurationIsReadThrough) {
   config.append(kFiftyMegabytes, 'x');
   writeFile("QelConnect.xml", config + "-->");
   const CallOutcome outcome = sell();
-  report("FiftyMegabyteConfiguration", outcome);
   expectCompletedSale(outcome);
 }
 
@@ -89,7 +82,6 @@ TEST_F(FileFaultTest, FiftyMegabyteUrlFailsTheSale) {
   url.append(kFiftyMegabytes, 'a');
   writeFile("QelConnect.xml", configFor(url));
   const CallOutcome outcome = sell();
-  report("FiftyMegabyteUrl", outcome);
   EXPECT_EQ(expectFailedSale(outcome), L"Could not set url");
 }
 

@@ -74,6 +74,14 @@ TEST_F(LockFaultTest, ReadOnlyLogCostsOnlyTheEntry) {
   startKasse();
   writeFile("QelConnect.log", "");
   ASSERT_TRUE(SetFileAttributesW(L"QelConnect.log", FILE_ATTRIBUTE_READONLY));
+  // Wine keeps the attribute as the file's Unix write permission, which does
+  // not bind root: there the file stays writable and the case cannot arise.
+  const HANDLE probe = CreateFileW(L"QelConnect.log", FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (probe != INVALID_HANDLE_VALUE) {
+    CloseHandle(probe);
+    GTEST_SKIP() << "the read-only attribute is not enforced here (Wine run by root)";
+  }
   const CallOutcome outcome = sell();
   EXPECT_EQ(outcome.code, 0);
   EXPECT_EQ(outcome.boxes.size(), 2u) << "no error box";

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -109,11 +108,6 @@ void expectMessage(const std::wstring& text, const std::vector<std::wstring>& me
   EXPECT_TRUE(matched) << "unexpected error box: " << std::string(text.begin(), text.end());
 }
 
-void report(const char* name, const CallOutcome& outcome) {
-  std::printf("[fault] %s: returned 0x%08X after %.2f s\n", name, static_cast<unsigned>(outcome.code),
-              outcome.elapsed.count());
-  ::testing::Test::RecordProperty("seconds", std::to_string(outcome.elapsed.count()));
-}
 
 class NetworkFaultTest : public FaultTest, public ::testing::WithParamInterface<NetworkFault> {};
 
@@ -124,7 +118,6 @@ TEST_P(NetworkFaultTest, SaleEndsInOneErrorBox) {
   writeFile("QelConnect.xml", configFor(urlFor(fault, server)));
 
   const CallOutcome outcome = sell();
-  report(fault.name, outcome);
   expectMessage(expectFailedSale(outcome), fault.messages);
   if (fault.timesOut) {
     EXPECT_LT(outcome.elapsed.count(), kTimeoutBoundSeconds);
@@ -196,7 +189,6 @@ TEST_P(TlsFaultTest, SaleEndsInOneErrorBox) {
   writeFile("QelConnect.xml",
             configFor("https://localhost:" + port(fault.server) + "/sap/bc/srt/kasse", tlsDir_ + "/ca.pem"));
   const CallOutcome outcome = sell();
-  report(fault.name, outcome);
   const std::wstring text = expectFailedSale(outcome);
   // OpenSSL and Schannel word the refusal differently; both come from the
   // certificate check.

@@ -138,7 +138,7 @@ class PermissionFaultTest : public FaultTest {
     int status = 0;
     waitpid(child, &status, 0);
     EXPECT_TRUE(received && WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child ended abnormally";
-    return outcome;
+    return reported(outcome);
   }
 
   void startKasse() {

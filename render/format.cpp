@@ -189,12 +189,14 @@ void appendBool(std::string& out, std::uint8_t flag) { out += flag != 0 ? "true"
 
 void appendInt(std::string& out, std::int32_t value) {
   IntBuffer buffer;
-  out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+  const char* end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  out.append(buffer, static_cast<std::size_t>(end - buffer));
 }
 
 void appendAmount(std::string& out, double value) {
   AmountBuffer buffer;
-  out.append(buffer, writeAmount(buffer, buffer + sizeof buffer, value));
+  const char* end = writeAmount(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, static_cast<std::size_t>(end - buffer));
 }
 
 // escapeXml and the UTF-8 encoding in one pass. What escapeXml keeps is
@@ -223,10 +225,24 @@ void appendEscapedXml(std::string& out, std::wstring_view text) {
 }
 
 // CR, LF and TAB are single bytes in UTF-8 and never part of a longer
-// sequence, so they are removed byte by byte.
+// sequence, so they are removed byte by byte: in place, run by run between
+// them, found by strcspn, which looks at many bytes at a time (templates
+// are read for every transfer). strcspn also stops at the terminator and at
+// a NUL byte inside the text, which is kept.
 void removeLineBreaks(std::string& text) {
-  text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\t' || c == '\r'; }),
-             text.end());
+  char* out = text.data();
+  const char* in = text.data();
+  const char* const end = in + text.size();
+  while (in < end) {
+    const std::size_t run = std::min(std::strcspn(in, "\r\n\t"), static_cast<std::size_t>(end - in));
+    std::memmove(out, in, run);
+    out += run;
+    in += run;
+    if (in == end) break;
+    if (*in == '\0') *out++ = '\0';
+    ++in;
+  }
+  text.resize(static_cast<std::size_t>(out - text.data()));
 }
 
 }  // namespace qel

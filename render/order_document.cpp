@@ -3,8 +3,6 @@
 #include "render/order_document.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
 #include <optional>
 #include <string_view>
 
@@ -71,29 +69,15 @@ class ItemTemplate {
   std::size_t fixedSize_ = 0;
 };
 
-// Upper bounds of what the formatting functions write, cheaper than the
-// writing itself.
-std::size_t intSize(std::int32_t value) {
-  std::size_t size = value < 0 ? 2 : 1;
-  for (std::int64_t rest = std::abs(static_cast<std::int64_t>(value)); rest >= 10; rest /= 10) ++size;
-  return size;
-}
-
-// "%.2f": sign, integer digits, point and two decimals. Rounding to two
-// decimals adds at most 0.005, so the integer part written has no more
-// digits than |value| + 0.5 has.
-std::size_t amountSizeBound(double value) {
-  const double magnitude = std::fabs(value);
-  if (!(magnitude < 1e15)) return 320;  // the longest text of any double, "nan" and "inf" included
-  std::size_t digits = 1;
-  for (auto rest = static_cast<std::uint64_t>(magnitude + 0.5); rest >= 10; rest /= 10) ++digits;
-  return 1 + digits + 3;
-}
-
-// An entity ("&quot;") is the longest text that one character can become.
-std::size_t escapedSizeBound(const std::wstring& text) { return 6 * text.size(); }
-
-constexpr std::size_t kBoolSize = 5;  // "false"
+// What the formatting functions write at most: an int has up to eleven
+// characters, an amount below a billion (sign, nine digits, point, two
+// decimals) thirteen, and an entity ("&quot;") is the longest text that one
+// character becomes. Larger amounts are rare; they only make the output
+// string grow once more.
+constexpr std::size_t kIntSize = 11;
+constexpr std::size_t kAmountSize = 13;
+constexpr std::size_t kBoolSize = 5;
+std::size_t escapedSize(const std::wstring& text) { return 6 * text.size(); }
 
 }  // namespace
 
@@ -118,8 +102,8 @@ struct OrderDocument::Templates {
   void writeOptionalFee(std::string& out, const std::optional<AdditionalFee>& fee) const;
   void writeAdditionalFees(std::string& out, const std::vector<AdditionalFee>& fees) const;
 
-  std::size_t feeSizeBound(const AdditionalFee& fee) const;
-  std::size_t positionSizeBound(const OrderPosition& position) const;
+  std::size_t feeSize(const AdditionalFee& fee) const;
+  std::size_t positionSize(const OrderPosition& position) const;
 
   TemplateLines lines;
   RequestTemplate document;
@@ -275,27 +259,16 @@ void OrderDocument::Templates::writeAdditionalFees(std::string& out, const std::
   out += kAdditionalFeesEnd;
 }
 
-std::size_t OrderDocument::Templates::feeSizeBound(const AdditionalFee& item) const {
-  // The three amounts are rounded first; rounding to cents moves none of
-  // them by more than the bound allows for.
-  const double steuersumme = roundDecimals(item.summe - (item.summe / (item.steuersatz + 100.0)), 2);
-  return fee.fixedSize() + escapedSizeBound(item.bezeichnung) + amountSizeBound(roundDecimals(item.steuersatz, 2)) +
-         amountSizeBound(steuersumme) + amountSizeBound(roundDecimals(item.summe, 2));
+std::size_t OrderDocument::Templates::feeSize(const AdditionalFee& item) const {
+  return fee.fixedSize() + escapedSize(item.bezeichnung) + 3 * kAmountSize;
 }
 
-std::size_t OrderDocument::Templates::positionSizeBound(const OrderPosition& item) const {
-  std::size_t size = position.fixedSize() + intSize(item.id) + kBoolSize + intSize(countOf(item.ticketinfos.size())) +
-                     amountSizeBound(item.gesamtpreis) + amountSizeBound(item.mwstbetrag) +
-                     amountSizeBound(item.vvksum) + amountSizeBound(item.vvkrefsum);
+std::size_t OrderDocument::Templates::positionSize(const OrderPosition& item) const {
+  std::size_t size = position.fixedSize() + 2 * kIntSize + kBoolSize + 4 * kAmountSize;
   for (const EventInfo& e : item.veranstaltungen) {
-    size += event.fixedSize() + intSize(e.id) + intSize(e.vanummer) + 1 + intSize(e.vanummerZusatz) +
-            intSize(e.von) + intSize(e.bis) + escapedSizeBound(e.name);
+    size += event.fixedSize() + 5 * kIntSize + 1 + escapedSize(e.name);
   }
-  for (const TicketInfo& t : item.ticketinfos) {
-    size += ticket.fixedSize() + intSize(t.id) + amountSizeBound(t.gesamtpreis) + amountSizeBound(t.vvk) +
-            amountSizeBound(t.vvkref);
-  }
-  return size;
+  return size + item.ticketinfos.size() * (ticket.fixedSize() + kIntSize + 3 * kAmountSize);
 }
 
 OrderDocument::OrderDocument(const Order& order, TemplateLines lines)
@@ -305,16 +278,16 @@ OrderDocument::OrderDocument(const Order& order, TemplateLines lines)
 
 OrderDocument::~OrderDocument() = default;
 
-std::size_t OrderDocument::sizeBound() const {
+std::size_t OrderDocument::sizeHint() const {
   const Templates& t = *templates_;
   std::size_t size = t.document.sizeWithoutSlots();
   for (const auto* f : {&order_.versandkosten(), &order_.auftragsgebuehr(), &order_.vorverkaufsgebuehr(),
                         &order_.ticketversicherung()}) {
-    if (*f) size += t.feeSizeBound(**f);
+    if (*f) size += t.feeSize(**f);
   }
   size += kAdditionalFeesBegin.size() + kAdditionalFeesEnd.size() + kNoAdditionalFees.size();
-  for (const AdditionalFee& f : order_.zusatzgebuehren()) size += t.feeSizeBound(f);
-  for (const OrderPosition& p : order_.auftragspositionen()) size += t.positionSizeBound(p);
+  for (const AdditionalFee& f : order_.zusatzgebuehren()) size += t.feeSize(f);
+  for (const OrderPosition& p : order_.auftragspositionen()) size += t.positionSize(p);
   return size;
 }
 
@@ -337,7 +310,7 @@ void OrderDocument::appendTo(std::string& out) const {
 std::wstring renderOrder(const Order& order) {
   const OrderDocument document(order);
   std::string out;
-  out.reserve(document.sizeBound());
+  out.reserve(document.sizeHint());
   document.appendTo(out);
   return platform::utf8ToWide(out);
 }

@@ -30,9 +30,10 @@ class OrderDocument {
   OrderDocument(const OrderDocument&) = delete;
   OrderDocument& operator=(const OrderDocument&) = delete;
 
-  // At least the number of bytes that appendTo writes, found without
-  // writing them, so that the output can be allocated once.
-  std::size_t sizeBound() const;
+  // The number of bytes that appendTo writes at most when every amount is
+  // below a billion, found without writing them, so that the output can be
+  // allocated once.
+  std::size_t sizeHint() const;
   void appendTo(std::string& out) const;
 
   // The loaded templates and the writers of the items; the single-item

@@ -1,8 +1,6 @@
 // Loading request templates and filling their placeholders.
 #include "render/request_template.h"
 
-#include <algorithm>
-#include <iterator>
 #include <utility>
 
 #include "host/vub_exception.h"
@@ -14,15 +12,49 @@ namespace {
 
 constexpr wchar_t kTemplateNotFound[] = L"Could not find Template with id: ";
 
-bool isAscii(std::string_view bytes) {
-  return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 // Keys are ASCII names; a key that is not ASCII cannot occur in an ASCII
 // template, and its UTF-8 form cannot occur in the UTF-8 text either.
 std::string keyOf(std::wstring_view key) { return platform::wideToUtf8(key); }
 
 }  // namespace
+
+// Copies ASCII template bytes, without line breaks and tabs if the lines
+// are joined, and notes the braces on the way: one pass over the bytes.
+// Returns false, leaving `source` to be filled again, when a byte is not
+// ASCII.
+bool RequestTemplate::readAscii(std::string_view bytes, TemplateLines lines, Source& source) {
+  std::string& text = source.text;
+  std::vector<Brace>& braces = source.braces;
+  text.resize(bytes.size());
+  char* const begin = text.data();
+  char* out = begin;
+  const bool joined = lines == TemplateLines::Joined;
+  std::size_t unclosed = 0;  // the braces from here on wait for a closing brace
+  unsigned char bits = 0;
+  for (const char c : bytes) {
+    bits |= static_cast<unsigned char>(c);
+    if (c == '{') {
+      braces.push_back(Brace{static_cast<std::size_t>(out - begin), std::string::npos});
+    } else if (c == '}') {
+      for (; unclosed < braces.size(); ++unclosed) braces[unclosed].close = static_cast<std::size_t>(out - begin);
+    } else if (joined && (c == '\n' || c == '\t' || c == '\r')) {
+      continue;
+    }
+    *out++ = c;
+  }
+  text.resize(static_cast<std::size_t>(out - begin));
+  if (bits < 0x80) return true;
+  text.clear();
+  braces.clear();
+  return false;
+}
+
+void RequestTemplate::findBraces(Source& source) {
+  const std::string& text = source.text;
+  for (std::size_t at = text.find('{'); at != std::string::npos; at = text.find('{', at + 1)) {
+    source.braces.push_back(Brace{at, text.find('}', at + 1)});
+  }
+}
 
 void RequestTemplate::load(std::int32_t id, TemplateLines lines) {
   std::uint32_t lastError = 0;
@@ -31,17 +63,19 @@ void RequestTemplate::load(std::int32_t id, TemplateLines lines) {
   // The bytes are read in the ANSI code page, one character per byte of the
   // resource and nothing that follows it in memory. Template bytes are
   // ASCII, which every code page and UTF-8 read alike, so they are taken as
-  // they are; only other bytes would need the code page.
+  // they are; only other bytes need the code page.
   auto source = std::make_shared<Source>();
-  source->text = isAscii(*bytes) ? std::string(*bytes) : platform::wideToUtf8(platform::ansiToWide(*bytes));
-  if (lines == TemplateLines::Joined) removeLineBreaks(source->text);
-  for (std::size_t i = 0; i < source->text.size(); ++i) {
-    if (source->text[i] == '{') source->braces.push_back(i);
+  source->braces.reserve(32);
+  if (!readAscii(*bytes, lines, *source)) {
+    source->text = platform::wideToUtf8(platform::ansiToWide(*bytes));
+    if (lines == TemplateLines::Joined) removeLineBreaks(source->text);
+    findBraces(*source);
   }
+  const std::string& text = source->text;
+
   std::vector<Piece> pieces;
   pieces.reserve(2 * source->braces.size() + 1);
-  pieces.push_back(Piece{Kind::Source, 0, source->text.size()});
-
+  pieces.push_back(Piece{Kind::Source, 0, text.size()});
   pieces_ = std::move(pieces);
   values_.clear();
   values_.reserve(source->braces.size());
@@ -75,45 +109,44 @@ void RequestTemplate::setParts(std::string_view key, std::size_t firstPart) {
 
 void RequestTemplate::bindSlot(std::string_view key, std::size_t slot) { insert(key, Piece{Kind::Slot, slot, 0}); }
 
-// Only source spans are searched, left to right, and only where a brace
-// stands; value and slot pieces are carried over as they are.
+// Only the template's own text is searched, and only where a brace stands:
+// a match must lie wholly inside one source piece, since values and slots
+// are never searched. Matches are taken left to right, each splitting its
+// source piece around the new piece.
 bool RequestTemplate::insert(std::string_view key, const Piece& value) {
   if (!source_) return false;
   const std::string_view text = source_->text;
-  const std::vector<std::size_t>& braces = source_->braces;
   const std::size_t placeholderSize = key.size() + 2;
-
-  std::vector<Piece>& pieces = scratch_;
-  pieces.clear();
-  std::size_t brace = 0;
+  const bool keyHasClosingBrace = key.find('}') != std::string_view::npos;
   bool found = false;
-  for (std::size_t p = 0; p < pieces_.size(); ++p) {
-    const Piece& piece = pieces_[p];
-    if (piece.kind != Kind::Source) {
-      if (found) pieces.push_back(piece);
+  std::size_t p = 0;  // the piece where the search goes on
+  for (const Brace& brace : source_->braces) {
+    const std::size_t at = brace.open;
+    if (!keyHasClosingBrace && brace.close != at + placeholderSize - 1) continue;
+    if (at + placeholderSize > text.size() || text[at + placeholderSize - 1] != '}' ||
+        text.compare(at + 1, key.size(), key) != 0) {
       continue;
     }
-    const std::size_t end = piece.begin + piece.size;
-    std::size_t start = piece.begin;
-    while (brace < braces.size() && braces[brace] < start) ++brace;
-    for (; brace < braces.size() && braces[brace] + placeholderSize <= end; ++brace) {
-      const std::size_t at = braces[brace];
-      if (at < start || text[at + placeholderSize - 1] != '}' || text.compare(at + 1, key.size(), key) != 0) {
-        continue;
-      }
-      if (!found) {
-        // The first match: everything before this piece stays as it was.
-        pieces.reserve(2 * braces.size() + 1);
-        pieces.assign(pieces_.begin(), pieces_.begin() + static_cast<std::ptrdiff_t>(p));
-        found = true;
-      }
-      if (at > start) pieces.push_back(Piece{Kind::Source, start, at - start});
-      pieces.push_back(value);
-      start = at + placeholderSize;
+    while (p < pieces_.size() && (pieces_[p].kind != Kind::Source || pieces_[p].begin + pieces_[p].size <= at)) ++p;
+    if (p == pieces_.size()) break;
+    const Piece piece = pieces_[p];
+    if (at < piece.begin || at + placeholderSize > piece.begin + piece.size) continue;
+    // [before][value][after], leaving out empty spans of the source.
+    const Piece before{Kind::Source, piece.begin, at - piece.begin};
+    const Piece after{Kind::Source, at + placeholderSize, piece.begin + piece.size - at - placeholderSize};
+    std::size_t next = p;
+    if (before.size > 0) pieces_[next++] = before;
+    const auto position = pieces_.begin() + static_cast<std::ptrdiff_t>(next);
+    if (next == p) {
+      pieces_[p] = value;
+    } else {
+      pieces_.insert(position, value);
     }
-    if (found && start < end) pieces.push_back(Piece{Kind::Source, start, end - start});
+    ++next;
+    if (after.size > 0) pieces_.insert(pieces_.begin() + static_cast<std::ptrdiff_t>(next), after);
+    p = next;
+    found = true;
   }
-  if (found) pieces_.swap(scratch_);
   return found;
 }
 

@@ -55,11 +55,18 @@ class RequestTemplate {
   void appendTo(std::string& out) const;
 
  private:
-  // The loaded text never changes, so copies of a loaded template share it;
-  // `braces` lists where a placeholder can begin.
+  // Where a placeholder can begin: an opening brace, and the first closing
+  // brace after it (npos if none). A key without a closing brace of its own
+  // can only match where the closing brace lies right after the key.
+  struct Brace {
+    std::size_t open;
+    std::size_t close;
+  };
+
+  // The loaded text never changes, so copies of a loaded template share it.
   struct Source {
     std::string text;
-    std::vector<std::size_t> braces;
+    std::vector<Brace> braces;
   };
 
   // The current text is a sequence of pieces: a span of the source (searched
@@ -73,6 +80,9 @@ class RequestTemplate {
     std::size_t size;   // characters of the source, or number of parts
   };
 
+  static bool readAscii(std::string_view bytes, TemplateLines lines, Source& source);
+  static void findBraces(Source& source);
+
   // Replaces "{key}" by `piece`; returns false, and changes nothing, when
   // the key does not occur.
   bool insert(std::string_view key, const Piece& piece);
@@ -82,7 +92,6 @@ class RequestTemplate {
   std::shared_ptr<const Source> source_;
   std::vector<Piece> pieces_;
   std::vector<std::string> values_;
-  std::vector<Piece> scratch_;  // where insert builds the next pieces_
 };
 
 template <typename WriteSlot>

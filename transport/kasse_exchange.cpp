@@ -51,7 +51,7 @@ std::string buildEnvelope(const Order& order) {
   envelope.bindSlot("auftrag", 0);
   const OrderDocument document(order, TemplateLines::Joined);
   std::string text;
-  text.reserve(envelope.sizeWithoutSlots() + document.sizeBound());
+  text.reserve(envelope.sizeWithoutSlots() + document.sizeHint());
   envelope.appendTo(text, [&](std::string& out, std::size_t) { document.appendTo(out); });
   return text;
 }

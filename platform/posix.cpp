@@ -66,10 +66,10 @@ std::string wideToUtf8(std::wstring_view text) { return detail::encodeUtf8(text)
 bool isValidUtf8(std::string_view bytes) { return detail::isValidUtf8(bytes); }
 
 std::wstring ansiToWide(std::string_view bytes) {
-  std::wstring out;
-  out.reserve(bytes.size());
-  for (unsigned char c : bytes) {
-    out.push_back(c >= 0x80 && c < 0xA0 ? static_cast<wchar_t>(kCp1252High[c - 0x80]) : static_cast<wchar_t>(c));
+  std::wstring out(bytes.size(), L'\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    out[i] = c >= 0x80 && c < 0xA0 ? static_cast<wchar_t>(kCp1252High[c - 0x80]) : static_cast<wchar_t>(c);
   }
   return out;
 }

@@ -54,12 +54,22 @@ inline char32_t nextCodePoint(std::string_view s, std::size_t& i, bool& valid) {
   return cp;
 }
 
+// The length of the ASCII run at the start of `s`; most text is ASCII, and
+// a run is copied without decoding.
+inline std::size_t asciiPrefix(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) ++i;
+  return i;
+}
+
 template <typename WideString>
 WideString decodeUtf8(std::string_view s) {
-  WideString out;
+  const std::size_t ascii = asciiPrefix(s);
+  WideString out(s.begin(), s.begin() + static_cast<std::ptrdiff_t>(ascii));
+  if (ascii == s.size()) return out;
   out.reserve(s.size());
   bool valid = true;
-  for (std::size_t i = 0; i < s.size();) {
+  for (std::size_t i = ascii; i < s.size();) {
     const char32_t cp = nextCodePoint(s, i, valid);
     if constexpr (sizeof(typename WideString::value_type) == 2) {
       if (cp >= 0x10000) {
@@ -75,7 +85,7 @@ WideString decodeUtf8(std::string_view s) {
 
 inline bool isValidUtf8(std::string_view s) {
   bool valid = true;
-  for (std::size_t i = 0; i < s.size() && valid;) nextCodePoint(s, i, valid);
+  for (std::size_t i = asciiPrefix(s); i < s.size() && valid;) nextCodePoint(s, i, valid);
   return valid;
 }
 
@@ -101,9 +111,12 @@ inline void appendUtf8(std::string& out, char32_t cp) {
 // unpaired surrogates and values beyond U+10FFFF become U+FFFD.
 template <typename WideView>
 std::string encodeUtf8(WideView text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  std::size_t ascii = 0;
+  while (ascii < text.size() && static_cast<char32_t>(text[ascii]) < 0x80) ++ascii;
+  std::string out(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(ascii));
+  if (ascii == text.size()) return out;
+  out.reserve(text.size() + text.size() / 2);
+  for (std::size_t i = ascii; i < text.size(); ++i) {
     char32_t cp = static_cast<char32_t>(text[i]);
     if constexpr (sizeof(text[0]) == 2) cp &= 0xFFFF;
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) {

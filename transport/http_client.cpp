@@ -38,16 +38,39 @@ const wchar_t kResponseTooLarge[] = L"Response of SAP Kasse exceeds 8 MiB";
 const long kConnectTimeoutSeconds = 3;
 const long kTimeoutSeconds = 6;
 
-// Set once by globalInit and never cleared: every successful post ends with
-// curl_global_cleanup, after which libcurl initialises itself again inside
-// curl_easy_init, so the flag only records that the first initialisation
-// worked.
+// Set once by globalInit and never cleared; it records that the first
+// initialisation worked.
 bool curlInitialized = false;
 
 struct EasyCleanup {
   void operator()(CURL* handle) const noexcept { curl_easy_cleanup(handle); }
 };
 using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
+
+// libcurl counts its global initialisations and cleans up only when the
+// count returns to zero. Every successful post ends with
+// curl_global_cleanup; if that went down to zero, the next transfer would
+// initialise libcurl again inside curl_easy_init, which on Windows means
+// starting Winsock and loading the security DLL anew (about 28 ms a
+// transfer under Wine). So each post takes a count of its own, which its
+// curl_global_cleanup gives back, and the count taken by globalInit keeps
+// libcurl initialised for the module's life: the clean-up stays, and costs
+// a decrement. A failed post gives its count back as well.
+class GlobalReference {
+ public:
+  GlobalReference() : held_(curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK) {}
+  ~GlobalReference() { release(); }
+  GlobalReference(const GlobalReference&) = delete;
+  GlobalReference& operator=(const GlobalReference&) = delete;
+
+  void release() noexcept {
+    if (held_) curl_global_cleanup();
+    held_ = false;
+  }
+
+ private:
+  bool held_;
+};
 
 template <typename Value>
 void setOption(CURL* handle, CURLoption option, Value value, const wchar_t* message) {
@@ -111,6 +134,7 @@ std::wstring HttpClient::post(const std::wstring& url, const std::wstring& body)
 
 std::wstring HttpClient::post(const std::wstring& url, const std::string& utf8Body) {
   if (!curlInitialized) throw VubException(kNotInitialized);
+  GlobalReference reference;
   EasyHandle handle(curl_easy_init());
   if (!handle) throw VubException(kEasyInitFailed);
   // libcurl keeps pointers to these texts, not copies; they live until post
@@ -134,7 +158,7 @@ std::wstring HttpClient::post(const std::wstring& url, const std::string& utf8Bo
     throw VubException(kUnexpectedStatus + formatInt2(static_cast<std::int32_t>(status)) + decoded);
   }
   handle.reset();
-  curl_global_cleanup();
+  reference.release();  // curl_global_cleanup
   return decoded;
 }
 

@@ -37,11 +37,17 @@ constexpr std::string_view kTicketKeys[] = {"id", "gesamtpreis", "vvk", "vvkref"
 enum EventSlot : std::size_t { kEventId, kVanummer, kVon, kBis, kName };
 constexpr std::string_view kEventKeys[] = {"id", "vanummer", "von", "bis", "name"};
 
-// The placeholders of the order template that take rendered items; the
-// others are set with their text at once.
 enum OrderSlot : std::size_t {
-  kVersandkosten, kAuftragsgebuehr, kVorverkaufsgebuehr, kTicketversicherung, kAuftragspositionen, kZusatzgebuehren
+  kHatVersandkosten, kVersandkosten, kHatAuftragsgebuehr, kAuftragsgebuehr, kHatVorverkaufsgebuehr,
+  kVorverkaufsgebuehr, kHatTicketversicherung, kTicketversicherung, kOrderId, kBelegnummer, kWaehrung,
+  kBruttogesamtpreis, kAnzahlTickets, kPoolId, kSubPoolId, kTerminalId, kAnzahlAuftragspositionen,
+  kAuftragspositionen, kAnzahlZusatzgebuehren, kZusatzgebuehren
 };
+constexpr std::string_view kOrderKeys[] = {
+    "hatVersandkosten", "versandkosten", "hatAuftragsgebuehr", "auftragsgebuehr", "hatVorverkaufsgebuehr",
+    "vorverkaufsgebuehr", "hatTicketversicherung", "ticketversicherung", "id", "belegnummer", "waehrung",
+    "bruttogesamtpreis", "anzahlTickets", "poolId", "subPoolId", "terminalId", "anzahlAuftragspositionen",
+    "auftragspositionen", "anzahlZusatzgebuehren", "zusatzgebuehren"};
 
 std::int32_t countOf(std::size_t size) { return static_cast<std::int32_t>(size); }
 
@@ -52,7 +58,7 @@ class ItemTemplate {
   template <std::size_t N>
   void load(std::int32_t id, const std::string_view (&keys)[N], TemplateLines lines) {
     item_.load(id, lines);
-    for (std::size_t slot = 0; slot < N; ++slot) item_.bindSlot(keys[slot], slot);
+    item_.bindSlots(keys);
     fixedSize_ = item_.sizeWithoutSlots();
   }
 
@@ -93,7 +99,6 @@ struct OrderDocument::Templates {
 
   // A free text value: escaped, and on one line if the document is.
   void writeText(std::string& out, const std::wstring& text) const;
-  std::string text(const std::wstring& value) const;
 
   void writeTicket(std::string& out, const TicketInfo& ticket) const;
   void writeEvent(std::string& out, const EventInfo& event) const;
@@ -135,36 +140,7 @@ void OrderDocument::Templates::loadFor(const Order& order) {
 
   // Values never become template text, so a placeholder's value can be
   // written when the document reaches it: the items go straight into place.
-  document.setUtf8("hatVersandkosten", order.versandkosten() ? "true" : "false");
-  document.bindSlot("versandkosten", kVersandkosten);
-  document.setUtf8("hatAuftragsgebuehr", order.auftragsgebuehr() ? "true" : "false");
-  document.bindSlot("auftragsgebuehr", kAuftragsgebuehr);
-  document.setUtf8("hatVorverkaufsgebuehr", order.vorverkaufsgebuehr() ? "true" : "false");
-  document.bindSlot("vorverkaufsgebuehr", kVorverkaufsgebuehr);
-  document.setUtf8("hatTicketversicherung", order.ticketversicherung() ? "true" : "false");
-  document.bindSlot("ticketversicherung", kTicketversicherung);
-  std::string number;
-  const auto setInt = [&](std::string_view key, std::int32_t value) {
-    number.clear();
-    appendInt(number, value);
-    document.setUtf8(key, number);
-  };
-  setInt("id", order.id());
-  setInt("belegnummer", order.belegnummer());
-  // The currency and the terminal id come from the host and its settings;
-  // they are free text and escaped like every other.
-  document.setUtf8("waehrung", text(order.waehrung()));
-  number.clear();
-  appendAmount(number, order.bruttogesamtpreis());
-  document.setUtf8("bruttogesamtpreis", number);
-  setInt("anzahlTickets", order.anzahlTickets());
-  setInt("poolId", order.poolId());
-  setInt("subPoolId", order.subPoolId());
-  document.setUtf8("terminalId", text(order.terminalId()));
-  setInt("anzahlAuftragspositionen", countOf(order.auftragspositionen().size()));
-  document.bindSlot("auftragspositionen", kAuftragspositionen);
-  setInt("anzahlZusatzgebuehren", countOf(order.zusatzgebuehren().size()));
-  document.bindSlot("zusatzgebuehren", kZusatzgebuehren);
+  document.bindSlots(kOrderKeys);
 }
 
 void OrderDocument::Templates::writeText(std::string& out, const std::wstring& value) const {
@@ -173,12 +149,6 @@ void OrderDocument::Templates::writeText(std::string& out, const std::wstring& v
   if (lines == TemplateLines::AsStored) return;
   const auto isLineBreak = [](char c) { return c == '\n' || c == '\t' || c == '\r'; };
   out.erase(std::remove_if(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(), isLineBreak), out.end());
-}
-
-std::string OrderDocument::Templates::text(const std::wstring& value) const {
-  std::string out;
-  writeText(out, value);
-  return out;
 }
 
 void OrderDocument::Templates::writeTicket(std::string& out, const TicketInfo& item) const {
@@ -280,7 +250,9 @@ OrderDocument::~OrderDocument() = default;
 
 std::size_t OrderDocument::sizeHint() const {
   const Templates& t = *templates_;
-  std::size_t size = t.document.sizeWithoutSlots();
+  // The order's own values: eight ints, four flags, an amount and two texts.
+  std::size_t size = t.document.sizeWithoutSlots() + 8 * kIntSize + 4 * kBoolSize + kAmountSize +
+                     escapedSize(order_.waehrung()) + escapedSize(order_.terminalId());
   for (const auto* f : {&order_.versandkosten(), &order_.auftragsgebuehr(), &order_.vorverkaufsgebuehr(),
                         &order_.ticketversicherung()}) {
     if (*f) size += t.feeSize(**f);
@@ -293,16 +265,33 @@ std::size_t OrderDocument::sizeHint() const {
 
 void OrderDocument::appendTo(std::string& out) const {
   const Templates& t = *templates_;
+  const Order& order = order_;
   t.document.appendTo(out, [&](std::string& out, std::size_t slot) {
     switch (slot) {
-      case kVersandkosten: t.writeOptionalFee(out, order_.versandkosten()); break;
-      case kAuftragsgebuehr: t.writeOptionalFee(out, order_.auftragsgebuehr()); break;
-      case kVorverkaufsgebuehr: t.writeOptionalFee(out, order_.vorverkaufsgebuehr()); break;
-      case kTicketversicherung: t.writeOptionalFee(out, order_.ticketversicherung()); break;
+      case kHatVersandkosten: appendBool(out, order.versandkosten().has_value()); break;
+      case kVersandkosten: t.writeOptionalFee(out, order.versandkosten()); break;
+      case kHatAuftragsgebuehr: appendBool(out, order.auftragsgebuehr().has_value()); break;
+      case kAuftragsgebuehr: t.writeOptionalFee(out, order.auftragsgebuehr()); break;
+      case kHatVorverkaufsgebuehr: appendBool(out, order.vorverkaufsgebuehr().has_value()); break;
+      case kVorverkaufsgebuehr: t.writeOptionalFee(out, order.vorverkaufsgebuehr()); break;
+      case kHatTicketversicherung: appendBool(out, order.ticketversicherung().has_value()); break;
+      case kTicketversicherung: t.writeOptionalFee(out, order.ticketversicherung()); break;
+      case kOrderId: appendInt(out, order.id()); break;
+      case kBelegnummer: appendInt(out, order.belegnummer()); break;
+      // The currency and the terminal id come from the host and its
+      // settings; they are free text and escaped like every other.
+      case kWaehrung: t.writeText(out, order.waehrung()); break;
+      case kBruttogesamtpreis: appendAmount(out, order.bruttogesamtpreis()); break;
+      case kAnzahlTickets: appendInt(out, order.anzahlTickets()); break;
+      case kPoolId: appendInt(out, order.poolId()); break;
+      case kSubPoolId: appendInt(out, order.subPoolId()); break;
+      case kTerminalId: t.writeText(out, order.terminalId()); break;
+      case kAnzahlAuftragspositionen: appendInt(out, countOf(order.auftragspositionen().size())); break;
       case kAuftragspositionen:
-        for (const OrderPosition& p : order_.auftragspositionen()) t.writePosition(out, p);
+        for (const OrderPosition& p : order.auftragspositionen()) t.writePosition(out, p);
         break;
-      case kZusatzgebuehren: t.writeAdditionalFees(out, order_.zusatzgebuehren()); break;
+      case kAnzahlZusatzgebuehren: appendInt(out, countOf(order.zusatzgebuehren().size())); break;
+      case kZusatzgebuehren: t.writeAdditionalFees(out, order.zusatzgebuehren()); break;
     }
   });
 }

@@ -18,9 +18,9 @@ std::wstring renderEvent(const EventInfo& event);
 std::wstring formatVanummer(const EventInfo& event);
 
 // The order document of one order as UTF-8, the text of renderOrder without
-// any wide text in between. Making it loads the templates and sets the
-// order's own values; appendTo writes the items straight into their place,
-// so a large order is written once. With TemplateLines::Joined the document
+// any wide text in between. Making it loads the templates and binds their
+// placeholders; appendTo writes every value and item straight into its
+// place, so a large order is written once. With TemplateLines::Joined the document
 // is one line: the line breaks and tabs of the templates and of the values
 // are left out, as removeLineBreaks would remove them.
 class OrderDocument {

@@ -1,6 +1,7 @@
 // Loading request templates and filling their placeholders.
 #include "render/request_template.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "host/vub_exception.h"
@@ -108,6 +109,42 @@ void RequestTemplate::setParts(std::string_view key, std::size_t firstPart) {
 }
 
 void RequestTemplate::bindSlot(std::string_view key, std::size_t slot) { insert(key, Piece{Kind::Slot, slot, 0}); }
+
+void RequestTemplate::bindSlots(const std::string_view* keys, std::size_t count) {
+  const auto hasBrace = [](std::string_view key) { return key.find_first_of("{}") != std::string_view::npos; };
+  if (!source_ || std::any_of(keys, keys + count, hasBrace)) {
+    for (std::size_t slot = 0; slot < count; ++slot) bindSlot(keys[slot], slot);
+    return;
+  }
+  // A key without braces matches exactly the placeholders whose name (the
+  // text up to the first closing brace) it is, where the placeholder lies
+  // wholly in the template's own text.
+  const std::string_view text = source_->text;
+  std::vector<Piece> pieces;
+  pieces.reserve(pieces_.size() + 2 * source_->braces.size());
+  std::size_t brace = 0;
+  for (const Piece& piece : pieces_) {
+    if (piece.kind != Kind::Source) {
+      pieces.push_back(piece);
+      continue;
+    }
+    const std::size_t end = piece.begin + piece.size;
+    std::size_t start = piece.begin;
+    while (brace < source_->braces.size() && source_->braces[brace].open < start) ++brace;
+    for (; brace < source_->braces.size() && source_->braces[brace].open < end; ++brace) {
+      const Brace& b = source_->braces[brace];
+      if (b.open < start || b.close == std::string::npos || b.close >= end) continue;
+      const std::string_view name = text.substr(b.open + 1, b.close - b.open - 1);
+      const std::string_view* key = std::find(keys, keys + count, name);
+      if (key == keys + count) continue;
+      if (b.open > start) pieces.push_back(Piece{Kind::Source, start, b.open - start});
+      pieces.push_back(Piece{Kind::Slot, static_cast<std::size_t>(key - keys), 0});
+      start = b.close + 1;
+    }
+    if (start < end) pieces.push_back(Piece{Kind::Source, start, end - start});
+  }
+  pieces_ = std::move(pieces);
+}
 
 // Only the template's own text is searched, and only where a brace stands:
 // a match must lie wholly inside one source piece, since values and slots

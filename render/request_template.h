@@ -45,6 +45,15 @@ class RequestTemplate {
   // whose keys are bound once serves every item of a list.
   void bindSlot(std::string_view key, std::size_t slot);
 
+  // bindSlot(keys[i], i) for every key in turn, in one pass over the
+  // template when no key holds a brace (then no two placeholders that the
+  // keys name can overlap, and each is bound to the first key naming it).
+  template <std::size_t N>
+  void bindSlots(const std::string_view (&keys)[N]) {
+    bindSlots(keys, N);
+  }
+  void bindSlots(const std::string_view* keys, std::size_t count);
+
   // The bytes of the UTF-8 text without the values of slots.
   std::size_t sizeWithoutSlots() const;
 

@@ -6,6 +6,7 @@
 
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "render/request_template.h"
@@ -78,6 +79,40 @@ TEST(RequestTemplateReferenceTest, RandomSetsOnEveryTemplate) {
         model.set(key, value);
       }
       ASSERT_EQ(actual.text(), model.text()) << "template " << id << ", round " << round;
+    }
+  }
+}
+
+// Binding a list of keys at once gives what binding them one by one gives.
+TEST(RequestTemplateReferenceTest, BindingSlotsAtOnceIsBindingThemInTurn) {
+  std::mt19937 random(815);
+  for (std::int32_t id = 101; id <= 106; ++id) {
+    RequestTemplate fresh;
+    fresh.load(id);
+    const std::wstring source = fresh.text();
+    std::vector<std::string> names = {"", "x", "item", "id}"};
+    for (std::size_t at = source.find(L'{'); at != std::wstring::npos; at = source.find(L'{', at + 1)) {
+      const std::wstring name = source.substr(at + 1, source.find(L'}', at) - at - 1);
+      names.emplace_back(name.begin(), name.end());
+    }
+    for (int round = 0; round < 200; ++round) {
+      std::vector<std::string> keys(random() % 8);
+      for (std::string& key : keys) key = names[random() % names.size()];
+      const std::vector<std::string_view> views(keys.begin(), keys.end());
+      RequestTemplate atOnce;
+      atOnce.load(id);
+      atOnce.set(L"id", L"{x}");  // some text that is no longer the template's
+      atOnce.bindSlots(views.data(), views.size());
+      RequestTemplate inTurn;
+      inTurn.load(id);
+      inTurn.set(L"id", L"{x}");
+      for (std::size_t slot = 0; slot < views.size(); ++slot) inTurn.bindSlot(views[slot], slot);
+      const auto write = [](std::string& out, std::size_t slot) { out += "<slot " + std::to_string(slot) + ">"; };
+      std::string expected;
+      std::string actual;
+      inTurn.appendTo(expected, write);
+      atOnce.appendTo(actual, write);
+      ASSERT_EQ(actual, expected) << "template " << id << ", round " << round;
     }
   }
 }

@@ -3,8 +3,9 @@
 // record and log) against a bare libcurl POST of the very same envelope
 // bytes to the same server, each with a fresh easy handle. The two are
 // interleaved in blocks, so that the machine's drift hits both alike.
-//   transfer_bench --url URL [--cafile PEM] [--library DLL] [--runs N]
-//                  [--blocks N] [--per-block N] [--label TEXT]
+//   transfer_bench --url URL --record-file FILE [--cafile PEM] [--library DLL]
+//                  [--runs N] [--blocks N] [--per-block N] [--label TEXT]
+//                  [--only small|large]
 // The server (bench_server) must record the request after a POST to
 // /bench/arm into the file named by --record-file. One JSON line per order
 // size goes to standard output.
@@ -36,6 +37,7 @@ struct Options {
   std::string library = "QelConnect.dll";
   std::string recordFile;
   std::string label = "native";
+  std::string only;  // "small" or "large": one order size alone, for profiling
   int runs = 5;
   int blocks = 20;
   int perBlock = 5;
@@ -51,6 +53,7 @@ Options parse(int argc, char** argv) {
     else if (name == "--library") options.library = value;
     else if (name == "--record-file") options.recordFile = value;
     else if (name == "--label") options.label = value;
+    else if (name == "--only") options.only = value;
     else if (name == "--runs") options.runs = std::atoi(value.c_str());
     else if (name == "--blocks") options.blocks = std::atoi(value.c_str());
     else if (name == "--per-block") options.perBlock = std::atoi(value.c_str());
@@ -252,10 +255,8 @@ int main(int argc, char** argv) {
     const Options options = parse(argc, argv);
     prepareWorkingFolder(options);
     qel::bench::BenchHost host(options.library);
-    Scenario small(options, host, "small", SaleShape{1, 2, false, 0});
-    small.measure();
-    Scenario large(options, host, "large", SaleShape{100, 10, true, 1});
-    large.measure();
+    if (options.only != "large") Scenario(options, host, "small", SaleShape{1, 2, false, 0}).measure();
+    if (options.only != "small") Scenario(options, host, "large", SaleShape{100, 10, true, 1}).measure();
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "transfer_bench: %s\n", e.what());

@@ -52,9 +52,13 @@ for t in "${TARGETS[@]}"; do
   status=$?
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   cov=$(grep -Eo 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -1)
+  # Every edge of the program is counted, also those of library code that
+  # the target cannot reach (the HTTP client in the response target, say).
+  edges=$(sed -n 's/^INFO: Loaded 1 modules *(\([0-9]*\) inline.*/\1/p' "$log" | head -1)
   corp=$(ls "$corpus" | wc -l)
   crashes=$(ls "$findings" | wc -l)
-  summary+=("$(printf '%-12s execs=%-10s %-22s corpus=%-6s findings=%s' "$t" "${execs:-?}" "${cov:-cov: ?}" "$corp" "$crashes")")
+  summary+=("$(printf '%-12s execs=%-10s %-22s of %-6s edges  corpus=%-6s findings=%s' "$t" "${execs:-?}" \
+    "${cov:-cov: ?}" "${edges:-?}" "$corp" "$crashes")")
   if [ $status -ne 0 ] || [ "$crashes" -gt 0 ]; then
     failed=1
     echo "fuzz: $t FAILED (exit $status); see $log and $findings/" >&2

@@ -38,7 +38,7 @@ void BM_RenderOrder(benchmark::State& state) {
     peak = heap.peak();
   }
   for (auto _ : state) {
-    std::string envelope = qel::buildEnvelope(order);
+    qel::TextBuffer envelope = qel::buildEnvelope(order);
     benchmark::DoNotOptimize(envelope.data());
   }
   const auto tickets = static_cast<double>(state.range(0) * kTicketsPerPosition);

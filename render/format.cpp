@@ -45,21 +45,21 @@ const wchar_t* entityFor(wchar_t c) {
 
 // One character as UTF-8; the callers pass only characters that XML allows,
 // which are all valid code points.
-void appendUtf8(std::string& out, std::uint32_t c) {
+void appendUtf8(TextBuffer& out, std::uint32_t c) {
   if (c < 0x80) {
-    out += static_cast<char>(c);
+    out.push_back(static_cast<char>(c));
   } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
   } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
   } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
   }
 }
 
@@ -185,34 +185,33 @@ void removeLineBreaks(std::wstring& text) {
              text.end());
 }
 
-void appendBool(std::string& out, std::uint8_t flag) { out += flag != 0 ? "true" : "false"; }
+void appendBool(TextBuffer& out, std::uint8_t flag) { out.append(flag != 0 ? "true" : "false"); }
 
-void appendInt(std::string& out, std::int32_t value) {
-  IntBuffer buffer;
-  const char* end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-  out.append(buffer, static_cast<std::size_t>(end - buffer));
+// The numbers are written straight into the document.
+void appendInt(TextBuffer& out, std::int32_t value) {
+  char* room = out.room(sizeof(IntBuffer));
+  out.commit(std::to_chars(room, room + sizeof(IntBuffer), value).ptr);
 }
 
-void appendAmount(std::string& out, double value) {
-  AmountBuffer buffer;
-  const char* end = writeAmount(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, static_cast<std::size_t>(end - buffer));
+void appendAmount(TextBuffer& out, double value) {
+  char* room = out.room(sizeof(AmountBuffer));
+  out.commit(writeAmount(room, room + sizeof(AmountBuffer), value));
 }
 
 // escapeXml and the UTF-8 encoding in one pass. What escapeXml keeps is
 // always a whole character (a surrogate pair on 16-bit wide strings), so
 // encoding it on its own gives the bytes that encoding the whole document
 // would give.
-void appendEscapedXml(std::string& out, std::wstring_view text) {
+void appendEscapedXml(TextBuffer& out, std::wstring_view text) {
   const std::size_t n = text.size();
   for (std::size_t i = 0; i < n; ++i) {
     const wchar_t c = text[i];
     const auto code = static_cast<std::uint32_t>(c);
     if (code < 0x80 && code >= 0x20) {
       if (const wchar_t* entity = entityFor(c)) {
-        for (; *entity != L'\0'; ++entity) out += static_cast<char>(*entity);
+        for (; *entity != L'\0'; ++entity) out.push_back(static_cast<char>(*entity));
       } else {
-        out += static_cast<char>(c);
+        out.push_back(static_cast<char>(c));
       }
     } else if (isXmlChar(code)) {
       appendUtf8(out, code);

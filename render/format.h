@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "render/text_buffer.h"
+
 namespace qel {
 
 std::wstring formatBool(std::uint8_t flag);      // "true" / "false"
@@ -19,10 +21,10 @@ void removeLineBreaks(std::wstring& text);       // drops every LF, TAB and CR
 
 // The same texts appended to a UTF-8 document, which the request is built
 // as: the same characters, without a wide string in between.
-void appendBool(std::string& out, std::uint8_t flag);
-void appendInt(std::string& out, std::int32_t value);
-void appendAmount(std::string& out, double value);
-void appendEscapedXml(std::string& out, std::wstring_view text);  // escapeXml, then UTF-8
+void appendBool(TextBuffer& out, std::uint8_t flag);
+void appendInt(TextBuffer& out, std::int32_t value);
+void appendAmount(TextBuffer& out, double value);
+void appendEscapedXml(TextBuffer& out, std::wstring_view text);  // escapeXml, then UTF-8
 void removeLineBreaks(std::string& text);
 
 }  // namespace qel

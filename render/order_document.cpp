@@ -63,7 +63,7 @@ class ItemTemplate {
   }
 
   template <typename WriteSlot>
-  void write(std::string& out, WriteSlot&& writeSlot) const {
+  void write(TextBuffer& out, WriteSlot&& writeSlot) const {
     item_.appendTo(out, writeSlot);
   }
 
@@ -98,14 +98,14 @@ struct OrderDocument::Templates {
   void loadFor(const OrderPosition& item);
 
   // A free text value: escaped, and on one line if the document is.
-  void writeText(std::string& out, const std::wstring& text) const;
+  void writeText(TextBuffer& out, const std::wstring& text) const;
 
-  void writeTicket(std::string& out, const TicketInfo& ticket) const;
-  void writeEvent(std::string& out, const EventInfo& event) const;
-  void writeFee(std::string& out, const AdditionalFee& fee) const;
-  void writePosition(std::string& out, const OrderPosition& position) const;
-  void writeOptionalFee(std::string& out, const std::optional<AdditionalFee>& fee) const;
-  void writeAdditionalFees(std::string& out, const std::vector<AdditionalFee>& fees) const;
+  void writeTicket(TextBuffer& out, const TicketInfo& ticket) const;
+  void writeEvent(TextBuffer& out, const EventInfo& event) const;
+  void writeFee(TextBuffer& out, const AdditionalFee& fee) const;
+  void writePosition(TextBuffer& out, const OrderPosition& position) const;
+  void writeOptionalFee(TextBuffer& out, const std::optional<AdditionalFee>& fee) const;
+  void writeAdditionalFees(TextBuffer& out, const std::vector<AdditionalFee>& fees) const;
 
   std::size_t feeSize(const AdditionalFee& fee) const;
   std::size_t positionSize(const OrderPosition& position) const;
@@ -143,16 +143,17 @@ void OrderDocument::Templates::loadFor(const Order& order) {
   document.bindSlots(kOrderKeys);
 }
 
-void OrderDocument::Templates::writeText(std::string& out, const std::wstring& value) const {
+void OrderDocument::Templates::writeText(TextBuffer& out, const std::wstring& value) const {
   const std::size_t start = out.size();
   appendEscapedXml(out, value);
   if (lines == TemplateLines::AsStored) return;
   const auto isLineBreak = [](char c) { return c == '\n' || c == '\t' || c == '\r'; };
-  out.erase(std::remove_if(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(), isLineBreak), out.end());
+  char* const text = out.data();
+  out.truncate(static_cast<std::size_t>(std::remove_if(text + start, text + out.size(), isLineBreak) - text));
 }
 
-void OrderDocument::Templates::writeTicket(std::string& out, const TicketInfo& item) const {
-  ticket.write(out, [&](std::string& out, std::size_t slot) {
+void OrderDocument::Templates::writeTicket(TextBuffer& out, const TicketInfo& item) const {
+  ticket.write(out, [&](TextBuffer& out, std::size_t slot) {
     switch (slot) {
       case kTicketId: appendInt(out, item.id); break;
       case kTicketGesamtpreis: appendAmount(out, item.gesamtpreis); break;
@@ -162,13 +163,13 @@ void OrderDocument::Templates::writeTicket(std::string& out, const TicketInfo& i
   });
 }
 
-void OrderDocument::Templates::writeEvent(std::string& out, const EventInfo& item) const {
-  event.write(out, [&](std::string& out, std::size_t slot) {
+void OrderDocument::Templates::writeEvent(TextBuffer& out, const EventInfo& item) const {
+  event.write(out, [&](TextBuffer& out, std::size_t slot) {
     switch (slot) {
       case kEventId: appendInt(out, item.id); break;
       case kVanummer:
         appendInt(out, item.vanummer);
-        out += '|';
+        out.push_back('|');
         appendInt(out, item.vanummerZusatz);
         break;
       case kVon: appendInt(out, item.von); break;
@@ -181,8 +182,8 @@ void OrderDocument::Templates::writeEvent(std::string& out, const EventInfo& ite
 // The three numbers of a fee are rounded half up before they are written.
 // The tax figure is the sum less the sum divided by (rate + 100), computed
 // from the unrounded values; the cash register expects exactly this figure.
-void OrderDocument::Templates::writeFee(std::string& out, const AdditionalFee& item) const {
-  fee.write(out, [&](std::string& out, std::size_t slot) {
+void OrderDocument::Templates::writeFee(TextBuffer& out, const AdditionalFee& item) const {
+  fee.write(out, [&](TextBuffer& out, std::size_t slot) {
     switch (slot) {
       case kBezeichnung: writeText(out, item.bezeichnung); break;
       case kSteuersatz: appendAmount(out, roundDecimals(item.steuersatz, 2)); break;
@@ -194,8 +195,8 @@ void OrderDocument::Templates::writeFee(std::string& out, const AdditionalFee& i
   });
 }
 
-void OrderDocument::Templates::writePosition(std::string& out, const OrderPosition& item) const {
-  position.write(out, [&](std::string& out, std::size_t slot) {
+void OrderDocument::Templates::writePosition(TextBuffer& out, const OrderPosition& item) const {
+  position.write(out, [&](TextBuffer& out, std::size_t slot) {
     switch (slot) {
       case kPositionId: appendInt(out, item.id); break;
       case kAboauftrag: appendBool(out, item.aboauftrag); break;
@@ -214,19 +215,19 @@ void OrderDocument::Templates::writePosition(std::string& out, const OrderPositi
   });
 }
 
-void OrderDocument::Templates::writeOptionalFee(std::string& out, const std::optional<AdditionalFee>& item) const {
+void OrderDocument::Templates::writeOptionalFee(TextBuffer& out, const std::optional<AdditionalFee>& item) const {
   if (item) writeFee(out, *item);
 }
 
 // The whole Pzusatzgebuehren element: nil when there is no fee.
-void OrderDocument::Templates::writeAdditionalFees(std::string& out, const std::vector<AdditionalFee>& fees) const {
+void OrderDocument::Templates::writeAdditionalFees(TextBuffer& out, const std::vector<AdditionalFee>& fees) const {
   if (fees.empty()) {
-    out += kNoAdditionalFees;
+    out.append(kNoAdditionalFees);
     return;
   }
-  out += kAdditionalFeesBegin;
+  out.append(kAdditionalFeesBegin);
   for (const AdditionalFee& f : fees) writeFee(out, f);
-  out += kAdditionalFeesEnd;
+  out.append(kAdditionalFeesEnd);
 }
 
 std::size_t OrderDocument::Templates::feeSize(const AdditionalFee& item) const {
@@ -263,10 +264,10 @@ std::size_t OrderDocument::sizeHint() const {
   return size;
 }
 
-void OrderDocument::appendTo(std::string& out) const {
+void OrderDocument::appendTo(TextBuffer& out) const {
   const Templates& t = *templates_;
   const Order& order = order_;
-  t.document.appendTo(out, [&](std::string& out, std::size_t slot) {
+  t.document.appendTo(out, [&](TextBuffer& out, std::size_t slot) {
     switch (slot) {
       case kHatVersandkosten: appendBool(out, order.versandkosten().has_value()); break;
       case kVersandkosten: t.writeOptionalFee(out, order.versandkosten()); break;
@@ -298,10 +299,10 @@ void OrderDocument::appendTo(std::string& out) const {
 
 std::wstring renderOrder(const Order& order) {
   const OrderDocument document(order);
-  std::string out;
+  TextBuffer out;
   out.reserve(document.sizeHint());
   document.appendTo(out);
-  return platform::utf8ToWide(out);
+  return platform::utf8ToWide(out.view());
 }
 
 // A single item is written with the templates that it needs, loaded for it
@@ -309,33 +310,33 @@ std::wstring renderOrder(const Order& order) {
 std::wstring renderPosition(const OrderPosition& position) {
   OrderDocument::Templates templates(TemplateLines::AsStored);
   templates.loadFor(position);
-  std::string out;
+  TextBuffer out;
   templates.writePosition(out, position);
-  return platform::utf8ToWide(out);
+  return platform::utf8ToWide(out.view());
 }
 
 std::wstring renderFee(const AdditionalFee& fee) {
   OrderDocument::Templates templates(TemplateLines::AsStored);
   templates.fee.load(kFeeTemplate, kFeeKeys, TemplateLines::AsStored);
-  std::string out;
+  TextBuffer out;
   templates.writeFee(out, fee);
-  return platform::utf8ToWide(out);
+  return platform::utf8ToWide(out.view());
 }
 
 std::wstring renderTicket(const TicketInfo& ticket) {
   OrderDocument::Templates templates(TemplateLines::AsStored);
   templates.ticket.load(kTicketTemplate, kTicketKeys, TemplateLines::AsStored);
-  std::string out;
+  TextBuffer out;
   templates.writeTicket(out, ticket);
-  return platform::utf8ToWide(out);
+  return platform::utf8ToWide(out.view());
 }
 
 std::wstring renderEvent(const EventInfo& event) {
   OrderDocument::Templates templates(TemplateLines::AsStored);
   templates.event.load(kEventTemplate, kEventKeys, TemplateLines::AsStored);
-  std::string out;
+  TextBuffer out;
   templates.writeEvent(out, event);
-  return platform::utf8ToWide(out);
+  return platform::utf8ToWide(out.view());
 }
 
 std::wstring formatVanummer(const EventInfo& event) {

@@ -34,7 +34,7 @@ class OrderDocument {
   // below a billion, found without writing them, so that the output can be
   // allocated once.
   std::size_t sizeHint() const;
-  void appendTo(std::string& out) const;
+  void appendTo(TextBuffer& out) const;
 
   // The loaded templates and the writers of the items; the single-item
   // renderers use them too.

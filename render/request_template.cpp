@@ -187,8 +187,8 @@ bool RequestTemplate::insert(std::string_view key, const Piece& value) {
   return found;
 }
 
-void RequestTemplate::appendValue(std::string& out, const Piece& piece) const {
-  for (std::size_t i = piece.begin; i < piece.begin + piece.size; ++i) out += values_[i];
+void RequestTemplate::appendValue(TextBuffer& out, const Piece& piece) const {
+  for (std::size_t i = piece.begin; i < piece.begin + piece.size; ++i) out.append(values_[i]);
 }
 
 std::size_t RequestTemplate::sizeWithoutSlots() const {
@@ -204,14 +204,14 @@ std::size_t RequestTemplate::sizeWithoutSlots() const {
 }
 
 // A template without slots: nothing to write for them.
-void RequestTemplate::appendTo(std::string& out) const {
-  appendTo(out, [](std::string&, std::size_t) {});
+void RequestTemplate::appendTo(TextBuffer& out) const {
+  appendTo(out, [](TextBuffer&, std::size_t) {});
 }
 
 std::wstring RequestTemplate::text() const {
-  std::string text;
+  TextBuffer text;
   appendTo(text);
-  return platform::utf8ToWide(text);
+  return platform::utf8ToWide(text.view());
 }
 
 }  // namespace qel

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "render/text_buffer.h"
+
 namespace qel {
 
 // How a template's own line breaks and tabs are taken: as stored, or left
@@ -60,8 +62,8 @@ class RequestTemplate {
   // Appends the text (UTF-8) to `out`; `writeSlot(out, slot)` writes the
   // value of each bound slot.
   template <typename WriteSlot>
-  void appendTo(std::string& out, WriteSlot&& writeSlot) const;
-  void appendTo(std::string& out) const;
+  void appendTo(TextBuffer& out, WriteSlot&& writeSlot) const;
+  void appendTo(TextBuffer& out) const;
 
  private:
   // Where a placeholder can begin: an opening brace, and the first closing
@@ -96,7 +98,7 @@ class RequestTemplate {
   // the key does not occur.
   bool insert(std::string_view key, const Piece& piece);
   void setParts(std::string_view key, std::size_t firstPart);
-  void appendValue(std::string& out, const Piece& piece) const;
+  void appendValue(TextBuffer& out, const Piece& piece) const;
 
   std::shared_ptr<const Source> source_;
   std::vector<Piece> pieces_;
@@ -104,10 +106,10 @@ class RequestTemplate {
 };
 
 template <typename WriteSlot>
-void RequestTemplate::appendTo(std::string& out, WriteSlot&& writeSlot) const {
+void RequestTemplate::appendTo(TextBuffer& out, WriteSlot&& writeSlot) const {
   for (const Piece& piece : pieces_) {
     if (piece.kind == Kind::Source) {
-      out.append(source_->text, piece.begin, piece.size);
+      out.append(source_->text.data() + piece.begin, piece.size);
     } else if (piece.kind == Kind::Slot) {
       writeSlot(out, piece.begin);
     } else {

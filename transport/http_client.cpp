@@ -129,10 +129,10 @@ std::size_t HttpClient::writeResponse(char* data, std::size_t size, std::size_t 
 }
 
 std::wstring HttpClient::post(const std::wstring& url, const std::wstring& body) {
-  return post(url, platform::wideToUtf8(body));
+  return post(url, platform::wideToUtf8(body).c_str());
 }
 
-std::wstring HttpClient::post(const std::wstring& url, const std::string& utf8Body) {
+std::wstring HttpClient::post(const std::wstring& url, const char* utf8Body) {
   if (!curlInitialized) throw VubException(kNotInitialized);
   GlobalReference reference;
   EasyHandle handle(curl_easy_init());
@@ -146,7 +146,7 @@ std::wstring HttpClient::post(const std::wstring& url, const std::string& utf8Bo
   setTarget(handle.get(), utf8Url);
   captureResponse(handle.get());
   curl_easy_setopt(handle.get(), CURLOPT_HTTPHEADER, headers_.get());
-  curl_easy_setopt(handle.get(), CURLOPT_POSTFIELDS, utf8Body.c_str());
+  curl_easy_setopt(handle.get(), CURLOPT_POSTFIELDS, utf8Body);
 
   perform(handle.get());
   long status = 0;

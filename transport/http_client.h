@@ -37,8 +37,8 @@ class HttpClient {
   // 200 or 201 answer; throws VubException otherwise.
   std::wstring post(const std::wstring& url, const std::wstring& body);
   // The same with a body that is UTF-8 already, as the SOAP exchange builds
-  // it; the bytes are sent as they are.
-  std::wstring post(const std::wstring& url, const std::string& utf8Body);
+  // it, ending at its terminating NUL; the bytes are sent as they are.
+  std::wstring post(const std::wstring& url, const char* utf8Body);
 
  private:
   struct SlistFree {

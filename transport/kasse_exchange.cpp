@@ -45,14 +45,15 @@ const tinyxml2::XMLElement* findResponseElement(const tinyxml2::XMLDocument& doc
 // allocated once: the templates and the values are written without their
 // line breaks and tabs, which is what removing them from the whole text
 // gives, and the order document goes straight into its place.
-std::string buildEnvelope(const Order& order) {
+TextBuffer buildEnvelope(const Order& order) {
   RequestTemplate envelope;
   envelope.load(kEnvelopeTemplate, TemplateLines::Joined);
   envelope.bindSlot("auftrag", 0);
   const OrderDocument document(order, TemplateLines::Joined);
-  std::string text;
-  text.reserve(envelope.sizeWithoutSlots() + document.sizeHint());
-  envelope.appendTo(text, [&](std::string& out, std::size_t) { document.appendTo(out); });
+  TextBuffer text;
+  // The terminator that libcurl takes the length from comes on top.
+  text.reserve(envelope.sizeWithoutSlots() + document.sizeHint() + 1);
+  envelope.appendTo(text, [&](TextBuffer& out, std::size_t) { document.appendTo(out); });
   return text;
 }
 
@@ -86,14 +87,14 @@ void evaluateResponse(const std::wstring& body, KasseResponse& response) {
 KasseResponse& KasseExchange::transfer(const Order& order, KasseResponse& response) {
   // Everything that can fail without the network is done first, so that a
   // missing template ends the transfer before anything is sent.
-  const std::string envelope = buildEnvelope(order);
+  TextBuffer envelope = buildEnvelope(order);
 
   HttpClient client;
   HttpClient::globalInit();
   client.setCredentials(config_.username, config_.password);
   client.addHeader(L"Content-Type", L"application/soap+xml");
   if (!config_.caFile.empty()) client.setCaFile(config_.caFile);
-  const std::wstring body = client.post(config_.url, envelope);
+  const std::wstring body = client.post(config_.url, envelope.c_str());
 
   evaluateResponse(body, response);
   return response;

@@ -7,6 +7,7 @@
 
 #include "config/connector_config.h"
 #include "order/order.h"
+#include "render/text_buffer.h"
 
 namespace qel {
 
@@ -29,7 +30,7 @@ class KasseExchange {
 
 // The request body for `order`: the envelope around the order document,
 // without line breaks and tabs, in UTF-8. Exposed for tests and benchmarks.
-std::string buildEnvelope(const Order& order);
+TextBuffer buildEnvelope(const Order& order);
 
 // Judges a response body: resets `response`, then fills it from the answer.
 // Throws VubException unless the answer is well-formed and its Rect is 0.

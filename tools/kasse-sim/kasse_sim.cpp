@@ -1,6 +1,7 @@
 // kasse-sim: serves the SAP cash register's sales operation on 127.0.0.1
 // over HTTP or HTTPS, checks each request as the real service would and
-// answers with the configured Rect and Rectmsg.
+// answers with the configured Rect and Rectmsg; or, as a relay, passes each
+// request on to a real cash register and records both sides.
 #include <httplib.h>
 #include <pthread.h>
 #include <signal.h>
@@ -19,6 +20,7 @@
 #include <string>
 
 #include "tools/kasse-sim/order_check.h"
+#include "tools/kasse-sim/relay.h"
 #include "tools/kasse-sim/request_schema.h"
 #include "tools/kasse-sim/sim_options.h"
 #include "tools/kasse-sim/soap_messages.h"
@@ -259,8 +261,16 @@ int run(const SimOptions& options) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   std::unique_ptr<httplib::Server> server = makeServer(options);
-  Simulator simulator(options);
-  simulator.install(*server);
+  // Either a simulated cash register or a relay to a real one answers.
+  std::unique_ptr<Simulator> simulator;
+  std::unique_ptr<Relay> relay;
+  if (options.relayUrl) {
+    relay = std::make_unique<Relay>(*options.relayUrl, options.relayCaFile.value_or(""), *options.recordDir);
+    relay->install(*server);
+  } else {
+    simulator = std::make_unique<Simulator>(options);
+    simulator->install(*server);
+  }
   int port = options.port;
   if (port == 0) {
     port = server->bind_to_any_port("127.0.0.1");
@@ -272,13 +282,15 @@ int run(const SimOptions& options) {
     return 1;
   }
   std::cout << port << std::endl;
-  std::cerr << "kasse-sim: serving " << (options.certFile ? "https" : "http") << "://127.0.0.1:" << port
-            << "/ (stop with Ctrl+C)" << std::endl;
+  std::cerr << "kasse-sim: serving " << (options.certFile ? "https" : "http") << "://127.0.0.1:" << port << "/";
+  if (relay) std::cerr << " as a relay to " << *options.relayUrl;
+  std::cerr << " (stop with Ctrl+C)" << std::endl;
 
   std::thread serving([&server] { server->listen_after_bind(); });
   int signal = 0;
   sigwait(&stopSignals, &signal);
-  simulator.stop();
+  if (relay) relay->stop();
+  if (simulator) simulator->stop();
   server->stop();
   serving.join();
   std::cerr << "kasse-sim: stopped" << std::endl;

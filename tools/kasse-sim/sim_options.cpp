@@ -1,6 +1,7 @@
 // Parsing kasse-sim's command line.
 #include "tools/kasse-sim/sim_options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <string_view>
@@ -10,6 +11,7 @@ namespace qel::sim {
 const char kUsage[] =
     "usage: kasse-sim --port N [--tls CERT KEY] [--user U --password P] [--rect N] [--rectmsg TEXT]\n"
     "                 [--prefix n0|ns1] [--status CODE] [--delay SECONDS] [--record DIR] [--mix A:R:E:T]\n"
+    "       kasse-sim --port N [--tls CERT KEY] --relay URL [--relay-ca FILE] --record DIR\n"
     "  --port N         port on 127.0.0.1; 0 picks a free one. The port is printed on the first line.\n"
     "  --tls CERT KEY   serve HTTPS with this PEM certificate (chain) and key\n"
     "  --user/--password  require these HTTP Basic credentials (401 otherwise)\n"
@@ -22,6 +24,11 @@ const char kUsage[] =
     "  --mix A:R:E:T    mixed answers by the order's Dwbelegnr modulo A+R+E+T: the first A of each\n"
     "                   cycle accepted, R refused (Rect 4), E status 500 with a SOAP fault, T not\n"
     "                   answered for 8 seconds (the connector gives up after 6)\n"
+    "  --relay URL      check nothing and answer nothing: forward each request to the cash register\n"
+    "                   at exactly URL (http or https) and return its answer unchanged; --record\n"
+    "                   keeps both sides, the Authorization header masked\n"
+    "  --relay-ca FILE  PEM file of the CAs that the cash register's certificate must chain to\n"
+    "                   (default: the system's store)\n"
     "Stop with Ctrl+C (SIGINT) or SIGTERM.\n";
 
 namespace {
@@ -61,10 +68,35 @@ AnswerMix parseMix(const std::string& text) {
   return mix;
 }
 
+std::string parseRelayUrl(const std::string& text) {
+  std::string scheme = text.substr(0, text.find("://"));
+  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (text.find("://") == std::string::npos || (scheme != "http" && scheme != "https")) {
+    throw UsageError("--relay needs an http:// or https:// URL, not '" + text + "'");
+  }
+  return text;
+}
+
+// A relay only passes on what the cash register says, and is only of use
+// when it keeps a record.
+void checkRelay(const SimOptions& options, const std::string& answerOption) {
+  if (!options.relayUrl) {
+    if (options.relayCaFile) throw UsageError("--relay-ca goes with --relay");
+    return;
+  }
+  if (!answerOption.empty()) {
+    throw UsageError("--relay does not go with " + answerOption + ": the cash register at the URL answers");
+  }
+  if (!options.recordDir) throw UsageError("--relay needs --record DIR");
+}
+
 }  // namespace
 
 SimOptions parseOptions(int argc, const char* const argv[]) {
   SimOptions options;
+  // The first option that shapes a simulated answer, which a relay does not
+  // give.
+  std::string answerOption;
   int i = 1;
   auto next = [&](std::string_view option) -> std::string {
     if (i + 1 >= argc) throw UsageError(std::string(option) + " needs a value");
@@ -72,6 +104,10 @@ SimOptions parseOptions(int argc, const char* const argv[]) {
   };
   for (; i < argc; ++i) {
     const std::string_view arg = argv[i];
+    if (answerOption.empty() && (arg == "--user" || arg == "--password" || arg == "--rect" || arg == "--rectmsg" ||
+                                 arg == "--prefix" || arg == "--status" || arg == "--delay" || arg == "--mix")) {
+      answerOption = arg;
+    }
     if (arg == "--port") {
       options.port = static_cast<int>(parseWhole(arg, next(arg), 0, 65535));
     } else if (arg == "--tls") {
@@ -96,6 +132,10 @@ SimOptions parseOptions(int argc, const char* const argv[]) {
       options.recordDir = next(arg);
     } else if (arg == "--mix") {
       options.mix = parseMix(next(arg));
+    } else if (arg == "--relay") {
+      options.relayUrl = parseRelayUrl(next(arg));
+    } else if (arg == "--relay-ca") {
+      options.relayCaFile = next(arg);
     } else {
       throw UsageError("unknown option '" + std::string(arg) + "'");
     }
@@ -104,6 +144,7 @@ SimOptions parseOptions(int argc, const char* const argv[]) {
   if (options.user.has_value() != options.password.has_value()) {
     throw UsageError("--user and --password go together");
   }
+  checkRelay(options, answerOption);
   return options;
 }
 

@@ -32,6 +32,12 @@ struct SimOptions {
   double delaySeconds = 0.0;
   std::optional<std::string> recordDir;
   std::optional<AnswerMix> mix;
+  // Relay mode: forward every request to this URL and record both sides
+  // instead of answering; the options of the answer above do not apply.
+  std::optional<std::string> relayUrl;
+  // PEM file of the CAs that the relay trusts for an HTTPS cash register;
+  // without it the system's store applies.
+  std::optional<std::string> relayCaFile;
 };
 
 class UsageError : public std::runtime_error {

@@ -1,5 +1,6 @@
 // What the soak run watches of its own process: resident memory, its peak,
-// the heap in use and the open file descriptors.
+// the heap in use and the open file descriptors (on Windows: the working
+// set, its peak, the private bytes and the open handles).
 #pragma once
 
 #include <cstddef>
@@ -14,5 +15,9 @@ struct ProcessStats {
 };
 
 ProcessStats currentStats();
+
+// How the report names the heap figure and the descriptors on this system.
+extern const char kHeapName[];
+extern const char kDescriptorName[];
 
 }  // namespace qel::soak

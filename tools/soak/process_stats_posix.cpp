@@ -1,4 +1,5 @@
-// Reading the soak run's own figures from /proc and from glibc's allocator.
+// Reading the soak run's own figures on Linux, from /proc and from glibc's
+// allocator.
 #include "tools/soak/process_stats.h"
 
 #include <malloc.h>
@@ -29,6 +30,9 @@ std::size_t countDescriptors() {
 }
 
 }  // namespace
+
+const char kHeapName[] = "heap";
+const char kDescriptorName[] = "fds";
 
 ProcessStats currentStats() {
   ProcessStats stats;

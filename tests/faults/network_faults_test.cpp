@@ -67,8 +67,11 @@ const std::vector<NetworkFault>& networkFaults() {
          std::this_thread::sleep_for(50ms);
          c.reset();
        },
+       // A reset that overtakes the data already sent loses it: then the
+       // client has received nothing at all.
        FaultServer::Start::AfterRequest, "http",
-       {L"Failure when receiving data from the peer: ", L"Transferred a partial file: "}, false},
+       {L"Failure when receiving data from the peer: ", L"Transferred a partial file: ", L"Empty reply from server: "},
+       false},
       {"TruncatedChunkedBody",
        [](FaultConnection& c) {
          c.send(head("HTTP/1.1 200 OK", "Transfer-Encoding: chunked\r\n") + "400\r\n" + kAnswer.substr(0, 100));

@@ -111,7 +111,9 @@ void RequestTemplate::setParts(std::string_view key, std::size_t firstPart) {
 void RequestTemplate::bindSlot(std::string_view key, std::size_t slot) { insert(key, Piece{Kind::Slot, slot, 0}); }
 
 void RequestTemplate::bindSlots(const std::string_view* keys, std::size_t count) {
-  const auto hasBrace = [](std::string_view key) { return key.find_first_of("{}") != std::string_view::npos; };
+  const auto hasBrace = [](std::string_view key) {
+    return std::any_of(key.begin(), key.end(), [](char c) { return c == '{' || c == '}'; });
+  };
   if (!source_ || std::any_of(keys, keys + count, hasBrace)) {
     for (std::size_t slot = 0; slot < count; ++slot) bindSlot(keys[slot], slot);
     return;

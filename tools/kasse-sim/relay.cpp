@@ -23,13 +23,13 @@ const char kGatewayReason[] = "kasse-sim relay: no answer from ";
 const char kMaskedCredentials[] = "***";
 
 // Headers that belong to one connection and not to the message (RFC 9110,
-// 7.6.1), and the ones that the sending side works out anew: Host and
-// Content-Length. cpp-httplib adds the peer's addresses as pseudo-headers.
-const char* const kConnectionHeaders[] = {
-    "Connection", "Keep-Alive", "Proxy-Connection", "Proxy-Authenticate", "Proxy-Authorization", "TE",
-    "Trailer",    "Transfer-Encoding", "Upgrade", "Expect", "Host", "Content-Length",
-    "REMOTE_ADDR", "REMOTE_PORT", "LOCAL_ADDR", "LOCAL_PORT"};
+// 7.6.1), Expect, whose 100-continue handshake each hop makes for itself, and
+// the ones that the sending side works out anew: Host and Content-Length.
+const char* const kConnectionHeaders[] = {"Connection", "Keep-Alive", "Proxy-Connection", "Proxy-Authenticate",
+                                          "Proxy-Authorization", "TE", "Trailer", "Transfer-Encoding", "Upgrade",
+                                          "Expect", "Host", "Content-Length"};
 
+// cpp-httplib files the peer's addresses among the request's headers.
 const char* const kPseudoHeaders[] = {"REMOTE_ADDR", "REMOTE_PORT", "LOCAL_ADDR", "LOCAL_PORT"};
 
 bool sameName(const std::string& name, const char* other) { return strcasecmp(name.c_str(), other) == 0; }
@@ -53,7 +53,7 @@ std::string maskedValue(const std::string& name, const std::string& value) {
 
 // Names that a Connection header declares as its own are dropped as well.
 bool isConnectionHeader(const std::string& name, const std::string& connectionValue) {
-  if (isOneOf(name, kConnectionHeaders)) return true;
+  if (isOneOf(name, kConnectionHeaders) || isOneOf(name, kPseudoHeaders)) return true;
   std::istringstream listed(connectionValue);
   std::string token;
   while (std::getline(listed, token, ',')) {
@@ -142,7 +142,7 @@ void Relay::forward(const httplib::Request& request, httplib::Response& response
   recordAnswer(stem, answer);
 
   response.status = static_cast<int>(answer.status);
-  for (const auto& [name, value] : endToEnd(answer.headers)) response.set_header(name.c_str(), value);
+  for (const auto& [name, value] : endToEnd(answer.headers)) response.set_header(name, value);
   response.body = answer.body;
   log(request, answer);
 }

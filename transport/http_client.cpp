@@ -9,6 +9,7 @@
 #include "host/vub_exception.h"
 #include "platform/platform.h"
 #include "render/format.h"
+#include "transport/connection_options.h"
 
 namespace qel {
 
@@ -19,12 +20,6 @@ static_assert(CURL_ERROR_SIZE == 256, "HttpClient's error buffer must have libcu
 const wchar_t kGlobalInitFailed[] = L"curl_global_init error";
 const wchar_t kNotInitialized[] = L"Curl is not initialized. Call globalInit() first.";
 const wchar_t kEasyInitFailed[] = L"curl_easy_init() failed";
-const wchar_t kConnectTimeoutFailed[] = L"Could not set connection timeout";
-const wchar_t kTimeoutFailed[] = L"Could not set response timeout";
-const wchar_t kVerifyPeerFailed[] = L"Could not change setting sslVerifyPeer";
-const wchar_t kVerifyHostFailed[] = L"Could not change setting sslVerifyHost";
-const wchar_t kSslOptionsFailed[] = L"Could not change setting sslOptions";
-const wchar_t kCaFileFailed[] = L"Could not set CA file";
 const wchar_t kUrlFailed[] = L"Could not set url";
 const wchar_t kUsernameFailed[] = L"Failed to set username";
 const wchar_t kPasswordFailed[] = L"Failed to set password";
@@ -34,9 +29,6 @@ const wchar_t kErrorBufferFailed[] = L"Failed to set error buffer";
 const wchar_t kStatusUnavailable[] = L"Could not get HTTP status code";
 const wchar_t kUnexpectedStatus[] = L"Unexpected HTTP Status code ";
 const wchar_t kResponseTooLarge[] = L"Response of SAP Kasse exceeds 8 MiB";
-
-const long kConnectTimeoutSeconds = 3;
-const long kTimeoutSeconds = 6;
 
 // Set once by globalInit and never cleared; it records that the first
 // initialisation worked.
@@ -141,8 +133,8 @@ std::wstring HttpClient::post(const std::wstring& url, const char* utf8Body) {
   // returns.
   const std::string utf8Url = platform::wideToUtf8(url);
 
-  setLimits(handle.get());
-  setTls(handle.get());
+  setConnectionLimits(handle.get());
+  setTlsVerification(handle.get(), caFile_);
   setTarget(handle.get(), utf8Url);
   captureResponse(handle.get());
   curl_easy_setopt(handle.get(), CURLOPT_HTTPHEADER, headers_.get());
@@ -160,32 +152,6 @@ std::wstring HttpClient::post(const std::wstring& url, const char* utf8Body) {
   handle.reset();
   reference.release();  // curl_global_cleanup
   return decoded;
-}
-
-void HttpClient::setLimits(void* handle) {
-  setOption(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds, kConnectTimeoutFailed);
-  setOption(handle, CURLOPT_TIMEOUT, kTimeoutSeconds, kTimeoutFailed);
-}
-
-void HttpClient::setTls(void* handle) {
-  // The cash register receives the Basic credentials and every sale, so it
-  // must prove who it is: chain and host name are both checked.
-  setOption(handle, CURLOPT_SSL_VERIFYPEER, 1L, kVerifyPeerFailed);
-  setOption(handle, CURLOPT_SSL_VERIFYHOST, 2L, kVerifyHostFailed);
-  // Only Schannel checks revocation; a company CA often publishes no list
-  // that the till can reach, so an unknown status must not fail the sale.
-  // Other TLS back ends ignore the flag.
-  setOption(handle, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT), kSslOptionsFailed);
-  if (caFile_.empty()) return;
-  setOption(handle, CURLOPT_CAINFO, caFile_.c_str(), kCaFileFailed);
-  // With a configured file the certificate must chain to one of its
-  // certificates alone, so the CA directory that a libcurl build may add by
-  // default is switched off. Back ends without CA directories refuse the
-  // option, which is just as good.
-  const CURLcode result = curl_easy_setopt(handle, CURLOPT_CAPATH, static_cast<const char*>(nullptr));
-  if (result != CURLE_OK && result != CURLE_NOT_BUILT_IN && result != CURLE_UNKNOWN_OPTION) {
-    throw VubException(kCaFileFailed);
-  }
 }
 
 void HttpClient::setTarget(void* handle, const std::string& utf8Url) {
@@ -208,11 +174,7 @@ void HttpClient::captureResponse(void* handle) {
 void HttpClient::perform(void* handle) {
   const CURLcode result = curl_easy_perform(handle);
   if (result == CURLE_WRITE_ERROR && responseTooLarge_) throw VubException(kResponseTooLarge);
-  if (result != CURLE_OK) {
-    throw VubException(platform::ansiToWide(curl_easy_strerror(result)) + L": " +
-                           platform::ansiToWide(errorBuffer_.data()),
-                       static_cast<std::int32_t>(result));
-  }
+  if (result != CURLE_OK) throw transferFailure(result, errorBuffer_.data());
 }
 
 }  // namespace qel

@@ -47,8 +47,6 @@ class HttpClient {
 
   // The steps of post, in the order in which the options are set; `handle`
   // is libcurl's easy handle (CURL*, which libcurl declares as void).
-  void setLimits(void* handle);
-  void setTls(void* handle);
   void setTarget(void* handle, const std::string& utf8Url);
   void captureResponse(void* handle);
   void perform(void* handle);

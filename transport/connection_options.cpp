@@ -1,0 +1,66 @@
+// The libcurl options that the HTTP client and the connection check share, so
+// that a check reaches the cash register exactly as a sale would.
+#include "transport/connection_options.h"
+
+#include <curl/curl.h>
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace qel {
+
+namespace {
+
+const wchar_t kConnectTimeoutFailed[] = L"Could not set connection timeout";
+const wchar_t kTimeoutFailed[] = L"Could not set response timeout";
+const wchar_t kVerifyPeerFailed[] = L"Could not change setting sslVerifyPeer";
+const wchar_t kVerifyHostFailed[] = L"Could not change setting sslVerifyHost";
+const wchar_t kSslOptionsFailed[] = L"Could not change setting sslOptions";
+const wchar_t kCaFileFailed[] = L"Could not set CA file";
+const wchar_t kSeparator[] = L": ";
+
+const long kConnectTimeoutSeconds = 3;
+const long kTimeoutSeconds = 6;
+
+template <typename Value>
+void setOption(CURL* handle, CURLoption option, Value value, const wchar_t* message) {
+  if (curl_easy_setopt(handle, option, value) != CURLE_OK) throw VubException(message);
+}
+
+}  // namespace
+
+void setConnectionLimits(void* handle) {
+  setOption(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds, kConnectTimeoutFailed);
+  setOption(handle, CURLOPT_TIMEOUT, kTimeoutSeconds, kTimeoutFailed);
+}
+
+void setTlsVerification(void* handle, const std::string& utf8CaFile) {
+  // The cash register receives the Basic credentials and every sale, so it
+  // must prove who it is: chain and host name are both checked.
+  setOption(handle, CURLOPT_SSL_VERIFYPEER, 1L, kVerifyPeerFailed);
+  setOption(handle, CURLOPT_SSL_VERIFYHOST, 2L, kVerifyHostFailed);
+  // Only Schannel checks revocation; a company CA often publishes no list
+  // that the till can reach, so an unknown status must not fail the sale.
+  // Other TLS back ends ignore the flag.
+  setOption(handle, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT), kSslOptionsFailed);
+  if (utf8CaFile.empty()) return;
+  // libcurl keeps a copy of the path.
+  setOption(handle, CURLOPT_CAINFO, utf8CaFile.c_str(), kCaFileFailed);
+  // With a configured file the certificate must chain to one of its
+  // certificates alone, so the CA directory that a libcurl build may add by
+  // default is switched off. Back ends without CA directories refuse the
+  // option, which is just as good.
+  const CURLcode result = curl_easy_setopt(handle, CURLOPT_CAPATH, static_cast<const char*>(nullptr));
+  if (result != CURLE_OK && result != CURLE_NOT_BUILT_IN && result != CURLE_UNKNOWN_OPTION) {
+    throw VubException(kCaFileFailed);
+  }
+}
+
+VubException transferFailure(int curlCode, const char* errorBuffer) {
+  return VubException(platform::ansiToWide(curl_easy_strerror(static_cast<CURLcode>(curlCode))) + kSeparator +
+                          platform::ansiToWide(errorBuffer),
+                      static_cast<std::int32_t>(curlCode));
+}
+
+}  // namespace qel

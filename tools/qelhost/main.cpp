@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/qelconnect.h"
+#include "tools/qelhost/check_command.h"
 #include "tools/qelhost/dialog_answerer.h"
 #include "tools/qelhost/host_record_image.h"
 #include "tools/qelhost/result_printer.h"
@@ -32,6 +33,7 @@ constexpr int kExitUsage = 2;
 
 constexpr char kUsage[] =
     "usage: qelhost [options] ORDER.json\n"
+    "       qelhost [--workdir DIR] check\n"
     "       qelhost [--library PATH] --version\n"
     "\n"
     "Runs one sale (\"order\") or refund (\"refund\") of ORDER.json through the\n"
@@ -39,6 +41,11 @@ constexpr char kUsage[] =
     "The keys of ORDER.json are the field names of the host's records, with\n"
     "\"positions\", \"tickets\", \"event\" and \"additionalFees\" for the lists;\n"
     "see examples/sale.json and examples/refund.json.\n"
+    "\n"
+    "check reads QelConnect.xml and Sales.ini in the working folder as the library\n"
+    "does, shows their values (the password masked), then resolves the cash\n"
+    "register's host, connects and completes the TLS handshake, without sending\n"
+    "an order. Exit code 0 when every step passed, 1 otherwise.\n"
     "\n"
     "options:\n"
     "  --answers LIST   answers to the OK/Cancel questions in order, e.g. ok,cancel;\n"
@@ -62,6 +69,7 @@ struct Options {
   std::uint8_t prefill = 0;
   bool hold = false;
   bool version = false;
+  bool check = false;
 };
 
 class UsageError : public std::runtime_error {
@@ -112,13 +120,15 @@ std::optional<Options> parseArguments(int argc, char** argv) {
       options.version = true;
     } else if (!arg.empty() && arg[0] == '-') {
       throw UsageError("unknown option " + arg);
-    } else if (options.orderFile.empty()) {
+    } else if (arg == "check" && options.orderFile.empty() && !options.check) {
+      options.check = true;
+    } else if (options.orderFile.empty() && !options.check) {
       options.orderFile = arg;
     } else {
-      throw UsageError("only one order file, please");
+      throw UsageError(options.check ? "check takes no order file" : "only one order file, please");
     }
   }
-  if (options.orderFile.empty() && !options.version) throw UsageError("no order file given");
+  if (options.orderFile.empty() && !options.version && !options.check) throw UsageError("no order file given");
   return options;
 }
 
@@ -180,6 +190,13 @@ int printVersion(const Options& options) {
   return kExitRan;
 }
 
+// The library is not loaded: the check runs the library's own code for the
+// files and the connection, linked into qelhost.
+int check(const Options& options) {
+  if (!options.workdir.empty()) std::filesystem::current_path(options.workdir);
+  return runCheck(std::cout) ? kExitRan : kExitFailed;
+}
+
 int run(const Options& options) {
   // Everything named relative to where qelhost was started is resolved
   // before the working folder changes.
@@ -224,6 +241,7 @@ int main(int argc, char** argv) {
     std::optional<Options> options = parseArguments(argc, argv);
     if (!options) return kExitRan;
     if (options->version) return printVersion(*options);
+    if (options->check) return check(*options);
     return run(*options);
   } catch (const UsageError& e) {
     std::cerr << "qelhost: " << e.what() << "\n\n" << kUsage;

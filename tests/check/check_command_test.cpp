@@ -1,0 +1,110 @@
+// Tests of qelhost check in a scratch working folder: the library's files
+// read with the library's messages, the password never shown, and the exit
+// decision.
+#include "tools/qelhost/check_command.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/scratch_dir.h"
+#include "tests/support/server_loopback.h"
+
+namespace qel {
+namespace {
+
+using test::httpResponse;
+using test::LoopbackServer;
+using test::ScratchDir;
+
+void writeFile(const char* name, const std::string& text) {
+  std::ofstream(name, std::ios::binary) << text;
+}
+
+std::string configFor(const std::string& url, const std::string& password) {
+  return "<endpoint><username>kasse</username><password>" + password + "</password><url>" + url +
+         "</url></endpoint><compatibility><oldkasse>1</oldkasse><oldkasseprefix>12</oldkasseprefix></compatibility>";
+}
+
+struct CheckRun {
+  bool passed;
+  std::string output;
+};
+
+CheckRun runCheck() {
+  std::ostringstream out;
+  const bool passed = qelhost::runCheck(out);
+  return {passed, out.str()};
+}
+
+std::string urlOf(const LoopbackServer& server) {
+  const std::wstring wide = server.url();
+  return std::string(wide.begin(), wide.end());
+}
+
+TEST(CheckCommandTest, ReachableServerPassesAndShowsTheValuesWithoutThePassword) {
+  LoopbackServer server(httpResponse(200, "<ok/>"));
+  ScratchDir dir;
+  writeFile("QelConnect.xml", configFor(urlOf(server), "s3cr\xC3\xA9t"));
+  writeFile("Sales.ini", "[Kasse]\nTerminalID=4711\n");
+
+  const CheckRun run = runCheck();
+  EXPECT_TRUE(run.passed) << run.output;
+  EXPECT_EQ(run.output.find("s3cr"), std::string::npos) << run.output;
+  for (const std::string& expected : std::vector<std::string>{
+           "passed      read QelConnect.xml\n", "username        kasse\n", "password        ********\n",
+        "url             " + urlOf(server) + "\n", "oldkasse        1\n", "oldkasseprefix  12\n",
+        "certSubject     (none)\n", "TerminalID      4711\n", "passed      connect ",
+        "not needed  TLS handshake\n", "All steps passed"}) {
+    EXPECT_NE(run.output.find(expected), std::string::npos) << expected << " missing in:\n" << run.output;
+  }
+  EXPECT_TRUE(server.requests().empty());
+}
+
+TEST(CheckCommandTest, FilesThatASaleWouldRefuseFailWithTheLibrarysMessage) {
+  struct Case {
+    const char* name;
+    const char* config;  // nullptr: no file
+    std::string message;
+  };
+  const Case cases[] = {
+      {"missing", nullptr,
+       "FAILED      read QelConnect.xml   Could not load configuration file 'QelConnect.xml'. It must be installed "
+       "in the folder [pathto]/Quendal/Sales/\n"},
+      {"mismatched tag", "<endpoint><url>x</uri></endpoint>",
+       "FAILED      read QelConnect.xml   Parsing error in configuration file 'QelConnect.xml'.\n"},
+      {"empty", "",
+       "FAILED      read QelConnect.xml   Unknown error in configuration file 'QelConnect.xml'. tinyxml2::XML_ERROR-Code: "
+       "15\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    if (c.config != nullptr) writeFile("QelConnect.xml", c.config);
+    const CheckRun run = runCheck();
+    EXPECT_FALSE(run.passed);
+    EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
+    // Without a configuration there is no address to try.
+    EXPECT_NE(run.output.find("not run     resolve host          needs QelConnect.xml\n"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("TerminalID      16213 (the default: no Sales.ini here)\n"), std::string::npos)
+        << run.output;
+  }
+}
+
+TEST(CheckCommandTest, UnreachableServerFailsWithTheOperatorsMessage) {
+  ScratchDir dir;
+  writeFile("QelConnect.xml", configFor("http://127.0.0.1:1/sap/kasse", ""));
+  const CheckRun run = runCheck();
+  EXPECT_FALSE(run.passed);
+  EXPECT_NE(run.output.find("password        (empty)\n"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("FAILED      connect               Couldn't connect to server: "), std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("A step failed"), std::string::npos) << run.output;
+}
+
+}  // namespace
+}  // namespace qel

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs the benchmarks and writes docs/performance.md (make bench):
 #   - rendering of the request for 10 to 10,000 positions (native),
+#   - the fixed steps of every transaction (configuration, Sales.ini, the
+#     small envelope, the answer, the log entry; native),
 #   - the transfer overhead of a whole hrECExecute against a bare libcurl
 #     POST of the same bytes, over HTTP and HTTPS, native and for the DLL
 #     under Wine, against a loopback server that answers at once.
@@ -33,7 +35,7 @@ build() {
   log "building the native benchmarks in $NATIVE_DIR"
   cmake -S "$ROOT" -B "$NATIVE_DIR" -G Ninja -DCMAKE_BUILD_TYPE=$BUILD_TYPE -DQEL_BUILD_BENCH=ON \
     -DQEL_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$NATIVE_DIR" -j"$JOBS" --target render_bench bench_server transfer_bench >/dev/null
+  cmake --build "$NATIVE_DIR" -j"$JOBS" --target render_bench steps_bench bench_server transfer_bench >/dev/null
   log "building the Windows benchmark in $WIN32_DIR"
   cmake -S "$ROOT" -B "$WIN32_DIR" -G Ninja -DCMAKE_BUILD_TYPE=$BUILD_TYPE -DQEL_BUILD_BENCH=ON \
     -DQEL_BUILD_TESTS=OFF -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" >/dev/null
@@ -123,6 +125,12 @@ main() {
   "$NATIVE_DIR/bench/render_bench" --benchmark_repetitions=$RENDER_REPETITIONS \
     --benchmark_report_aggregates_only=true --benchmark_out="$RUN/render.json" --benchmark_out_format=json \
     >"$RUN/render.txt" 2>&1
+
+  log "steps of a transaction"
+  mkdir -p "$RUN/work-steps"
+  (cd "$RUN/work-steps" && "$NATIVE_DIR/bench/steps_bench" --benchmark_repetitions=$RENDER_REPETITIONS \
+    --benchmark_report_aggregates_only=true --benchmark_out="$RUN/steps.json" --benchmark_out_format=json \
+    >"$RUN/steps.txt" 2>&1)
 
   start_server http
   local http_port=$PORT

@@ -40,6 +40,10 @@ add_compile_options(-msse2 -mfpmath=sse)
 # libgcc, libstdc++ and winpthread are linked into every module, so the DLL
 # and the test programs import nothing but system DLLs.
 add_link_options(-static -static-libgcc -static-libstdc++)
+# The linker would write the time of the link into the PE header and the
+# export directory; without it two links of the same sources give the same
+# bytes, which the release package relies on.
+add_link_options(-Wl,--no-insert-timestamp)
 string(APPEND CMAKE_C_STANDARD_LIBRARIES " -Wl,-Bstatic -lpthread")
 string(APPEND CMAKE_CXX_STANDARD_LIBRARIES " -Wl,-Bstatic -lpthread")
 

@@ -2,7 +2,7 @@
 # drives the build trees (native, native with sanitizers, win32) and their
 # tests, and the demo, benchmark, fuzz and soak runs.
 .PHONY: all deps build build-linux build-asan build-win32 win-deps \
-        test test-linux test-asan test-win32 demo demo-win bench fuzz soak clean
+        test test-linux test-asan test-win32 demo demo-win bench fuzz soak dist clean
 
 JOBS ?= 2
 LINUX_DIR := build/linux
@@ -64,6 +64,11 @@ fuzz: deps
 # 10,000 sales and 1,000 refunds against kasse-sim, then 200 under valgrind.
 soak: build
 	@bash scripts/soak.sh
+
+# The release package dist/QelConnect-<version>-win32.zip, reproducible from
+# the win32 tree and the last commit.
+dist: build-win32
+	@bash scripts/dist.sh $(WIN32_DIR) dist
 
 clean:
 	rm -rf $(LINUX_DIR) $(ASAN_DIR) $(WIN32_DIR)

@@ -44,6 +44,11 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 # export directory; without it two links of the same sources give the same
 # bytes, which the release package relies on.
 add_link_options(-Wl,--no-insert-timestamp)
+# The linker would otherwise derive a DLL's preferred load address from a
+# hash of the output path it is given, so the same DLL linked into another
+# folder would differ. The address is the one that hash gave QelConnect.dll;
+# Windows relocates the DLL anyway (DYNAMIC_BASE).
+string(APPEND CMAKE_SHARED_LINKER_FLAGS " -Wl,--image-base,0x63600000")
 string(APPEND CMAKE_C_STANDARD_LIBRARIES " -Wl,-Bstatic -lpthread")
 string(APPEND CMAKE_CXX_STANDARD_LIBRARIES " -Wl,-Bstatic -lpthread")
 

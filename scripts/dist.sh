@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Makes the release package QelConnect-<version>-win32.zip from a built win32
+# tree: the DLL and qelhost.exe (stripped), an example QelConnect.xml, the
+# documentation, and SHA256SUMS over all of them.
+# Usage: scripts/dist.sh [BUILD_DIR [OUT_DIR]]   (defaults: build/win32, dist)
+#
+# The package is reproducible: the same tree gives the same bytes. Every
+# timestamp in it is the time of the last commit (SOURCE_DATE_EPOCH, when set,
+# takes its place), the entries are sorted, and neither the files' own times
+# nor their permissions reach the archive.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD=$(cd "${1:-$ROOT/build/win32}" && pwd)
+OUT=${2:-$ROOT/dist}
+STRIP=${QEL_STRIP:-i686-w64-mingw32-strip}
+
+fail() {
+  echo "dist: $*" >&2
+  exit 1
+}
+
+# The version is CMake's project version, as the tree was configured with it.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/CMakeCache.txt" 2>/dev/null || true)
+[ -n "$version" ] || fail "no project version in $BUILD/CMakeCache.txt: configure the win32 tree first"
+for built in QelConnect.dll qelhost.exe; do
+  [ -f "$BUILD/$built" ] || fail "$BUILD/$built is missing: build the win32 tree first (make build-win32)"
+done
+
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null) ||
+    fail "not a git checkout: set SOURCE_DATE_EPOCH to the time the package should carry"
+fi
+export SOURCE_DATE_EPOCH
+
+# The documentation is what the repository tracks, not whatever else lies in
+# docs/ at the moment.
+mapfile -t documents < <(git -C "$ROOT" ls-files -- README.md 'docs/*.md' docs/kasse.wsdl docs/kasse.xsd \
+  'docs/screenshots/*.png' examples/QelConnect.xml)
+[ ${#documents[@]} -gt 0 ] || fail "no documentation found in $ROOT"
+
+name=QelConnect-$version
+stage=$(mktemp -d "${TMPDIR:-/tmp}/qel-dist.XXXXXX")
+trap 'rm -rf "$stage"' EXIT
+mkdir -p "$stage/$name"
+
+# The DLL and qelhost.exe as the tests ran them (RelWithDebInfo), without
+# their debug information. strip stamps the PE header with the current time
+# unless SOURCE_DATE_EPOCH says otherwise.
+for built in QelConnect.dll qelhost.exe; do
+  "$STRIP" --strip-all -o "$stage/$name/$built" "$BUILD/$built"
+done
+for document in "${documents[@]}"; do
+  mkdir -p "$stage/$name/$(dirname "$document")"
+  cp "$ROOT/$document" "$stage/$name/$document"
+done
+
+(
+  cd "$stage/$name"
+  find . -type f | sed 's|^\./||' | LC_ALL=C sort | while read -r file; do
+    sha256sum "$file"
+  done >"$stage/SHA256SUMS"
+  mv "$stage/SHA256SUMS" SHA256SUMS
+)
+
+mkdir -p "$OUT"
+zip=$OUT/$name-win32.zip
+# Python's zipfile writes exactly the entries it is given: names in sorted
+# order, the commit time as every entry's time (in UTC, as zip has no time
+# zone), regular-file attributes, and no extra fields.
+python3 - "$stage" "$name" "$zip.tmp" <<'PY'
+import os, sys, time, zipfile
+
+stage, name, target = sys.argv[1:4]
+stamp = time.gmtime(int(os.environ["SOURCE_DATE_EPOCH"]))[:6]
+files = []
+for folder, _, names in os.walk(os.path.join(stage, name)):
+    for file in names:
+        files.append(os.path.relpath(os.path.join(folder, file), stage).replace(os.sep, "/"))
+with zipfile.ZipFile(target, "w") as archive:
+    for entry in sorted(files):
+        info = zipfile.ZipInfo(entry, date_time=stamp)
+        info.create_system = 3
+        info.external_attr = 0o100644 << 16
+        info.compress_type = zipfile.ZIP_DEFLATED
+        with open(os.path.join(stage, entry), "rb") as source:
+            archive.writestr(info, source.read(), compresslevel=9)
+PY
+mv "$zip.tmp" "$zip"
+echo "dist: $zip"
+sha256sum "$zip" | sed "s|  .*/|  |"

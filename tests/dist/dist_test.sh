@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# The release package is reproducible and complete: two links of the DLL are
+# byte for byte the same and carry no link time; two packages made from the
+# same tree (at different times, under different umasks) are the same file;
+# the package holds the stripped DLL stamped with the commit time, the
+# documentation, and a SHA256SUMS that its files match.
+#   dist_test.sh SOURCE_DIR BUILD_DIR DLL RELINKED_DLL
+set -euo pipefail
+
+SOURCE=$1
+BUILD=$2
+DLL=$3
+RELINKED=$4
+OBJDUMP=${QEL_OBJDUMP:-i686-w64-mingw32-objdump}
+
+failures=0
+fail() {
+  echo "FAILED: $*"
+  failures=$((failures + 1))
+}
+work=$(mktemp -d "${TMPDIR:-/tmp}/qel-dist-test.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# The TimeDateStamp of a PE file's COFF header: 4 bytes, 8 bytes after the
+# offset that the DOS header holds at 0x3c.
+pe_timestamp() {
+  python3 - "$1" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+pe = struct.unpack_from("<I", data, 0x3C)[0]
+assert data[pe:pe + 4] == b"PE\0\0", "not a PE file"
+print(struct.unpack_from("<I", data, pe + 8)[0])
+PY
+}
+
+# 1. The link.
+cmp -s "$DLL" "$RELINKED" || fail "two links of QelConnect.dll differ: $(cmp "$DLL" "$RELINKED" 2>&1 | head -n 1)"
+[ "$(pe_timestamp "$DLL")" = 0 ] || fail "QelConnect.dll carries a link time: $(pe_timestamp "$DLL")"
+
+# 2. Two packages, a second apart, with different permissions on the
+# staged files.
+(umask 022 && bash "$SOURCE/scripts/dist.sh" "$BUILD" "$work/first" >/dev/null)
+sleep 1
+(umask 077 && bash "$SOURCE/scripts/dist.sh" "$BUILD" "$work/second" >/dev/null)
+first=$(ls "$work"/first/QelConnect-*-win32.zip)
+second=$(ls "$work"/second/QelConnect-*-win32.zip)
+[ "$(basename "$first")" = "$(basename "$second")" ] || fail "package names differ: $first $second"
+cmp -s "$first" "$second" || fail "two packages of the same tree differ: $(cmp "$first" "$second" 2>&1 | head -n 1)"
+
+# 3. What is inside.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/CMakeCache.txt")
+[ "$(basename "$first")" = "QelConnect-$version-win32.zip" ] || fail "package name $(basename "$first")"
+epoch=$(git -C "$SOURCE" log -1 --format=%ct)
+python3 - "$first" "$work/unpacked" "QelConnect-$version" "$epoch" <<'PY' || failures=$((failures + 1))
+import hashlib, sys, time, zipfile
+
+package, target, top, epoch = sys.argv[1:5]
+problems = []
+with zipfile.ZipFile(package) as archive:
+    infos = archive.infolist()
+    names = [info.filename for info in infos]
+    if names != sorted(names):
+        problems.append("entries are not sorted")
+    # Zip keeps times to two seconds.
+    stamp = time.gmtime(int(epoch) // 2 * 2)[:6]
+    for info in infos:
+        if info.date_time != stamp:
+            problems.append(f"{info.filename} has the time {info.date_time}, not the commit's {stamp}")
+        if info.external_attr >> 16 != 0o100644:
+            problems.append(f"{info.filename} has the mode {oct(info.external_attr >> 16)}")
+    for required in ["QelConnect.dll", "qelhost.exe", "SHA256SUMS", "README.md", "examples/QelConnect.xml",
+                     "docs/configuration.md", "docs/troubleshooting.md", "docs/kasse.wsdl", "docs/kasse.xsd"]:
+        if f"{top}/{required}" not in names:
+            problems.append(f"{required} is missing")
+    archive.extractall(target)
+
+# SHA256SUMS names every other file, and each matches.
+listed = {}
+with open(f"{target}/{top}/SHA256SUMS") as sums:
+    for line in sums:
+        digest, name = line.rstrip("\n").split("  ", 1)
+        listed[name] = digest
+others = sorted(n[len(top) + 1:] for n in names if n != f"{top}/SHA256SUMS")
+if sorted(listed) != others:
+    problems.append(f"SHA256SUMS lists {sorted(listed)}, the package holds {others}")
+for name, digest in listed.items():
+    with open(f"{target}/{top}/{name}", "rb") as file:
+        if hashlib.sha256(file.read()).hexdigest() != digest:
+            problems.append(f"{name} does not match SHA256SUMS")
+for problem in problems:
+    print("FAILED:", problem)
+sys.exit(1 if problems else 0)
+PY
+
+packaged=$work/unpacked/QelConnect-$version/QelConnect.dll
+if [ -f "$packaged" ]; then
+  [ "$(pe_timestamp "$packaged")" = "$epoch" ] || fail "the packaged DLL's time $(pe_timestamp "$packaged") is not the commit's $epoch"
+  if "$OBJDUMP" -h "$packaged" | grep -q '\.debug_'; then fail "the packaged DLL has debug sections"; fi
+  # Stripping leaves the export table alone: the same thirteen names.
+  exports() { "$OBJDUMP" -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | tail -n +2 | grep '\['; }
+  [ "$(exports "$packaged" | wc -l)" = 13 ] || fail "the packaged DLL exports $(exports "$packaged" | wc -l) names"
+  [ "$(exports "$packaged")" = "$(exports "$DLL")" ] || fail "the packaged DLL's exports differ from the built one's"
+fi
+
+[ $failures -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
+echo "reproducible: $(sha256sum "$first" | cut -d' ' -f1)  $(basename "$first")"

@@ -135,6 +135,32 @@ std::wstring passedDetail(ConnectionStage stage, CURL* handle, const Target& tar
   return std::wstring();
 }
 
+// One result per stage from the outcome of the connection attempt: the
+// stages before a failed one passed, the ones after it were not reached.
+std::vector<StageResult> describeStages(CURLcode result, CURL* handle, const Target& target,
+                                        const std::wstring& caFile, const char* errorBuffer) {
+  const bool failed = result != CURLE_OK;
+  const ConnectionStage failedAt = failed ? failedStage(result, handle, target.secure()) : ConnectionStage::Resolve;
+  std::vector<StageResult> results;
+  for (ConnectionStage stage : {ConnectionStage::Resolve, ConnectionStage::Connect, ConnectionStage::Handshake}) {
+    StageResult stageResult{stage, StageOutcome::Passed, std::wstring(), 0};
+    if (stage == ConnectionStage::Handshake && target.plain()) {
+      stageResult.outcome = StageOutcome::NotNeeded;
+    } else if (failed && stage == failedAt) {
+      const VubException failure = transferFailure(result, errorBuffer);
+      stageResult.outcome = StageOutcome::Failed;
+      stageResult.detail = failure.message();
+      stageResult.code = failure.code();
+    } else if (failed && stage > failedAt) {
+      stageResult.outcome = StageOutcome::NotReached;
+    } else {
+      stageResult.detail = passedDetail(stage, handle, target, caFile);
+    }
+    results.push_back(stageResult);
+  }
+  return results;
+}
+
 }  // namespace
 
 ConnectionCheck::ConnectionCheck(const ConnectorConfig& config) : url_(config.url), caFile_(config.caFile) {}
@@ -144,7 +170,6 @@ std::vector<StageResult> ConnectionCheck::run() const {
   // libcurl keeps pointers to the url and the error buffer, not copies; both
   // live until the handle is gone.
   const std::string url = platform::wideToUtf8(url_);
-  const Target target = readTarget(url);
   std::array<char, CURL_ERROR_SIZE> errorBuffer{};
   EasyHandle handle(curl_easy_init());
   if (!handle) throw VubException(kEasyInitFailed);
@@ -157,27 +182,7 @@ std::vector<StageResult> ConnectionCheck::run() const {
   // handshake, and writes no request.
   setOption(handle.get(), CURLOPT_CONNECT_ONLY, 1L, kConnectOnlyFailed);
   const CURLcode result = curl_easy_perform(handle.get());
-
-  const bool failed = result != CURLE_OK;
-  const ConnectionStage failedAt = failed ? failedStage(result, handle.get(), target.secure()) : ConnectionStage::Resolve;
-  std::vector<StageResult> results;
-  for (ConnectionStage stage : {ConnectionStage::Resolve, ConnectionStage::Connect, ConnectionStage::Handshake}) {
-    StageResult stageResult{stage, StageOutcome::Passed, std::wstring(), 0};
-    if (stage == ConnectionStage::Handshake && target.plain()) {
-      stageResult.outcome = StageOutcome::NotNeeded;
-    } else if (failed && stage == failedAt) {
-      const VubException failure = transferFailure(result, errorBuffer.data());
-      stageResult.outcome = StageOutcome::Failed;
-      stageResult.detail = failure.message();
-      stageResult.code = failure.code();
-    } else if (failed && stage > failedAt) {
-      stageResult.outcome = StageOutcome::NotReached;
-    } else {
-      stageResult.detail = passedDetail(stage, handle.get(), target, caFile_);
-    }
-    results.push_back(stageResult);
-  }
-  return results;
+  return describeStages(result, handle.get(), readTarget(url), caFile_, errorBuffer.data());
 }
 
 bool ConnectionCheck::allPassed(const std::vector<StageResult>& results) {

@@ -24,6 +24,10 @@ constexpr char kNone[] = "(none)";
 constexpr char kSystemStore[] = "(none: the system's certificate store)";
 constexpr char kDefaultTerminal[] = " (the default: no Sales.ini here)";
 constexpr char kNoUrl[] = "needs QelConnect.xml";
+constexpr char kPassed[] = "passed";
+constexpr char kFailed[] = "FAILED";
+constexpr char kReadConfig[] = "read QelConnect.xml";
+constexpr char kReadTerminal[] = "read Sales.ini";
 constexpr char kAllPassed[] = "All steps passed: the cash register can be reached. No order was sent.";
 constexpr char kSomeFailed[] = "A step failed: a sale from this workstation would fail with the message above.";
 
@@ -51,8 +55,8 @@ void printValue(std::ostream& out, const char* name, const std::string& value) {
 
 const char* outcomeText(StageOutcome outcome) {
   switch (outcome) {
-    case StageOutcome::Passed: return "passed";
-    case StageOutcome::Failed: return "FAILED";
+    case StageOutcome::Passed: return kPassed;
+    case StageOutcome::Failed: return kFailed;
     case StageOutcome::NotReached: return "not run";
     case StageOutcome::NotNeeded: return "not needed";
   }
@@ -85,10 +89,10 @@ std::optional<ConnectorConfig> readConfig(std::ostream& out) {
   try {
     config.loadFromFile(kConfigFileName);
   } catch (const VubException& e) {
-    printStep(out, "FAILED", "read QelConnect.xml", utf8(e.message()));
+    printStep(out, kFailed, kReadConfig, utf8(e.message()));
     return std::nullopt;
   }
-  printStep(out, "passed", "read QelConnect.xml", "");
+  printStep(out, kPassed, kReadConfig, "");
   printConfig(out, config);
   return config;
 }
@@ -99,7 +103,7 @@ void readTerminal(std::ostream& out) {
   const TerminalIdReader terminal;
   std::string value = orEmpty(terminal.terminalId());
   if (!std::filesystem::exists(kTerminalFileName)) value += kDefaultTerminal;
-  printStep(out, "passed", "read Sales.ini", "");
+  printStep(out, kPassed, kReadTerminal, "");
   printValue(out, "TerminalID", value);
 }
 
@@ -123,7 +127,7 @@ bool runCheck(std::ostream& out) {
     try {
       passed = checkConnection(out, *config);
     } catch (const VubException& e) {
-      printStep(out, "FAILED", "connect", utf8(e.message()));
+      printStep(out, kFailed, stageText(ConnectionStage::Connect), utf8(e.message()));
     }
   } else {
     for (ConnectionStage stage : {ConnectionStage::Resolve, ConnectionStage::Connect, ConnectionStage::Handshake}) {

@@ -120,6 +120,7 @@ main() {
   local started
   started=$(date -u '+%Y-%m-%d %H:%M:%S UTC')
   uptime >"$RUN/load-before.txt"
+  git -C "$ROOT" rev-parse --short HEAD >"$RUN/commit.txt"
 
   log "rendering"
   "$NATIVE_DIR/bench/render_bench" --benchmark_repetitions=$RENDER_REPETITIONS \

@@ -38,7 +38,10 @@ cmp -s "$DLL" "$RELINKED" || fail "two links of QelConnect.dll differ: $(cmp "$D
 [ "$(pe_timestamp "$DLL")" = 0 ] || fail "QelConnect.dll carries a link time: $(pe_timestamp "$DLL")"
 
 # 2. Two packages, a second apart, with different permissions on the
-# staged files.
+# staged files. Both carry the time of the commit that is the last one now,
+# even if another one lands in between.
+epoch=$(git -C "$SOURCE" log -1 --format=%ct)
+export SOURCE_DATE_EPOCH=$epoch
 (umask 022 && bash "$SOURCE/scripts/dist.sh" "$BUILD" "$work/first" >/dev/null)
 sleep 1
 (umask 077 && bash "$SOURCE/scripts/dist.sh" "$BUILD" "$work/second" >/dev/null)
@@ -50,7 +53,6 @@ cmp -s "$first" "$second" || fail "two packages of the same tree differ: $(cmp "
 # 3. What is inside.
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/CMakeCache.txt")
 [ "$(basename "$first")" = "QelConnect-$version-win32.zip" ] || fail "package name $(basename "$first")"
-epoch=$(git -C "$SOURCE" log -1 --format=%ct)
 python3 - "$first" "$work/unpacked" "QelConnect-$version" "$epoch" <<'PY' || failures=$((failures + 1))
 import hashlib, sys, time, zipfile
 

@@ -3,9 +3,10 @@
 // checks that the library holds steady: every call ends as the answer
 // demands, memory does not grow between the 1,000th and the last sale, and
 // no file descriptor (Windows: handle) is left open.
-//   soak --url URL --mix A:R:E:T [--sales N] [--refunds M] [--library DLL]
-// The working folder receives QelConnect.xml and QelConnect.log. --library
-// names the DLL that the Windows program loads.
+//   soak --url URL --mix A:R:E:T [--sales N] [--refunds M] [--first R] [--library DLL]
+// The working folder receives QelConnect.xml and QelConnect.log. Receipt
+// numbers count from R (default 1), which picks the answers; --library names
+// the DLL that the Windows program loads.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -43,11 +44,12 @@ struct Options {
   int accepted = 0, refused = 0, failed = 0, silent = 0;
   int sales = 10000;
   int refunds = 1000;
+  int first = 1;
   std::string library = "QelConnect.dll";
 };
 
 [[noreturn]] void usage(const std::string& why) {
-  std::fprintf(stderr, "soak: %s\nusage: soak --url URL --mix A:R:E:T [--sales N] [--refunds M] [--library DLL]\n",
+  std::fprintf(stderr, "soak: %s\nusage: soak --url URL --mix A:R:E:T [--sales N] [--refunds M] [--first R] [--library DLL]\n",
                why.c_str());
   std::exit(2);
 }
@@ -65,6 +67,8 @@ Options parse(int argc, char** argv) {
       o.sales = std::atoi(value.c_str());
     } else if (arg == "--refunds") {
       o.refunds = std::atoi(value.c_str());
+    } else if (arg == "--first") {
+      o.first = std::atoi(value.c_str());
     } else if (arg == "--library") {
       o.library = value;
     } else if (arg == "--mix") {
@@ -74,6 +78,7 @@ Options parse(int argc, char** argv) {
     }
   }
   if (o.url.empty() || !mix || o.accepted + o.refused + o.failed + o.silent <= 0) usage("--url and --mix are needed");
+  if (o.first < 0) usage("--first must not be negative");
   return o;
 }
 
@@ -155,11 +160,12 @@ int soak(const Options& o) {
   ProcessStats settled = start;
   Tally sales;
   for (int i = 1; i <= o.sales; ++i) {
-    put<std::int32_t>(sale.header(), kSaleBelegnr, i);
+    const int belegnr = o.first + i - 1;
+    put<std::int32_t>(sale.header(), kSaleBelegnr, belegnr);
     put<std::int32_t>(sale.header(), kSaleId, 100000 + i);
-    const Answer answer = answerFor(o, i);
+    const Answer answer = answerFor(o, belegnr);
     const std::int32_t expected = answer == Answer::Accepted ? 0 : kNotCompleted;
-    run(host, sales, answer, 2, expected, "sale", i, [&] { return host.sell(sale.record(), paymentType, result); });
+    run(host, sales, answer, 2, expected, "sale", belegnr, [&] { return host.sell(sale.record(), paymentType, result); });
     if (i == kSettledSale) settled = currentStats();
     if (i % kProgressEvery == 0) {
       const ProcessStats now = currentStats();
@@ -174,12 +180,13 @@ int soak(const Options& o) {
   std::uint8_t refund[kRefundSize] = {};
   std::memcpy(refund + kRefundCurrency, "EUR", 4);
   for (int i = 1; i <= o.refunds; ++i) {
-    put<std::int32_t>(refund, kRefundBelegnr, i);
+    const int belegnr = o.first + i - 1;
+    put<std::int32_t>(refund, kRefundBelegnr, belegnr);
     put<double>(refund, kRefundTotal, -42.5);
     put<std::int32_t>(refund, kRefundId, 200000 + i);
-    const Answer answer = answerFor(o, i);
+    const Answer answer = answerFor(o, belegnr);
     const bool accepted = answer == Answer::Accepted;
-    run(host, refunds, answer, accepted ? 0 : 1, accepted ? 0 : kNotCompleted, "refund", i,
+    run(host, refunds, answer, accepted ? 0 : 1, accepted ? 0 : kNotCompleted, "refund", belegnr,
         [&] { return host.refund(refund); });
   }
   host.deinit();
@@ -209,9 +216,12 @@ int soak(const Options& o) {
   // transfers open what the process keeps for its life (Winsock's and the
   // window system's handles under Windows, for one).
   const ProcessStats& baseline = o.sales > kSettledSale ? settled : start;
-  std::printf("%s: %zu before the first sale, %zu after sale %d, %zu at the end\n", kDescriptorName,
-              start.openDescriptors, baseline.openDescriptors, o.sales > kSettledSale ? kSettledSale : 0,
-              end.openDescriptors);
+  if (o.sales > kSettledSale) {
+    std::printf("%s: %zu before the first sale, %zu after sale %d, %zu at the end\n", kDescriptorName,
+                start.openDescriptors, settled.openDescriptors, kSettledSale, end.openDescriptors);
+  } else {
+    std::printf("%s: %zu before, %zu after\n", kDescriptorName, start.openDescriptors, end.openDescriptors);
+  }
   if (end.openDescriptors > baseline.openDescriptors) {
     std::printf("FAIL: %s were left open\n", kDescriptorName);
     ok = false;

@@ -61,7 +61,8 @@ bench: build
 fuzz: deps
 	@bash scripts/fuzz.sh $(if $(FUZZ_SECONDS),$(FUZZ_SECONDS),60)
 
-# 10,000 sales and 1,000 refunds against kasse-sim, then 200 under valgrind.
+# 10,000 sales and 1,000 refunds against kasse-sim, then a short run under
+# valgrind (scripts/soak.sh --wine: the same soak with the DLL under Wine).
 soak: build
 	@bash scripts/soak.sh
 

@@ -69,14 +69,11 @@ void setOption(CURL* handle, CURLoption option, Value value, const wchar_t* mess
   if (curl_easy_setopt(handle, option, value) != CURLE_OK) throw VubException(message);
 }
 
-// The body is decoded once, whole, so that a character split between two
-// network reads is not garbled: as UTF-8 when it is valid UTF-8 (what the
-// cash register sends), otherwise with the ANSI code page.
-std::wstring decodeBody(const std::string& bytes) {
+}  // namespace
+
+std::wstring decodeResponse(std::string_view bytes) {
   return platform::isValidUtf8(bytes) ? platform::utf8ToWide(bytes) : platform::ansiToWide(bytes);
 }
-
-}  // namespace
 
 void HttpClient::SlistFree::operator()(curl_slist* list) const noexcept { curl_slist_free_all(list); }
 
@@ -125,6 +122,10 @@ std::wstring HttpClient::post(const std::wstring& url, const std::wstring& body)
 }
 
 std::wstring HttpClient::post(const std::wstring& url, const char* utf8Body) {
+  return decodeResponse(postForBytes(url, utf8Body));
+}
+
+std::string HttpClient::postForBytes(const std::wstring& url, const char* utf8Body) {
   if (!curlInitialized) throw VubException(kNotInitialized);
   GlobalReference reference;
   EasyHandle handle(curl_easy_init());
@@ -145,13 +146,13 @@ std::wstring HttpClient::post(const std::wstring& url, const char* utf8Body) {
   if (curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) {
     throw VubException(kStatusUnavailable);
   }
-  std::wstring decoded = decodeBody(response_);
   if (status != 200 && status != 201) {
-    throw VubException(kUnexpectedStatus + formatInt2(static_cast<std::int32_t>(status)) + decoded);
+    throw VubException(kUnexpectedStatus + formatInt2(static_cast<std::int32_t>(status)) +
+                       decodeResponse(response_));
   }
   handle.reset();
   reference.release();  // curl_global_cleanup
-  return decoded;
+  return std::move(response_);
 }
 
 void HttpClient::setTarget(void* handle, const std::string& utf8Url) {

@@ -7,10 +7,16 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 struct curl_slist;
 
 namespace qel {
+
+// A response body decoded once, whole, so that a character split between two
+// network reads is not garbled: as UTF-8 when it is valid UTF-8 (what the
+// cash register sends), otherwise with the ANSI code page.
+std::wstring decodeResponse(std::string_view bytes);
 
 class HttpClient {
  public:
@@ -39,6 +45,9 @@ class HttpClient {
   // The same with a body that is UTF-8 already, as the SOAP exchange builds
   // it, ending at its terminating NUL; the bytes are sent as they are.
   std::wstring post(const std::wstring& url, const char* utf8Body);
+  // The same, giving back the response body's bytes as they arrived, for a
+  // caller that hands them to a parser and decodes them only for a message.
+  std::string postForBytes(const std::wstring& url, const char* utf8Body);
 
  private:
   struct SlistFree {

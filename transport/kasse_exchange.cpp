@@ -39,6 +39,34 @@ const tinyxml2::XMLElement* findResponseElement(const tinyxml2::XMLDocument& doc
   return element != nullptr ? element : child(body, kOlderResponseElement);
 }
 
+// Judges the answer in `utf8`; `body` gives the decoded body for a message.
+template <typename Body>
+void judge(const char* utf8, Body&& body, KasseResponse& response) {
+  response.rect = 0;
+  response.rectmsg.clear();
+
+  tinyxml2::XMLDocument document;
+  if (document.Parse(utf8) != tinyxml2::XML_SUCCESS) throw VubException(kParseFailed + body());
+
+  const tinyxml2::XMLElement* answer = findResponseElement(document);
+  if (answer == nullptr) throw VubException(kResponseElementMissing + body());
+
+  // Rect is read by the "%d" rule by hand: parser releases differ in what
+  // their own integer reading accepts (some take hexadecimal).
+  const tinyxml2::XMLElement* exRect = child(answer, "ExRect");
+  const tinyxml2::XMLElement* rect = child(exRect, "Rect");
+  const char* rectText = rect != nullptr ? rect->GetText() : nullptr;
+  const std::optional<std::int32_t> value = rectText != nullptr ? parseLeadingInt(rectText) : std::nullopt;
+  if (!value) throw VubException(kRectMissing);
+
+  response.rect = *value;
+  const tinyxml2::XMLElement* rectmsg = child(exRect, "Rectmsg");
+  const char* rectmsgText = rectmsg != nullptr ? rectmsg->GetText() : nullptr;
+  if (rectmsgText != nullptr) response.rectmsg = platform::utf8ToWide(rectmsgText);
+
+  if (response.rect != 0) throw VubException(kRefused + response.rectmsg, response.rect);
+}
+
 }  // namespace
 
 // The envelope is built as the UTF-8 bytes that are sent, in one string
@@ -58,30 +86,20 @@ TextBuffer buildEnvelope(const Order& order) {
 }
 
 void evaluateResponse(const std::wstring& body, KasseResponse& response) {
-  response.rect = 0;
-  response.rectmsg.clear();
-
   const std::string utf8 = platform::wideToUtf8(body);
-  tinyxml2::XMLDocument document;
-  if (document.Parse(utf8.c_str()) != tinyxml2::XML_SUCCESS) throw VubException(kParseFailed + body);
+  judge(utf8.c_str(), [&]() -> const std::wstring& { return body; }, response);
+}
 
-  const tinyxml2::XMLElement* answer = findResponseElement(document);
-  if (answer == nullptr) throw VubException(kResponseElementMissing + body);
-
-  // Rect is read by the "%d" rule by hand: parser releases differ in what
-  // their own integer reading accepts (some take hexadecimal).
-  const tinyxml2::XMLElement* exRect = child(answer, "ExRect");
-  const tinyxml2::XMLElement* rect = child(exRect, "Rect");
-  const char* rectText = rect != nullptr ? rect->GetText() : nullptr;
-  const std::optional<std::int32_t> value = rectText != nullptr ? parseLeadingInt(rectText) : std::nullopt;
-  if (!value) throw VubException(kRectMissing);
-
-  response.rect = *value;
-  const tinyxml2::XMLElement* rectmsg = child(exRect, "Rectmsg");
-  const char* rectmsgText = rectmsg != nullptr ? rectmsg->GetText() : nullptr;
-  if (rectmsgText != nullptr) response.rectmsg = platform::utf8ToWide(rectmsgText);
-
-  if (response.rect != 0) throw VubException(kRefused + response.rectmsg, response.rect);
+void evaluateResponseBytes(const std::string& bytes, KasseResponse& response) {
+  // Valid UTF-8 is what its decoding would give back when encoded again, so
+  // the parser reads the bytes themselves.
+  if (platform::isValidUtf8(bytes)) {
+    judge(bytes.c_str(), [&] { return decodeResponse(bytes); }, response);
+    return;
+  }
+  const std::wstring body = platform::ansiToWide(bytes);
+  const std::string utf8 = platform::wideToUtf8(body);
+  judge(utf8.c_str(), [&]() -> const std::wstring& { return body; }, response);
 }
 
 KasseResponse& KasseExchange::transfer(const Order& order, KasseResponse& response) {
@@ -94,9 +112,9 @@ KasseResponse& KasseExchange::transfer(const Order& order, KasseResponse& respon
   client.setCredentials(config_.username, config_.password);
   client.addHeader(L"Content-Type", L"application/soap+xml");
   if (!config_.caFile.empty()) client.setCaFile(config_.caFile);
-  const std::wstring body = client.post(config_.url, envelope.c_str());
+  const std::string body = client.postForBytes(config_.url, envelope.c_str());
 
-  evaluateResponse(body, response);
+  evaluateResponseBytes(body, response);
   return response;
 }
 

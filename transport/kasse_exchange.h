@@ -36,5 +36,9 @@ TextBuffer buildEnvelope(const Order& order);
 // Throws VubException unless the answer is well-formed and its Rect is 0.
 // Exposed for tests and fuzzing.
 void evaluateResponse(const std::wstring& body, KasseResponse& response);
+// The same for the body's bytes as they arrived: valid UTF-8 goes to the
+// parser as it is, other bytes are read with the ANSI code page; the body is
+// decoded for a message only when one is raised.
+void evaluateResponseBytes(const std::string& bytes, KasseResponse& response);
 
 }  // namespace qel

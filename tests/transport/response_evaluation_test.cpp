@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "tests/transport/kasse_answers.h"
 #include "tests/transport/vub_failure.h"
+#include "transport/http_client.h"
 #include "transport/kasse_exchange.h"
 
 namespace qel {
@@ -178,6 +179,53 @@ TEST(ResponseEvaluation, BodyThatIsNotXmlIsShownWhole) {
     EXPECT_EQ(response.rect, 0);
     EXPECT_EQ(response.rectmsg, L"");
   }
+}
+
+// The bytes as they arrive are judged as their decoding would be: valid UTF-8
+// is parsed as it is, other bytes through the ANSI code page, and a message
+// quotes the body decoded once.
+TEST(ResponseEvaluation, BytesAreJudgedAsTheirDecoding) {
+  const std::string cases[] = {
+      kasseAnswer("0", "Beleg \xC3\xBC" "bernommen &amp; gebucht"),
+      kasseAnswer("0", "Beleg \xFC" "bernommen \x80"),  // Windows-1252, not UTF-8
+      kasseAnswer("7", "Kasse \xE2\x82\xAC gesperrt"),
+      kasseAnswer("7", "Kasse \x80 gesperrt"),
+      soapAnswer("x1", exRect("0", "\xC3\xA4")),
+      "<kaputt>\xC3\xBC",
+      "<kaputt>\xFC",
+      soapAnswer("n0", "<ExRect><Rect>zwei</Rect></ExRect>"),
+  };
+  for (const std::string& bytes : cases) {
+    KasseResponse fromBytes{9, L"stale"};
+    KasseResponse fromText{9, L"stale"};
+    std::wstring bytesMessage;
+    std::wstring textMessage;
+    std::int32_t bytesCode = -1;
+    std::int32_t textCode = -1;
+    try {
+      evaluateResponseBytes(bytes, fromBytes);
+    } catch (const VubException& e) {
+      bytesMessage = e.message();
+      bytesCode = e.code();
+    }
+    try {
+      evaluateResponse(decodeResponse(bytes), fromText);
+    } catch (const VubException& e) {
+      textMessage = e.message();
+      textCode = e.code();
+    }
+    EXPECT_EQ(bytesMessage, textMessage) << bytes;
+    EXPECT_EQ(bytesCode, textCode) << bytes;
+    EXPECT_EQ(fromBytes.rect, fromText.rect) << bytes;
+    EXPECT_EQ(fromBytes.rectmsg, fromText.rectmsg) << bytes;
+  }
+}
+
+TEST(ResponseEvaluation, AnsiBytesReachTheMessageDecoded) {
+  KasseResponse response;
+  const VubException e = vubFailure([&] { evaluateResponseBytes(kasseAnswer("3", "Geb\xFChr fehlt"), response); });
+  EXPECT_EQ(e.message(), L"SAP Kasse response error: Geb\u00FChr fehlt");
+  EXPECT_EQ(e.code(), 3);
 }
 
 }  // namespace

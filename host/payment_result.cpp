@@ -2,6 +2,7 @@
 // the result log.
 #include "host/payment_result.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -141,6 +142,8 @@ void logPaymentResult(const void* record, std::int32_t code) {
   const std::string entry = formatEntry(static_cast<const std::uint8_t*>(record), code);
   platform::File log = platform::openShared(kPaymentLogFile, "ab");
   if (!log) return;
+  // The entry is written whole in one call, so the stream needs no buffer.
+  std::setvbuf(log.get(), nullptr, _IONBF, 0);
   std::fwrite(entry.data(), 1, entry.size(), log.get());
 }
 

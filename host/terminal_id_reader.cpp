@@ -27,7 +27,12 @@ std::string readWholeFile(std::FILE* file) {
   std::string content;
   char buffer[4096];
   std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
+  // A short count means the end of the file (or an error), so the file is
+  // not asked again for what it no longer has.
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    content.append(buffer, got);
+    if (got < sizeof buffer) break;
+  }
   return content;
 }
 
@@ -88,7 +93,12 @@ std::string_view findValue(std::string_view content) {
 
 std::wstring lookUp(const std::string& fileName) {
   std::string content;
-  if (platform::File file = platform::openShared(fileName, "rb")) content = readWholeFile(file.get());
+  if (platform::File file = platform::openShared(fileName, "rb")) {
+    // The file is read in blocks of our own; a stream buffer of its own
+    // would only be another copy.
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);
+    content = readWholeFile(file.get());
+  }
   return platform::utf8ToWide(boundValue(findValue(content)));
 }
 

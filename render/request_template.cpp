@@ -83,6 +83,9 @@ bool RequestTemplate::readAscii(std::string_view bytes, TemplateLines lines, Sou
     } else if (c == '}') {
       for (; unclosed < braces.size(); ++unclosed) braces[unclosed].close = static_cast<std::size_t>(out - begin);
     } else if (joined && (c == '\n' || c == '\t' || c == '\r')) {
+      // A line ends in a run of these (CR LF and the next line's tabs),
+      // dropped here at once rather than a word at a time.
+      while (in != end && (*in == '\n' || *in == '\t' || *in == '\r')) ++in;
       continue;
     }
     *out++ = c;

@@ -2,8 +2,6 @@
 #include "render/request_template.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 #include <utility>
 
 #include "host/vub_exception.h"
@@ -19,79 +17,10 @@ constexpr wchar_t kTemplateNotFound[] = L"Could not find Template with id: ";
 // template, and its UTF-8 form cannot occur in the UTF-8 text either.
 std::string keyOf(std::wstring_view key) { return platform::wideToUtf8(key); }
 
-
-// Word-at-a-time tests on eight bytes: each sets the high bit of a byte that
-// matches (exactly for the lowest matching byte; bytes above it may also be
-// marked, which only sends them through the byte-by-byte path).
-constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-
-constexpr std::uint64_t zeroBytes(std::uint64_t word) { return (word - kOnes) & ~word & kHighBits; }
-constexpr std::uint64_t bytesBelow(std::uint64_t word, unsigned char limit) {
-  return (word - kOnes * limit) & ~word & kHighBits;
-}
-
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
-              "the first marked byte of a word is found from its low end");
-
 }  // namespace
 
-// Copies ASCII template bytes, without line breaks and tabs if the lines
-// are joined, and notes the braces on the way: one pass over the bytes.
-// Eight bytes are looked at together: a word without a brace, a control
-// character (when lines are joined) or a non-ASCII byte is copied whole,
-// otherwise everything before its first such byte is, and that byte is
-// handled on its own. Returns false, leaving `source` to be filled again,
-// when a byte is not ASCII.
 bool RequestTemplate::readAscii(std::string_view bytes, TemplateLines lines, Source& source) {
-  std::string& text = source.text;
-  std::vector<Brace>& braces = source.braces;
-  // Room for the last word's whole eight bytes, of which only some count.
-  text.resize(bytes.size() + sizeof(std::uint64_t));
-  char* const begin = text.data();
-  char* out = begin;
-  const bool joined = lines == TemplateLines::Joined;
-  std::size_t unclosed = 0;  // the braces from here on wait for a closing brace
-  const char* in = bytes.data();
-  const char* const end = in + bytes.size();
-  for (;;) {
-    if (end - in >= static_cast<std::ptrdiff_t>(sizeof(std::uint64_t))) {
-      std::uint64_t word;
-      std::memcpy(&word, in, sizeof word);
-      std::uint64_t marks = (word & kHighBits) | zeroBytes(word ^ (kOnes * '{')) | zeroBytes(word ^ (kOnes * '}'));
-      if (joined) marks |= bytesBelow(word, 0x20);
-      std::memcpy(out, &word, sizeof word);
-      if (marks == 0) {
-        in += sizeof word;
-        out += sizeof word;
-        continue;
-      }
-      const auto plain = static_cast<std::size_t>(__builtin_ctzll(marks) / 8);
-      in += plain;
-      out += plain;
-    } else if (in == end) {
-      break;
-    }
-    const char c = *in++;
-    if (static_cast<unsigned char>(c) >= 0x80) {
-      text.clear();
-      braces.clear();
-      return false;
-    }
-    if (c == '{') {
-      braces.push_back(Brace{static_cast<std::size_t>(out - begin), std::string::npos});
-    } else if (c == '}') {
-      for (; unclosed < braces.size(); ++unclosed) braces[unclosed].close = static_cast<std::size_t>(out - begin);
-    } else if (joined && (c == '\n' || c == '\t' || c == '\r')) {
-      // A line ends in a run of these (CR LF and the next line's tabs),
-      // dropped here at once rather than a word at a time.
-      while (in != end && (*in == '\n' || *in == '\t' || *in == '\r')) ++in;
-      continue;
-    }
-    *out++ = c;
-  }
-  text.resize(static_cast<std::size_t>(out - begin));
-  return true;
+  return scanAsciiTemplate(bytes, lines == TemplateLines::Joined, source.text, source.braces);
 }
 
 void RequestTemplate::findBraces(Source& source) {

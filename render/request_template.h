@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "render/template_scan.h"
 #include "render/text_buffer.h"
 
 namespace qel {
@@ -69,10 +70,7 @@ class RequestTemplate {
   // Where a placeholder can begin: an opening brace, and the first closing
   // brace after it (npos if none). A key without a closing brace of its own
   // can only match where the closing brace lies right after the key.
-  struct Brace {
-    std::size_t open;
-    std::size_t close;
-  };
+  using Brace = TemplateBrace;
 
   // The loaded text never changes, so copies of a loaded template share it.
   struct Source {

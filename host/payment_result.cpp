@@ -2,6 +2,7 @@
 // the result log.
 #include "host/payment_result.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -48,21 +49,31 @@ void copyBytes(std::uint8_t* record, std::size_t offset, const std::uint8_t* sou
   std::memcpy(record + offset, source, count);
 }
 
+// An entry of the fields below comes to about 520 bytes with the longest
+// texts; room for it is taken once.
+constexpr std::size_t kEntryCapacity = 768;
+
 class LogEntry {
  public:
-  explicit LogEntry(const std::uint8_t* record) : record_(record) {}
+  explicit LogEntry(const std::uint8_t* record) : record_(record) { text_.reserve(kEntryCapacity); }
 
   void line(std::string_view label, std::string_view value) {
     text_.append(label).append(value).append(kLineEnd);
   }
+  template <typename Number>
+  void numberLine(std::string_view label, Number value) {
+    char digits[16];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+    line(label, std::string_view(digits, static_cast<std::size_t>(end.ptr - digits)));
+  }
   void unsignedLine(std::string_view label, std::size_t offset) {
-    line(label, std::to_string(hostbytes::read<std::uint32_t>(record_, offset)));
+    numberLine(label, hostbytes::read<std::uint32_t>(record_, offset));
   }
   void signedLine(std::string_view label, std::size_t offset) {
-    line(label, std::to_string(hostbytes::read<std::int32_t>(record_, offset)));
+    numberLine(label, hostbytes::read<std::int32_t>(record_, offset));
   }
   void boolLine(std::string_view label, std::size_t offset) {
-    line(label, std::to_string(static_cast<unsigned>(record_[offset])));
+    numberLine(label, static_cast<unsigned>(record_[offset]));
   }
   void textLine(std::string_view label, std::size_t offset, std::size_t width) {
     line(label, hostbytes::readText(record_, offset, width));
@@ -78,7 +89,7 @@ class LogEntry {
 
 std::string formatEntry(const std::uint8_t* record, std::int32_t code) {
   LogEntry entry(record);
-  entry.line("Exception Code: ", std::to_string(code));
+  entry.numberLine("Exception Code: ", code);
   entry.boolLine("bBatchModusIsOn: ", kBBatchModusIsOn);
   entry.boolLine("bBatchModusPruefen: ", kBBatchModusPruefen);
   entry.boolLine("bKundenDatenErfasst: ", kBKundenDatenErfasst);

@@ -18,11 +18,11 @@
 
 namespace {
 
-const wchar_t kAnswer[] =
-    L"<?xml version=\"1.0\" encoding=\"utf-8\"?><env:Envelope xmlns:env=\"http://www.w3.org/2003/05/soap-envelope\">"
-    L"<env:Header/><env:Body><n0:_-qel_-kasVubWsQuendalSalesResponse "
-    L"xmlns:n0=\"urn:sap-com:document:sap:soap:functions:mc-style\"><ExRect><Rect>0</Rect><Rectmsg>OK</Rectmsg>"
-    L"</ExRect></n0:_-qel_-kasVubWsQuendalSalesResponse></env:Body></env:Envelope>";
+const char kAnswer[] =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?><env:Envelope xmlns:env=\"http://www.w3.org/2003/05/soap-envelope\">"
+    "<env:Header/><env:Body><n0:_-qel_-kasVubWsQuendalSalesResponse "
+    "xmlns:n0=\"urn:sap-com:document:sap:soap:functions:mc-style\"><ExRect><Rect>0</Rect><Rectmsg>OK</Rectmsg>"
+    "</ExRect></n0:_-qel_-kasVubWsQuendalSalesResponse></env:Body></env:Envelope>";
 
 void prepareWorkingFolder() {
   std::ofstream("QelConnect.xml", std::ios::binary)
@@ -71,10 +71,11 @@ void BM_BuildSmallEnvelope(benchmark::State& state) {
 BENCHMARK(BM_BuildSmallEnvelope);
 
 void BM_EvaluateAnswer(benchmark::State& state) {
-  const std::wstring body = kAnswer;
+  // The bytes as the transfer receives them.
+  const std::string body = kAnswer;
   for (auto _ : state) {
     qel::KasseResponse response;
-    qel::evaluateResponse(body, response);
+    qel::evaluateResponseBytes(body, response);
     benchmark::DoNotOptimize(response.rect);
   }
 }

@@ -207,8 +207,9 @@ the order 1.6 us, the envelope 3.5 us, the answer 2.7 us, the result record and 
 the POST 45.7 us, of which `curl_easy_perform` alone took 41.8 us. The steps cost more here than in the
 loop above because the POST before them has pushed their code and data out of the caches; and the
 library's `curl_easy_perform` takes longer than the bare one's with the same instruction count
-(callgrind) because its connection and response time-outs are set (an experiment without them
-measured 39.7 us). The time-outs, like the files read, are kept."""
+(callgrind) and the same system calls (strace); the one option the bare POST lacks that could matter
+is the pair of connection and response time-outs (one experiment without them measured 39.7 us, a
+difference within what single runs here move by). The time-outs, like the files read, are kept."""
 
 HISTORY = """## What the figures led to
 

@@ -6,12 +6,11 @@
 #   tls_faults.sh stop DIR
 # DIR receives ca.pem and, per server NAME, NAME.port.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../support/tls_lib.sh"
 
 make_certificates() {
   cd "$1"
-  openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 3 -keyout ca.key -out ca.pem \
-    -subj "/CN=QelConnect Fault CA" \
-    -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+  make_ca ca "QelConnect Fault CA"
 
   # Requests carry their extensions; the CA copies them into the certificate.
   local name cn
@@ -26,7 +25,7 @@ make_certificates() {
   # the expired certificate needs.
   : >index.txt
   echo 1000 >serial
-  cat >ca.cnf <<'CNF'
+  cat >ca.cnf <<CNF
 [ca]
 default_ca = fault_ca
 [fault_ca]
@@ -34,7 +33,7 @@ database = index.txt
 new_certs_dir = .
 serial = serial
 default_md = sha256
-default_days = 3
+default_days = $TLS_DAYS
 policy = any_name
 copy_extensions = copy
 unique_subject = no
@@ -46,65 +45,14 @@ CNF
     2>/dev/null
   openssl ca -batch -notext -config ca.cnf -cert ca.pem -keyfile ca.key -in expired.csr -out expired.pem \
     -startdate 20200101000000Z -enddate 20200201000000Z 2>/dev/null
-  openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 3 -keyout selfsigned.key -out selfsigned.pem \
-    -subj "/CN=localhost" -addext "subjectAltName=DNS:localhost" 2>/dev/null
+  make_self_signed selfsigned "DNS:localhost"
 }
 
-# start_server DIR NAME ARGS...: kasse-sim in the background, detached from
-# the caller's output so that CTest does not wait for it; its port goes to
-# NAME.port.
-start_server() {
-  local dir=$1 name=$2
-  shift 2
-  setsid "$SIM" --port 0 "$@" >"$dir/$name.out" 2>"$dir/$name.err" </dev/null &
-  echo $! >"$dir/$name.pid"
-  for _ in $(seq 100); do
-    if [ -s "$dir/$name.out" ]; then
-      head -n 1 "$dir/$name.out" >"$dir/$name.port"
-      return 0
-    fi
-    sleep 0.05
-  done
-  echo "kasse-sim $name did not start:" >&2
-  cat "$dir/$name.err" >&2
-  return 1
-}
-
-stop_servers() {
-  local pidfile pid pids=()
-  for pidfile in "$1"/*.pid; do
-    [ -e "$pidfile" ] || continue
-    pid=$(cat "$pidfile")
-    kill -TERM "$pid" 2>/dev/null && pids+=("$pid")
-    rm -f "$pidfile" "${pidfile%.pid}.port"
-  done
-  # A server finishes its open connections before it exits.
-  for pid in "${pids[@]}"; do
-    for _ in $(seq 100); do
-      kill -0 "$pid" 2>/dev/null || break
-      sleep 0.05
-    done
+start_servers() {
+  local name
+  for name in trusted expired wrongname selfsigned; do
+    start_server "$1" $name --tls "$1/$name.pem" "$1/$name.key"
   done
 }
 
-case "${1:-}" in
-  start)
-    SIM=$2
-    DIR=$3
-    [ -x "$SIM" ] || { echo "kasse-sim not found at $SIM" >&2; exit 1; }
-    mkdir -p "$DIR"
-    stop_servers "$DIR"
-    rm -rf "${DIR:?}"/*
-    (make_certificates "$DIR")
-    for name in trusted expired wrongname selfsigned; do
-      start_server "$DIR" $name --tls "$DIR/$name.pem" "$DIR/$name.key"
-    done
-    ;;
-  stop)
-    stop_servers "$2"
-    ;;
-  *)
-    echo "usage: $0 start KASSE_SIM DIR | stop DIR" >&2
-    exit 2
-    ;;
-esac
+fixture_main make_certificates start_servers "$@"

@@ -1,36 +1,61 @@
 // Fuzz target: arbitrary bytes as the body of the cash register's answer,
-// decoded and judged as the library judges a body it has received.
+// judged from the bytes as a sale judges them, and compared with the
+// judgement of the same body once decoded.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
-#include <string_view>
 
 #include "fuzz/fuzz_support.h"
 #include "host/vub_exception.h"
-#include "platform/platform.h"
+#include "transport/http_client.h"
 #include "transport/kasse_exchange.h"
 
 namespace {
 
-// The HTTP client reads the body as UTF-8 when it is valid UTF-8 and with the
-// ANSI code page otherwise; the evaluation sees the result of that.
-std::wstring decodeAsReceived(std::string_view bytes) {
-  return qel::platform::isValidUtf8(bytes) ? qel::platform::utf8ToWide(bytes) : qel::platform::ansiToWide(bytes);
+// What one judgement ended with: the response it filled and, when it threw,
+// the exception's message and code.
+struct Outcome {
+  qel::KasseResponse response;
+  std::optional<std::wstring> message;
+  std::int32_t code = 0;
+};
+
+template <typename Evaluate>
+Outcome judge(Evaluate&& evaluate) {
+  Outcome outcome;
+  try {
+    evaluate(outcome.response);
+  } catch (const qel::VubException& e) {
+    outcome.message = e.message();
+    outcome.code = e.code();
+  }
+  return outcome;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using qel::fuzz::check;
-  const std::wstring body = decodeAsReceived(std::string_view(reinterpret_cast<const char*>(data), size));
-  qel::KasseResponse response;
-  try {
-    qel::evaluateResponse(body, response);
-    check(response.rect == 0, "an accepted answer has Rect 0");
-  } catch (const qel::VubException& e) {
-    check(!e.message().empty(), "a rejected answer has a message");
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+
+  // A sale hands the bytes as they arrived to the evaluation.
+  const Outcome sale = judge([&](qel::KasseResponse& r) { qel::evaluateResponseBytes(bytes, r); });
+  if (!sale.message) {
+    check(sale.response.rect == 0, "an accepted answer has Rect 0");
+  } else {
+    check(!sale.message->empty(), "a rejected answer has a message");
     // A refusal carries Rect as its code; every other failure carries 0.
-    check(e.code() == response.rect, "the exception's code is the Rect read");
+    check(sale.code == sale.response.rect, "the exception's code is the Rect read");
   }
+
+  // The bytes path skips decoding and encoding again only as a shortcut: the
+  // decoded body must be judged exactly the same, message included.
+  const std::wstring decoded = qel::decodeResponse(bytes);
+  const Outcome wide = judge([&](qel::KasseResponse& r) { qel::evaluateResponse(decoded, r); });
+  check(wide.message == sale.message, "bytes and decoded body give the same message");
+  check(wide.code == sale.code, "bytes and decoded body give the same code");
+  check(wide.response.rect == sale.response.rect, "bytes and decoded body give the same Rect");
+  check(wide.response.rectmsg == sale.response.rectmsg, "bytes and decoded body give the same Rectmsg");
   return 0;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the release package QelConnect-<version>-win32.zip from a built win32
 # tree: the DLL and qelhost.exe (stripped), an example QelConnect.xml, the
-# documentation, and SHA256SUMS over all of them.
+# documentation (the simulator's README included), and SHA256SUMS over all of
+# them.
 # Usage: scripts/dist.sh [BUILD_DIR [OUT_DIR]]   (defaults: build/win32, dist)
 #
 # The package is reproducible: the same tree gives the same bytes. Every
@@ -34,9 +35,10 @@ fi
 export SOURCE_DATE_EPOCH
 
 # The documentation is what the repository tracks, not whatever else lies in
-# docs/ at the moment.
+# docs/ at the moment. The simulator's README comes along under its own path
+# because README.md links to it there.
 mapfile -t documents < <(git -C "$ROOT" ls-files -- README.md 'docs/*.md' docs/kasse.wsdl docs/kasse.xsd \
-  'docs/screenshots/*.png' examples/QelConnect.xml)
+  'docs/screenshots/*.png' examples/QelConnect.xml tools/kasse-sim/README.md)
 [ ${#documents[@]} -gt 0 ] || fail "no documentation found in $ROOT"
 
 name=QelConnect-$version

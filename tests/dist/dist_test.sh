@@ -71,7 +71,8 @@ with zipfile.ZipFile(package) as archive:
         if info.external_attr >> 16 != 0o100644:
             problems.append(f"{info.filename} has the mode {oct(info.external_attr >> 16)}")
     for required in ["QelConnect.dll", "qelhost.exe", "SHA256SUMS", "README.md", "examples/QelConnect.xml",
-                     "docs/configuration.md", "docs/troubleshooting.md", "docs/kasse.wsdl", "docs/kasse.xsd"]:
+                     "docs/configuration.md", "docs/troubleshooting.md", "docs/kasse.wsdl", "docs/kasse.xsd",
+                     "tools/kasse-sim/README.md"]:
         if f"{top}/{required}" not in names:
             problems.append(f"{required} is missing")
     archive.extractall(target)

@@ -25,6 +25,13 @@ int messageBox(void* owner, const std::wstring& text, const std::wstring& captio
 // found from the memory region that holds the library's own code.
 std::uintptr_t moduleBaseAddress();
 
+// Keeps this library mapped until the process ends, whatever the host
+// unloads: code that started threads or global state which may outlive the
+// current call (libcurl's resolver threads, Winsock) must not be unmapped
+// under them. Returns false when the system refused; calling it again is
+// harmless.
+bool pinModule();
+
 // The bytes of request template `id` (resource type "TEMPLATE") carried in
 // this library. On failure returns nullopt and sets `lastError` to the
 // system's error code of the failed lookup.

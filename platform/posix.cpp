@@ -50,6 +50,15 @@ std::uintptr_t moduleBaseAddress() {
   return reinterpret_cast<std::uintptr_t>(info.dli_fbase);
 }
 
+bool pinModule() {
+  // Opening the already loaded library once more with RTLD_NODELETE marks
+  // it as never to be unmapped; the reference this takes is never given
+  // back, which is the point.
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&pinModule), &info) == 0 || info.dli_fname == nullptr) return false;
+  return dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+}
+
 std::optional<std::string_view> findTemplate(std::uint16_t id, std::uint32_t& lastError) {
   for (std::size_t i = 0; i < detail::kEmbeddedTemplateCount; ++i) {
     const detail::EmbeddedTemplate& t = detail::kEmbeddedTemplates[i];

@@ -54,6 +54,14 @@ std::uintptr_t moduleBaseAddress() {
   return reinterpret_cast<std::uintptr_t>(info.AllocationBase);
 }
 
+bool pinModule() {
+  // A pinned module ignores FreeLibrary; a later LoadLibraryW finds it still
+  // mapped at the same base and only counts a reference.
+  HMODULE module = nullptr;
+  const DWORD flags = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN;
+  return GetModuleHandleExW(flags, reinterpret_cast<LPCWSTR>(&moduleAnchor), &module) != 0;
+}
+
 std::optional<std::string_view> findTemplate(std::uint16_t id, std::uint32_t& lastError) {
   // The templates are always taken from the module that holds this code (the
   // DLL), never from the host's executable.

@@ -85,6 +85,18 @@ void HttpClient::globalInit() {
   const CURLcode result = curl_global_init(CURL_GLOBAL_ALL);
   if (result != CURLE_OK) throw VubException(kGlobalInitFailed, static_cast<std::int32_t>(result));
   curlInitialized = true;
+  // From here on libcurl's global state lives in this module, and a transfer
+  // ended by a time-out may leave the threaded resolver's thread running
+  // until its lookup returns. If the host unloaded the library after
+  // hrECDeInit, that thread would return into unmapped code and take the
+  // host down, and Winsock and the security DLL would be started anew by
+  // every load. So the module stays mapped for the rest of the process; a
+  // later LoadLibraryW gets the same module back, with libcurl still
+  // initialised. (A resolver that cannot outlive its transfer, the
+  // synchronous one, would instead let a slow name lookup block the sale
+  // past its time-out.) Should pinning fail, the library still works; only
+  // the unload stays as risky as before.
+  platform::pinModule();
 }
 
 void HttpClient::setCredentials(const std::wstring& username, const std::wstring& password) {

@@ -142,7 +142,7 @@ def host_record_seeds():
     write("host_record", "negative-count", header(1, 2, 0.0, -1, 0, 1))
     write("host_record", "null-positions", header(1, 2, 0.0, 3, 0, 1, null_lists=True))
     write("host_record", "null-tickets", header(1, 2, 0.0, 1, 0, 1) + position(1, 4, b"x", null_tickets=True))
-    write("host_record", "special-doubles",
+    write("host_record", "unusual-doubles",
           header(-1, -2147483648, float("nan"), 1, 1, -5) + position(7, 1, b"\x01\x7f\x80\x9f") + ticket(-1) +
           struct.pack("<4s13s4sdd8s", b"", b"\xff" * 13, b"\x81\x8d\x8f\x90", float("inf"), -float("inf"), b""))
     write("host_record", "short", b"\x01\x02\x03")

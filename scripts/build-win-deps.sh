@@ -49,11 +49,11 @@ fetch_source() {
   local pkg=$1 version=$2 dir=$SRC/$1
   rm -rf "$dir"
   mkdir -p "$dir"
-  local spec=$pkg
-  [ -n "$version" ] && spec="$pkg=$version"
-  if ! (cd "$dir" && apt-get source -qq "$spec" >"$dir.fetch.log" 2>&1); then
+  local wanted=$pkg
+  [ -n "$version" ] && wanted="$pkg=$version"
+  if ! (cd "$dir" && apt-get source -qq "$wanted" >"$dir.fetch.log" 2>&1); then
     if [ -n "$version" ]; then
-      log "$spec is not available as source; using apt's candidate" >&2
+      log "$wanted is not available as source; using apt's candidate" >&2
       (cd "$dir" && apt-get source -qq "$pkg" >"$dir.fetch.log" 2>&1) ||
         { tail -n 20 "$dir.fetch.log" >&2; exit 1; }
     else

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 
+#include "platform/cp1252.h"
 #include "platform/embedded_templates.h"
 #include "platform/platform.h"
 #include "platform/utf8.h"
@@ -23,13 +24,6 @@ std::atomic<QelDialogHandler> dialogHandler{nullptr};
 
 // Windows reports a missing resource id with ERROR_RESOURCE_NAME_NOT_FOUND.
 constexpr std::uint32_t kErrorResourceNameNotFound = 1814;
-
-// Windows-1252 for the bytes 0x80 to 0x9F; the five bytes that the code page
-// leaves undefined map to the C1 control of the same value, as Windows does.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 int defaultDialog(const std::wstring& text, const std::wstring& caption) {
   std::fprintf(stderr, "[%s] %s\n", wideToUtf8(caption).c_str(), wideToUtf8(text).c_str());
@@ -78,7 +72,7 @@ std::wstring ansiToWide(std::string_view bytes) {
   std::wstring out(bytes.size(), L'\0');
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const auto c = static_cast<unsigned char>(bytes[i]);
-    out[i] = c >= 0x80 && c < 0xA0 ? static_cast<wchar_t>(kCp1252High[c - 0x80]) : static_cast<wchar_t>(c);
+    out[i] = c >= 0x80 && c < 0xA0 ? static_cast<wchar_t>(detail::kCp1252High[c - 0x80]) : static_cast<wchar_t>(c);
   }
   return out;
 }

@@ -1,5 +1,6 @@
-// A strict UTF-8 coder for the POSIX side, behaving like the Windows
-// conversions: malformed input becomes U+FFFD instead of failing.
+// A strict UTF-8 coder behaving like the Windows conversions: malformed input
+// becomes U+FFFD instead of failing. The POSIX side converts with it, and the
+// request writer encodes the characters it keeps with appendUtf8.
 #pragma once
 
 #include <cstdint>
@@ -89,7 +90,9 @@ inline bool isValidUtf8(std::string_view s) {
   return valid;
 }
 
-inline void appendUtf8(std::string& out, char32_t cp) {
+// Appends one valid code point to any byte sink with push_back(char).
+template <typename Out>
+void appendUtf8(Out& out, char32_t cp) {
   if (cp < 0x80) {
     out.push_back(static_cast<char>(cp));
   } else if (cp < 0x800) {

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "platform/utf8.h"
+
 namespace qel {
 namespace {
 
@@ -40,26 +42,6 @@ const wchar_t* entityFor(wchar_t c) {
     case L'<': return L"&lt;";
     case L'>': return L"&gt;";
     default: return nullptr;
-  }
-}
-
-// One character as UTF-8; the callers pass only characters that XML allows,
-// which are all valid code points.
-void appendUtf8(TextBuffer& out, std::uint32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
   }
 }
 
@@ -214,11 +196,11 @@ void appendEscapedXml(TextBuffer& out, std::wstring_view text) {
         out.push_back(static_cast<char>(c));
       }
     } else if (isXmlChar(code)) {
-      appendUtf8(out, code);
+      platform::detail::appendUtf8(out, code);
     } else if (sizeof(wchar_t) == 2 && isHighSurrogate(code) && i + 1 < n &&
                isLowSurrogate(static_cast<std::uint32_t>(text[i + 1]))) {
       const auto low = static_cast<std::uint32_t>(text[++i]);
-      appendUtf8(out, 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00));
+      platform::detail::appendUtf8(out, 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00));
     }
   }
 }

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/platform.h"
 #include "tools/qelhost/system.h"
 
 namespace qel::qelhost {
@@ -78,7 +79,7 @@ std::string valueOf(const std::uint8_t* record, const Field& field) {
     case Kind::Double: return shortest(read<double>(record, field.offset));
     case Kind::Text: {
       std::size_t length = textLength(record, field);
-      std::string text = "\"" + hostTextToUtf8({reinterpret_cast<const char*>(record + field.offset), length}) + "\"";
+      std::string text = "\"" + platform::wideToUtf8(platform::ansiToWide({reinterpret_cast<const char*>(record + field.offset), length})) + "\"";
       if (length == field.width) text += " (no terminator)";
       return text;
     }

@@ -82,9 +82,8 @@ std::filesystem::path defaultLibraryPath();
 std::string libraryVersion(const std::filesystem::path& library);
 
 // Host texts are in the ANSI code page (Windows-1252 on Linux, as the
-// development library reads them); the terminal speaks UTF-8.
+// development library reads them); the terminal speaks UTF-8. The other way
+// round, platform::ansiToWide and platform::wideToUtf8 serve.
 std::string utf8ToHostText(const std::string& utf8);
-std::string hostTextToUtf8(std::string_view hostText);
-std::string wideToUtf8(const wchar_t* text);
 
 }  // namespace qel::qelhost

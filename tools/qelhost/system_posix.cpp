@@ -13,6 +13,8 @@
 #include <utility>
 
 #include "host/qelconnect.h"
+#include "platform/cp1252.h"
+#include "platform/platform.h"
 #include "tools/qelhost/dialog_answerer.h"
 #include "tools/qelhost/system.h"
 
@@ -31,13 +33,6 @@ constexpr int kLowMapFlag = MAP_32BIT;
 constexpr int kLowMapFlag = 0;
 #endif
 
-// Windows-1252 for 0x80 to 0x9F; the five undefined bytes stand for the C1
-// control of the same value, as in the development library.
-constexpr char32_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 // The answerer of the one dialog seam alive; the library's handler type has
 // no context pointer.
 DialogAnswerer* activeAnswerer = nullptr;
@@ -50,25 +45,7 @@ constexpr int kIdCancel = 2;
 
 int answerDialog(void* /*owner*/, const wchar_t* text, const wchar_t* caption, unsigned int type) {
   DialogButtons buttons = type == kMbOkCancel ? DialogButtons::OkCancel : DialogButtons::Ok;
-  return activeAnswerer->answer(wideToUtf8(caption), wideToUtf8(text), buttons) ? kIdOk : kIdCancel;
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
+  return activeAnswerer->answer(platform::wideToUtf8(caption), platform::wideToUtf8(text), buttons) ? kIdOk : kIdCancel;
 }
 
 // Decodes UTF-8 leniently: a byte that does not start a well-formed sequence
@@ -99,7 +76,7 @@ std::u32string decodeUtf8(const std::string& bytes) {
 char encodeCp1252(char32_t c) {
   if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
   for (std::size_t k = 0; k < 32; ++k) {
-    if (kCp1252High[k] == c) return static_cast<char>(0x80 + k);
+    if (platform::detail::kCp1252High[k] == c) return static_cast<char>(0x80 + k);
   }
   return '?';
 }
@@ -185,18 +162,6 @@ std::string libraryVersion(const std::filesystem::path& library) {
 std::string utf8ToHostText(const std::string& utf8) {
   std::string out;
   for (char32_t c : decodeUtf8(utf8)) out += encodeCp1252(c);
-  return out;
-}
-
-std::string hostTextToUtf8(std::string_view hostText) {
-  std::string out;
-  for (unsigned char b : hostText) appendUtf8(out, b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b);
-  return out;
-}
-
-std::string wideToUtf8(const wchar_t* text) {
-  std::string out;
-  for (; *text != L'\0'; ++text) appendUtf8(out, static_cast<char32_t>(*text));
   return out;
 }
 

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/platform.h"
 #include "tools/qelhost/dialog_answerer.h"
 #include "tools/qelhost/system.h"
 #include "tools/winhost/dialog_answerer.h"
@@ -84,7 +85,7 @@ struct DialogSeam::State {
       : hook([&answerer](const winhost::ShownDialog& dialog) {
           bool hasCancel = std::find(dialog.buttons.begin(), dialog.buttons.end(), winhost::kIdCancel) !=
                            dialog.buttons.end();
-          bool ok = answerer.answer(wideToUtf8(dialog.caption.c_str()), wideToUtf8(dialog.text.c_str()),
+          bool ok = answerer.answer(platform::wideToUtf8(dialog.caption), platform::wideToUtf8(dialog.text),
                                     hasCancel ? DialogButtons::OkCancel : DialogButtons::Ok);
           return ok ? winhost::kIdOk : winhost::kIdCancel;
         }) {}
@@ -139,13 +140,9 @@ std::string libraryVersion(const std::filesystem::path& library) {
   if (!VerQueryValueW(info.data(), key, &value, &length) || length == 0) {
     throw std::runtime_error("the version resource of " + library.string() + " has no ProductVersion");
   }
-  return wideToUtf8(static_cast<const wchar_t*>(value));
+  return platform::wideToUtf8(static_cast<const wchar_t*>(value));
 }
 
 std::string utf8ToHostText(const std::string& utf8) { return fromWide(toWide(utf8, CP_UTF8), CP_ACP); }
-
-std::string hostTextToUtf8(std::string_view hostText) { return fromWide(toWide(hostText, CP_ACP), CP_UTF8); }
-
-std::string wideToUtf8(const wchar_t* text) { return fromWide(text, CP_UTF8); }
 
 }  // namespace qel::qelhost

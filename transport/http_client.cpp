@@ -130,11 +130,7 @@ std::size_t HttpClient::writeResponse(char* data, std::size_t size, std::size_t 
 }
 
 std::wstring HttpClient::post(const std::wstring& url, const std::wstring& body) {
-  return post(url, platform::wideToUtf8(body).c_str());
-}
-
-std::wstring HttpClient::post(const std::wstring& url, const char* utf8Body) {
-  return decodeResponse(postForBytes(url, utf8Body));
+  return decodeResponse(postForBytes(url, platform::wideToUtf8(body).c_str()));
 }
 
 std::string HttpClient::postForBytes(const std::wstring& url, const char* utf8Body) {

@@ -43,10 +43,9 @@ class HttpClient {
   // 200 or 201 answer; throws VubException otherwise.
   std::wstring post(const std::wstring& url, const std::wstring& body);
   // The same with a body that is UTF-8 already, as the SOAP exchange builds
-  // it, ending at its terminating NUL; the bytes are sent as they are.
-  std::wstring post(const std::wstring& url, const char* utf8Body);
-  // The same, giving back the response body's bytes as they arrived, for a
-  // caller that hands them to a parser and decodes them only for a message.
+  // it, ending at its terminating NUL and sent as it is; gives back the
+  // response body's bytes as they arrived, for a caller that hands them to a
+  // parser and decodes them only for a message.
   std::string postForBytes(const std::wstring& url, const char* utf8Body);
 
  private:

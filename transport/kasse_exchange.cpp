@@ -97,9 +97,7 @@ void evaluateResponseBytes(const std::string& bytes, KasseResponse& response) {
     judge(bytes.c_str(), [&] { return decodeResponse(bytes); }, response);
     return;
   }
-  const std::wstring body = platform::ansiToWide(bytes);
-  const std::string utf8 = platform::wideToUtf8(body);
-  judge(utf8.c_str(), [&]() -> const std::wstring& { return body; }, response);
+  evaluateResponse(platform::ansiToWide(bytes), response);
 }
 
 KasseResponse& KasseExchange::transfer(const Order& order, KasseResponse& response) {

@@ -86,12 +86,27 @@ const tinyxml2::XMLElement* child(const tinyxml2::XMLNode* parent, const char* n
   return parent != nullptr ? parent->FirstChildElement(name) : nullptr;
 }
 
+// What the parser's LoadFile does, with the file read once: tinyxml2 reads
+// the first byte, seeks to learn the size and reads the file again through
+// a stream buffer. A file that cannot be opened is "not found", a failed
+// read a read error, and the bytes go to Parse, which also reports an empty
+// file as an empty document.
+tinyxml2::XMLError load(tinyxml2::XMLDocument& document, const std::string& fileName) {
+  std::string content;
+  switch (platform::readFile(fileName, content)) {
+    case platform::FileRead::NotOpened: return tinyxml2::XML_ERROR_FILE_NOT_FOUND;
+    case platform::FileRead::Failed: return tinyxml2::XML_ERROR_FILE_READ_ERROR;
+    case platform::FileRead::Ok: break;
+  }
+  return document.Parse(content.data(), content.size());
+}
+
 }  // namespace
 
 void ConnectorConfig::loadFromFile(const std::string& fileName) {
   const std::wstring wideFileName = platform::utf8ToWide(fileName);
   tinyxml2::XMLDocument document;
-  const tinyxml2::XMLError result = document.LoadFile(fileName.c_str());
+  const tinyxml2::XMLError result = load(document, fileName);
   if (result != tinyxml2::XML_SUCCESS) throwLoadError(result, wideFileName);
 
   // Without an address nothing can be sent, so these two must be present;

@@ -3,7 +3,6 @@
 #include "host/payment_result.h"
 
 #include <charconv>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -151,16 +150,12 @@ void fillPaymentResult(void* record, const Order& order, const HostOrderRecord& 
 
 void logPaymentResult(const void* record, std::int32_t code) {
   const std::string entry = formatEntry(static_cast<const std::uint8_t*>(record), code);
-  platform::File log = platform::openShared(kPaymentLogFile, "ab");
-  if (!log) return;
-  // The entry is written whole in one call, so the stream needs no buffer.
-  std::setvbuf(log.get(), nullptr, _IONBF, 0);
-  std::fwrite(entry.data(), 1, entry.size(), log.get());
+  // A log that cannot be written costs the entry, never the sale.
+  platform::appendToFile(kPaymentLogFile, entry);
 }
 
 void truncateLog() {
-  // Opening for writing empties the file; the owner closes it at once.
-  platform::File log = platform::openShared(kPaymentLogFile, "wb");
+  platform::truncateFile(kPaymentLogFile);
 }
 
 }  // namespace qel

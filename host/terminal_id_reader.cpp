@@ -2,7 +2,6 @@
 // read: line by line in text mode, every line split at each "=".
 #include "host/terminal_id_reader.h"
 
-#include <cstdio>
 #include <string_view>
 #include <vector>
 
@@ -22,19 +21,6 @@ constexpr std::size_t kMaxContinuationBytes = 3;
 
 // Windows text mode ends a file at the first Ctrl-Z byte.
 constexpr char kTextModeEndOfFile = '\x1A';
-
-std::string readWholeFile(std::FILE* file) {
-  std::string content;
-  char buffer[4096];
-  std::size_t got = 0;
-  // A short count means the end of the file (or an error), so the file is
-  // not asked again for what it no longer has.
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    content.append(buffer, got);
-    if (got < sizeof buffer) break;
-  }
-  return content;
-}
 
 // Splits the file into lines as Windows text mode delivers them: a CR LF pair
 // and a lone LF end a line, a lone CR stays part of it, and a Ctrl-Z ends the
@@ -92,13 +78,9 @@ std::string_view findValue(std::string_view content) {
 }
 
 std::wstring lookUp(const std::string& fileName) {
+  // A file that cannot be read holds no terminal number: the default stands.
   std::string content;
-  if (platform::File file = platform::openShared(fileName, "rb")) {
-    // The file is read in blocks of our own; a stream buffer of its own
-    // would only be another copy.
-    std::setvbuf(file.get(), nullptr, _IONBF, 0);
-    content = readWholeFile(file.get());
-  }
+  platform::readFile(fileName, content);
   return platform::utf8ToWide(boundValue(findValue(content)));
 }
 

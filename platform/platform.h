@@ -3,8 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,15 +44,19 @@ std::wstring ansiToWide(std::string_view bytes);
 // True when `bytes` is well-formed UTF-8.
 bool isValidUtf8(std::string_view bytes);
 
-// A file opened in the working folder, shared with other readers and writers,
-// closed when the owner goes away.
-struct FileCloser {
-  void operator()(std::FILE* f) const noexcept;
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+// Files in the working folder, named in UTF-8, opened shared with other
+// readers and writers and closed again before the call returns. Each does
+// its job with one open, the fewest reads or writes it needs, and one close.
+enum class FileRead { Ok, NotOpened, Failed };
 
-// Opens `name` (UTF-8) with a C runtime `mode` such as "rb", "ab" or "wb",
-// shared for reading and writing by others. Returns null on failure.
-File openShared(const std::string& name, const char* mode);
+// Reads the whole of `name` into `content` (left empty unless Ok).
+FileRead readFile(const std::string& name, std::string& content);
+
+// Appends `bytes` to `name`, created when missing, in one write at the end of
+// the file. False when the file cannot be opened or written.
+bool appendToFile(const std::string& name, std::string_view bytes);
+
+// Empties `name`, created when missing. False when it cannot be opened.
+bool truncateFile(const std::string& name);
 
 }  // namespace qel::platform

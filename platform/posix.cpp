@@ -1,5 +1,6 @@
 // The POSIX side of the platform layer: the development library's stand-ins
-// for message boxes, resources and the Windows code pages.
+// for message boxes, resources and the Windows code pages (its files are in
+// posix_files.cpp).
 #include <dlfcn.h>
 
 #include <atomic>
@@ -76,10 +77,6 @@ std::wstring ansiToWide(std::string_view bytes) {
   }
   return out;
 }
-
-void FileCloser::operator()(std::FILE* f) const noexcept { std::fclose(f); }
-
-File openShared(const std::string& name, const char* mode) { return File(std::fopen(name.c_str(), mode)); }
 
 }  // namespace qel::platform
 

@@ -1,9 +1,7 @@
 // The Win32 side of the platform layer: message boxes, the module's own
-// address and resources, code-page conversion and shared file access.
+// address and resources and code-page conversion (its files are in
+// win32_files.cpp).
 #include <windows.h>
-
-#include <share.h>
-#include <wchar.h>
 
 #include "platform/platform.h"
 
@@ -109,16 +107,6 @@ bool isValidUtf8(std::string_view bytes) {
   if (bytes.empty()) return true;
   return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr,
                              0) > 0;
-}
-
-void FileCloser::operator()(std::FILE* f) const noexcept { std::fclose(f); }
-
-File openShared(const std::string& name, const char* mode) {
-  // The C runtime mode is plain ASCII ("rb", "ab", "wb"), so widening it byte
-  // by byte is exact.
-  std::wstring wideMode;
-  for (const char* c = mode; *c != '\0'; ++c) wideMode.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*c)));
-  return File(_wfsopen(utf8ToWide(name).c_str(), wideMode.c_str(), _SH_DENYNO));
 }
 
 }  // namespace qel::platform

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -17,8 +18,9 @@ namespace {
 // connector in its installation folder, and writes QelConnect.xml there.
 class ConnectorConfigTest : public ::testing::Test {
  protected:
+  // Names are UTF-8, as the reader takes them.
   static void writeFile(const std::string& name, const std::string& bytes) {
-    std::ofstream out(name, std::ios::binary);
+    std::ofstream out(std::filesystem::u8path(name), std::ios::binary);
     out << bytes;
   }
 
@@ -147,6 +149,28 @@ TEST_F(ConnectorConfigTest, MissingFileNamesTheFileAndTheInstallFolder) {
               L"[pathto]/Quendal/Sales/");
     EXPECT_EQ(e.code(), 0);
   }
+}
+
+// A folder in the file's place: POSIX opens it and fails to read it, Windows
+// does not open it at all, just as the parser's own file loading reports.
+TEST_F(ConnectorConfigTest, FolderInPlaceOfTheFile) {
+  std::filesystem::create_directory("QelConnect.xml");
+  ConnectorConfig config;
+  try {
+    config.loadFromFile("QelConnect.xml");
+    FAIL() << "no exception";
+  } catch (const VubException& e) {
+#if defined(_WIN32)
+    EXPECT_EQ(e.message().rfind(L"Could not load configuration file 'QelConnect.xml'.", 0), 0u) << e.message();
+#else
+    EXPECT_EQ(e.message(), L"Unknown error in configuration file 'QelConnect.xml'. tinyxml2::XML_ERROR-Code: 5");
+#endif
+  }
+}
+
+// The document ends at a NUL byte, as C text does.
+TEST_F(ConnectorConfigTest, NulByteEndsTheDocument) {
+  EXPECT_EQ(load(std::string("<endpoint><url>http://h/</url></endpoint>\0<broken", 49)).url, L"http://h/");
 }
 
 TEST_F(ConnectorConfigTest, MismatchedElementIsAParsingError) {

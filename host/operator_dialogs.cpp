@@ -23,7 +23,7 @@ bool confirmTransfer(void* owner) { return ask(owner, kAskTransfer); }
 bool confirmPrinting(void* owner) { return ask(owner, kAskPrinting); }
 
 void showTransferError(void* owner, const std::wstring& message) {
-  platform::messageBox(owner, message, kErrorCaption, platform::Buttons::Ok);
+  platform::messageBox(owner, message.c_str(), kErrorCaption, platform::Buttons::Ok);
 }
 
 }  // namespace qel

@@ -3,7 +3,6 @@
 #include "host/terminal_id_reader.h"
 
 #include <string_view>
-#include <vector>
 
 #include "platform/platform.h"
 
@@ -22,33 +21,37 @@ constexpr std::size_t kMaxContinuationBytes = 3;
 // Windows text mode ends a file at the first Ctrl-Z byte.
 constexpr char kTextModeEndOfFile = '\x1A';
 
-// Splits the file into lines as Windows text mode delivers them: a CR LF pair
-// and a lone LF end a line, a lone CR stays part of it, and a Ctrl-Z ends the
-// file. The last line counts even without a line end.
-std::vector<std::string_view> splitLines(std::string_view content) {
+// Calls `take(line)` for every line as Windows text mode delivers them: a
+// CR LF pair and a lone LF end a line, a lone CR stays part of it, and a
+// Ctrl-Z ends the file. The last line counts even without a line end.
+template <typename Take>
+void forEachLine(std::string_view content, Take&& take) {
   content = content.substr(0, content.find(kTextModeEndOfFile));
-  std::vector<std::string_view> lines;
   while (!content.empty()) {
-    std::size_t end = content.find('\n');
+    const std::size_t end = content.find('\n');
     std::string_view line = content.substr(0, end);
     if (end != std::string_view::npos && !line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
+    take(line);
     content = end == std::string_view::npos ? std::string_view() : content.substr(end + 1);
   }
-  return lines;
 }
 
-// Splits a line at every "=". A line that ends in "=" has no field after it.
-std::vector<std::string_view> splitFields(std::string_view line) {
-  std::vector<std::string_view> fields;
-  std::size_t start = 0;
+// Calls `take(field, next)` for every field of a line split at each "=" that
+// has a field after it. A line that ends in "=" has no field after its last
+// "=".
+template <typename Take>
+void forEachFieldPair(std::string_view line, Take&& take) {
+  std::size_t eq = line.find('=');
+  if (eq == std::string_view::npos || eq + 1 == line.size()) return;
+  std::string_view field = line.substr(0, eq);
   for (;;) {
-    std::size_t eq = line.find('=', start);
-    fields.push_back(line.substr(start, eq == std::string_view::npos ? std::string_view::npos : eq - start));
-    if (eq == std::string_view::npos || eq + 1 == line.size()) break;
-    start = eq + 1;
+    const std::size_t start = eq + 1;
+    eq = line.find('=', start);
+    const std::string_view next = line.substr(start, eq == std::string_view::npos ? std::string_view::npos : eq - start);
+    take(field, next);
+    if (eq == std::string_view::npos || eq + 1 == line.size()) return;
+    field = next;
   }
-  return fields;
 }
 
 // Bounds a value to the 99 bytes that its buffer holds, cut back so that no
@@ -68,12 +71,11 @@ std::string_view boundValue(std::string_view value) {
 // The value after the last "TerminalID" field of the content, or the default.
 std::string_view findValue(std::string_view content) {
   std::string_view value = kDefaultTerminalId;
-  for (std::string_view line : splitLines(content)) {
-    std::vector<std::string_view> fields = splitFields(line);
-    for (std::size_t i = 0; i + 1 < fields.size(); ++i) {
-      if (fields[i] == kKey) value = fields[i + 1];
-    }
-  }
+  forEachLine(content, [&](std::string_view line) {
+    forEachFieldPair(line, [&](std::string_view field, std::string_view next) {
+      if (field == kKey) value = next;
+    });
+  });
   return value;
 }
 

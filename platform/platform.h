@@ -16,8 +16,8 @@ constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
 
 // Shows a modal message box owned by `owner` (the host's window handle) and
-// returns the button pressed. No icon is shown.
-int messageBox(void* owner, const std::wstring& text, const std::wstring& caption, Buttons buttons);
+// returns the button pressed. No icon is shown. Both texts end with a NUL.
+int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons);
 
 // The base address under which this library was mapped (its module handle),
 // found from the memory region that holds the library's own code.

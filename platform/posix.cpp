@@ -26,17 +26,17 @@ std::atomic<QelDialogHandler> dialogHandler{nullptr};
 // Windows reports a missing resource id with ERROR_RESOURCE_NAME_NOT_FOUND.
 constexpr std::uint32_t kErrorResourceNameNotFound = 1814;
 
-int defaultDialog(const std::wstring& text, const std::wstring& caption) {
+int defaultDialog(const wchar_t* text, const wchar_t* caption) {
   std::fprintf(stderr, "[%s] %s\n", wideToUtf8(caption).c_str(), wideToUtf8(text).c_str());
   return kIdCancel;
 }
 
 }  // namespace
 
-int messageBox(void* owner, const std::wstring& text, const std::wstring& caption, Buttons buttons) {
+int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons) {
   QelDialogHandler handler = dialogHandler.load();
   if (handler == nullptr) return defaultDialog(text, caption);
-  return handler(owner, text.c_str(), caption.c_str(), static_cast<unsigned int>(buttons));
+  return handler(owner, text, caption, static_cast<unsigned int>(buttons));
 }
 
 std::uintptr_t moduleBaseAddress() {

@@ -39,9 +39,9 @@ std::wstring toWide(UINT codePage, std::string_view bytes) {
 
 }  // namespace
 
-int messageBox(void* owner, const std::wstring& text, const std::wstring& caption, Buttons buttons) {
+int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons) {
   const UINT type = buttons == Buttons::OkCancel ? MB_OKCANCEL : MB_OK;
-  return MessageBoxW(static_cast<HWND>(owner), text.c_str(), caption.c_str(), type);
+  return MessageBoxW(static_cast<HWND>(owner), text, caption, type);
 }
 
 std::uintptr_t moduleBaseAddress() {

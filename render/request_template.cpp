@@ -47,12 +47,12 @@ void RequestTemplate::load(std::int32_t id, TemplateLines lines) {
   }
   const std::string& text = source->text;
 
-  std::vector<Piece> pieces;
-  pieces.reserve(2 * source->braces.size() + 1);
-  pieces.push_back(Piece{Kind::Source, 0, text.size()});
-  pieces_ = std::move(pieces);
+  // Room for every placeholder to split its source piece in two; values
+  // get their room when the first one is set.
+  pieces_.clear();
+  pieces_.reserve(2 * source->braces.size() + 1);
+  pieces_.push_back(Piece{Kind::Source, 0, text.size()});
   values_.clear();
-  values_.reserve(source->braces.size());
   source_ = std::move(source);
 }
 
@@ -95,12 +95,26 @@ void RequestTemplate::bindSlots(const std::string_view* keys, std::size_t count)
   // text up to the first closing brace) it is, where the placeholder lies
   // wholly in the template's own text.
   const std::string_view text = source_->text;
-  std::vector<Piece> pieces;
-  pieces.reserve(pieces_.size() + 2 * source_->braces.size());
+  // A freshly loaded template is one source piece, and load left room for
+  // every split, so its pieces are rebuilt in place; others into a new list.
+  Piece single{};
+  std::vector<Piece> previous;
+  const Piece* first = &single;
+  const Piece* last = first + 1;
+  if (pieces_.size() == 1) {
+    single = pieces_.front();
+    pieces_.clear();
+  } else {
+    previous.swap(pieces_);
+    pieces_.reserve(previous.size() + 2 * source_->braces.size());
+    first = previous.data();
+    last = first + previous.size();
+  }
   std::size_t brace = 0;
-  for (const Piece& piece : pieces_) {
+  for (const Piece* it = first; it != last; ++it) {
+    const Piece& piece = *it;
     if (piece.kind != Kind::Source) {
-      pieces.push_back(piece);
+      pieces_.push_back(piece);
       continue;
     }
     const std::size_t end = piece.begin + piece.size;
@@ -112,13 +126,12 @@ void RequestTemplate::bindSlots(const std::string_view* keys, std::size_t count)
       const std::string_view name = text.substr(b.open + 1, b.close - b.open - 1);
       const std::string_view* key = std::find(keys, keys + count, name);
       if (key == keys + count) continue;
-      if (b.open > start) pieces.push_back(Piece{Kind::Source, start, b.open - start});
-      pieces.push_back(Piece{Kind::Slot, static_cast<std::size_t>(key - keys), 0});
+      if (b.open > start) pieces_.push_back(Piece{Kind::Source, start, b.open - start});
+      pieces_.push_back(Piece{Kind::Slot, static_cast<std::size_t>(key - keys), 0});
       start = b.close + 1;
     }
-    if (start < end) pieces.push_back(Piece{Kind::Source, start, end - start});
+    if (start < end) pieces_.push_back(Piece{Kind::Source, start, end - start});
   }
-  pieces_ = std::move(pieces);
 }
 
 // Only the template's own text is searched, and only where a brace stands:

@@ -105,7 +105,10 @@ void HttpClient::setCredentials(const std::wstring& username, const std::wstring
 }
 
 void HttpClient::addHeader(const std::wstring& name, const std::wstring& value) {
-  const std::string line = platform::wideToUtf8(name + L": " + value);
+  std::wstring wide;
+  wide.reserve(name.size() + 2 + value.size());
+  wide.append(name).append(L": ").append(value);
+  const std::string line = platform::wideToUtf8(wide);
   curl_slist* appended = curl_slist_append(headers_.get(), line.c_str());
   // libcurl fails only when out of memory, leaving the list as it was.
   if (appended == nullptr) throw std::bad_alloc();

@@ -167,7 +167,7 @@ TEST(Win32MessageBox, ShowsTheButtonsAskedForWithoutIcon) {
 TEST(Win32MessageBox, TextArrivesUnchanged) {
   const std::wstring text = L"Missing field. Response:\r\n<a>\u00E4\u20AC</a>";
   DialogAnswerer answerer({kIdOk});
-  platform::messageBox(nullptr, text, L"Fehler bei Daten\u00FCbertragung", platform::Buttons::Ok);
+  platform::messageBox(nullptr, text.c_str(), L"Fehler bei Daten\u00FCbertragung", platform::Buttons::Ok);
   ASSERT_EQ(answerer.dialogs().size(), 1u);
   EXPECT_EQ(answerer.dialogs()[0].text, text);
   EXPECT_EQ(answerer.dialogs()[0].caption, L"Fehler bei Daten\u00FCbertragung");

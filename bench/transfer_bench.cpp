@@ -5,7 +5,7 @@
 // interleaved in blocks, so that the machine's drift hits both alike.
 //   transfer_bench --url URL --record-file FILE [--cafile PEM] [--library DLL]
 //                  [--runs N] [--blocks N] [--per-block N] [--label TEXT]
-//                  [--only small|large]
+//                  [--only small|large] [--placement TEXT]
 // The server (bench_server) must record the request after a POST to
 // /bench/arm into the file named by --record-file. One JSON line per order
 // size goes to standard output.
@@ -38,6 +38,7 @@ struct Options {
   std::string recordFile;
   std::string label = "native";
   std::string only;  // "small" or "large": one order size alone, for profiling
+  std::string placement = "unpinned";  // where the client and the server ran, for the report
   int runs = 5;
   int blocks = 20;
   int perBlock = 5;
@@ -54,6 +55,7 @@ Options parse(int argc, char** argv) {
     else if (name == "--record-file") options.recordFile = value;
     else if (name == "--label") options.label = value;
     else if (name == "--only") options.only = value;
+    else if (name == "--placement") options.placement = value;
     else if (name == "--runs") options.runs = std::atoi(value.c_str());
     else if (name == "--blocks") options.blocks = std::atoi(value.c_str());
     else if (name == "--per-block") options.perBlock = std::atoi(value.c_str());
@@ -229,10 +231,10 @@ class Scenario {
     }
     const bool https = options_.url.rfind("https:", 0) == 0;
     std::printf(
-        "{\"target\":\"%s\",\"order\":\"%s\",\"positions\":%d,\"tickets\":%d,\"scheme\":\"%s\","
+        "{\"target\":\"%s\",\"placement\":\"%s\",\"order\":\"%s\",\"positions\":%d,\"tickets\":%d,\"scheme\":\"%s\","
         "\"envelope_bytes\":%zu,\"samples_per_run\":%d,\"library_us\":%.1f,\"bare_us\":%.1f,"
         "\"ratio\":%.3f,\"ratio_min\":%.3f,\"ratio_max\":%.3f,\"runs\":[%s]}\n",
-        options_.label.c_str(), name_, shape_.positions, shape_.positions * shape_.ticketsPerPosition,
+        options_.label.c_str(), options_.placement.c_str(), name_, shape_.positions, shape_.positions * shape_.ticketsPerPosition,
         https ? "https" : "http", envelopeBytes, options_.blocks * options_.perBlock, median(library), median(plain),
         median(ratios), *std::min_element(ratios.begin(), ratios.end()),
         *std::max_element(ratios.begin(), ratios.end()), runs.c_str());

@@ -6,6 +6,10 @@
 #   - the transfer overhead of a whole hrECExecute against a bare libcurl
 #     POST of the same bytes, over HTTP and HTTPS, native and for the DLL
 #     under Wine, against a loopback server that answers at once.
+# Client and server are pinned to cores (taskset), since where the scheduler
+# happens to put them changes the bare POST by more than half: natively they
+# run once on one core and once on two (the server on its own core, as a
+# cash register is its own machine); Wine runs on one core.
 # The benchmarks are built in build/bench and build/bench-win32 with the
 # product's own build type. QEL_BENCH_QUICK=1 takes fewer samples (a smoke
 # run; its figures are not worth quoting).
@@ -66,16 +70,17 @@ stop_servers() {
 }
 trap stop_servers EXIT
 
-# start_server NAME ARGS...: starts bench_server and sets PORT to its port.
+# start_server NAME CPU ARGS...: starts bench_server on core CPU and waits
+# until it has written its port to NAME.port.
 start_server() {
-  local name=$1
-  shift
-  "$NATIVE_DIR/bench/bench_server" --record "$RUN/$name.envelope" "$@" >"$RUN/$name.port" 2>"$RUN/$name.err" &
+  local name=$1 cpu=$2
+  shift 2
+  taskset -c "$cpu" "$NATIVE_DIR/bench/bench_server" --record "$RUN/$name.envelope" "$@" >"$RUN/$name.port" \
+    2>"$RUN/$name.err" &
   SERVER_PIDS+=($!)
   local i
   for i in $(seq 100); do
     if [ -s "$RUN/$name.port" ]; then
-      PORT=$(head -n 1 "$RUN/$name.port")
       return 0
     fi
     sleep 0.05
@@ -85,11 +90,14 @@ start_server() {
   exit 1
 }
 
-# transfer LABEL SCHEME PORT: one transfer benchmark, native or under Wine,
-# in a working folder of its own; appends its JSON lines to transfer.json.
+# transfer LABEL SCHEME SERVER PLACEMENT: one transfer benchmark, native or
+# under Wine, on core 0, against the server started as SERVER, in a working
+# folder of its own; appends its JSON lines to transfer.json.
 transfer() {
-  local label=$1 scheme=$2 port=$3
-  local work=$RUN/work-$label-$scheme
+  local label=$1 scheme=$2 server=$3 placement=$4
+  local port
+  port=$(head -n 1 "$RUN/$server.port")
+  local work=$RUN/work-$label-$scheme-${placement// /-}
   rm -rf "$work"
   mkdir -p "$work"
   # libcurl's own certificate check on Schannel (the path a CA file takes)
@@ -97,17 +105,18 @@ transfer() {
   local host=127.0.0.1
   [ "$label" = wine ] && [ "$scheme" = https ] && host=localhost
   local url=$scheme://$host:$port/sap/bc/srt/kasse
-  log "transfer, $label, $scheme"
+  log "transfer, $label, $scheme, $placement"
   if [ "$label" = native ]; then
-    local args=(--url "$url" --record-file "$RUN/$scheme.envelope" --label native "${NATIVE_SAMPLES[@]}")
+    local args=(--url "$url" --record-file "$RUN/$server.envelope" --label native --placement "$placement"
+                "${NATIVE_SAMPLES[@]}")
     [ "$scheme" = https ] && args+=(--cafile "$RUN/tls/ca.pem")
-    (cd "$work" && "$NATIVE_DIR/bench/transfer_bench" "${args[@]}") >>"$RUN/transfer.json"
+    (cd "$work" && taskset -c 0 "$NATIVE_DIR/bench/transfer_bench" "${args[@]}") >>"$RUN/transfer.json"
   else
     # Wine reaches the Linux file system through drive Z:.
-    local args=(--url "$url" --record-file "Z:$RUN/$scheme.envelope" --library "Z:$WIN32_DIR/QelConnect.dll"
-                --label wine "${WINE_SAMPLES[@]}")
+    local args=(--url "$url" --record-file "Z:$RUN/$server.envelope" --library "Z:$WIN32_DIR/QelConnect.dll"
+                --label wine --placement "$placement" "${WINE_SAMPLES[@]}")
     [ "$scheme" = https ] && args+=(--cafile "Z:$RUN/tls/ca.pem")
-    (cd "$work" && bash "$ROOT/scripts/wine-run.sh" "$WIN32_DIR/bench/transfer_bench.exe" "${args[@]}") \
+    (cd "$work" && taskset -c 0 bash "$ROOT/scripts/wine-run.sh" "$WIN32_DIR/bench/transfer_bench.exe" "${args[@]}") \
       >>"$RUN/transfer.json"
   fi
 }
@@ -133,15 +142,26 @@ main() {
     --benchmark_report_aggregates_only=true --benchmark_out="$RUN/steps.json" --benchmark_out_format=json \
     >"$RUN/steps.txt" 2>&1)
 
-  start_server http
-  local http_port=$PORT
-  start_server https --tls "$RUN/tls/server.pem" "$RUN/tls/server.key"
-  local https_port=$PORT
   : >"$RUN/transfer.json"
-  transfer native http "$http_port"
-  transfer native https "$https_port"
-  transfer wine http "$http_port"
-  transfer wine https "$https_port"
+  # One core: the server's work runs on the client's core between the
+  # request and the answer. Two cores: it runs beside the client, which
+  # waits for it as for a remote machine.
+  local placement cpu
+  for placement in "one core" "two cores"; do
+    cpu=0
+    if [ "$placement" = "two cores" ]; then
+      [ "$(nproc)" -ge 2 ] || continue
+      cpu=1
+    fi
+    start_server "http-$cpu" "$cpu"
+    start_server "https-$cpu" "$cpu" --tls "$RUN/tls/server.pem" "$RUN/tls/server.key"
+    transfer native http "http-$cpu" "$placement"
+    transfer native https "https-$cpu" "$placement"
+    if [ "$placement" = "one core" ]; then
+      transfer wine http "http-$cpu" "$placement"
+      transfer wine https "https-$cpu" "$placement"
+    fi
+  done
   uptime >"$RUN/load-after.txt"
 
   python3 "$ROOT/bench/write_report.py" --run "$RUN" --out "$REPORT" --started "$started" \

@@ -111,7 +111,7 @@ struct OrderDocument::Templates {
   std::size_t positionSize(const OrderPosition& position) const;
 
   TemplateLines lines;
-  RequestTemplate document;
+  StreamedTemplate document;
   ItemTemplate position;
   ItemTemplate fee;
   ItemTemplate ticket;
@@ -125,7 +125,7 @@ void OrderDocument::Templates::loadFor(const OrderPosition& item) {
 }
 
 void OrderDocument::Templates::loadFor(const Order& order) {
-  document.load(kOrderTemplate, lines);
+  document.load(kOrderTemplate);
   const bool hasFixedFee = order.versandkosten() || order.auftragsgebuehr() || order.vorverkaufsgebuehr() ||
                            order.ticketversicherung();
   if (hasFixedFee || !order.zusatzgebuehren().empty()) fee.load(kFeeTemplate, kFeeKeys, lines);
@@ -137,10 +137,6 @@ void OrderDocument::Templates::loadFor(const Order& order) {
   if (std::any_of(positions.begin(), positions.end(), [](const OrderPosition& p) { return !p.ticketinfos.empty(); })) {
     ticket.load(kTicketTemplate, kTicketKeys, lines);
   }
-
-  // Values never become template text, so a placeholder's value can be
-  // written when the document reaches it: the items go straight into place.
-  document.bindSlots(kOrderKeys);
 }
 
 void OrderDocument::Templates::writeText(TextBuffer& out, const std::wstring& value) const {
@@ -252,7 +248,7 @@ OrderDocument::~OrderDocument() = default;
 std::size_t OrderDocument::sizeHint() const {
   const Templates& t = *templates_;
   // The order's own values: eight ints, four flags, an amount and two texts.
-  std::size_t size = t.document.sizeWithoutSlots() + 8 * kIntSize + 4 * kBoolSize + kAmountSize +
+  std::size_t size = t.document.sizeBound() + 8 * kIntSize + 4 * kBoolSize + kAmountSize +
                      escapedSize(order_.waehrung()) + escapedSize(order_.terminalId());
   for (const auto* f : {&order_.versandkosten(), &order_.auftragsgebuehr(), &order_.vorverkaufsgebuehr(),
                         &order_.ticketversicherung()}) {
@@ -267,7 +263,9 @@ std::size_t OrderDocument::sizeHint() const {
 void OrderDocument::appendTo(TextBuffer& out) const {
   const Templates& t = *templates_;
   const Order& order = order_;
-  t.document.appendTo(out, [&](TextBuffer& out, std::size_t slot) {
+  // Values never become template text, so a placeholder's value can be
+  // written when the document reaches it: the items go straight into place.
+  t.document.appendTo(out, t.lines, kOrderKeys, [&](TextBuffer& out, std::size_t slot) {
     switch (slot) {
       case kHatVersandkosten: appendBool(out, order.versandkosten().has_value()); break;
       case kVersandkosten: t.writeOptionalFee(out, order.versandkosten()); break;

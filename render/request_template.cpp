@@ -13,6 +13,14 @@ namespace {
 
 constexpr wchar_t kTemplateNotFound[] = L"Could not find Template with id: ";
 
+// The bytes of template `id`, or the exception that names it.
+std::string_view templateBytes(std::int32_t id) {
+  std::uint32_t lastError = 0;
+  const auto bytes = platform::findTemplate(static_cast<std::uint16_t>(id), lastError);
+  if (!bytes) throw VubException(kTemplateNotFound + formatInt(id), static_cast<std::int32_t>(lastError));
+  return *bytes;
+}
+
 // Keys are ASCII names; a key that is not ASCII cannot occur in an ASCII
 // template, and its UTF-8 form cannot occur in the UTF-8 text either.
 std::string keyOf(std::wstring_view key) { return platform::wideToUtf8(key); }
@@ -31,17 +39,15 @@ void RequestTemplate::findBraces(Source& source) {
 }
 
 void RequestTemplate::load(std::int32_t id, TemplateLines lines) {
-  std::uint32_t lastError = 0;
-  const auto bytes = platform::findTemplate(static_cast<std::uint16_t>(id), lastError);
-  if (!bytes) throw VubException(kTemplateNotFound + formatInt(id), static_cast<std::int32_t>(lastError));
+  const std::string_view bytes = templateBytes(id);
   // The bytes are read in the ANSI code page, one character per byte of the
   // resource and nothing that follows it in memory. Template bytes are
   // ASCII, which every code page and UTF-8 read alike, so they are taken as
   // they are; only other bytes need the code page.
   auto source = std::make_shared<Source>();
   source->braces.reserve(32);
-  if (!readAscii(*bytes, lines, *source)) {
-    source->text = platform::wideToUtf8(platform::ansiToWide(*bytes));
+  if (!readAscii(bytes, lines, *source)) {
+    source->text = platform::wideToUtf8(platform::ansiToWide(bytes));
     if (lines == TemplateLines::Joined) removeLineBreaks(source->text);
     findBraces(*source);
   }
@@ -194,6 +200,11 @@ std::size_t RequestTemplate::sizeWithoutSlots() const {
 // A template without slots: nothing to write for them.
 void RequestTemplate::appendTo(TextBuffer& out) const {
   appendTo(out, [](TextBuffer&, std::size_t) {});
+}
+
+void StreamedTemplate::load(std::int32_t id) {
+  bytes_ = templateBytes(id);
+  id_ = id;
 }
 
 std::wstring RequestTemplate::text() const {

@@ -2,6 +2,7 @@
 // {name} placeholders filled with values that are never scanned again.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -101,6 +102,92 @@ class RequestTemplate {
   std::shared_ptr<const Source> source_;
   std::vector<Piece> pieces_;
   std::vector<std::string> values_;
+};
+
+namespace detail {
+
+// Fills slots while a template's bytes pass into the output: the name of a
+// placeholder is what was written after its opening brace, and only the
+// last opening brace before a closing one can have a name without a brace.
+template <typename WriteSlot>
+class SlotSink {
+ public:
+  SlotSink(TextBuffer& out, const std::string_view* keys, std::size_t count, WriteSlot& writeSlot)
+      : out_(out), keys_(keys), count_(count), writeSlot_(writeSlot) {}
+  char* room(std::size_t bytes) { return out_.room(bytes); }
+  void commit(char* end) { out_.commit(end); }
+  bool brace(char c) {
+    if (c == '{') {
+      open_ = out_.size();
+      return false;
+    }
+    if (open_ == kNone) return false;
+    const std::size_t open = open_;
+    open_ = kNone;
+    const std::string_view name(out_.data() + open + 1, out_.size() - open - 1);
+    const std::string_view* key = std::find(keys_, keys_ + count_, name);
+    if (key == keys_ + count_) return false;
+    out_.truncate(open);
+    writeSlot_(out_, static_cast<std::size_t>(key - keys_));
+    return true;
+  }
+
+ private:
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  TextBuffer& out_;
+  const std::string_view* keys_;
+  std::size_t count_;
+  WriteSlot& writeSlot_;
+  std::size_t open_ = kNone;
+};
+
+}  // namespace detail
+
+// Writes ASCII template `bytes` into `out` (without line breaks and tabs for
+// TemplateLines::Joined), each "{key}" of the `count` brace-free `keys`
+// replaced on the way by what writeSlot(out, slot) writes: the text that
+// RequestTemplate's load, bindSlots and appendTo give for the same keys, in
+// one pass. Returns false, with `out` as it was, at a byte that is not ASCII.
+template <typename WriteSlot>
+bool appendFilledAscii(TextBuffer& out, std::string_view bytes, TemplateLines lines, const std::string_view* keys,
+                       std::size_t count, WriteSlot&& writeSlot) {
+  const std::size_t start = out.size();
+  detail::SlotSink<WriteSlot> sink(out, keys, count, writeSlot);
+  if (scanAsciiInto(bytes, lines == TemplateLines::Joined, sink)) return true;
+  out.truncate(start);
+  return false;
+}
+
+// A template that fills one place in a request (the envelope, the order):
+// found when it is loaded, so that a missing template is reported where it
+// always was, and read when the output gets to it, straight into the
+// output by appendFilledAscii. Nothing of it is kept: taking it apart first,
+// as a RequestTemplate does for an item that serves many, would copy it
+// twice.
+class StreamedTemplate {
+ public:
+  // Throws like RequestTemplate::load.
+  void load(std::int32_t id);
+
+  // The bytes that appendTo writes besides its slots, at most (for ASCII
+  // templates, which all of the library's are).
+  std::size_t sizeBound() const { return bytes_.size(); }
+
+  // `keys` hold no braces.
+  template <std::size_t N, typename WriteSlot>
+  void appendTo(TextBuffer& out, TemplateLines lines, const std::string_view (&keys)[N], WriteSlot&& writeSlot) const {
+    if (appendFilledAscii(out, bytes_, lines, keys, N, writeSlot)) return;
+    // A byte beyond ASCII is read through the code page, which the full
+    // loader does.
+    RequestTemplate full;
+    full.load(id_, lines);
+    full.bindSlots(keys);
+    full.appendTo(out, writeSlot);
+  }
+
+ private:
+  std::int32_t id_ = 0;
+  std::string_view bytes_;
 };
 
 template <typename WriteSlot>

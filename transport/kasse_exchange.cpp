@@ -17,6 +17,7 @@ namespace qel {
 namespace {
 
 constexpr std::int32_t kEnvelopeTemplate = 101;
+constexpr std::string_view kEnvelopeKeys[] = {"auftrag"};
 
 const wchar_t kParseFailed[] = L"Failed to parse response of SAP Kasse. Response was: ";
 const wchar_t kResponseElementMissing[] =
@@ -74,14 +75,14 @@ void judge(const char* utf8, Body&& body, KasseResponse& response) {
 // line breaks and tabs, which is what removing them from the whole text
 // gives, and the order document goes straight into its place.
 TextBuffer buildEnvelope(const Order& order) {
-  RequestTemplate envelope;
-  envelope.load(kEnvelopeTemplate, TemplateLines::Joined);
-  envelope.bindSlot("auftrag", 0);
+  StreamedTemplate envelope;
+  envelope.load(kEnvelopeTemplate);
   const OrderDocument document(order, TemplateLines::Joined);
   TextBuffer text;
   // The terminator that libcurl takes the length from comes on top.
-  text.reserve(envelope.sizeWithoutSlots() + document.sizeHint() + 1);
-  envelope.appendTo(text, [&](TextBuffer& out, std::size_t) { document.appendTo(out); });
+  text.reserve(envelope.sizeBound() + document.sizeHint() + 1);
+  envelope.appendTo(text, TemplateLines::Joined, kEnvelopeKeys,
+                    [&](TextBuffer& out, std::size_t) { document.appendTo(out); });
   return text;
 }
 

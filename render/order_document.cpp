@@ -51,29 +51,59 @@ constexpr std::string_view kOrderKeys[] = {
 
 std::int32_t countOf(std::size_t size) { return static_cast<std::int32_t>(size); }
 
-// An item template with its keys bound to slots in their order: loaded once
-// for a document, it then writes any number of items.
+// An item template whose keys are slots in their order, loaded once for a
+// document, that then writes the `uses` items the document has of its kind.
+// Taken apart and bound once, it writes each item by copying its pieces; that
+// pays from a handful of items on, below which it is read straight into
+// each item like the order template.
 class ItemTemplate {
  public:
   template <std::size_t N>
-  void load(std::int32_t id, const std::string_view (&keys)[N], TemplateLines lines) {
-    item_.load(id, lines);
-    item_.bindSlots(keys);
-    fixedSize_ = item_.sizeWithoutSlots();
+  void load(std::int32_t id, const std::string_view (&keys)[N], TemplateLines lines, std::size_t uses) {
+    keys_ = keys;
+    keyCount_ = N;
+    lines_ = lines;
+    streamed_ = uses <= kStreamedUses;
+    if (streamed_) {
+      once_.load(id);
+      fixedSize_ = once_.sizeBound();
+      return;
+    }
+    bound_.load(id, lines);
+    bound_.bindSlots(keys);
+    fixedSize_ = bound_.sizeWithoutSlots();
   }
 
   template <typename WriteSlot>
   void write(TextBuffer& out, WriteSlot&& writeSlot) const {
-    item_.appendTo(out, writeSlot);
+    if (streamed_) {
+      once_.appendTo(out, lines_, keys_, keyCount_, writeSlot);
+    } else {
+      bound_.appendTo(out, writeSlot);
+    }
   }
 
-  // The bytes that every item writes besides its values.
+  // The bytes that every item writes besides its values, at most.
   std::size_t fixedSize() const { return fixedSize_; }
 
  private:
-  RequestTemplate item_;
+  static constexpr std::size_t kStreamedUses = 4;
+
+  const std::string_view* keys_ = nullptr;
+  std::size_t keyCount_ = 0;
+  TemplateLines lines_ = TemplateLines::AsStored;
+  bool streamed_ = false;
+  StreamedTemplate once_;
+  RequestTemplate bound_;
   std::size_t fixedSize_ = 0;
 };
+
+template <typename Count>
+std::size_t countItems(const std::vector<OrderPosition>& positions, Count&& count) {
+  std::size_t items = 0;
+  for (const OrderPosition& p : positions) items += count(p);
+  return items;
+}
 
 // What the formatting functions write at most: an int has up to eleven
 // characters, an amount below a billion (sign, nine digits, point, two
@@ -119,24 +149,25 @@ struct OrderDocument::Templates {
 };
 
 void OrderDocument::Templates::loadFor(const OrderPosition& item) {
-  position.load(kPositionTemplate, kPositionKeys, lines);
-  if (!item.veranstaltungen.empty()) event.load(kEventTemplate, kEventKeys, lines);
-  if (!item.ticketinfos.empty()) ticket.load(kTicketTemplate, kTicketKeys, lines);
+  position.load(kPositionTemplate, kPositionKeys, lines, 1);
+  if (!item.veranstaltungen.empty()) event.load(kEventTemplate, kEventKeys, lines, item.veranstaltungen.size());
+  if (!item.ticketinfos.empty()) ticket.load(kTicketTemplate, kTicketKeys, lines, item.ticketinfos.size());
 }
 
 void OrderDocument::Templates::loadFor(const Order& order) {
   document.load(kOrderTemplate);
-  const bool hasFixedFee = order.versandkosten() || order.auftragsgebuehr() || order.vorverkaufsgebuehr() ||
-                           order.ticketversicherung();
-  if (hasFixedFee || !order.zusatzgebuehren().empty()) fee.load(kFeeTemplate, kFeeKeys, lines);
+  const std::size_t fees = static_cast<std::size_t>(order.versandkosten().has_value()) +
+                           static_cast<std::size_t>(order.auftragsgebuehr().has_value()) +
+                           static_cast<std::size_t>(order.vorverkaufsgebuehr().has_value()) +
+                           static_cast<std::size_t>(order.ticketversicherung().has_value()) +
+                           order.zusatzgebuehren().size();
+  if (fees > 0) fee.load(kFeeTemplate, kFeeKeys, lines, fees);
   const std::vector<OrderPosition>& positions = order.auftragspositionen();
-  if (!positions.empty()) position.load(kPositionTemplate, kPositionKeys, lines);
-  if (std::any_of(positions.begin(), positions.end(), [](const OrderPosition& p) { return !p.veranstaltungen.empty(); })) {
-    event.load(kEventTemplate, kEventKeys, lines);
-  }
-  if (std::any_of(positions.begin(), positions.end(), [](const OrderPosition& p) { return !p.ticketinfos.empty(); })) {
-    ticket.load(kTicketTemplate, kTicketKeys, lines);
-  }
+  if (!positions.empty()) position.load(kPositionTemplate, kPositionKeys, lines, positions.size());
+  const std::size_t events = countItems(positions, [](const OrderPosition& p) { return p.veranstaltungen.size(); });
+  if (events > 0) event.load(kEventTemplate, kEventKeys, lines, events);
+  const std::size_t tickets = countItems(positions, [](const OrderPosition& p) { return p.ticketinfos.size(); });
+  if (tickets > 0) ticket.load(kTicketTemplate, kTicketKeys, lines, tickets);
 }
 
 void OrderDocument::Templates::writeText(TextBuffer& out, const std::wstring& value) const {
@@ -315,7 +346,7 @@ std::wstring renderPosition(const OrderPosition& position) {
 
 std::wstring renderFee(const AdditionalFee& fee) {
   OrderDocument::Templates templates(TemplateLines::AsStored);
-  templates.fee.load(kFeeTemplate, kFeeKeys, TemplateLines::AsStored);
+  templates.fee.load(kFeeTemplate, kFeeKeys, TemplateLines::AsStored, 1);
   TextBuffer out;
   templates.writeFee(out, fee);
   return platform::utf8ToWide(out.view());
@@ -323,7 +354,7 @@ std::wstring renderFee(const AdditionalFee& fee) {
 
 std::wstring renderTicket(const TicketInfo& ticket) {
   OrderDocument::Templates templates(TemplateLines::AsStored);
-  templates.ticket.load(kTicketTemplate, kTicketKeys, TemplateLines::AsStored);
+  templates.ticket.load(kTicketTemplate, kTicketKeys, TemplateLines::AsStored, 1);
   TextBuffer out;
   templates.writeTicket(out, ticket);
   return platform::utf8ToWide(out.view());
@@ -331,7 +362,7 @@ std::wstring renderTicket(const TicketInfo& ticket) {
 
 std::wstring renderEvent(const EventInfo& event) {
   OrderDocument::Templates templates(TemplateLines::AsStored);
-  templates.event.load(kEventTemplate, kEventKeys, TemplateLines::AsStored);
+  templates.event.load(kEventTemplate, kEventKeys, TemplateLines::AsStored, 1);
   TextBuffer out;
   templates.writeEvent(out, event);
   return platform::utf8ToWide(out.view());

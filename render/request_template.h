@@ -173,16 +173,21 @@ class StreamedTemplate {
   // templates, which all of the library's are).
   std::size_t sizeBound() const { return bytes_.size(); }
 
-  // `keys` hold no braces.
-  template <std::size_t N, typename WriteSlot>
-  void appendTo(TextBuffer& out, TemplateLines lines, const std::string_view (&keys)[N], WriteSlot&& writeSlot) const {
-    if (appendFilledAscii(out, bytes_, lines, keys, N, writeSlot)) return;
+  // The `count` `keys` hold no braces.
+  template <typename WriteSlot>
+  void appendTo(TextBuffer& out, TemplateLines lines, const std::string_view* keys, std::size_t count,
+                WriteSlot&& writeSlot) const {
+    if (appendFilledAscii(out, bytes_, lines, keys, count, writeSlot)) return;
     // A byte beyond ASCII is read through the code page, which the full
     // loader does.
     RequestTemplate full;
     full.load(id_, lines);
-    full.bindSlots(keys);
+    full.bindSlots(keys, count);
     full.appendTo(out, writeSlot);
+  }
+  template <std::size_t N, typename WriteSlot>
+  void appendTo(TextBuffer& out, TemplateLines lines, const std::string_view (&keys)[N], WriteSlot&& writeSlot) const {
+    appendTo(out, lines, keys, N, writeSlot);
   }
 
  private:

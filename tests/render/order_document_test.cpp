@@ -93,6 +93,32 @@ TEST(OrderDocumentTest, EventNumbers) {
   }
 }
 
+// Few items are read straight from their templates, many from templates
+// taken apart once; a single item is always read straight. An order with
+// many of each must hold every item as it is rendered alone.
+TEST(OrderDocumentTest, ManyItemsAreWrittenAsSingleItems) {
+  test::SaleBytes bytes = richSale();
+  const std::vector<test::PositionBytes> two = bytes.positions;
+  const auto fees = bytes.zusatzgebuehren;
+  for (int i = 0; i < 3; ++i) {
+    bytes.positions.insert(bytes.positions.end(), two.begin(), two.end());
+    bytes.zusatzgebuehren.insert(bytes.zusatzgebuehren.end(), fees.begin(), fees.end());
+  }
+  bytes.positions[0].tickets.resize(9, bytes.positions[0].tickets[1]);
+  const HostSale sale(bytes);
+  Order order;
+  order.fillFromHostOrder(HostOrderRecord(sale.record()));
+  ASSERT_EQ(order.auftragspositionen().size(), 8u);
+
+  std::wstring positions;
+  for (const OrderPosition& p : order.auftragspositionen()) positions += renderPosition(p);
+  std::wstring additionalFees;
+  for (const AdditionalFee& f : order.zusatzgebuehren()) additionalFees += renderFee(f);
+  const std::wstring document = renderOrder(order);
+  EXPECT_NE(document.find(positions), std::wstring::npos);
+  EXPECT_NE(document.find(additionalFees), std::wstring::npos);
+}
+
 TEST(OrderDocumentTest, RenderingTwiceGivesTheSameText) {
   const Order order = richOrder();
   EXPECT_EQ(renderOrder(order), renderOrder(order));

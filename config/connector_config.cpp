@@ -54,7 +54,10 @@ int legacyErrorNumber(tinyxml2::XMLError error) {
   }
 }
 
-[[noreturn]] void throwLoadError(tinyxml2::XMLError error, const std::wstring& fileName) {
+// The file name in a message is the UTF-8 name as passed, decoded; it is
+// decoded only when a message needs it.
+[[noreturn]] void throwLoadError(tinyxml2::XMLError error, const std::string& utf8FileName) {
+  const std::wstring fileName = platform::utf8ToWide(utf8FileName);
   switch (error) {
     case tinyxml2::XML_ERROR_FILE_NOT_FOUND:
       throw VubException(kNotFoundPrefix + fileName + kNotFoundSuffix);
@@ -66,9 +69,9 @@ int legacyErrorNumber(tinyxml2::XMLError error) {
   }
 }
 
-[[noreturn]] void throwMissing(const wchar_t* path, const std::wstring& fileName) {
-  throw VubException(kMissingElementPrefix + std::wstring(path) + kMissingElementMiddle + fileName +
-                     kMissingElementSuffix);
+[[noreturn]] void throwMissing(const wchar_t* path, const std::string& utf8FileName) {
+  throw VubException(kMissingElementPrefix + std::wstring(path) + kMissingElementMiddle +
+                     platform::utf8ToWide(utf8FileName) + kMissingElementSuffix);
 }
 
 // The raw (UTF-8) text of an element: its first child when that is text,
@@ -104,17 +107,16 @@ tinyxml2::XMLError load(tinyxml2::XMLDocument& document, const std::string& file
 }  // namespace
 
 void ConnectorConfig::loadFromFile(const std::string& fileName) {
-  const std::wstring wideFileName = platform::utf8ToWide(fileName);
   tinyxml2::XMLDocument document;
   const tinyxml2::XMLError result = load(document, fileName);
-  if (result != tinyxml2::XML_SUCCESS) throwLoadError(result, wideFileName);
+  if (result != tinyxml2::XML_SUCCESS) throwLoadError(result, fileName);
 
   // Without an address nothing can be sent, so these two must be present;
   // every other element keeps its default when it is missing.
   const tinyxml2::XMLElement* endpoint = child(&document, "endpoint");
-  if (endpoint == nullptr) throwMissing(L"endpoint", wideFileName);
+  if (endpoint == nullptr) throwMissing(L"endpoint", fileName);
   const tinyxml2::XMLElement* urlElement = child(endpoint, "url");
-  if (urlElement == nullptr) throwMissing(L"endpoint/url", wideFileName);
+  if (urlElement == nullptr) throwMissing(L"endpoint/url", fileName);
 
   username = text(child(endpoint, "username"));
   password = text(child(endpoint, "password"));

@@ -3,6 +3,8 @@
 // completed, so that the host does not book it.
 #include "host/refund_flow.h"
 
+#include <utility>
+
 #include "config/connector_config.h"
 #include "host/result_codes.h"
 #include "host/transfer_guard.h"
@@ -25,7 +27,7 @@ std::int32_t runRefund(void* owner, const void* hostRefund) noexcept {
     order.fillFromRefund(HostRefundRecord(hostRefund));
     ConnectorConfig config;
     config.loadFromFile(kConfigFileName);
-    KasseExchange exchange(config);
+    KasseExchange exchange(std::move(config));
     KasseResponse response;
     exchange.transfer(order, response);
     return kResultDone;

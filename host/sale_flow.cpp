@@ -2,6 +2,8 @@
 // the order, transfer it, fill and log the result record, ask about printing.
 #include "host/sale_flow.h"
 
+#include <utility>
+
 #include "config/connector_config.h"
 #include "host/operator_dialogs.h"
 #include "host/payment_result.h"
@@ -38,7 +40,7 @@ void transferSale(Order& order, const HostOrderRecord& hostOrder, const void* ho
   TerminalIdReader terminal;
   order.setTerminalId(terminal.terminalId());
   order.fillFromHostOrder(hostOrder);
-  KasseExchange exchange(config);
+  KasseExchange exchange(std::move(config));
   KasseResponse response;
   exchange.transfer(order, response);
   fillPaymentResult(paymentResult, order, hostOrder, hostPaymentType);

@@ -125,7 +125,11 @@ std::size_t escapedSize(const std::wstring& text) { return 6 * text.size(); }
 struct OrderDocument::Templates {
   explicit Templates(TemplateLines lines) : lines(lines) {}
   void loadFor(const Order& order);
+  // The templates that one item needs, for it alone.
   void loadFor(const OrderPosition& item);
+  void loadFor(const AdditionalFee&) { fee.load(kFeeTemplate, kFeeKeys, lines, 1); }
+  void loadFor(const TicketInfo&) { ticket.load(kTicketTemplate, kTicketKeys, lines, 1); }
+  void loadFor(const EventInfo&) { event.load(kEventTemplate, kEventKeys, lines, 1); }
 
   // A free text value: escaped, and on one line if the document is.
   void writeText(TextBuffer& out, const std::wstring& text) const;
@@ -334,39 +338,32 @@ std::wstring renderOrder(const Order& order) {
   return platform::utf8ToWide(out.view());
 }
 
+namespace {
+
 // A single item is written with the templates that it needs, loaded for it
 // alone.
-std::wstring renderPosition(const OrderPosition& position) {
+template <typename Item>
+std::wstring renderItem(const Item& item, void (OrderDocument::Templates::*write)(TextBuffer&, const Item&) const) {
   OrderDocument::Templates templates(TemplateLines::AsStored);
-  templates.loadFor(position);
+  templates.loadFor(item);
   TextBuffer out;
-  templates.writePosition(out, position);
+  (templates.*write)(out, item);
   return platform::utf8ToWide(out.view());
 }
 
-std::wstring renderFee(const AdditionalFee& fee) {
-  OrderDocument::Templates templates(TemplateLines::AsStored);
-  templates.fee.load(kFeeTemplate, kFeeKeys, TemplateLines::AsStored, 1);
-  TextBuffer out;
-  templates.writeFee(out, fee);
-  return platform::utf8ToWide(out.view());
+}  // namespace
+
+std::wstring renderPosition(const OrderPosition& position) {
+  return renderItem(position, &OrderDocument::Templates::writePosition);
 }
+
+std::wstring renderFee(const AdditionalFee& fee) { return renderItem(fee, &OrderDocument::Templates::writeFee); }
 
 std::wstring renderTicket(const TicketInfo& ticket) {
-  OrderDocument::Templates templates(TemplateLines::AsStored);
-  templates.ticket.load(kTicketTemplate, kTicketKeys, TemplateLines::AsStored, 1);
-  TextBuffer out;
-  templates.writeTicket(out, ticket);
-  return platform::utf8ToWide(out.view());
+  return renderItem(ticket, &OrderDocument::Templates::writeTicket);
 }
 
-std::wstring renderEvent(const EventInfo& event) {
-  OrderDocument::Templates templates(TemplateLines::AsStored);
-  templates.event.load(kEventTemplate, kEventKeys, TemplateLines::AsStored, 1);
-  TextBuffer out;
-  templates.writeEvent(out, event);
-  return platform::utf8ToWide(out.view());
-}
+std::wstring renderEvent(const EventInfo& event) { return renderItem(event, &OrderDocument::Templates::writeEvent); }
 
 std::wstring formatVanummer(const EventInfo& event) {
   return formatInt(event.vanummer) + L"|" + formatInt(event.vanummerZusatz);

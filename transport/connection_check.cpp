@@ -11,25 +11,24 @@
 #include "host/vub_exception.h"
 #include "platform/platform.h"
 #include "transport/connection_options.h"
+#include "transport/curl_easy.h"
 #include "transport/http_client.h"
 
 namespace qel {
 
 namespace {
 
-const wchar_t kEasyInitFailed[] = L"curl_easy_init() failed";
-const wchar_t kUrlFailed[] = L"Could not set url";
-const wchar_t kErrorBufferFailed[] = L"Failed to set error buffer";
+using curl::EasyHandle;
+using curl::kEasyInitFailed;
+using curl::kErrorBufferFailed;
+using curl::kUrlFailed;
+using curl::setOption;
+
 const wchar_t kConnectOnlyFailed[] = L"Could not set connect-only mode";
 const wchar_t kAddressSeparator[] = L": ";
 const wchar_t kPortSeparator[] = L" port ";
 const wchar_t kVerifiedAgainstFile[] = L"certificate verified against ";
 const wchar_t kVerifiedAgainstStore[] = L"certificate verified against the system's certificate store";
-
-struct EasyCleanup {
-  void operator()(CURL* handle) const noexcept { curl_easy_cleanup(handle); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
 
 struct UrlCleanup {
   void operator()(CURLU* url) const noexcept { curl_url_cleanup(url); }
@@ -38,11 +37,6 @@ struct TextFree {
   void operator()(char* text) const noexcept { curl_free(text); }
 };
 using CurlText = std::unique_ptr<char, TextFree>;
-
-template <typename Value>
-void setOption(CURL* handle, CURLoption option, Value value, const wchar_t* message) {
-  if (curl_easy_setopt(handle, option, value) != CURLE_OK) throw VubException(message);
-}
 
 // The host and scheme as libcurl will read them from the url, guessing the
 // scheme as a transfer does when the url names none. A url that libcurl

@@ -7,10 +7,13 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "transport/curl_easy.h"
 
 namespace qel {
 
 namespace {
+
+using curl::setOption;
 
 const wchar_t kConnectTimeoutFailed[] = L"Could not set connection timeout";
 const wchar_t kTimeoutFailed[] = L"Could not set response timeout";
@@ -22,11 +25,6 @@ const wchar_t kSeparator[] = L": ";
 
 const long kConnectTimeoutSeconds = 3;
 const long kTimeoutSeconds = 6;
-
-template <typename Value>
-void setOption(CURL* handle, CURLoption option, Value value, const wchar_t* message) {
-  if (curl_easy_setopt(handle, option, value) != CURLE_OK) throw VubException(message);
-}
 
 }  // namespace
 

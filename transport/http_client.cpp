@@ -10,22 +10,26 @@
 #include "platform/platform.h"
 #include "render/format.h"
 #include "transport/connection_options.h"
+#include "transport/curl_easy.h"
 
 namespace qel {
 
 namespace {
 
+using curl::EasyHandle;
+using curl::kEasyInitFailed;
+using curl::kErrorBufferFailed;
+using curl::kUrlFailed;
+using curl::setOption;
+
 static_assert(CURL_ERROR_SIZE == 256, "HttpClient's error buffer must have libcurl's size");
 
 const wchar_t kGlobalInitFailed[] = L"curl_global_init error";
 const wchar_t kNotInitialized[] = L"Curl is not initialized. Call globalInit() first.";
-const wchar_t kEasyInitFailed[] = L"curl_easy_init() failed";
-const wchar_t kUrlFailed[] = L"Could not set url";
 const wchar_t kUsernameFailed[] = L"Failed to set username";
 const wchar_t kPasswordFailed[] = L"Failed to set password";
 const wchar_t kWriteFunctionFailed[] = L"Failed to set response write callback";
 const wchar_t kWriteDataFailed[] = L"Failed to set response write buffer";
-const wchar_t kErrorBufferFailed[] = L"Failed to set error buffer";
 const wchar_t kStatusUnavailable[] = L"Could not get HTTP status code";
 const wchar_t kUnexpectedStatus[] = L"Unexpected HTTP Status code ";
 const wchar_t kResponseTooLarge[] = L"Response of SAP Kasse exceeds 8 MiB";
@@ -33,11 +37,6 @@ const wchar_t kResponseTooLarge[] = L"Response of SAP Kasse exceeds 8 MiB";
 // Set once by globalInit and never cleared; it records that the first
 // initialisation worked.
 bool curlInitialized = false;
-
-struct EasyCleanup {
-  void operator()(CURL* handle) const noexcept { curl_easy_cleanup(handle); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
 
 // libcurl counts its global initialisations and cleans up only when the
 // count returns to zero. Every successful post ends with
@@ -63,11 +62,6 @@ class GlobalReference {
  private:
   bool held_;
 };
-
-template <typename Value>
-void setOption(CURL* handle, CURLoption option, Value value, const wchar_t* message) {
-  if (curl_easy_setopt(handle, option, value) != CURLE_OK) throw VubException(message);
-}
 
 }  // namespace
 

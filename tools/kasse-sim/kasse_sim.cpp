@@ -9,17 +9,15 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "tools/kasse-sim/order_check.h"
+#include "tools/kasse-sim/recording.h"
 #include "tools/kasse-sim/relay.h"
 #include "tools/kasse-sim/request_schema.h"
 #include "tools/kasse-sim/sim_options.h"
@@ -65,14 +63,6 @@ std::string trim(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-std::string timestamp() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
-}
 
 class Simulator {
  public:
@@ -208,26 +198,17 @@ class Simulator {
     wake_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return stopping_; });
   }
 
+  // The request as it arrived, credentials included: tests and demos check
+  // what the connector sends.
   void record(const httplib::Request& request) {
     if (!options_.recordDir) return;
-    const unsigned long number = ++requestCount_;
-    char stem[32];
-    std::snprintf(stem, sizeof stem, "%06lu", number);
-    const std::filesystem::path dir(*options_.recordDir);
-    std::ofstream headers(dir / (std::string(stem) + "-headers.txt"), std::ios::binary);
-    headers << request.method << ' ' << request.target << ' ' << request.version << "\r\n";
-    for (const auto& [name, value] : request.headers) {
-      if (name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" || name == "LOCAL_PORT") continue;
-      headers << name << ": " << value << "\r\n";
-    }
-    std::ofstream body(dir / (std::string(stem) + "-body.xml"), std::ios::binary);
-    body << request.body;
+    recordRequestFiles(*options_.recordDir, recordStem(++requestCount_), request,
+                       [](const std::string&, const std::string& value) { return value; });
   }
 
   void log(const httplib::Request& request, int status, const std::string& detail) {
     std::lock_guard<std::mutex> lock(logMutex_);
-    std::cout << timestamp() << ' ' << request.method << ' ' << request.path << ' ' << request.body.size()
-              << " bytes -> " << status << ' ' << detail << std::endl;
+    std::cout << logLinePrefix(request) << status << ' ' << detail << std::endl;
   }
 
   const SimOptions options_;

@@ -4,13 +4,12 @@
 
 #include <strings.h>
 
-#include <cstdio>
-#include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
+
+#include "tools/kasse-sim/recording.h"
 
 namespace qel::sim {
 
@@ -28,9 +27,6 @@ const char kMaskedCredentials[] = "***";
 const char* const kConnectionHeaders[] = {"Connection", "Keep-Alive", "Proxy-Connection", "Proxy-Authenticate",
                                           "Proxy-Authorization", "TE", "Trailer", "Transfer-Encoding", "Upgrade",
                                           "Expect", "Host", "Content-Length"};
-
-// cpp-httplib files the peer's addresses among the request's headers.
-const char* const kPseudoHeaders[] = {"REMOTE_ADDR", "REMOTE_PORT", "LOCAL_ADDR", "LOCAL_PORT"};
 
 bool sameName(const std::string& name, const char* other) { return strcasecmp(name.c_str(), other) == 0; }
 
@@ -53,7 +49,7 @@ std::string maskedValue(const std::string& name, const std::string& value) {
 
 // Names that a Connection header declares as its own are dropped as well.
 bool isConnectionHeader(const std::string& name, const std::string& connectionValue) {
-  if (isOneOf(name, kConnectionHeaders) || isOneOf(name, kPseudoHeaders)) return true;
+  if (isOneOf(name, kConnectionHeaders) || isPeerAddressEntry(name)) return true;
   std::istringstream listed(connectionValue);
   std::string token;
   while (std::getline(listed, token, ',')) {
@@ -99,20 +95,6 @@ const char* answerBodySuffix(const HeaderList& headers) {
   return type.find("xml") != std::string::npos ? "-response-body.xml" : "-response-body.txt";
 }
 
-void writeFile(const std::filesystem::path& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary);
-  out << content;
-}
-
-std::string timestamp() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
-}
-
 }  // namespace
 
 Relay::Relay(std::string url, std::string caFile, std::string recordDir)
@@ -132,8 +114,7 @@ void Relay::install(httplib::Server& server) {
 }
 
 void Relay::forward(const httplib::Request& request, httplib::Response& response) {
-  char stem[32];
-  std::snprintf(stem, sizeof stem, "%06lu", ++requestCount_);
+  const std::string stem = recordStem(++requestCount_);
   recordRequest(stem, request);
 
   UpstreamRequest upstream{request.method, endToEnd(request.headers), request.body};
@@ -157,15 +138,7 @@ UpstreamAnswer Relay::gatewayFailure(const UpstreamAnswer& failed) const {
 }
 
 void Relay::recordRequest(const std::string& stem, const httplib::Request& request) const {
-  std::ostringstream headers;
-  headers << request.method << ' ' << request.target << ' ' << request.version << "\r\n";
-  for (const auto& [name, value] : request.headers) {
-    if (isOneOf(name, kPseudoHeaders)) continue;
-    headers << name << ": " << maskedValue(name, value) << "\r\n";
-  }
-  const std::filesystem::path dir(recordDir_);
-  writeFile(dir / (stem + "-headers.txt"), headers.str());
-  writeFile(dir / (stem + "-body.xml"), request.body);
+  recordRequestFiles(recordDir_, stem, request, maskedValue);
 }
 
 void Relay::recordAnswer(const std::string& stem, const UpstreamAnswer& answer) const {
@@ -179,8 +152,7 @@ void Relay::recordAnswer(const std::string& stem, const UpstreamAnswer& answer) 
 
 void Relay::log(const httplib::Request& request, const UpstreamAnswer& answer) {
   std::ostringstream line;
-  line << timestamp() << ' ' << request.method << ' ' << request.path << ' ' << request.body.size() << " bytes -> "
-       << answer.status << std::fixed << std::setprecision(3);
+  line << logLinePrefix(request) << answer.status << std::fixed << std::setprecision(3);
   if (answer.delivered) {
     line << " from the cash register, " << answer.body.size() << " bytes, after " << answer.seconds << " s";
   } else {

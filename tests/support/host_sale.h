@@ -86,6 +86,11 @@ class HostSale {
   static constexpr std::size_t kPositionSize = 170;
   static constexpr std::size_t kTicketSize = 573;
   static constexpr std::size_t kAdditionalFeeSize = 45;
+  // The widths of the text fields: a currency, an additional fee's name and
+  // an event's name.
+  static constexpr std::size_t kCurrencyWidth = 4;
+  static constexpr std::size_t kFeeNameWidth = 13;
+  static constexpr std::size_t kEventNameWidth = 81;
 
   explicit HostSale(const SaleBytes& sale) : memory_(sizeFor(sale)) {
     std::memset(memory_.data(), sale.filler, memory_.size());
@@ -159,14 +164,14 @@ class HostSale {
   static void putFee(std::uint8_t* flag, const FeeBytes& fee) {
     flag[0] = fee.flag;
     std::uint8_t* record = flag + 1;
-    putText(record, 4, 4, fee.waehrung);
+    putText(record, 4, kCurrencyWidth, fee.waehrung);
     put<double>(record, 8, fee.summe);
     put<double>(record, 16, fee.steuersatz);
   }
 
   static void putAdditionalFee(std::uint8_t* record, const AdditionalFeeBytes& fee) {
-    putText(record, 4, 13, fee.bezeichnung);
-    putText(record, 17, 4, fee.waehrung);
+    putText(record, 4, kFeeNameWidth, fee.bezeichnung);
+    putText(record, 17, kCurrencyWidth, fee.waehrung);
     put<double>(record, 21, fee.summe);
     put<double>(record, 29, fee.steuersatz);
   }
@@ -192,7 +197,7 @@ class HostSale {
     put<std::int32_t>(event, 12, p.event.vanummerZusatz);
     put<std::int32_t>(event, 16, p.event.von);
     put<std::int32_t>(event, 24, p.event.bis);
-    putText(event, 32, 81, p.event.name);
+    putText(event, 32, kEventNameWidth, p.event.name);
     put<std::uint32_t>(record, 166, p.nullTickets ? 0 : LowMemory::addressOf(tickets));
   }
 

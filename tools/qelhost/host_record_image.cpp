@@ -1,10 +1,12 @@
-// Lays out the host's sale and refund records from an order file. The
-// offsets are written down here independently of the library's readers, so
-// that a host built from them checks the library rather than echoing it.
+// Lays out the host's sale and refund records from an order file. The sale's
+// records are laid out by the tests' HostSale, whose offsets are written down
+// independently of the library's readers, so that a host built from them
+// checks the library rather than echoing it.
 #include "tools/qelhost/host_record_image.h"
 
 #include <cstring>
 #include <initializer_list>
+#include <memory>
 #include <limits>
 #include <ostream>
 #include <stdexcept>
@@ -12,79 +14,21 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tests/support/host_sale.h"
+#include "tools/qelhost/system.h"
+
 namespace qel::qelhost {
 namespace {
 
 using nlohmann::json;
 
-// HostOrderRecord (the library reads nothing beyond its first 1296 bytes).
-namespace order {
-constexpr std::size_t kSize = 1296;
-constexpr std::size_t kDwaufragid = 8;
-constexpr std::size_t kDwbelegnr = 12;
-constexpr std::size_t kDblbruttogesamtpreis = 28;
-constexpr std::size_t kCdwauftragpos = 1132;
-constexpr std::size_t kPauftragpos = 1136;
-constexpr std::size_t kFversandkosten = 1140;
-constexpr std::size_t kFauftragsgebuehr = 1173;
-constexpr std::size_t kFticketvers = 1206;
-constexpr std::size_t kFvvkgebuehr = 1239;
-constexpr std::size_t kCdwzusatzgebuehren = 1272;
-constexpr std::size_t kPzusatzgebuehren = 1276;
-constexpr std::size_t kDwpoolid = 1292;
-}  // namespace order
-
-// HostFeeRecord, embedded one byte behind its flag byte.
-namespace fee {
-constexpr std::size_t kSzwaehrung = 4, kSzwaehrungWidth = 4;
-constexpr std::size_t kDbsumme = 8;
-constexpr std::size_t kDbsteuersatz = 16;
-}  // namespace fee
-
-namespace additionalfee {
-constexpr std::size_t kSize = 45;
-constexpr std::size_t kSzbezeichnung = 4, kSzbezeichnungWidth = 13;
-constexpr std::size_t kSzwaehrung = 17, kSzwaehrungWidth = 4;
-constexpr std::size_t kDbsumme = 21;
-constexpr std::size_t kDbsteuersatz = 29;
-}  // namespace additionalfee
-
-namespace position {
-constexpr std::size_t kSize = 170;
-constexpr std::size_t kDwposid = 4;
-constexpr std::size_t kFaboauftrag = 8;
-constexpr std::size_t kCiticketspos = 13;
-constexpr std::size_t kDbticketgesamtpreis = 21;
-constexpr std::size_t kDbmwstbetrag = 29;
-constexpr std::size_t kDbvvksum = 37;
-constexpr std::size_t kDbvvkrefsum = 45;
-constexpr std::size_t kVavainfo = 53;
-constexpr std::size_t kPticketinfos = 166;
-}  // namespace position
-
-// HostEventRecord, offsets within the embedded record.
-namespace event {
-constexpr std::size_t kDwvaid = 4;
-constexpr std::size_t kDwvanummer = 8;
-constexpr std::size_t kDwvanummerzusatz = 12;
-constexpr std::size_t kTvadatum = 16;
-constexpr std::size_t kTvabis = 24;
-constexpr std::size_t kSzname = 32, kSznameWidth = 81;
-}  // namespace event
-
-namespace ticket {
-constexpr std::size_t kSize = 573;
-constexpr std::size_t kDwticketid = 4;
-constexpr std::size_t kDbvvk = 8;
-constexpr std::size_t kDwvvkref = 16;
-constexpr std::size_t kDbticketgesamtpreis = 24;
-}  // namespace ticket
-
+// HostRefundRecord and the payment type; the sale's records are laid out by
+// HostSale.
 namespace refund {
 constexpr std::size_t kSize = 24;
 constexpr std::size_t kDwbelegnr = 4;
 constexpr std::size_t kDblbruttogesamtpreis = 8;
-constexpr std::size_t kSzwaehrung = 16, kSzwaehrungWidth = 4;
+constexpr std::size_t kSzwaehrung = 16;
 constexpr std::size_t kDwaufragid = 20;
 }  // namespace refund
 
@@ -95,26 +39,24 @@ constexpr std::size_t kSize = 64;
 constexpr std::size_t kDwZahlartId = 4;
 }  // namespace paymenttype
 
-// The four fixed fees: the order file's key, the flag byte's offset.
+constexpr std::size_t kCurrencyWidth = test::HostSale::kCurrencyWidth;
+
+// The four fixed fees: the order file's key, its flag's key, the fee.
 struct FixedFee {
   const char* key;
   const char* flagKey;
-  std::size_t flagOffset;
+  test::FeeBytes test::SaleBytes::*fee;
 };
 constexpr FixedFee kFixedFees[] = {
-    {"Gebversandkosten", "Fversandkosten", order::kFversandkosten},
-    {"Gebauftragsgebuehr", "Fauftragsgebuehr", order::kFauftragsgebuehr},
-    {"Gebticketvers", "Fticketvers", order::kFticketvers},
-    {"Gebvvkgebuehr", "Fvvkgebuehr", order::kFvvkgebuehr},
+    {"Gebversandkosten", "Fversandkosten", &test::SaleBytes::versandkosten},
+    {"Gebauftragsgebuehr", "Fauftragsgebuehr", &test::SaleBytes::auftragsgebuehr},
+    {"Gebticketvers", "Fticketvers", &test::SaleBytes::ticketversicherung},
+    {"Gebvvkgebuehr", "Fvvkgebuehr", &test::SaleBytes::vorverkaufsgebuehr},
 };
 
 template <typename T>
 void put(std::uint8_t* base, std::size_t offset, T value) {
   std::memcpy(base + offset, &value, sizeof value);
-}
-
-void putPointer(std::uint8_t* base, std::size_t offset, const void* target) {
-  put<std::uint32_t>(base, offset, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(target)));
 }
 
 // One JSON object of the order file, read with defaults and with every key
@@ -190,7 +132,7 @@ class Fields {
 
 }  // namespace
 
-// Fills the records of one image; every array is a block of its own.
+// Reads an order file into the records of one image.
 class RecordBuilder {
  public:
   RecordBuilder(HostRecordImage& image, std::ostream& warnings) : image_(image), warnings_(warnings) {}
@@ -200,28 +142,28 @@ class RecordBuilder {
              {"Dwaufragid", "Dwbelegnr", "Dblbruttogesamtpreis", "Dwpoolid", "Cdwauftragpos", "positions",
               "Cdwzusatzgebuehren", "additionalFees", "Gebversandkosten", "Fversandkosten", "Gebauftragsgebuehr",
               "Fauftragsgebuehr", "Gebticketvers", "Fticketvers", "Gebvvkgebuehr", "Fvvkgebuehr"});
-    std::uint8_t* r = image_.allocate(order::kSize);
-    put<std::int32_t>(r, order::kDwaufragid, f.int32("Dwaufragid"));
-    put<std::int32_t>(r, order::kDwbelegnr, f.int32("Dwbelegnr"));
-    put<double>(r, order::kDblbruttogesamtpreis, f.number("Dblbruttogesamtpreis"));
-    put<std::int32_t>(r, order::kDwpoolid, f.int32("Dwpoolid"));
-    image_.summary_.grossTotal = f.number("Dblbruttogesamtpreis");
-    positions(f, r);
-    for (const FixedFee& fixed : kFixedFees) fixedFee(f, fixed, r);
-    additionalFees(f, r);
-    image_.hostOrder_ = r;
+    test::SaleBytes sale;
+    sale.id = f.int32("Dwaufragid");
+    sale.belegnummer = f.int32("Dwbelegnr");
+    sale.bruttogesamtpreis = f.number("Dblbruttogesamtpreis");
+    sale.poolId = f.int32("Dwpoolid");
+    image_.summary_.grossTotal = sale.bruttogesamtpreis;
+    positions(f, sale);
+    for (const FixedFee& fixed : kFixedFees) fixedFee(f, fixed, sale.*fixed.fee);
+    additionalFees(f, sale);
+    image_.sale_ = std::make_unique<test::HostSale>(sale);
     image_.paymentType_ = paymentType(paymentTypeJson);
   }
 
   void refund(const json& refundJson) {
     Fields f(refundJson, "refund", {"Dwbelegnr", "Dblbruttogesamtpreis", "Szwaehrung", "Dwaufragid"});
-    std::uint8_t* r = image_.allocate(refund::kSize);
+    image_.refund_ = std::make_unique<test::LowMemory>(refund::kSize);
+    std::uint8_t* r = image_.refund_->data();
     put<std::int32_t>(r, refund::kDwbelegnr, f.int32("Dwbelegnr"));
     put<double>(r, refund::kDblbruttogesamtpreis, f.number("Dblbruttogesamtpreis"));
-    putText(r, refund::kSzwaehrung, refund::kSzwaehrungWidth, f, "Szwaehrung");
+    test::HostSale::putText(r, refund::kSzwaehrung, kCurrencyWidth, text(f, "Szwaehrung", kCurrencyWidth));
     put<std::int32_t>(r, refund::kDwaufragid, f.int32("Dwaufragid"));
     image_.summary_.grossTotal = f.number("Dblbruttogesamtpreis");
-    image_.refund_ = r;
   }
 
  private:
@@ -237,118 +179,104 @@ class RecordBuilder {
     return n;
   }
 
-  void positions(const Fields& f, std::uint8_t* r) {
+  void positions(const Fields& f, test::SaleBytes& sale) {
     const json& list = f.array("positions");
-    put<std::int32_t>(r, order::kCdwauftragpos, static_cast<std::int32_t>(count(f, "Cdwauftragpos", list.size(), false)));
-    if (list.empty()) return;
-    std::uint8_t* records = image_.allocate(position::kSize * list.size());
+    sale.positionCount = static_cast<std::int32_t>(count(f, "Cdwauftragpos", list.size(), false));
+    sale.nullPositions = list.empty();
     for (std::size_t i = 0; i < list.size(); ++i) {
-      positionRecord(Fields(list[i], f.path() + ".positions[" + std::to_string(i) + "]",
-                            {"Dwposid", "Faboauftrag", "Citicketspos", "Dbticketgesamtpreis", "Dbmwstbetrag",
-                             "Dbvvksum", "Dbvvkrefsum", "event", "tickets"}),
-                     records + i * position::kSize);
+      sale.positions.push_back(position(Fields(list[i], f.path() + ".positions[" + std::to_string(i) + "]",
+                                               {"Dwposid", "Faboauftrag", "Citicketspos", "Dbticketgesamtpreis",
+                                                "Dbmwstbetrag", "Dbvvksum", "Dbvvkrefsum", "event", "tickets"})));
     }
-    putPointer(r, order::kPauftragpos, records);
     image_.summary_.positions = list.size();
   }
 
-  void positionRecord(const Fields& f, std::uint8_t* p) {
-    put<std::int32_t>(p, position::kDwposid, f.int32("Dwposid"));
-    p[position::kFaboauftrag] = f.byte("Faboauftrag", 0);
-    put<double>(p, position::kDbticketgesamtpreis, f.number("Dbticketgesamtpreis"));
-    put<double>(p, position::kDbmwstbetrag, f.number("Dbmwstbetrag"));
-    put<double>(p, position::kDbvvksum, f.number("Dbvvksum"));
-    put<double>(p, position::kDbvvkrefsum, f.number("Dbvvkrefsum"));
+  test::PositionBytes position(const Fields& f) {
+    test::PositionBytes p;
+    p.id = f.int32("Dwposid");
+    p.aboauftrag = f.byte("Faboauftrag", 0);
+    p.gesamtpreis = f.number("Dbticketgesamtpreis");
+    p.mwstbetrag = f.number("Dbmwstbetrag");
+    p.vvksum = f.number("Dbvvksum");
+    p.vvkrefsum = f.number("Dbvvkrefsum");
     if (f.has("event")) {
-      eventRecord(Fields(f.at("event"), f.pathOf("event"),
-                         {"Dwvaid", "Dwvanummer", "Dwvanummerzusatz", "Tvadatum", "Tvabis", "Szname"}),
-                  p + position::kVavainfo);
+      p.event = event(Fields(f.at("event"), f.pathOf("event"),
+                             {"Dwvaid", "Dwvanummer", "Dwvanummerzusatz", "Tvadatum", "Tvabis", "Szname"}));
     }
     const json& list = f.array("tickets");
-    put<std::int32_t>(p, position::kCiticketspos, static_cast<std::int32_t>(count(f, "Citicketspos", list.size(), false)));
-    if (list.empty()) return;
-    std::uint8_t* records = image_.allocate(ticket::kSize * list.size());
+    p.ticketCount = static_cast<std::int32_t>(count(f, "Citicketspos", list.size(), false));
+    p.nullTickets = list.empty();
     for (std::size_t k = 0; k < list.size(); ++k) {
       Fields t(list[k], f.path() + ".tickets[" + std::to_string(k) + "]",
                {"Dwticketid", "Dbvvk", "Dwvvkref", "Dbticketgesamtpreis"});
-      std::uint8_t* record = records + k * ticket::kSize;
-      put<std::int32_t>(record, ticket::kDwticketid, t.int32("Dwticketid"));
-      put<double>(record, ticket::kDbvvk, t.number("Dbvvk"));
-      put<double>(record, ticket::kDwvvkref, t.number("Dwvvkref"));
-      put<double>(record, ticket::kDbticketgesamtpreis, t.number("Dbticketgesamtpreis"));
+      p.tickets.push_back({t.int32("Dwticketid"), t.number("Dbvvk"), t.number("Dwvvkref"),
+                           t.number("Dbticketgesamtpreis")});
     }
-    putPointer(p, position::kPticketinfos, records);
     image_.summary_.tickets += list.size();
+    return p;
   }
 
-  void eventRecord(const Fields& f, std::uint8_t* e) {
-    put<std::int32_t>(e, event::kDwvaid, f.int32("Dwvaid"));
-    put<std::int32_t>(e, event::kDwvanummer, f.int32("Dwvanummer"));
-    put<std::int32_t>(e, event::kDwvanummerzusatz, f.int32("Dwvanummerzusatz"));
-    put<std::int32_t>(e, event::kTvadatum, f.int32("Tvadatum"));
-    put<std::int32_t>(e, event::kTvabis, f.int32("Tvabis"));
-    putText(e, event::kSzname, event::kSznameWidth, f, "Szname");
+  test::EventBytes event(const Fields& f) {
+    return {f.int32("Dwvaid"),   f.int32("Dwvanummer"), f.int32("Dwvanummerzusatz"),
+            f.int32("Tvadatum"), f.int32("Tvabis"),     text(f, "Szname", test::HostSale::kEventNameWidth)};
   }
 
-  void fixedFee(const Fields& f, const FixedFee& fixed, std::uint8_t* r) {
+  void fixedFee(const Fields& f, const FixedFee& fixed, test::FeeBytes& fee) {
     const bool given = f.has(fixed.key);
-    r[fixed.flagOffset] = f.byte(fixed.flagKey, given ? 1 : 0);
+    fee.flag = f.byte(fixed.flagKey, given ? 1 : 0);
     if (!given) return;
-    Fields fee(f.at(fixed.key), f.pathOf(fixed.key), {"Szwaehrung", "Dbsumme", "Dbsteuersatz"});
-    std::uint8_t* record = r + fixed.flagOffset + 1;
-    putText(record, fee::kSzwaehrung, fee::kSzwaehrungWidth, fee, "Szwaehrung");
-    put<double>(record, fee::kDbsumme, fee.number("Dbsumme"));
-    put<double>(record, fee::kDbsteuersatz, fee.number("Dbsteuersatz"));
-    if (r[fixed.flagOffset] == 1) ++image_.summary_.fixedFees;
+    Fields record(f.at(fixed.key), f.pathOf(fixed.key), {"Szwaehrung", "Dbsumme", "Dbsteuersatz"});
+    fee.waehrung = text(record, "Szwaehrung", kCurrencyWidth);
+    fee.summe = record.number("Dbsumme");
+    fee.steuersatz = record.number("Dbsteuersatz");
+    if (fee.flag == 1) ++image_.summary_.fixedFees;
   }
 
-  void additionalFees(const Fields& f, std::uint8_t* r) {
+  void additionalFees(const Fields& f, test::SaleBytes& sale) {
     const json& list = f.array("additionalFees");
-    put<std::uint32_t>(r, order::kCdwzusatzgebuehren,
-                       static_cast<std::uint32_t>(count(f, "Cdwzusatzgebuehren", list.size(), true)));
-    if (list.empty()) return;
-    std::uint8_t* records = image_.allocate(additionalfee::kSize * list.size());
+    sale.zusatzgebuehrenCount = static_cast<std::uint32_t>(count(f, "Cdwzusatzgebuehren", list.size(), true));
+    sale.nullZusatzgebuehren = list.empty();
     for (std::size_t j = 0; j < list.size(); ++j) {
       Fields a(list[j], f.path() + ".additionalFees[" + std::to_string(j) + "]",
                {"Szbezeichnung", "Szwaehrung", "Dbsumme", "Dbsteuersatz"});
-      std::uint8_t* record = records + j * additionalfee::kSize;
-      putText(record, additionalfee::kSzbezeichnung, additionalfee::kSzbezeichnungWidth, a, "Szbezeichnung");
-      putText(record, additionalfee::kSzwaehrung, additionalfee::kSzwaehrungWidth, a, "Szwaehrung");
-      put<double>(record, additionalfee::kDbsumme, a.number("Dbsumme"));
-      put<double>(record, additionalfee::kDbsteuersatz, a.number("Dbsteuersatz"));
+      sale.zusatzgebuehren.push_back({text(a, "Szbezeichnung", test::HostSale::kFeeNameWidth),
+                                      text(a, "Szwaehrung", kCurrencyWidth), a.number("Dbsumme"),
+                                      a.number("Dbsteuersatz")});
     }
-    putPointer(r, order::kPzusatzgebuehren, records);
     image_.summary_.additionalFees = list.size();
   }
 
-  const void* paymentType(const json* paymentTypeJson) {
-    std::uint8_t* record = image_.allocate(paymenttype::kSize);
+  std::unique_ptr<test::LowMemory> paymentType(const json* paymentTypeJson) {
+    auto record = std::make_unique<test::LowMemory>(paymenttype::kSize);
     std::uint32_t zahlartId = 1;
     if (paymentTypeJson != nullptr) zahlartId = Fields(*paymentTypeJson, "paymentType", {"dwZahlartID"}).uint32("dwZahlartID", 1);
-    put<std::uint32_t>(record, paymenttype::kDwZahlartId, zahlartId);
+    put<std::uint32_t>(record->data(), paymenttype::kDwZahlartId, zahlartId);
     return record;
   }
 
-  // A text fills its field with the NUL behind it when it fits; a text as
-  // long as its field is stored without one, as the host may do; a longer
-  // one is cut.
-  void putText(std::uint8_t* base, std::size_t offset, std::size_t width, const Fields& f, const char* key) {
+  // A host text for a field of `width` bytes: it fills the field with the NUL
+  // behind it when it fits; a text as long as its field is stored without
+  // one, as the host may do; a longer one is cut, with a note.
+  std::string text(const Fields& f, const char* key, std::size_t width) {
     std::string text = utf8ToHostText(f.text(key));
     if (text.size() > width) {
       warnings_ << "note: " << f.pathOf(key) << " cut to its " << width << " bytes\n";
       text.resize(width);
     }
-    std::memcpy(base + offset, text.data(), text.size());
+    return text;
   }
 
   HostRecordImage& image_;
   std::ostream& warnings_;
 };
 
-std::uint8_t* HostRecordImage::allocate(std::size_t size) {
-  blocks_.emplace_back(size);
-  return blocks_.back().data();
-}
+HostRecordImage::HostRecordImage() = default;
+HostRecordImage::HostRecordImage(HostRecordImage&&) noexcept = default;
+HostRecordImage::~HostRecordImage() = default;
+
+const void* HostRecordImage::hostOrder() const { return sale_ ? sale_->record() : nullptr; }
+const void* HostRecordImage::paymentType() const { return paymentType_ ? paymentType_->data() : nullptr; }
+const void* HostRecordImage::refund() const { return refund_ ? refund_->data() : nullptr; }
 
 HostRecordImage HostRecordImage::fromJson(const json& document, std::ostream& warnings) {
   Fields top(document, "order file", {"order", "paymentType", "refund", "comment"});

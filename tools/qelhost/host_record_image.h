@@ -4,11 +4,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
-#include <vector>
+#include <memory>
 
 #include <nlohmann/json_fwd.hpp>
 
-#include "tools/qelhost/system.h"
+namespace qel::test {
+class HostSale;
+class LowMemory;
+}  // namespace qel::test
 
 namespace qel::qelhost {
 
@@ -22,13 +25,16 @@ class HostRecordImage {
   // naming the offending field; notes about cut texts go to `warnings`.
   static HostRecordImage fromJson(const nlohmann::json& document, std::ostream& warnings);
 
+  HostRecordImage(HostRecordImage&&) noexcept;
+  ~HostRecordImage();
+
   bool isRefund() const { return refund_ != nullptr; }
 
   // Sale records (null for a refund).
-  const void* hostOrder() const { return hostOrder_; }
-  const void* paymentType() const { return paymentType_; }
+  const void* hostOrder() const;
+  const void* paymentType() const;
   // Refund record (null for a sale).
-  const void* refund() const { return refund_; }
+  const void* refund() const;
 
   // What the order holds, for the run's heading.
   struct Summary {
@@ -41,15 +47,13 @@ class HostRecordImage {
   const Summary& summary() const { return summary_; }
 
  private:
-  HostRecordImage() = default;
+  HostRecordImage();
 
   friend class RecordBuilder;
-  std::uint8_t* allocate(std::size_t size);
-
-  std::vector<LowMemory> blocks_;
-  const void* hostOrder_ = nullptr;
-  const void* paymentType_ = nullptr;
-  const void* refund_ = nullptr;
+  // Each record with the arrays behind its pointers, below 4 GiB.
+  std::unique_ptr<test::HostSale> sale_;
+  std::unique_ptr<test::LowMemory> paymentType_;
+  std::unique_ptr<test::LowMemory> refund_;
   Summary summary_;
 };
 

@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/qelconnect.h"
+#include "tests/support/low_memory.h"
 #include "tools/qelhost/check_command.h"
 #include "tools/qelhost/dialog_answerer.h"
 #include "tools/qelhost/host_record_image.h"
@@ -223,7 +224,7 @@ int run(const Options& options) {
     return kExitRan;
   }
 
-  LowMemory result(kPaymentResultSize);
+  test::LowMemory result(kPaymentResultSize);
   std::fill(result.data(), result.data() + kPaymentResultSize, options.prefill);
   std::cout << "Calling hrECExecute\n" << std::flush;
   std::int32_t code = exports.execute(nullptr, nullptr, image.hostOrder(), image.paymentType(), nullptr, result.data());

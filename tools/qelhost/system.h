@@ -1,5 +1,5 @@
 // What differs between the Linux and the Windows build of the command-line
-// host: loading the library, answering its dialogs, memory, text encodings.
+// host: loading the library, answering its dialogs, text encodings.
 #pragma once
 
 #include <cstddef>
@@ -12,28 +12,6 @@
 namespace qel::qelhost {
 
 class DialogAnswerer;
-
-// A zeroed block of memory whose address fits the host's 32-bit pointer
-// fields, released when the owner goes away. On 64-bit Linux it is mapped
-// below 4 GiB; on 32-bit Windows every address qualifies.
-class LowMemory {
- public:
-  explicit LowMemory(std::size_t size);
-  ~LowMemory();
-  LowMemory(LowMemory&& other) noexcept;
-  LowMemory& operator=(LowMemory&& other) noexcept;
-  LowMemory(const LowMemory&) = delete;
-  LowMemory& operator=(const LowMemory&) = delete;
-
-  std::uint8_t* data() const { return static_cast<std::uint8_t*>(address_); }
-  std::size_t size() const { return size_; }
-
- private:
-  void release() noexcept;
-
-  void* address_ = nullptr;
-  std::size_t size_ = 0;
-};
 
 // The loaded payment-system library, unloaded when the owner goes away.
 class Library {

@@ -1,7 +1,6 @@
 // The Linux side of the command-line host: dlopen, the library's dialog
 // seam, memory below 4 GiB and Windows-1252 host text.
 #include <dlfcn.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,13 +24,6 @@ constexpr char kLibraryFileName[] = "libQelConnect.so";
 // The library carries its version as an SCCS "what" string: this marker,
 // the version, and a NUL.
 constexpr char kVersionMarker[] = "@(#)QelConnect ";
-constexpr std::uintptr_t kFourGiB = std::uintptr_t{1} << 32;
-
-#ifdef MAP_32BIT
-constexpr int kLowMapFlag = MAP_32BIT;
-#else
-constexpr int kLowMapFlag = 0;
-#endif
 
 // The answerer of the one dialog seam alive; the library's handler type has
 // no context pointer.
@@ -82,35 +74,6 @@ char encodeCp1252(char32_t c) {
 }
 
 }  // namespace
-
-LowMemory::LowMemory(std::size_t size) : size_(size) {
-  void* address = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | kLowMapFlag, -1, 0);
-  if (address == MAP_FAILED) throw std::runtime_error("cannot map memory below 4 GiB: " + std::string(std::strerror(errno)));
-  address_ = address;
-  if (reinterpret_cast<std::uintptr_t>(address) + size > kFourGiB) {
-    release();
-    throw std::runtime_error("this system gave no memory below 4 GiB for the host's records");
-  }
-}
-
-LowMemory::~LowMemory() { release(); }
-
-LowMemory::LowMemory(LowMemory&& other) noexcept
-    : address_(std::exchange(other.address_, nullptr)), size_(std::exchange(other.size_, 0)) {}
-
-LowMemory& LowMemory::operator=(LowMemory&& other) noexcept {
-  if (this != &other) {
-    release();
-    address_ = std::exchange(other.address_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-  }
-  return *this;
-}
-
-void LowMemory::release() noexcept {
-  if (address_ != nullptr) munmap(address_, size_);
-  address_ = nullptr;
-}
 
 Library::Library(const std::filesystem::path& path) : handle_(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
   if (handle_ == nullptr) throw std::runtime_error(std::string("cannot load the library: ") + dlerror());

@@ -42,30 +42,6 @@ std::string lastErrorText(const char* what) {
 
 }  // namespace
 
-LowMemory::LowMemory(std::size_t size)
-    : address_(VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)), size_(size) {
-  if (address_ == nullptr) throw std::runtime_error(lastErrorText("cannot allocate memory for the host's records"));
-}
-
-LowMemory::~LowMemory() { release(); }
-
-LowMemory::LowMemory(LowMemory&& other) noexcept
-    : address_(std::exchange(other.address_, nullptr)), size_(std::exchange(other.size_, 0)) {}
-
-LowMemory& LowMemory::operator=(LowMemory&& other) noexcept {
-  if (this != &other) {
-    release();
-    address_ = std::exchange(other.address_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-  }
-  return *this;
-}
-
-void LowMemory::release() noexcept {
-  if (address_ != nullptr) VirtualFree(address_, 0, MEM_RELEASE);
-  address_ = nullptr;
-}
-
 Library::Library(const std::filesystem::path& path) : handle_(LoadLibraryW(path.c_str())) {
   if (handle_ == nullptr) throw std::runtime_error(lastErrorText("cannot load the library"));
 }

@@ -53,8 +53,8 @@ void PrintTo(const NetworkFault& fault, std::ostream* out) { *out << fault.name;
 const std::vector<NetworkFault>& networkFaults() {
   static const std::vector<NetworkFault> faults = {
       {"ConnectionRefused", nullptr, FaultServer::Start::AfterRequest, "http", {L"Couldn't connect to server: "}, false},
-      {"AcceptsAndNeverAnswers", [](FaultConnection& c) { c.hold(); }, FaultServer::Start::AfterRequest, "http",
-       {L"Timeout was reached: "}, true},
+      {"AcceptsAndNeverAnswers", [](FaultConnection& c) { c.holdUntilStopped(); }, FaultServer::Start::AfterRequest,
+       "http", {L"Timeout was reached: "}, true},
       {"DripsTheBodyPastTheTimeout",
        [](FaultConnection& c) {
          c.send(lengthHead(kAnswer.size()));
@@ -94,7 +94,7 @@ const std::vector<NetworkFault>& networkFaults() {
       {"Http10WithoutLengthCutShort",
        [](FaultConnection& c) { c.send(head("HTTP/1.0 200 OK", "") + kAnswer.substr(0, kAnswer.size() / 2)); },
        FaultServer::Start::AfterRequest, "http", {L"Failed to parse response of SAP Kasse. Response was: "}, false},
-      {"TlsHandshakeStalls", [](FaultConnection& c) { c.hold(); }, FaultServer::Start::AtAccept, "https",
+      {"TlsHandshakeStalls", [](FaultConnection& c) { c.holdUntilStopped(); }, FaultServer::Start::AtAccept, "https",
        {L"Timeout was reached: "}, true},
   };
   return faults;

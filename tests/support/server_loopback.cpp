@@ -66,12 +66,21 @@ std::string ReceivedRequest::header(std::string_view name) const {
 
 bool ServerConnection::send(std::string_view bytes) { return sendAll(socket_, bytes); }
 
+void ServerConnection::drip(std::string_view bytes, std::chrono::milliseconds interval) {
+  for (char c : bytes) {
+    if (!sendAll(socket_, std::string_view(&c, 1))) return;
+    if (server_.waitForStop(interval)) return;
+  }
+}
+
 void ServerConnection::holdUntilStopped() {
   std::unique_lock<std::mutex> lock(server_.mutex_);
   server_.stopped_.wait(lock, [this] { return server_.stopping_.load(); });
 }
 
-LoopbackServer::LoopbackServer(RequestHandler handler) : handler_(std::move(handler)) {
+void ServerConnection::reset() { resetConnection(socket_); }
+
+LoopbackServer::LoopbackServer(RequestHandler handler, Start start) : handler_(std::move(handler)), start_(start) {
   listener_ = listenOnLoopback(port_);
   thread_ = std::thread(&LoopbackServer::run, this);
 }
@@ -95,6 +104,11 @@ std::wstring LoopbackServer::url(const std::string& path) const {
   return std::wstring(text.begin(), text.end());
 }
 
+bool LoopbackServer::waitForStop(std::chrono::milliseconds duration) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return stopped_.wait_for(lock, duration, [this] { return stopping_.load(); });
+}
+
 std::vector<ReceivedRequest> LoopbackServer::requests() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return requests_;
@@ -109,15 +123,16 @@ void LoopbackServer::run() {
 }
 
 void LoopbackServer::serve(Socket connection) {
+  ++connections_;
   ReceivedRequest request;
-  if (!readRequest(connection, request)) return;
-  {
+  if (start_ == Start::AfterRequest) {
+    if (!readRequest(connection, request)) return;
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.push_back(request);
   }
   ServerConnection handle(*this, connection);
   handler_(request, handle);
-}  // closing the socket ends the response
+}  // closing the socket ends whatever the handler left open
 
 bool LoopbackServer::readRequest(Socket& connection, ReceivedRequest& request) {
   std::string data;

@@ -1,6 +1,8 @@
 // An HTTP/1.1 server on 127.0.0.1 inside the test process, scripted per
 // test: it records each request and lets the test answer it byte by byte,
-// including the ways a broken server misbehaves.
+// including the ways a broken server misbehaves: in part, slowly, never, or
+// with a reset, and if need be before it has read anything (like a TLS
+// server that never answers the handshake).
 #pragma once
 
 #include <atomic>
@@ -36,8 +38,13 @@ class ServerConnection {
  public:
   // False when the client has gone.
   bool send(std::string_view bytes);
+  // Sends `bytes` a byte at a time, `interval` apart, until all are sent, the
+  // client has gone or the server stops.
+  void drip(std::string_view bytes, std::chrono::milliseconds interval);
   // Keeps the connection open without answering until the server stops.
   void holdUntilStopped();
+  // Ends the connection with a TCP reset instead of an orderly close.
+  void reset();
 
  private:
   friend class LoopbackServer;
@@ -50,7 +57,11 @@ using RequestHandler = std::function<void(const ReceivedRequest&, ServerConnecti
 
 class LoopbackServer {
  public:
-  explicit LoopbackServer(RequestHandler handler);
+  // When the handler runs: once the request is read (it is recorded), or as
+  // soon as the connection is accepted (the request it gets is empty).
+  enum class Start { AfterRequest, AtAccept };
+
+  explicit LoopbackServer(RequestHandler handler, Start start = Start::AfterRequest);
   // A server that answers every request with the same bytes.
   explicit LoopbackServer(std::string response);
   ~LoopbackServer();
@@ -61,14 +72,20 @@ class LoopbackServer {
   // "http://127.0.0.1:<port>" followed by `path`.
   std::wstring url(const std::string& path = "/sap/kasse") const;
   std::vector<ReceivedRequest> requests() const;
+  // Connections accepted so far.
+  int connections() const { return connections_.load(); }
 
  private:
   friend class ServerConnection;
   void run();
   void serve(Socket connection);
   bool readRequest(Socket& connection, ReceivedRequest& request);
+  // Waits up to `duration`; true when the server is stopping.
+  bool waitForStop(std::chrono::milliseconds duration);
 
   RequestHandler handler_;
+  Start start_;
+  std::atomic<int> connections_{0};
   std::uint16_t port_ = 0;
   Socket listener_;
   std::atomic<bool> stopping_{false};

@@ -44,6 +44,10 @@ long receiveSome(const Socket& socket, char* buffer, std::size_t size);
 // Sends everything; false when the peer has gone (never raises a signal).
 bool sendAll(const Socket& socket, std::string_view bytes);
 
+// Ends `socket` with a TCP reset (SO_LINGER with a zero time, then close)
+// instead of an orderly close.
+void resetConnection(Socket& socket);
+
 // A loopback port on which nothing listens (it was free a moment ago).
 std::uint16_t unusedLoopbackPort();
 

@@ -70,4 +70,10 @@ std::uint16_t unusedLoopbackPort() {
   return port;
 }
 
+void resetConnection(Socket& socket) {
+  const linger abort{1, 0};
+  ::setsockopt(static_cast<int>(socket.handle()), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+  socket = Socket();
+}
+
 }  // namespace qel::test

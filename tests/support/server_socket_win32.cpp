@@ -85,4 +85,13 @@ std::uint16_t unusedLoopbackPort() {
   return port;
 }
 
+void resetConnection(Socket& socket) {
+  linger abort{};
+  abort.l_onoff = 1;
+  abort.l_linger = 0;
+  ::setsockopt(static_cast<SOCKET>(socket.handle()), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort),
+               sizeof abort);
+  socket = Socket();
+}
+
 }  // namespace qel::test

@@ -4,12 +4,12 @@
 
 #include <string_view>
 
+#include "host/working_files.h"
 #include "platform/platform.h"
 
 namespace qel {
 namespace {
 
-constexpr char kSettingsFile[] = "Sales.ini";
 constexpr std::string_view kKey = "TerminalID";
 constexpr std::string_view kDefaultTerminalId = "16213";
 
@@ -88,7 +88,7 @@ std::wstring lookUp(const std::string& fileName) {
 
 }  // namespace
 
-TerminalIdReader::TerminalIdReader() : TerminalIdReader(kSettingsFile) {}
+TerminalIdReader::TerminalIdReader() : TerminalIdReader(kTerminalFileName) {}
 
 TerminalIdReader::TerminalIdReader(const std::string& fileName) : terminalId_(lookUp(fileName)) {}
 

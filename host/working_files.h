@@ -4,5 +4,7 @@
 namespace qel {
 
 constexpr char kConfigFileName[] = "QelConnect.xml";
+// The host's own settings, which hold the terminal number.
+constexpr char kTerminalFileName[] = "Sales.ini";
 
 }  // namespace qel

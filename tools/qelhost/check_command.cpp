@@ -17,7 +17,6 @@
 namespace qel::qelhost {
 namespace {
 
-constexpr char kTerminalFileName[] = "Sales.ini";
 constexpr char kPasswordMask[] = "********";
 constexpr char kEmpty[] = "(empty)";
 constexpr char kNone[] = "(none)";

@@ -12,12 +12,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "tests/faults/fault_host.h"
+#include "tests/faults/fault_server.h"
 #include "tests/support/host_sale.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/transport/kasse_answers.h"
 
 namespace qel::test {
 
@@ -90,6 +93,14 @@ class FaultTest : public ::testing::Test {
     return outcome;
   }
 
+  // A cash register that accepts every order, named in QelConnect.xml.
+  void startKasse() {
+    kasse_ = std::make_unique<FaultServer>([](FaultConnection& c) {
+      c.send(httpResponse(200, kasseAnswer("0", "OK"), "application/soap+xml"));
+    });
+    writeFile("QelConnect.xml", configFor(kasse_->url()));
+  }
+
   bool resultUntouched() const {
     for (std::uint8_t b : result_) {
       if (b != kResultPattern) return false;
@@ -125,6 +136,7 @@ class FaultTest : public ::testing::Test {
   std::array<std::uint8_t, 8> paymentType_;
   std::array<std::uint8_t, kResultSize> result_;
   std::array<std::uint8_t, 24> refund_;
+  std::unique_ptr<FaultServer> kasse_;
 };
 
 inline bool startsWith(const std::wstring& text, const std::wstring& prefix) { return text.rfind(prefix, 0) == 0; }

@@ -20,19 +20,6 @@ const std::wstring kConfigUnreadable = L"Unknown error in configuration file 'Qe
 
 class FileFaultTest : public FaultTest {
  protected:
-  // A cash register that accepts every order, named in QelConnect.xml.
-  void startKasse() {
-    kasse_ = std::make_unique<FaultServer>([](FaultConnection& c) {
-      c.send("HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml\r\nContent-Length: " +
-             std::to_string(answer().size()) + "\r\nConnection: close\r\n\r\n" + answer());
-    });
-    writeFile("QelConnect.xml", configFor(kasse_->url()));
-  }
-  static const std::string& answer() {
-    static const std::string text = kasseAnswer("0", "OK");
-    return text;
-  }
-
   // A completed sale: the code of a printed sale and the filled record.
   void expectCompletedSale(const CallOutcome& outcome) {
     EXPECT_EQ(outcome.code, 0);
@@ -51,7 +38,6 @@ class FileFaultTest : public FaultTest {
   }
 
 
-  std::unique_ptr<FaultServer> kasse_;
 };
 
 // A folder where the file should be cannot be parsed (POSIX reads fail) or

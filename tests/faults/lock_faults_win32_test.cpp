@@ -35,17 +35,7 @@ class ExclusiveHandle {
 
 class LockFaultTest : public FaultTest {
  protected:
-  void startKasse() {
-    kasse_ = std::make_unique<FaultServer>([](FaultConnection& c) {
-      const std::string answer = kasseAnswer("0", "OK");
-      c.send("HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml\r\nContent-Length: " +
-             std::to_string(answer.size()) + "\r\nConnection: close\r\n\r\n" + answer);
-    });
-    writeFile("QelConnect.xml", configFor(kasse_->url()));
-  }
   void TearDown() override { SetFileAttributesW(L"QelConnect.log", FILE_ATTRIBUTE_NORMAL); }
-
-  std::unique_ptr<FaultServer> kasse_;
 };
 
 TEST_F(LockFaultTest, LockedConfigurationFailsTheSale) {

@@ -141,14 +141,6 @@ class PermissionFaultTest : public FaultTest {
     return reported(outcome);
   }
 
-  void startKasse() {
-    kasse_ = std::make_unique<FaultServer>([](FaultConnection& c) {
-      const std::string answer = kasseAnswer("0", "OK");
-      c.send("HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml\r\nContent-Length: " +
-             std::to_string(answer.size()) + "\r\nConnection: close\r\n\r\n" + answer);
-    });
-    writeFile("QelConnect.xml", configFor(kasse_->url()));
-  }
 
   void TearDown() override {
     // The scratch folder must be removable again.
@@ -156,7 +148,6 @@ class PermissionFaultTest : public FaultTest {
   }
 
   SharedRecord shared_;
-  std::unique_ptr<FaultServer> kasse_;
 };
 
 TEST_F(PermissionFaultTest, UnreadableConfigurationFailsTheSale) {

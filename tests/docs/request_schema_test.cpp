@@ -93,11 +93,7 @@ Order saleOrder(const test::SaleBytes& bytes, std::int32_t subPoolId, const std:
 }
 
 Order refundOrder(std::int32_t id, std::int32_t belegnummer, double total, const std::string& currency) {
-  std::array<std::uint8_t, HostRefundRecord::kSize> record{};
-  test::HostSale::put<std::int32_t>(record.data(), 4, belegnummer);
-  test::HostSale::put<double>(record.data(), 8, total);
-  test::HostSale::putText(record.data(), 16, 4, currency);
-  test::HostSale::put<std::int32_t>(record.data(), 20, id);
+  const test::RefundRecord record = test::hostRefund({belegnummer, total, currency, id});
   Order order;
   order.fillFromRefund(HostRefundRecord(record.data()));
   return order;

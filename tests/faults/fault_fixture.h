@@ -65,11 +65,9 @@ inline SaleBytes smallSale() {
 
 class FaultTest : public ::testing::Test {
  protected:
-  FaultTest() : sale_(smallSale()) {
+  FaultTest() : sale_(smallSale()), refund_(hostRefund({0, 0.0, "EUR", 0})) {
     paymentType_.fill(0);
     result_.fill(kResultPattern);
-    refund_.fill(0);
-    std::memcpy(refund_.data() + 16, "EUR", 4);
   }
 
   // The operator confirms the transfer (and the printing, should it come to
@@ -135,7 +133,7 @@ class FaultTest : public ::testing::Test {
   HostSale sale_;
   std::array<std::uint8_t, 8> paymentType_;
   std::array<std::uint8_t, kResultSize> result_;
-  std::array<std::uint8_t, 24> refund_;
+  RefundRecord refund_;
   std::unique_ptr<FaultServer> kasse_;
 };
 

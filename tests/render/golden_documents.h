@@ -112,17 +112,7 @@ constexpr char kRichSaleDocument[] =
 
 // The host's 24-byte refund record of the refund example: receipt 815,
 // -25.00 EUR, order 471.
-inline std::array<unsigned char, 24> refundExample() {
-  std::array<unsigned char, 24> bytes{};
-  const std::int32_t belegnummer = 815;
-  const double amount = -25.0;
-  const std::int32_t id = 471;
-  std::memcpy(bytes.data() + 4, &belegnummer, 4);
-  std::memcpy(bytes.data() + 8, &amount, 8);
-  std::memcpy(bytes.data() + 16, "EUR", 4);
-  std::memcpy(bytes.data() + 20, &id, 4);
-  return bytes;
-}
+inline RefundRecord refundExample() { return hostRefund({815, -25.0, "EUR", 471}); }
 
 constexpr char kRefundDocument[] =
     "<ImAuftrag><Dwaufragid>471</Dwaufragid><Dwbelegnr>815</Dwbelegnr><Szwaehrung>EUR</Szwaehrung>"

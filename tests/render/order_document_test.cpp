@@ -127,10 +127,9 @@ TEST(OrderDocumentTest, RenderingTwiceGivesTheSameText) {
 // The currency and the terminal id come from outside; like names they are
 // escaped, so they cannot close or open elements.
 TEST(OrderDocumentTest, CurrencyAndTerminalIdAreEscaped) {
-  unsigned char bytes[24] = {};
-  std::memcpy(bytes + 16, "<a>", 4);
+  const test::RefundRecord bytes = test::hostRefund({0, 0.0, "<a>", 0});
   Order order;
-  order.fillFromRefund(HostRefundRecord(bytes));
+  order.fillFromRefund(HostRefundRecord(bytes.data()));
   order.setTerminalId(L"1&2");
   const std::string text = wire(renderOrder(order));
   EXPECT_NE(text.find("<Szwaehrung>&lt;a&gt;</Szwaehrung>"), std::string::npos);

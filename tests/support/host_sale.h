@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -204,5 +205,28 @@ class HostSale {
   LowMemory memory_;
   std::uint8_t* header_ = nullptr;
 };
+
+// A host's refund record: 24 bytes, the receipt number first, the order id
+// last.
+struct RefundBytes {
+  std::int32_t belegnummer = 0;
+  double bruttogesamtpreis = 0.0;
+  std::string waehrung;  // 4 bytes fill the field without a NUL
+  std::int32_t id = 0;
+  // Every byte that no field covers holds this value.
+  std::uint8_t filler = 0;
+};
+
+using RefundRecord = std::array<std::uint8_t, 24>;
+
+inline RefundRecord hostRefund(const RefundBytes& refund) {
+  RefundRecord record;
+  record.fill(refund.filler);
+  HostSale::put<std::int32_t>(record.data(), 4, refund.belegnummer);
+  HostSale::put<double>(record.data(), 8, refund.bruttogesamtpreis);
+  HostSale::putText(record.data(), 16, HostSale::kCurrencyWidth, refund.waehrung);
+  HostSale::put<std::int32_t>(record.data(), 20, refund.id);
+  return record;
+}
 
 }  // namespace qel::test

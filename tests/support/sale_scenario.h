@@ -27,7 +27,6 @@ constexpr wchar_t kErrorCaption[] = L"Fehler bei Daten\u00fcbertragung";
 
 using ResultRecord = std::array<std::uint8_t, kResultSize>;
 using PaymentTypeRecord = std::array<std::uint8_t, 8>;
-using RefundRecord = std::array<std::uint8_t, 24>;
 
 inline std::string readFile(const std::string& name) {
   std::ifstream in(name, std::ios::binary);
@@ -70,15 +69,9 @@ inline PaymentTypeRecord paymentType() {
   return r;
 }
 
-// The host's 24-byte refund record: receipt number first, order id last.
+// The host's refund record, its unused bytes set to a pattern.
 inline RefundRecord refundRecord(std::int32_t belegnr, double amount, const char* waehrung, std::int32_t auftragId) {
-  RefundRecord r;
-  r.fill(0xEE);
-  std::memcpy(r.data() + 4, &belegnr, 4);
-  std::memcpy(r.data() + 8, &amount, 8);
-  std::memcpy(r.data() + 16, waehrung, std::min<std::size_t>(std::strlen(waehrung) + 1, 4));
-  std::memcpy(r.data() + 20, &auftragId, 4);
-  return r;
+  return hostRefund({belegnr, amount, waehrung, auftragId, 0xEE});
 }
 
 namespace detail {

@@ -22,18 +22,9 @@ namespace {
 
 using nlohmann::json;
 
-// HostRefundRecord and the payment type; the sale's records are laid out by
-// HostSale.
-namespace refund {
-constexpr std::size_t kSize = 24;
-constexpr std::size_t kDwbelegnr = 4;
-constexpr std::size_t kDblbruttogesamtpreis = 8;
-constexpr std::size_t kSzwaehrung = 16;
-constexpr std::size_t kDwaufragid = 20;
-}  // namespace refund
-
 // HostPaymentType: only dwZahlartID is read; the rest of the host's record is
-// left zero.
+// left zero. The sale's and the refund's records are laid out by the tests'
+// builders.
 namespace paymenttype {
 constexpr std::size_t kSize = 64;
 constexpr std::size_t kDwZahlartId = 4;
@@ -157,13 +148,13 @@ class RecordBuilder {
 
   void refund(const json& refundJson) {
     Fields f(refundJson, "refund", {"Dwbelegnr", "Dblbruttogesamtpreis", "Szwaehrung", "Dwaufragid"});
-    image_.refund_ = std::make_unique<test::LowMemory>(refund::kSize);
-    std::uint8_t* r = image_.refund_->data();
-    put<std::int32_t>(r, refund::kDwbelegnr, f.int32("Dwbelegnr"));
-    put<double>(r, refund::kDblbruttogesamtpreis, f.number("Dblbruttogesamtpreis"));
-    test::HostSale::putText(r, refund::kSzwaehrung, kCurrencyWidth, text(f, "Szwaehrung", kCurrencyWidth));
-    put<std::int32_t>(r, refund::kDwaufragid, f.int32("Dwaufragid"));
-    image_.summary_.grossTotal = f.number("Dblbruttogesamtpreis");
+    test::RefundBytes refund;
+    refund.belegnummer = f.int32("Dwbelegnr");
+    refund.bruttogesamtpreis = f.number("Dblbruttogesamtpreis");
+    refund.waehrung = text(f, "Szwaehrung", kCurrencyWidth);
+    refund.id = f.int32("Dwaufragid");
+    image_.refund_ = std::make_unique<test::RefundRecord>(test::hostRefund(refund));
+    image_.summary_.grossTotal = refund.bruttogesamtpreis;
   }
 
  private:

@@ -1,6 +1,7 @@
 // The host's byte records of one sale or refund, built from an order file.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
@@ -53,7 +54,7 @@ class HostRecordImage {
   // Each record with the arrays behind its pointers, below 4 GiB.
   std::unique_ptr<test::HostSale> sale_;
   std::unique_ptr<test::LowMemory> paymentType_;
-  std::unique_ptr<test::LowMemory> refund_;
+  std::unique_ptr<std::array<std::uint8_t, 24>> refund_;
   Summary summary_;
 };
 

@@ -33,11 +33,6 @@ constexpr int kProgressEvery = 500;
 
 constexpr std::size_t kSaleBelegnr = 12;
 constexpr std::size_t kSaleId = 8;
-constexpr std::size_t kRefundSize = 24;
-constexpr std::size_t kRefundBelegnr = 4;
-constexpr std::size_t kRefundTotal = 8;
-constexpr std::size_t kRefundCurrency = 16;
-constexpr std::size_t kRefundId = 20;
 
 struct Options {
   std::string url;
@@ -91,11 +86,6 @@ Answer answerFor(const Options& o, int belegnr) {
   if (slot < o.accepted + o.refused) return Answer::Refused;
   if (slot < o.accepted + o.refused + o.failed) return Answer::Failed;
   return Answer::Silent;
-}
-
-template <typename T>
-void put(std::uint8_t* record, std::size_t offset, T value) {
-  std::memcpy(record + offset, &value, sizeof value);
 }
 
 struct Tally {
@@ -161,8 +151,8 @@ int soak(const Options& o) {
   Tally sales;
   for (int i = 1; i <= o.sales; ++i) {
     const int belegnr = o.first + i - 1;
-    put<std::int32_t>(sale.header(), kSaleBelegnr, belegnr);
-    put<std::int32_t>(sale.header(), kSaleId, 100000 + i);
+    test::HostSale::put<std::int32_t>(sale.header(), kSaleBelegnr, belegnr);
+    test::HostSale::put<std::int32_t>(sale.header(), kSaleId, 100000 + i);
     const Answer answer = answerFor(o, belegnr);
     const std::int32_t expected = answer == Answer::Accepted ? 0 : kNotCompleted;
     run(host, sales, answer, 2, expected, "sale", belegnr, [&] { return host.sell(sale.record(), paymentType, result); });
@@ -177,17 +167,13 @@ int soak(const Options& o) {
   const ProcessStats afterSales = currentStats();
 
   Tally refunds;
-  std::uint8_t refund[kRefundSize] = {};
-  std::memcpy(refund + kRefundCurrency, "EUR", 4);
   for (int i = 1; i <= o.refunds; ++i) {
     const int belegnr = o.first + i - 1;
-    put<std::int32_t>(refund, kRefundBelegnr, belegnr);
-    put<double>(refund, kRefundTotal, -42.5);
-    put<std::int32_t>(refund, kRefundId, 200000 + i);
+    const test::RefundRecord refund = test::hostRefund({belegnr, -42.5, "EUR", 200000 + i});
     const Answer answer = answerFor(o, belegnr);
     const bool accepted = answer == Answer::Accepted;
     run(host, refunds, answer, accepted ? 0 : 1, accepted ? 0 : kNotCompleted, "refund", belegnr,
-        [&] { return host.refund(refund); });
+        [&] { return host.refund(refund.data()); });
   }
   host.deinit();
   const ProcessStats end = currentStats();

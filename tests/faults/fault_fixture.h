@@ -19,25 +19,11 @@
 #include "tests/faults/fault_host.h"
 #include "tests/faults/fault_server.h"
 #include "tests/support/host_sale.h"
+#include "tests/support/sale_scenario.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/transport/kasse_answers.h"
 
 namespace qel::test {
-
-constexpr std::int32_t kNotCompleted = 0x00040002;
-constexpr std::size_t kResultSize = 3338;
-constexpr std::uint8_t kResultPattern = 0xC3;
-constexpr wchar_t kErrorCaption[] = L"Fehler bei Daten\u00fcbertragung";
-constexpr wchar_t kTransferQuestion[] = L"Ticket in die Kasse uebertragen?";
-
-inline std::string readFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeFile(const std::string& name, const std::string& bytes) {
-  std::ofstream(name, std::ios::binary) << bytes;
-}
 
 // QelConnect.xml for `url`; `caFile` names the PEM file of trusted CAs.
 inline std::string configFor(const std::string& url, const std::string& caFile = "") {
@@ -45,22 +31,6 @@ inline std::string configFor(const std::string& url, const std::string& caFile =
   if (!caFile.empty()) endpoint += "<caFile>" + caFile + "</caFile>";
   return "<endpoint>" + endpoint + "</endpoint><compatibility><oldkasse>0</oldkasse><oldkasseprefix>0" +
          "</oldkasseprefix></compatibility>";
-}
-
-// One position with two tickets, total 42.50, pool 77.
-inline SaleBytes smallSale() {
-  SaleBytes sale;
-  sale.id = 4711;
-  sale.belegnummer = 815;
-  sale.bruttogesamtpreis = 42.5;
-  sale.poolId = 77;
-  PositionBytes position;
-  position.id = 1;
-  position.gesamtpreis = 42.5;
-  position.event = {9, 123, 5, 1700000000, 1700007200, "Sommernachtstraum"};
-  position.tickets = {{501, 1.5, 1.0, 20.0}, {502, 1.5, 1.0, 22.5}};
-  sale.positions.push_back(position);
-  return sale;
 }
 
 class FaultTest : public ::testing::Test {
@@ -113,7 +83,7 @@ class FaultTest : public ::testing::Test {
     EXPECT_EQ(outcome.boxes.size(), expected);
     if (outcome.boxes.size() != expected) return {};
     if (asked) {
-      EXPECT_EQ(outcome.boxes.front().text, kTransferQuestion);
+      EXPECT_EQ(outcome.boxes.front().text, kAskTransfer);
     }
     EXPECT_EQ(outcome.boxes.back().caption, kErrorCaption);
     return outcome.boxes.back().text;

@@ -18,11 +18,7 @@ namespace qel {
 
 namespace {
 
-using curl::EasyHandle;
-using curl::kEasyInitFailed;
-using curl::kErrorBufferFailed;
-using curl::kUrlFailed;
-using curl::setOption;
+using namespace curl;
 
 const wchar_t kConnectOnlyFailed[] = L"Could not set connect-only mode";
 const wchar_t kAddressSeparator[] = L": ";

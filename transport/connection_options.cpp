@@ -13,7 +13,7 @@ namespace qel {
 
 namespace {
 
-using curl::setOption;
+using namespace curl;
 
 const wchar_t kConnectTimeoutFailed[] = L"Could not set connection timeout";
 const wchar_t kTimeoutFailed[] = L"Could not set response timeout";

@@ -16,11 +16,7 @@ namespace qel {
 
 namespace {
 
-using curl::EasyHandle;
-using curl::kEasyInitFailed;
-using curl::kErrorBufferFailed;
-using curl::kUrlFailed;
-using curl::setOption;
+using namespace curl;
 
 static_assert(CURL_ERROR_SIZE == 256, "HttpClient's error buffer must have libcurl's size");
 

@@ -117,6 +117,8 @@ class DllFlowTest : public ::testing::Test {
   }
 
   const std::vector<ShownDialog>& dialogs() const { return dialogs_; }
+  void* owner() const { return host_.get(); }
+  static bool logExists() { return fileExists(L"QelConnect.log"); }
   std::size_t requestCount() const { return server_ ? server_->requests().size() : 0; }
   std::string lastBody() const { return server_->requests().back().body; }
   bool resultUntouched() const {
@@ -124,6 +126,15 @@ class DllFlowTest : public ::testing::Test {
       if (b != kResultPattern) return false;
     }
     return true;
+  }
+
+  // A question: OK and Cancel, no icon, owned by the host's window.
+  void expectQuestion(const ShownDialog& box, const wchar_t* text) const {
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.caption, kTransaction);
+    EXPECT_EQ(box.buttons, (std::vector<int>{kIdOk, kIdCancel}));
+    EXPECT_FALSE(box.hasIcon);
+    EXPECT_EQ(box.owner, host_.get());
   }
 
   // An error box: the message, the error caption, OK only, no icon, owned

@@ -1,0 +1,211 @@
+// hrECExecute and hrECRefund end to end, the same cases on both targets: the
+// operator's boxes, the request that reaches a cash register on 127.0.0.1,
+// the result record and the log. Natively through the library's C interface
+// and its dialog seam; under Wine through QelConnect.dll with its real
+// message boxes and the log as the Windows C runtime's neighbours see it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "tests/host/flow_target.h"
+#include "tests/render/golden_documents.h"
+
+namespace qel::test {
+namespace {
+
+using SaleFlow = FlowFixture;
+using RefundFlow = FlowFixture;
+using GoldenDocument = FlowFixture;
+
+// The order document inside a request body, from <ImAuftrag> to its end
+// tag; empty when the body holds none or more than one.
+std::string orderDocumentOf(const std::string& body) {
+  const std::string endTag = "</ImAuftrag>";
+  const std::size_t begin = body.find("<ImAuftrag>");
+  const std::size_t end = body.find(endTag);
+  if (begin == std::string::npos || end == std::string::npos || end < begin) return {};
+  if (body.find("<ImAuftrag>", begin + 1) != std::string::npos) return {};
+  return body.substr(begin, end + endTag.size() - begin);
+}
+
+TEST_F(SaleFlow, CompletedSaleAsksTwiceFillsTheRecordAndLogsIt) {
+  acceptingKasse(7);
+  writeFile("Sales.ini", "[Kasse]\r\nTerminalID=4711\r\n");
+  ASSERT_EQ(sell(smallSale(), {kIdOk, kIdOk}), 0);
+
+  ASSERT_EQ(dialogs().size(), 2u);
+  expectQuestion(dialogs()[0], kAskTransfer);
+  expectQuestion(dialogs()[1], kAskPrinting);
+
+  EXPECT_TRUE(result_ == expectedResult(42.5)) << "only the listed fields may change";
+  const std::string log = readFile("QelConnect.log");
+  EXPECT_EQ(log, kLogEntry);
+  EXPECT_EQ(log.find("\r\r\n"), std::string::npos) << "text mode must not double the CR";
+
+  ASSERT_EQ(requestCount(), 1u);
+  const ReceivedRequest request = server_->requests().front();
+  EXPECT_EQ(request.method, "POST");
+  EXPECT_EQ(request.header("Content-Type"), "application/soap+xml");
+  EXPECT_EQ(request.header("Authorization"), "Basic a2Fzc2U6Z2VoZWlt");
+  EXPECT_NE(request.body.find("<Dwaufragid>4711</Dwaufragid><Dwbelegnr>815</Dwbelegnr>"), std::string::npos);
+  EXPECT_NE(request.body.find("<Dwsubpoolid>7|4711</Dwsubpoolid>"), std::string::npos);
+}
+
+// Nothing is read before the operator agrees: without QelConnect.xml no
+// error box follows the question, and with it nothing is sent.
+TEST_F(SaleFlow, CancelAtTheFirstQuestionTouchesNothing) {
+  EXPECT_EQ(sell(smallSale(), {kIdCancel}), kNotCompleted);
+  ASSERT_EQ(dialogs().size(), 1u);
+  expectQuestion(dialogs()[0], kAskTransfer);
+
+  acceptingKasse();
+  EXPECT_EQ(sell(smallSale(), {kIdCancel}), kNotCompleted);
+  EXPECT_EQ(dialogs().size(), 1u);
+  EXPECT_EQ(requestCount(), 0u);
+  EXPECT_TRUE(resultUntouched());
+  EXPECT_FALSE(logExists());
+}
+
+TEST_F(SaleFlow, CancelAtPrintingStillLeavesTheRecordAndTheLogWritten) {
+  acceptingKasse();
+  EXPECT_EQ(sell(smallSale(), {kIdOk, kIdCancel}), kNotCompleted);
+  ASSERT_EQ(dialogs().size(), 2u);
+  expectQuestion(dialogs()[1], kAskPrinting);
+  EXPECT_EQ(requestCount(), 1u);
+  EXPECT_TRUE(result_ == expectedResult(42.5));
+  EXPECT_EQ(readFile("QelConnect.log"), kLogEntry);
+}
+
+TEST_F(SaleFlow, PrintingIsAskedUnlessTheTotalIsNegative) {
+  acceptingKasse();
+  EXPECT_EQ(sell(smallSale(-0.01), {kIdOk}), 0);
+  EXPECT_EQ(dialogs().size(), 1u) << "a negative total is not printed";
+  EXPECT_TRUE(result_ == expectedResult(-0.01));
+
+  EXPECT_EQ(sell(smallSale(0.0), {kIdOk, kIdCancel}), kNotCompleted);
+  ASSERT_EQ(dialogs().size(), 2u);
+  EXPECT_EQ(dialogs()[1].text, kAskPrinting);
+}
+
+// Sales.ini as the host leaves it, seen in the request's Dwsubpoolid.
+TEST_F(SaleFlow, TerminalNumberComesFromSalesIniOrTheDefault) {
+  struct Case {
+    const char* salesIni;  // nullptr: no Sales.ini
+    const char* subPoolId;
+  };
+  const Case cases[] = {
+      {nullptr, "0|16213"},
+      {"[Kasse]\r\nTerminalID=4711\r\n", "0|4711"},
+      {"TerminalID=1\r\nx=TerminalID=12=34\r\nTerminalID =99\r\n", "0|12"},
+      {"TerminalID=1\nx=TerminalID=12=34\nTerminalID =99\n", "0|12"},
+      {"terminalid=5\r\n", "0|16213"},
+      {"TerminalID==5\r\n", "0|"},
+      {"TerminalID=Kasse S\xC3\xBC" "d\r\n", "0|Kasse S\xC3\xBC" "d"},
+  };
+  acceptingKasse();
+  for (const Case& c : cases) {
+    std::remove("Sales.ini");
+    if (c.salesIni != nullptr) writeFile("Sales.ini", c.salesIni);
+    ASSERT_EQ(sell(smallSale(), {kIdOk, kIdOk}), 0);
+    EXPECT_NE(lastBody().find(std::string("<Dwsubpoolid>") + c.subPoolId + "</Dwsubpoolid>"), std::string::npos)
+        << (c.salesIni ? c.salesIni : "(no Sales.ini)");
+    EXPECT_NE(readFile("QelConnect.log").find("PaySystemDate.dwTerminalNr: 77\r\n"), std::string::npos)
+        << "the record's terminal is the pool, whatever Sales.ini says";
+  }
+}
+
+TEST_F(SaleFlow, InitEmptiesTheLogBetweenSales) {
+  acceptingKasse();
+  sell(smallSale(), {kIdOk, kIdOk});
+  sell(smallSale(), {kIdOk, kIdOk});
+  EXPECT_EQ(readFile("QelConnect.log"), std::string(kLogEntry) + kLogEntry);
+  init();
+  EXPECT_EQ(readFile("QelConnect.log"), "");
+  sell(smallSale(), {kIdOk, kIdOk});
+  EXPECT_EQ(readFile("QelConnect.log"), kLogEntry);
+}
+
+struct FailedSale {
+  const char* name;
+  std::string config;  // QelConnect.xml; empty: none
+  std::string answer;  // the cash register's response; empty: no server
+  std::wstring message;
+};
+
+class FailedSaleFlow : public FlowFixture, public ::testing::WithParamInterface<FailedSale> {};
+
+TEST_P(FailedSaleFlow, ShowsOneErrorBoxAndLeavesRecordAndLogAlone) {
+  const FailedSale& c = GetParam();
+  if (!c.answer.empty()) startKasse(c.answer);
+  if (!c.config.empty()) writeFile("QelConnect.xml", c.config);
+  EXPECT_EQ(sell(smallSale(), {kIdOk}), kNotCompleted);
+  ASSERT_EQ(dialogs().size(), 2u);
+  expectErrorBox(dialogs()[1], c.message);
+  EXPECT_TRUE(resultUntouched());
+  EXPECT_FALSE(logExists());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, FailedSaleFlow,
+    ::testing::Values(
+        FailedSale{"MissingConfig", "", "",
+                   L"Could not load configuration file 'QelConnect.xml'. It must be installed in the folder "
+                   L"[pathto]/Quendal/Sales/"},
+        FailedSale{"MismatchedConfig", "<endpoint><url>x</uri></endpoint>", "",
+                   L"Parsing error in configuration file 'QelConnect.xml'."},
+        FailedSale{"RefusedOrder", "",
+                   httpResponse(200, kasseAnswer("4", "Ung\xC3\xBCltige Belegnummer, Gr\xC3\xB6\xC3\x9F" "e "
+                                                      "\xC3\xBC" "berschritten")),
+                   L"SAP Kasse response error: Ung\u00fcltige Belegnummer, Gr\u00f6\u00dfe \u00fcberschritten"}),
+    [](const ::testing::TestParamInfo<FailedSale>& info) { return info.param.name; });
+
+TEST_F(RefundFlow, RefundAsksNothingLogsNothingAndSendsTheRefundOrder) {
+  acceptingKasse(9);
+  writeFile("Sales.ini", "TerminalID=4711\r\n");
+  const auto record = refundExample();
+  EXPECT_EQ(refund(record.data()), 0);
+  EXPECT_TRUE(dialogs().empty());
+  EXPECT_FALSE(logExists());
+  ASSERT_EQ(requestCount(), 1u);
+  EXPECT_EQ(orderDocumentOf(lastBody()), kRefundDocument)
+      << "neither the configured prefix nor the terminal number belongs to a refund";
+}
+
+TEST_F(RefundFlow, FailedRefundShowsOneErrorBoxAndIsNotCompleted) {
+  startKasse(httpResponse(500, "kaputt", "text/plain"));
+  const auto record = refundRecord(815, 25.0, "EUR", 471);
+  EXPECT_EQ(refund(record.data()), kNotCompleted);
+  ASSERT_EQ(dialogs().size(), 1u);
+  expectErrorBox(dialogs()[0], L"Unexpected HTTP Status code 500kaputt");
+  EXPECT_FALSE(logExists());
+}
+
+TEST_F(RefundFlow, MissingConfigurationAndNullRecordAreReported) {
+  const auto record = refundRecord(1, 1.0, "EUR", 1);
+  EXPECT_EQ(refund(record.data()), kNotCompleted);
+  ASSERT_EQ(dialogs().size(), 1u);
+  expectErrorBox(dialogs()[0],
+                 L"Could not load configuration file 'QelConnect.xml'. It must be installed in the folder "
+                 L"[pathto]/Quendal/Sales/");
+
+  acceptingKasse();
+  EXPECT_EQ(refund(nullptr), kNotCompleted);
+  ASSERT_EQ(dialogs().size(), 1u);
+  expectErrorBox(dialogs()[0], L"Invalid call of hrECRefund: the refund record (parameter 3) is null.");
+  EXPECT_EQ(requestCount(), 0u);
+}
+
+// The rich sale carries ANSI text (decoded with Windows-1252, the German code
+// page that the Wine runs use), amounts on rounding ties and text that must
+// be escaped; the sub-pool number and terminal number come from the files.
+TEST_F(GoldenDocument, RichSaleArrivesAsTheRenderedDocument) {
+  acceptingKasse(kRichSaleSubPoolId);
+  writeFile("Sales.ini", std::string("TerminalID=") + kRichSaleTerminalId + "\r\n");
+  ASSERT_EQ(sell(richSale(), {kIdOk, kIdOk}), 0);
+  ASSERT_EQ(requestCount(), 1u);
+  EXPECT_EQ(orderDocumentOf(lastBody()), kRichSaleDocument);
+}
+
+}  // namespace
+}  // namespace qel::test

@@ -30,6 +30,21 @@ void requirePointer(const std::uint8_t* pointer, const wchar_t* pointerName, Cou
   throw VubException(std::move(message));
 }
 
+// No real order comes near a million positions, tickets or fees; a count
+// beyond that is a damaged record, and reserving room for it would end the
+// sale in an allocation failure instead of a message that names the field.
+constexpr long long kMaxListCount = 1000000;
+
+template <typename Count>
+void requireSensibleCount(Count count, const wchar_t* countName) {
+  if (static_cast<long long>(count) <= kMaxListCount) return;
+  std::wstring message = kInvalidRecord;
+  message += countName;
+  message += kIs;
+  message += std::to_wstring(count);
+  throw VubException(std::move(message));
+}
+
 // Host texts are in the ANSI code page of the calling thread.
 std::wstring hostText(std::string_view text) { return platform::ansiToWide(text); }
 
@@ -64,6 +79,7 @@ OrderPosition decodePosition(const HostPositionRecord& record) {
 
   const std::int32_t count = record.citicketspos();
   requirePointer(record.pticketinfos(), L"Pticketinfos", count, L"Citicketspos");
+  requireSensibleCount(count, L"Citicketspos");
   if (count > 0) position.ticketinfos.reserve(static_cast<std::size_t>(count));
   for (std::int32_t k = 0; k < count; ++k) {
     position.ticketinfos.push_back(decodeTicket(record.ticket(static_cast<std::size_t>(k))));
@@ -103,6 +119,7 @@ AdditionalFee decodeAdditionalFee(const HostAdditionalFeeRecord& record) {
 std::vector<OrderPosition> decodePositions(const HostOrderRecord& record) {
   const std::int32_t count = record.cdwauftragpos();
   requirePointer(record.pauftragpos(), L"Pauftragpos", count, L"Cdwauftragpos");
+  requireSensibleCount(count, L"Cdwauftragpos");
   std::vector<OrderPosition> positions;
   if (count > 0) positions.reserve(static_cast<std::size_t>(count));
   for (std::int32_t i = 0; i < count; ++i) {
@@ -114,6 +131,7 @@ std::vector<OrderPosition> decodePositions(const HostOrderRecord& record) {
 std::vector<AdditionalFee> decodeAdditionalFees(const HostOrderRecord& record) {
   const std::uint32_t count = record.cdwzusatzgebuehren();
   requirePointer(record.pzusatzgebuehren(), L"Pzusatzgebuehren", count, L"Cdwzusatzgebuehren");
+  requireSensibleCount(count, L"Cdwzusatzgebuehren");
   std::vector<AdditionalFee> fees;
   fees.reserve(count);
   for (std::uint32_t j = 0; j < count; ++j) fees.push_back(decodeAdditionalFee(record.zusatzgebuehr(j)));

@@ -229,9 +229,10 @@ TEST(SaleRecordTest, NoFeesGiveEmptyList) {
   EXPECT_TRUE(decode(sale).zusatzgebuehren().empty());
 }
 
-// A null list pointer beside a count that promises records is refused with
-// a message naming both fields, and the order stays as it was.
-TEST(SaleRecordTest, NullListPointerWithRecordsIsRefused) {
+// A list that cannot be read is refused with a message naming its fields,
+// and the order stays as it was: a null pointer beside a count that
+// promises records, or a count that no order can mean.
+TEST(SaleRecordTest, ListThatCannotBeReadIsRefused) {
   struct Case {
     void (*corrupt)(SaleBytes&);
     const wchar_t* message;
@@ -246,6 +247,11 @@ TEST(SaleRecordTest, NullListPointerWithRecordsIsRefused) {
       // The additional-fee count is unsigned: its top bit makes it large.
       {[](SaleBytes& s) { s.nullZusatzgebuehren = true; s.zusatzgebuehrenCount = 0x80000000u; },
        L"Invalid order record: Pzusatzgebuehren is null but Cdwzusatzgebuehren is 2147483648"},
+      {[](SaleBytes& s) { s.zusatzgebuehrenCount = 0xFFFFFFFFu; },
+       L"Invalid order record: Cdwzusatzgebuehren is 4294967295"},
+      {[](SaleBytes& s) { s.positionCount = 1000001; }, L"Invalid order record: Cdwauftragpos is 1000001"},
+      {[](SaleBytes& s) { s.positions[1].ticketCount = 0x7FFFFFFF; },
+       L"Invalid order record: Citicketspos is 2147483647"},
   };
   for (const Case& c : cases) {
     SaleBytes bytes = richSale();

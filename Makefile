@@ -1,12 +1,13 @@
 # Entry points. CMake owns the build; this file installs what is missing and
 # drives the build trees (native, native with sanitizers, win32) and their
 # tests, and the demo, benchmark, fuzz and soak runs.
-.PHONY: all deps build build-linux build-asan build-win32 win-deps \
-        test test-linux test-asan test-win32 demo demo-win bench fuzz soak dist clean
+.PHONY: all deps build build-linux build-asan build-tsan build-win32 win-deps \
+        test test-linux test-asan test-tsan test-win32 demo demo-win bench fuzz soak dist clean
 
 JOBS ?= 2
 LINUX_DIR := build/linux
 ASAN_DIR := build/asan
+TSAN_DIR := build/tsan
 WIN32_DIR := build/win32
 CMAKE_NATIVE := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
@@ -25,6 +26,12 @@ build-asan:
 	@cmake -S . -B $(ASAN_DIR) $(CMAKE_NATIVE) -DQEL_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN_DIR) -j$(JOBS)
 
+# ThreadSanitizer needs only the library and the test that sells from two
+# threads at once.
+build-tsan:
+	@cmake -S . -B $(TSAN_DIR) $(CMAKE_NATIVE) -DQEL_SANITIZE_THREAD=ON >/dev/null
+	@cmake --build $(TSAN_DIR) -j$(JOBS) --target concurrent_sale_tests
+
 win-deps:
 	@bash scripts/build-win-deps.sh
 
@@ -35,14 +42,17 @@ build-win32: win-deps build-linux
 	@cmake --build $(WIN32_DIR) -j$(JOBS)
 
 # Every suite runs even when an earlier one failed; the exit status tells.
-test: build build-asan
-	@$(MAKE) -k --no-print-directory test-linux test-asan test-win32
+test: build build-asan build-tsan
+	@$(MAKE) -k --no-print-directory test-linux test-asan test-tsan test-win32
 
 test-linux:
 	@ctest --test-dir $(LINUX_DIR) --output-on-failure -j$(JOBS)
 
 test-asan:
 	@ctest --test-dir $(ASAN_DIR) --output-on-failure -j$(JOBS)
+
+test-tsan:
+	@TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(TSAN_DIR) -R '^concurrent_sale_tests\.' --output-on-failure
 
 test-win32:
 	@ctest --test-dir $(WIN32_DIR) --output-on-failure -j$(JOBS)
@@ -72,4 +82,4 @@ dist: build-win32
 	@bash scripts/dist.sh $(WIN32_DIR) dist
 
 clean:
-	rm -rf $(LINUX_DIR) $(ASAN_DIR) $(WIN32_DIR)
+	rm -rf $(LINUX_DIR) $(ASAN_DIR) $(TSAN_DIR) $(WIN32_DIR)

@@ -30,6 +30,24 @@ std::uintptr_t moduleBaseAddress();
 // harmless.
 bool pinModule();
 
+// For its lifetime keeps the SIGPIPE that a write to a connection closed by
+// its peer may raise on the calling thread away from the host, without
+// changing the process's signal handlers, which other threads share. Windows
+// has no such signal; there it does nothing.
+class BrokenPipeShield {
+ public:
+  BrokenPipeShield();
+  ~BrokenPipeShield();
+  BrokenPipeShield(const BrokenPipeShield&) = delete;
+  BrokenPipeShield& operator=(const BrokenPipeShield&) = delete;
+
+ private:
+  // The POSIX side keeps the thread's signal mask here (a sigset_t).
+  alignas(8) unsigned char savedMask_[128];
+  bool blocked_ = false;
+  bool pendingBefore_ = false;
+};
+
 // The bytes of request template `id` (resource type "TEMPLATE") carried in
 // this library. On failure returns nullopt and sets `lastError` to the
 // system's error code of the failed lookup.

@@ -44,6 +44,9 @@ int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons
   return MessageBoxW(static_cast<HWND>(owner), text, caption, type);
 }
 
+BrokenPipeShield::BrokenPipeShield() : savedMask_{} {}
+BrokenPipeShield::~BrokenPipeShield() = default;
+
 std::uintptr_t moduleBaseAddress() {
   // The region that holds this module's code was reserved when the loader
   // mapped the image, so its allocation base is the image base.

@@ -157,6 +157,7 @@ ConnectionCheck::ConnectionCheck(const ConnectorConfig& config) : url_(config.ur
 
 std::vector<StageResult> ConnectionCheck::run() const {
   HttpClient::globalInit();
+  const platform::BrokenPipeShield shield;
   // libcurl keeps pointers to the url and the error buffer, not copies; both
   // live until the handle is gone.
   const std::string url = platform::wideToUtf8(url_);
@@ -164,7 +165,7 @@ std::vector<StageResult> ConnectionCheck::run() const {
   EasyHandle handle(curl_easy_init());
   if (!handle) throw VubException(kEasyInitFailed);
 
-  setConnectionLimits(handle.get());
+  setConnectionRules(handle.get());
   setTlsVerification(handle.get(), platform::wideToUtf8(caFile_));
   setOption(handle.get(), CURLOPT_URL, url.c_str(), kUrlFailed);
   setOption(handle.get(), CURLOPT_ERRORBUFFER, errorBuffer.data(), kErrorBufferFailed);

@@ -17,6 +17,9 @@ using namespace curl;
 
 const wchar_t kConnectTimeoutFailed[] = L"Could not set connection timeout";
 const wchar_t kTimeoutFailed[] = L"Could not set response timeout";
+const wchar_t kProtocolsFailed[] = L"Could not restrict the protocols to http and https";
+const wchar_t kProxyFailed[] = L"Could not switch off proxies";
+const wchar_t kNoSignalFailed[] = L"Could not switch off signals";
 const wchar_t kVerifyPeerFailed[] = L"Could not change setting sslVerifyPeer";
 const wchar_t kVerifyHostFailed[] = L"Could not change setting sslVerifyHost";
 const wchar_t kSslOptionsFailed[] = L"Could not change setting sslOptions";
@@ -26,11 +29,27 @@ const wchar_t kSeparator[] = L": ";
 const long kConnectTimeoutSeconds = 3;
 const long kTimeoutSeconds = 6;
 
+// The cash register speaks HTTP, with or without TLS; nothing else.
+const char kWebProtocols[] = "http,https";
+
 }  // namespace
 
-void setConnectionLimits(void* handle) {
+void setConnectionRules(void* handle) {
   setOption(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds, kConnectTimeoutFailed);
   setOption(handle, CURLOPT_TIMEOUT, kTimeoutSeconds, kTimeoutFailed);
+  // file://, dict://, gopher:// and their kind would read local files or
+  // write the request to any port; they fail as unsupported before anything
+  // is sent, in the url and in any redirect.
+  setOption(handle, CURLOPT_PROTOCOLS_STR, kWebProtocols, kProtocolsFailed);
+  setOption(handle, CURLOPT_REDIR_PROTOCOLS_STR, kWebProtocols, kProtocolsFailed);
+  // The cash register is reached as QelConnect.xml says and only so: an empty
+  // proxy keeps libcurl from taking one from http_proxy, ALL_PROXY and the
+  // like, which would receive the credentials and could answer for it.
+  setOption(handle, CURLOPT_PROXY, "", kProxyFailed);
+  // Otherwise libcurl swaps the process's SIGPIPE handler around every
+  // transfer, which races with the host's other threads; the platform's
+  // BrokenPipeShield keeps a broken connection's signal away instead.
+  setOption(handle, CURLOPT_NOSIGNAL, 1L, kNoSignalFailed);
 }
 
 void setTlsVerification(void* handle, const std::string& utf8CaFile) {

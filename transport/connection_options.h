@@ -8,10 +8,11 @@
 
 namespace qel {
 
-// Sets the connect and the whole-transfer time-out on libcurl's easy handle
-// (CURL*, which libcurl declares as void). Throws VubException when libcurl
+// Sets on libcurl's easy handle (CURL*, which libcurl declares as void) what
+// every connection keeps to: the connect and whole-transfer time-outs, http
+// and https only, no proxy, no signals. Throws VubException when libcurl
 // refuses an option.
-void setConnectionLimits(void* handle);
+void setConnectionRules(void* handle);
 
 // Switches on the verification of the server's certificate chain and host
 // name. `utf8CaFile` names a PEM file of trusted certificates that then

@@ -4,6 +4,7 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <new>
 
 #include "host/vub_exception.h"
@@ -31,8 +32,8 @@ const wchar_t kUnexpectedStatus[] = L"Unexpected HTTP Status code ";
 const wchar_t kResponseTooLarge[] = L"Response of SAP Kasse exceeds 8 MiB";
 
 // Set once by globalInit and never cleared; it records that the first
-// initialisation worked.
-bool curlInitialized = false;
+// initialisation worked. Atomic, since hosts may sell from several threads.
+std::atomic<bool> curlInitialized{false};
 
 // libcurl counts its global initialisations and cleans up only when the
 // count returns to zero. Every successful post ends with
@@ -71,10 +72,13 @@ HttpClient::HttpClient() = default;
 HttpClient::~HttpClient() = default;
 
 void HttpClient::globalInit() {
-  if (curlInitialized) return;
+  if (curlInitialized.load(std::memory_order_acquire)) return;
+  // Two threads may both get here first; libcurl counts its initialisations
+  // and takes them safely side by side, and the extra count is never given
+  // back, like the first.
   const CURLcode result = curl_global_init(CURL_GLOBAL_ALL);
   if (result != CURLE_OK) throw VubException(kGlobalInitFailed, static_cast<std::int32_t>(result));
-  curlInitialized = true;
+  curlInitialized.store(true, std::memory_order_release);
   // From here on libcurl's global state lives in this module, and a transfer
   // ended by a time-out may leave the threaded resolver's thread running
   // until its lookup returns. If the host unloaded the library after
@@ -127,7 +131,9 @@ std::wstring HttpClient::post(const std::wstring& url, const std::wstring& body)
 }
 
 std::string HttpClient::postForBytes(const std::wstring& url, const char* utf8Body) {
-  if (!curlInitialized) throw VubException(kNotInitialized);
+  if (!curlInitialized.load(std::memory_order_acquire)) throw VubException(kNotInitialized);
+  // Declared first, so that it also covers the connection's shutdown.
+  const platform::BrokenPipeShield shield;
   GlobalReference reference;
   EasyHandle handle(curl_easy_init());
   if (!handle) throw VubException(kEasyInitFailed);
@@ -135,7 +141,7 @@ std::string HttpClient::postForBytes(const std::wstring& url, const char* utf8Bo
   // returns.
   const std::string utf8Url = platform::wideToUtf8(url);
 
-  setConnectionLimits(handle.get());
+  setConnectionRules(handle.get());
   setTlsVerification(handle.get(), caFile_);
   setTarget(handle.get(), utf8Url);
   captureResponse(handle.get());

@@ -96,6 +96,8 @@ TEST(ConnectionCheckTest, FailuresStopAtTheirStage) {
       {"refused", L"https://127.0.0.1:1/sap/kasse", 1, CURLE_COULDNT_CONNECT, {P, F, R}},
       {"refused, plain", L"http://127.0.0.1:1/sap/kasse", 1, CURLE_COULDNT_CONNECT, {P, F, N}},
       {"unknown scheme", L"htps://127.0.0.1/sap/kasse", 0, CURLE_UNSUPPORTED_PROTOCOL, {F, R, R}},
+      // libcurl could read the file, but a sale only ever speaks http(s).
+      {"local file", L"file:///etc/passwd", 0, CURLE_UNSUPPORTED_PROTOCOL, {F, R, N}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

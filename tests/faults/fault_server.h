@@ -26,6 +26,7 @@ class FaultServer {
   std::string url(const std::string& scheme = "http") const {
     return scheme + "://127.0.0.1:" + std::to_string(server_.port()) + "/sap/kasse";
   }
+  std::uint16_t port() const { return server_.port(); }
   // Connections accepted so far.
   int connections() const { return server_.connections(); }
   // The body of the last request read.

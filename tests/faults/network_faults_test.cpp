@@ -161,6 +161,62 @@ TEST_F(FaultTest, Http10AnswerEndedByClosingCompletesTheSale) {
   EXPECT_FALSE(readFile("QelConnect.log").empty());
 }
 
+// Schemes other than http and https are refused by libcurl before anything
+// is sent: no local file reaches the error box, no other port gets the
+// request.
+TEST_F(FaultTest, OnlyHttpAndHttpsAreUsed) {
+  FaultServer bystander([](FaultConnection& c) { c.send(httpResponse(200, kAnswer, "application/soap+xml")); });
+  const std::string port = std::to_string(bystander.port());
+  const std::string urls[] = {"file:///etc/passwd",
+                              "dict://127.0.0.1:" + port + "/d:kasse",
+                              "gopher://127.0.0.1:" + port + "/",
+                              "telnet://127.0.0.1:" + port,
+                              "ftp://127.0.0.1:" + port + "/",
+                              "ldap://127.0.0.1:" + port + "/"};
+  for (const std::string& url : urls) {
+    SCOPED_TRACE(url);
+    writeFile("QelConnect.xml", configFor(url));
+    expectMessage(expectFailedSale(sell()), {L"Unsupported protocol: "});
+  }
+  EXPECT_EQ(bystander.connections(), 0);
+}
+
+// Sets an environment variable for the test's life, as the host's own
+// environment would hold it.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const std::string& value) : name_(name) { set(value.c_str()); }
+  ~ScopedVariable() { set(nullptr); }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  void set(const char* value) {
+#if defined(_WIN32)
+    _putenv_s(name_, value != nullptr ? value : "");
+#else
+    if (value != nullptr) setenv(name_, value, 1);
+    else unsetenv(name_);
+#endif
+  }
+  const char* name_;
+};
+
+// A proxy named by the environment never sees the sale: the cash register
+// is reached as QelConnect.xml says, credentials and all.
+TEST_F(FaultTest, ProxyVariablesAreIgnored) {
+  startKasse();
+  FaultServer proxy([](FaultConnection& c) { c.send(httpResponse(200, kAnswer, "application/soap+xml")); });
+  const std::string proxyUrl = "http://127.0.0.1:" + std::to_string(proxy.port());
+  std::vector<std::unique_ptr<ScopedVariable>> variables;
+  for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "ALL_PROXY", "all_proxy"}) {
+    variables.push_back(std::make_unique<ScopedVariable>(name, proxyUrl));
+  }
+  EXPECT_EQ(sell().code, 0);
+  EXPECT_EQ(proxy.connections(), 0);
+  EXPECT_EQ(kasse_->connections(), 1);
+}
+
 // The kasse-sim servers of the TLS fixture, each with a certificate that
 // must be refused although the configured CA file is the one the fixture's
 // CA is in.

@@ -1,0 +1,84 @@
+// Two box-office threads selling through one library at once: every sale
+// completes and the host's SIGPIPE handler stays its own throughout. Built
+// also with ThreadSanitizer, which then checks the library's shared state.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "host/qelconnect.h"
+#include "tests/faults/fault_fixture.h"
+#include "tests/faults/fault_server.h"
+#include "tests/support/host_sale.h"
+#include "tests/support/sale_scenario.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/transport/kasse_answers.h"
+
+namespace qel::test {
+namespace {
+
+constexpr int kSalesPerThread = 15;
+
+void hostsBrokenPipeHandler(int) {}
+
+int answerOk(void*, const wchar_t*, const wchar_t*, unsigned int) { return 1; }
+
+using Handler = void (*)(int);
+
+Handler currentBrokenPipeHandler() {
+  struct sigaction now {};
+  sigaction(SIGPIPE, nullptr, &now);
+  return now.sa_handler;
+}
+
+TEST(ConcurrentSaleTest, TwoThreadsSellWithoutTouchingTheHostsSignals) {
+  ScratchDir dir;
+  FaultServer kasse([](FaultConnection& c) { c.send(httpResponse(200, kasseAnswer("0", "OK"))); });
+  writeFile("QelConnect.xml", configFor(kasse.url()));
+
+  struct sigaction hosts {};
+  hosts.sa_handler = &hostsBrokenPipeHandler;
+  struct sigaction previous {};
+  ASSERT_EQ(sigaction(SIGPIPE, &hosts, &previous), 0);
+  qelSetDialogHandler(&answerOk);
+
+  // A watcher samples the disposition while the sales run, so that a swap
+  // that is undone before the end is seen as well.
+  std::atomic<bool> selling{true};
+  std::atomic<int> changes{0};
+  std::thread watcher([&] {
+    while (selling.load()) {
+      if (currentBrokenPipeHandler() != &hostsBrokenPipeHandler) changes.fetch_add(1);
+    }
+  });
+  std::array<std::atomic<int>, 2> completed{};
+  std::vector<std::thread> sellers;
+  for (std::atomic<int>& count : completed) {
+    sellers.emplace_back([&count] {
+      const HostSale sale(smallSale());
+      const PaymentTypeRecord type = paymentType();
+      for (int i = 0; i < kSalesPerThread; ++i) {
+        ResultRecord result{};
+        if (hrECExecute(nullptr, nullptr, sale.record(), type.data(), nullptr, result.data()) == 0) {
+          count.fetch_add(1);
+        }
+      }
+    });
+  }
+  for (std::thread& seller : sellers) seller.join();
+  selling.store(false);
+  watcher.join();
+
+  qelSetDialogHandler(nullptr);
+  sigaction(SIGPIPE, &previous, nullptr);
+  for (const std::atomic<int>& count : completed) EXPECT_EQ(count.load(), kSalesPerThread);
+  EXPECT_EQ(changes.load(), 0) << "the host's SIGPIPE handler was replaced during a transfer";
+  EXPECT_EQ(kasse.connections(), 2 * kSalesPerThread);
+}
+
+}  // namespace
+}  // namespace qel::test

@@ -30,6 +30,9 @@ const wchar_t kWriteDataFailed[] = L"Failed to set response write buffer";
 const wchar_t kStatusUnavailable[] = L"Could not get HTTP status code";
 const wchar_t kUnexpectedStatus[] = L"Unexpected HTTP Status code ";
 const wchar_t kResponseTooLarge[] = L"Response of SAP Kasse exceeds 8 MiB";
+const wchar_t kLeftOutPrefix[] = L"\r\n[";
+const wchar_t kLeftOutSuffix[] = L" more bytes not shown]";
+const wchar_t kLeftOutOneSuffix[] = L" more byte not shown]";
 
 // Set once by globalInit and never cleared; it records that the first
 // initialisation worked. Atomic, since hosts may sell from several threads.
@@ -64,6 +67,24 @@ class GlobalReference {
 
 std::wstring decodeResponse(std::string_view bytes) {
   return platform::isValidUtf8(bytes) ? platform::utf8ToWide(bytes) : platform::ansiToWide(bytes);
+}
+
+std::wstring responseForMessage(std::string_view bytes) {
+  if (bytes.size() <= kShownResponseBytes) return decodeResponse(bytes);
+  // The whole body decides the decoding, as for a short one, so the shown
+  // part is the start of what the whole would have shown.
+  const bool utf8 = platform::isValidUtf8(bytes);
+  std::size_t cut = kShownResponseBytes;
+  if (utf8) {
+    while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80) --cut;
+  }
+  const std::string_view shown = bytes.substr(0, cut);
+  std::wstring text = utf8 ? platform::utf8ToWide(shown) : platform::ansiToWide(shown);
+  const std::size_t leftOut = bytes.size() - cut;
+  text += kLeftOutPrefix;
+  text += std::to_wstring(leftOut);
+  text += leftOut == 1 ? kLeftOutOneSuffix : kLeftOutSuffix;
+  return text;
 }
 
 void HttpClient::SlistFree::operator()(curl_slist* list) const noexcept { curl_slist_free_all(list); }
@@ -155,7 +176,7 @@ std::string HttpClient::postForBytes(const std::wstring& url, const char* utf8Bo
   }
   if (status != 200 && status != 201) {
     throw VubException(kUnexpectedStatus + formatInt2(static_cast<std::int32_t>(status)) +
-                       decodeResponse(response_));
+                       responseForMessage(response_));
   }
   handle.reset();
   reference.release();  // curl_global_cleanup

@@ -18,6 +18,14 @@ namespace qel {
 // cash register sends), otherwise with the ANSI code page.
 std::wstring decodeResponse(std::string_view bytes);
 
+// A response body as an error message shows it: decoded as decodeResponse
+// does, whole up to kShownResponseBytes; a longer body is cut there, at a
+// character's start, and a line says how many bytes were left out. No
+// operator reads further, and a message box of megabytes takes its owner
+// tens of seconds to lay out.
+constexpr std::size_t kShownResponseBytes = 8192;
+std::wstring responseForMessage(std::string_view bytes);
+
 class HttpClient {
  public:
   // Responses larger than this are refused, so that a misbehaving server

@@ -88,17 +88,19 @@ TextBuffer buildEnvelope(const Order& order) {
 
 void evaluateResponse(const std::wstring& body, KasseResponse& response) {
   const std::string utf8 = platform::wideToUtf8(body);
-  judge(utf8.c_str(), [&]() -> const std::wstring& { return body; }, response);
+  judge(utf8.c_str(), [&] { return responseForMessage(utf8); }, response);
 }
 
 void evaluateResponseBytes(const std::string& bytes, KasseResponse& response) {
   // Valid UTF-8 is what its decoding would give back when encoded again, so
-  // the parser reads the bytes themselves.
+  // the parser reads the bytes themselves; other bytes are decoded with the
+  // ANSI code page and read as the UTF-8 of that text.
   if (platform::isValidUtf8(bytes)) {
-    judge(bytes.c_str(), [&] { return decodeResponse(bytes); }, response);
+    judge(bytes.c_str(), [&] { return responseForMessage(bytes); }, response);
     return;
   }
-  evaluateResponse(platform::ansiToWide(bytes), response);
+  const std::string utf8 = platform::wideToUtf8(platform::ansiToWide(bytes));
+  judge(utf8.c_str(), [&] { return responseForMessage(bytes); }, response);
 }
 
 KasseResponse& KasseExchange::transfer(const Order& order, KasseResponse& response) {

@@ -217,6 +217,35 @@ TEST_F(FaultTest, ProxyVariablesAreIgnored) {
   EXPECT_EQ(kasse_->connections(), 1);
 }
 
+// An answer's body reaches the error box whole up to 8 KiB; beyond that the
+// box shows its start, cut at a character, and how much was left out.
+TEST_F(FaultTest, LongBodiesAreCutInTheErrorBox) {
+  const std::string eightKiB(8192, 'e');
+  const std::string umlaut = "\xC3\xA4";
+  struct Case {
+    const char* name;
+    int status;
+    std::string body;
+    std::wstring message;
+  };
+  const Case cases[] = {
+      {"status, 8 KiB", 500, eightKiB, L"Unexpected HTTP Status code 500" + std::wstring(8192, L'e')},
+      {"status, a byte more", 500, eightKiB + "f",
+       L"Unexpected HTTP Status code 500" + std::wstring(8192, L'e') + L"\r\n[1 more byte not shown]"},
+      {"character across the cut", 502, std::string(8191, 'e') + umlaut + "ok",
+       L"Unexpected HTTP Status code 502" + std::wstring(8191, L'e') + L"\r\n[4 more bytes not shown]"},
+      {"no XML, 4 MiB", 200, std::string(4u << 20, 'h'),
+       L"Failed to parse response of SAP Kasse. Response was: " + std::wstring(8192, L'h') + L"\r\n[" +
+           std::to_wstring((4u << 20) - 8192) + L" more bytes not shown]"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FaultServer server([&](FaultConnection& conn) { conn.send(httpResponse(c.status, c.body, "text/html")); });
+    writeFile("QelConnect.xml", configFor(server.url()));
+    EXPECT_TRUE(expectFailedSale(sell()) == c.message);
+  }
+}
+
 // The kasse-sim servers of the TLS fixture, each with a certificate that
 // must be refused although the configured CA file is the one the fixture's
 // CA is in.

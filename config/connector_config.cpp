@@ -4,6 +4,7 @@
 
 #include <tinyxml2.h>
 
+#include "base/xml_parse.h"
 #include "config/leading_int.h"
 #include "host/vub_exception.h"
 #include "platform/platform.h"
@@ -101,7 +102,7 @@ tinyxml2::XMLError load(tinyxml2::XMLDocument& document, const std::string& file
     case platform::FileRead::Failed: return tinyxml2::XML_ERROR_FILE_READ_ERROR;
     case platform::FileRead::Ok: break;
   }
-  return document.Parse(content.data(), content.size());
+  return parseXml(document, content);
 }
 
 }  // namespace

@@ -1,14 +1,17 @@
 // Fuzz target: arbitrary bytes as the body of the cash register's answer,
 // judged from the bytes as a sale judges them, and compared with the
-// judgement of the same body once decoded.
+// judgement of the same body once decoded; the parse behind the judgement
+// is compared with tinyxml2's own.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "base/xml_parse.h"
 #include "fuzz/fuzz_support.h"
 #include "host/vub_exception.h"
 #include "transport/http_client.h"
+#include "tests/support/xml_outcome.h"
 #include "transport/kasse_exchange.h"
 
 namespace {
@@ -32,6 +35,9 @@ Outcome judge(Evaluate&& evaluate) {
   }
   return outcome;
 }
+
+// Inputs up to this size cost tinyxml2's own Parse little, whatever they hold.
+constexpr std::size_t kMaxComparedParse = 64 * 1024;
 
 }  // namespace
 
@@ -57,5 +63,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(wide.code == sale.code, "bytes and decoded body give the same code");
   check(wide.response.rect == sale.response.rect, "bytes and decoded body give the same Rect");
   check(wide.response.rectmsg == sale.response.rectmsg, "bytes and decoded body give the same Rectmsg");
+
+  if (size <= kMaxComparedParse) {
+    tinyxml2::XMLDocument plain;
+    plain.Parse(bytes.data(), bytes.size());
+    tinyxml2::XMLDocument prepared;
+    qel::parseXml(prepared, bytes);
+    check(qel::test::describeParse(prepared) == qel::test::describeParse(plain),
+          "the judgement's parse gives what tinyxml2's own gives");
+  }
   return 0;
 }

@@ -54,6 +54,10 @@ def response_seeds():
     write("response", "latin1", answer("n0", rect("4", "Ung\u00fcltig")).encode("utf-8").replace(b"\xc3\xbc", b"\xfc"))
     write("response", "empty", b"")
     write("response", "deep", "<a>" * 300 + "</a>" * 300)
+    many = "".join(' a%d="1"' % i for i in range(40))
+    write("response", "many-attributes", answer("n0", "<x" + many + "/>" + rect("0")))
+    write("response", "many-attributes-repeated", answer("n0", "<x" + many + ' a33="2"/>' + rect("0")))
+    write("response", "references-unclosed", answer("n0", rect("0", "&#" * 40 + "&#x41;&#&#66;")))
 
 
 def config(url="http://127.0.0.1:8080/sap/kasse", extra="", compat="<oldkasse>1</oldkasse><oldkasseprefix>12</oldkasseprefix>"):

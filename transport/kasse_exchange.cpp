@@ -4,6 +4,7 @@
 
 #include <tinyxml2.h>
 
+#include "base/xml_parse.h"
 #include "config/leading_int.h"
 #include "host/vub_exception.h"
 #include "platform/platform.h"
@@ -47,7 +48,7 @@ void judge(const char* utf8, Body&& body, KasseResponse& response) {
   response.rectmsg.clear();
 
   tinyxml2::XMLDocument document;
-  if (document.Parse(utf8) != tinyxml2::XML_SUCCESS) throw VubException(kParseFailed + body());
+  if (parseXml(document, utf8) != tinyxml2::XML_SUCCESS) throw VubException(kParseFailed + body());
 
   const tinyxml2::XMLElement* answer = findResponseElement(document);
   if (answer == nullptr) throw VubException(kResponseElementMissing + body());

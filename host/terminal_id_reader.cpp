@@ -82,7 +82,7 @@ std::string_view findValue(std::string_view content) {
 std::wstring lookUp(const std::string& fileName) {
   // A file that cannot be read holds no terminal number: the default stands.
   std::string content;
-  platform::readFile(fileName, content);
+  platform::readFile(fileName, content, kLargestWorkingFile);
   return platform::utf8ToWide(boundValue(findValue(content)));
 }
 

@@ -7,6 +7,7 @@
 #include "base/xml_parse.h"
 #include "config/leading_int.h"
 #include "host/vub_exception.h"
+#include "host/working_files.h"
 #include "platform/platform.h"
 #include "render/format.h"
 
@@ -23,6 +24,9 @@ const wchar_t kUnknownErrorSuffix[] = L"'. tinyxml2::XML_ERROR-Code: ";
 const wchar_t kMissingElementPrefix[] = L"Missing element '";
 const wchar_t kMissingElementMiddle[] = L"' in configuration file '";
 const wchar_t kMissingElementSuffix[] = L"'.";
+const wchar_t kTooLargePrefix[] = L"Configuration file '";
+const wchar_t kTooLargeSuffix[] = L"' exceeds 64 MiB";
+static_assert(kLargestWorkingFile == std::size_t{64} << 20, "the message names the limit");
 
 // The number that the "Unknown error" message shows. Operators and support
 // documents know the numbering of the parser release the connector was first
@@ -92,15 +96,25 @@ const tinyxml2::XMLElement* child(const tinyxml2::XMLNode* parent, const char* n
 
 // What the parser's LoadFile does, with the file read once: tinyxml2 reads
 // the first byte, seeks to learn the size and reads the file again through
-// a stream buffer. A file that cannot be opened is "not found", a failed
-// read a read error, and the bytes go to Parse, which also reports an empty
-// file as an empty document.
+// a stream buffer. A file that cannot be opened is "not found", and so is
+// anything in its place that is not a regular file (a folder, a pipe, a
+// device), which Windows would not open either; a failed read is a read
+// error, and the bytes go to Parse, which also reports an empty file as an
+// empty document. A file beyond the limit is refused before it is parsed.
 tinyxml2::XMLError load(tinyxml2::XMLDocument& document, const std::string& fileName) {
   std::string content;
-  switch (platform::readFile(fileName, content)) {
-    case platform::FileRead::NotOpened: return tinyxml2::XML_ERROR_FILE_NOT_FOUND;
-    case platform::FileRead::Failed: return tinyxml2::XML_ERROR_FILE_READ_ERROR;
-    case platform::FileRead::Ok: break;
+  switch (platform::readFile(fileName, content, kLargestWorkingFile).status) {
+    case platform::FileRead::Missing:
+    case platform::FileRead::Folder:
+    case platform::FileRead::NotOpened:
+    case platform::FileRead::NotRegular:
+      return tinyxml2::XML_ERROR_FILE_NOT_FOUND;
+    case platform::FileRead::Failed:
+      return tinyxml2::XML_ERROR_FILE_READ_ERROR;
+    case platform::FileRead::TooLarge:
+      throw VubException(kTooLargePrefix + platform::utf8ToWide(fileName) + kTooLargeSuffix);
+    case platform::FileRead::Ok:
+      break;
   }
   return parseXml(document, content);
 }

@@ -2,8 +2,12 @@
 // read: line by line in text mode, every line split at each "=".
 #include "host/terminal_id_reader.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <string>
 #include <string_view>
 
+#include "host/vub_exception.h"
 #include "host/working_files.h"
 #include "platform/platform.h"
 
@@ -12,6 +16,15 @@ namespace {
 
 constexpr std::string_view kKey = "TerminalID";
 constexpr std::string_view kDefaultTerminalId = "16213";
+
+const wchar_t kNotReadPrefix[] = L"Could not read file '";
+const wchar_t kNotReadMiddle[] = L"': ";
+const wchar_t kNotRegular[] = L"not a regular file";
+const wchar_t kCodeOpen[] = L" (";
+const wchar_t kCodeClose[] = L")";
+const wchar_t kTooLargePrefix[] = L"File '";
+const wchar_t kTooLargeSuffix[] = L"' exceeds 64 MiB";
+static_assert(kLargestWorkingFile == std::size_t{64} << 20, "the message names the limit");
 
 // The value is held as C text in a buffer of 100 bytes with its terminator.
 constexpr std::size_t kMaxValueBytes = 99;
@@ -79,11 +92,33 @@ std::string_view findValue(std::string_view content) {
   return value;
 }
 
-std::wstring lookUp(const std::string& fileName) {
-  // A file that cannot be read holds no terminal number: the default stands.
+// The file's content. A missing file, or a folder in its place, holds no
+// terminal number; a file that is there but cannot be read might hold
+// another one, so the sale must not go ahead under the default.
+std::string readContent(const std::string& fileName) {
   std::string content;
-  platform::readFile(fileName, content);
-  return platform::utf8ToWide(boundValue(findValue(content)));
+  const platform::FileReadResult read = platform::readFile(fileName, content, kLargestWorkingFile);
+  const std::wstring notRead = kNotReadPrefix + platform::utf8ToWide(fileName) + kNotReadMiddle;
+  switch (read.status) {
+    case platform::FileRead::Ok:
+    case platform::FileRead::Missing:
+    case platform::FileRead::Folder:
+      return content;
+    case platform::FileRead::NotRegular:
+      throw VubException(notRead + kNotRegular);
+    case platform::FileRead::TooLarge:
+      throw VubException(kTooLargePrefix + platform::utf8ToWide(fileName) + kTooLargeSuffix);
+    case platform::FileRead::NotOpened:
+    case platform::FileRead::Failed:
+      break;
+  }
+  throw VubException(notRead + platform::systemErrorText(read.systemError) + kCodeOpen +
+                         std::to_wstring(read.systemError) + kCodeClose,
+                     static_cast<std::int32_t>(read.systemError));
+}
+
+std::wstring lookUp(const std::string& fileName) {
+  return platform::utf8ToWide(boundValue(findValue(readContent(fileName))));
 }
 
 }  // namespace

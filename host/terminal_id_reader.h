@@ -6,7 +6,9 @@
 namespace qel {
 
 // Reads the value of the key "TerminalID" once, on construction. A missing
-// file or key leaves the default "16213"; nothing here ever fails.
+// file or key (or a folder in the file's place) leaves the default "16213".
+// A file that is there but cannot be read throws a VubException that names
+// the file and the reason: it may hold another terminal number.
 class TerminalIdReader {
  public:
   // Looks in "Sales.ini" in the process's working folder.

@@ -2,6 +2,7 @@
 // module's own address and resources, code-page conversion and shared files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -65,10 +66,41 @@ bool isValidUtf8(std::string_view bytes);
 // Files in the working folder, named in UTF-8, opened shared with other
 // readers and writers and closed again before the call returns. Each does
 // its job with one open, the fewest reads or writes it needs, and one close.
-enum class FileRead { Ok, NotOpened, Failed };
+//
+// How a whole-file read ended. Only regular files are read: a folder is an
+// outcome of its own, which callers may count as a missing file, and pipes
+// and devices are refused without being waited on.
+enum class FileRead {
+  Ok,          // The content was read.
+  Missing,     // There is no such file.
+  Folder,      // The name is a folder.
+  NotOpened,   // The file exists but could not be opened (systemError says why).
+  NotRegular,  // The name is a pipe, a device or the like.
+  Failed,      // Reading the opened file failed (systemError says why).
+  TooLarge,    // The file holds more than the bytes asked for at most.
+};
 
-// Reads the whole of `name` into `content` (left empty unless Ok).
-FileRead readFile(const std::string& name, std::string& content);
+struct FileReadResult {
+  FileRead status;
+  // errno (POSIX) or GetLastError (Windows) of the failed step for NotOpened
+  // and Failed; 0 otherwise.
+  std::uint32_t systemError;
+};
+
+// Reads the whole of `name` into `content` (left empty unless Ok), at most
+// `maxBytes` of it: a larger file, by its size or by the bytes it gives, is
+// TooLarge and never holds more than `maxBytes` + 1 bytes in memory. A file
+// that another program holds locked is tried again for about a second.
+FileReadResult readFile(const std::string& name, std::string& content, std::size_t maxBytes);
+
+// What a name in the file system is, following links. A name that cannot be
+// looked at counts as missing: whoever opens it next reports why.
+enum class FileKind { Missing, Regular, Folder, Other };
+FileKind fileKind(const std::string& name);
+
+// The system's text for an error code (errno on POSIX, a Win32 error code on
+// Windows), on one line and without the code itself.
+std::wstring systemErrorText(std::uint32_t code);
 
 // Appends `bytes` to `name`, created when missing, in one write at the end of
 // the file. False when the file cannot be opened or written.

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 
 #include "platform/platform.h"
 
@@ -26,10 +28,9 @@ class Descriptor {
   int fd_;
 };
 
+// The first read's room when the file reports no size, as files under /proc
+// do; the room then grows as the bytes arrive.
 constexpr std::size_t kFirstRead = 4096;
-// A size reported beyond this is not trusted for the first read's room; the
-// room then grows as the bytes arrive.
-constexpr std::size_t kLargestFirstRead = std::size_t{16} << 20;
 
 int openFile(const std::string& name, int flags) {
   int fd;
@@ -38,33 +39,69 @@ int openFile(const std::string& name, int flags) {
   return fd;
 }
 
-}  // namespace
+FileReadResult failed(FileRead status, int error) { return {status, static_cast<std::uint32_t>(error)}; }
 
-FileRead readFile(const std::string& name, std::string& content) {
-  content.clear();
-  const Descriptor file(openFile(name, O_RDONLY));
-  if (!file) return FileRead::NotOpened;
-  // Room for one byte more than a regular file holds: a read that comes back
+// What an open that failed with `error` means for the reader.
+FileReadResult notOpened(int error) {
+  if (error == ENOENT || error == ENOTDIR) return {FileRead::Missing, 0};
+  return failed(FileRead::NotOpened, error);
+}
+
+// Reads an opened regular file of `size` bytes (as it reported) to its end,
+// but never more than `maxBytes` + 1 bytes: one byte beyond the limit is
+// enough to know that the file holds too much.
+FileReadResult readToEnd(int fd, std::size_t size, std::string& content, std::size_t maxBytes) {
+  const std::size_t limit = maxBytes < SIZE_MAX ? maxBytes + 1 : maxBytes;
+  // Room for one byte more than the file reports: a read that comes back
   // short has then met the end, and the file is not asked again.
-  struct stat info {};
-  const bool regular = ::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode);
-  const auto size = static_cast<std::size_t>(regular && info.st_size > 0 ? info.st_size : 0);
-  std::size_t room = size > 0 && size < kLargestFirstRead ? size + 1 : kFirstRead;
+  std::size_t room = std::min(size > 0 ? size + 1 : kFirstRead, limit);
   std::size_t filled = 0;
   for (;;) {
     content.resize(room);
-    const ssize_t got = ::read(file.get(), content.data() + filled, room - filled);
+    const ssize_t got = ::read(fd, content.data() + filled, room - filled);
     if (got < 0) {
       if (errno == EINTR) continue;
+      const int error = errno;
       content.clear();
-      return FileRead::Failed;
+      return failed(FileRead::Failed, error);
     }
     filled += static_cast<std::size_t>(got);
-    if (got == 0 || (regular && filled < room)) break;
-    if (filled == room) room *= 2;
+    // The file may have grown since it reported its size.
+    if (filled > maxBytes) {
+      content.clear();
+      return {FileRead::TooLarge, 0};
+    }
+    if (got == 0 || filled < room) break;
+    room = room <= limit / 2 ? room * 2 : limit;
   }
   content.resize(filled);
-  return FileRead::Ok;
+  return {FileRead::Ok, 0};
+}
+
+}  // namespace
+
+FileReadResult readFile(const std::string& name, std::string& content, std::size_t maxBytes) {
+  content.clear();
+  // Without O_NONBLOCK, opening a pipe waits for a writer, which may never
+  // come; for the regular files that are read the flag changes nothing.
+  const int fd = openFile(name, O_RDONLY | O_NONBLOCK);
+  if (fd < 0) return notOpened(errno);
+  const Descriptor file(fd);
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0) return failed(FileRead::Failed, errno);
+  if (S_ISDIR(info.st_mode)) return {FileRead::Folder, 0};
+  if (!S_ISREG(info.st_mode)) return {FileRead::NotRegular, 0};
+  const auto size = static_cast<std::uint64_t>(info.st_size > 0 ? info.st_size : 0);
+  if (size > maxBytes) return {FileRead::TooLarge, 0};
+  return readToEnd(file.get(), static_cast<std::size_t>(size), content, maxBytes);
+}
+
+FileKind fileKind(const std::string& name) {
+  struct stat info {};
+  if (::stat(name.c_str(), &info) != 0) return FileKind::Missing;
+  if (S_ISREG(info.st_mode)) return FileKind::Regular;
+  if (S_ISDIR(info.st_mode)) return FileKind::Folder;
+  return FileKind::Other;
 }
 
 bool appendToFile(const std::string& name, std::string_view bytes) {

@@ -3,6 +3,9 @@
 // the call returns.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "platform/platform.h"
 
 namespace qel::platform {
@@ -24,46 +27,97 @@ class Handle {
 };
 
 constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+// The first read's room when the file reports no size; the room then grows
+// as the bytes arrive.
 constexpr std::size_t kFirstRead = 4096;
-constexpr std::size_t kLargestFirstRead = std::size_t{16} << 20;
 // ReadFile and WriteFile take a DWORD count.
 constexpr std::size_t kLargestTransfer = 0x40000000;
+// Another program that holds the file without sharing (an editor saving it,
+// a backup or a virus scanner) usually lets go within moments: the read is
+// tried again for about a second before it counts as failed.
+constexpr int kLockedRetries = 20;
+constexpr DWORD kLockedPauseMs = 50;
 
 HANDLE openFile(const std::string& name, DWORD access, DWORD disposition) {
   return CreateFileW(utf8ToWide(name).c_str(), access, kShareReadWrite, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                      nullptr);
 }
 
-}  // namespace
+FileReadResult failed(FileRead status, DWORD error) { return {status, error}; }
 
-FileRead readFile(const std::string& name, std::string& content) {
-  content.clear();
-  const Handle file(openFile(name, GENERIC_READ, OPEN_EXISTING));
-  if (!file) return FileRead::NotOpened;
-  // Room for one byte more than a disk file holds: a read that comes back
+bool isLocked(const FileReadResult& result) {
+  return (result.status == FileRead::NotOpened || result.status == FileRead::Failed) &&
+         (result.systemError == ERROR_SHARING_VIOLATION || result.systemError == ERROR_LOCK_VIOLATION);
+}
+
+// What an open that failed with `error` means for the reader. Windows opens
+// a folder only when asked for backup semantics and otherwise refuses access,
+// so a name that was there but not opened is looked at once more.
+FileReadResult notOpened(const std::string& name, DWORD error) {
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {FileRead::Missing, 0};
+  if (fileKind(name) == FileKind::Folder) return {FileRead::Folder, 0};
+  return failed(FileRead::NotOpened, error);
+}
+
+// Reads an opened disk file of `size` bytes (as it reported) to its end, but
+// never more than `maxBytes` + 1 bytes: one byte beyond the limit is enough
+// to know that the file holds too much.
+FileReadResult readToEnd(HANDLE file, std::size_t size, std::string& content, std::size_t maxBytes) {
+  const std::size_t limit = maxBytes < SIZE_MAX ? maxBytes + 1 : maxBytes;
+  // Room for one byte more than the file reports: a read that comes back
   // short has then met the end, and the file is not asked again.
-  const bool disk = GetFileType(file.get()) == FILE_TYPE_DISK;
-  LARGE_INTEGER size{};
-  const bool sized = disk && GetFileSizeEx(file.get(), &size) && size.QuadPart > 0 &&
-                     static_cast<unsigned long long>(size.QuadPart) < kLargestFirstRead;
-  std::size_t room = sized ? static_cast<std::size_t>(size.QuadPart) + 1 : kFirstRead;
+  std::size_t room = std::min(size > 0 ? size + 1 : kFirstRead, limit);
   std::size_t filled = 0;
   for (;;) {
     content.resize(room);
-    const std::size_t wanted = room - filled < kLargestTransfer ? room - filled : kLargestTransfer;
+    const std::size_t wanted = std::min(room - filled, kLargestTransfer);
     DWORD got = 0;
-    if (!ReadFile(file.get(), content.data() + filled, static_cast<DWORD>(wanted), &got, nullptr)) {
-      // A pipe reports its end as a broken pipe.
-      if (GetLastError() == ERROR_BROKEN_PIPE) break;
+    if (!ReadFile(file, content.data() + filled, static_cast<DWORD>(wanted), &got, nullptr)) {
+      const DWORD error = GetLastError();
       content.clear();
-      return FileRead::Failed;
+      return failed(FileRead::Failed, error);
     }
     filled += got;
-    if (got == 0 || (disk && got < wanted)) break;
-    if (filled == room) room *= 2;
+    // The file may have grown since it reported its size.
+    if (filled > maxBytes) {
+      content.clear();
+      return {FileRead::TooLarge, 0};
+    }
+    if (got == 0 || got < wanted) break;
+    if (filled == room) room = room <= limit / 2 ? room * 2 : limit;
   }
   content.resize(filled);
-  return FileRead::Ok;
+  return {FileRead::Ok, 0};
+}
+
+FileReadResult readOnce(const std::string& name, std::string& content, std::size_t maxBytes) {
+  const Handle file(openFile(name, GENERIC_READ, OPEN_EXISTING));
+  if (!file) return notOpened(name, GetLastError());
+  if (GetFileType(file.get()) != FILE_TYPE_DISK) return {FileRead::NotRegular, 0};
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size)) return failed(FileRead::Failed, GetLastError());
+  if (static_cast<unsigned long long>(size.QuadPart) > maxBytes) return {FileRead::TooLarge, 0};
+  return readToEnd(file.get(), static_cast<std::size_t>(size.QuadPart), content, maxBytes);
+}
+
+}  // namespace
+
+FileReadResult readFile(const std::string& name, std::string& content, std::size_t maxBytes) {
+  content.clear();
+  FileReadResult result = readOnce(name, content, maxBytes);
+  for (int retry = 0; retry < kLockedRetries && isLocked(result); ++retry) {
+    Sleep(kLockedPauseMs);
+    result = readOnce(name, content, maxBytes);
+  }
+  return result;
+}
+
+FileKind fileKind(const std::string& name) {
+  const DWORD attributes = GetFileAttributesW(utf8ToWide(name).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return FileKind::Missing;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileKind::Folder;
+  if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return FileKind::Other;
+  return FileKind::Regular;
 }
 
 bool appendToFile(const std::string& name, std::string_view bytes) {

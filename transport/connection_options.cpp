@@ -62,6 +62,15 @@ void setTlsVerification(void* handle, const std::string& utf8CaFile) {
   // Other TLS back ends ignore the flag.
   setOption(handle, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT), kSslOptionsFailed);
   if (utf8CaFile.empty()) return;
+  // libcurl would open a pipe in the file's place and wait for a writer that
+  // never comes, so anything but a file is refused before a connection is
+  // made. A missing file or a folder is left to libcurl, which reports it.
+  static const wchar_t kCaFilePrefix[] = L"CA file '";
+  static const wchar_t kCaFileNotRegular[] = L"' is not a regular file";
+  if (platform::fileKind(utf8CaFile) == platform::FileKind::Other) {
+    throw VubException(kCaFilePrefix + platform::utf8ToWide(utf8CaFile) + kCaFileNotRegular,
+                       static_cast<std::int32_t>(CURLE_SSL_CACERT_BADFILE));
+  }
   // libcurl keeps a copy of the path.
   setOption(handle, CURLOPT_CAINFO, utf8CaFile.c_str(), kCaFileFailed);
   // With a configured file the certificate must chain to one of its

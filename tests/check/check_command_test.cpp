@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -93,6 +95,29 @@ TEST(CheckCommandTest, FilesThatASaleWouldRefuseFailWithTheLibrarysMessage) {
     EXPECT_NE(run.output.find("TerminalID      16213 (the default: no Sales.ini here)\n"), std::string::npos)
         << run.output;
   }
+}
+
+// A Sales.ini that is there but cannot be read fails its step with the
+// message a sale would stop with, instead of showing the default; a folder
+// in its place is no file and gives the default.
+TEST(CheckCommandTest, SalesIniThatASaleWouldRefuseFailsItsStep) {
+  LoopbackServer server(httpResponse(200, "<ok/>"));
+  ScratchDir dir;
+  writeFile("QelConnect.xml", configFor(urlOf(server), "geheim"));
+  writeFile("Sales.ini", "TerminalID=4711\r\n");
+  std::filesystem::resize_file("Sales.ini", std::uintmax_t{1} << 30);
+  CheckRun run = runCheck();
+  EXPECT_FALSE(run.passed);
+  EXPECT_NE(run.output.find("FAILED      read Sales.ini        File 'Sales.ini' exceeds 64 MiB\n"), std::string::npos)
+      << run.output;
+  EXPECT_EQ(run.output.find("TerminalID "), std::string::npos) << run.output;
+
+  std::filesystem::remove("Sales.ini");
+  std::filesystem::create_directory("Sales.ini");
+  run = runCheck();
+  EXPECT_TRUE(run.passed) << run.output;
+  EXPECT_NE(run.output.find("TerminalID      16213 (the default: no Sales.ini here)\n"), std::string::npos)
+      << run.output;
 }
 
 TEST(CheckCommandTest, UnreachableServerFailsWithTheOperatorsMessage) {

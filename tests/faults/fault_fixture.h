@@ -69,6 +69,16 @@ class FaultTest : public ::testing::Test {
     writeFile("QelConnect.xml", configFor(kasse_->url()));
   }
 
+  // The terminal number as the request carried it (after the sub-pool "0|").
+  std::string sentTerminalId() const {
+    const std::string body = kasse_->lastBody();
+    const std::string open = "<Dwsubpoolid>0|";
+    const std::size_t begin = body.find(open);
+    const std::size_t end = body.find("</Dwsubpoolid>");
+    if (begin == std::string::npos || end == std::string::npos) return "(no Dwsubpoolid)";
+    return body.substr(begin + open.size(), end - begin - open.size());
+  }
+
   bool resultUntouched() const {
     for (std::uint8_t b : result_) {
       if (b != kResultPattern) return false;
@@ -97,6 +107,12 @@ class FaultTest : public ::testing::Test {
     EXPECT_TRUE(resultUntouched()) << "a failed sale must not touch the result record";
     EXPECT_FALSE(std::filesystem::exists("QelConnect.log")) << "a failed sale writes no log entry";
     return errorText(outcome);
+  }
+
+  // A sale that failed before a connection to the cash register was made.
+  std::wstring expectSaleStoppedBeforeSending(const CallOutcome& outcome) {
+    EXPECT_EQ(kasse_->connections(), 0) << "nothing may be sent";
+    return expectFailedSale(outcome);
   }
 
   ScratchDir dir_;

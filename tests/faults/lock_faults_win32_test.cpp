@@ -1,6 +1,6 @@
 // Files that another program holds locked, and a read-only log, on Windows:
-// a QelConnect.xml or QelConnect.log opened elsewhere without sharing, and a
-// QelConnect.log with the read-only attribute.
+// a QelConnect.xml, Sales.ini or QelConnect.log opened elsewhere without
+// sharing, and a QelConnect.log with the read-only attribute.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "tests/faults/fault_fixture.h"
 #include "tests/faults/fault_server.h"
@@ -45,6 +46,35 @@ TEST_F(LockFaultTest, LockedConfigurationFailsTheSale) {
   const CallOutcome outcome = sell();
   EXPECT_TRUE(startsWith(expectFailedSale(outcome), L"Could not load configuration file 'QelConnect.xml'."));
   EXPECT_EQ(kasse_->connections(), 0) << "nothing may be sent";
+}
+
+// A Sales.ini that stays locked may hold another terminal number: the sale
+// stops with the system's reason instead of going out under the default. A
+// lock let go while the read is tried again lets the sale through with the
+// file's number.
+TEST_F(LockFaultTest, LockedSalesIniIsWaitedForThenStopsTheSale) {
+  startKasse();
+  writeFile("Sales.ini", "[Kasse]\r\nTerminalID=4711\r\n");
+  {
+    ExclusiveHandle lock(L"Sales.ini");
+    ASSERT_TRUE(lock.valid());
+    const std::wstring text = expectSaleStoppedBeforeSending(sell());
+    const std::wstring code = L" (32)";  // ERROR_SHARING_VIOLATION
+    EXPECT_TRUE(startsWith(text, L"Could not read file 'Sales.ini': ")) << std::string(text.begin(), text.end());
+    EXPECT_TRUE(text.size() > code.size() && text.compare(text.size() - code.size(), code.size(), code) == 0);
+    EXPECT_EQ(text.find_first_of(L"\r\n"), std::wstring::npos) << "the system's line break stays out";
+  }
+  auto lock = std::make_unique<ExclusiveHandle>(L"Sales.ini");
+  ASSERT_TRUE(lock->valid());
+  std::thread release([&lock] {
+    Sleep(400);
+    lock.reset();
+  });
+  const CallOutcome outcome = sell();
+  release.join();
+  EXPECT_EQ(outcome.code, 0);
+  EXPECT_EQ(outcome.boxes.size(), 2u) << "no error box";
+  EXPECT_EQ(sentTerminalId(), "4711");
 }
 
 TEST_F(LockFaultTest, LockedLogCostsOnlyTheEntry) {

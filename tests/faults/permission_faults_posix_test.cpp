@@ -1,6 +1,6 @@
 // Files that permissions keep from the library, on POSIX: an unreadable
-// QelConnect.xml, a read-only QelConnect.log and a working folder that cannot
-// be written. Permissions do not stop root, so the sale runs in a child
+// QelConnect.xml or Sales.ini, a read-only QelConnect.log and a working
+// folder that cannot be written. Permissions do not stop root, so the sale runs in a child
 // process that has given up root for the user nobody; any other user runs it
 // as itself.
 #include <grp.h>
@@ -156,6 +156,19 @@ TEST_F(PermissionFaultTest, UnreadableConfigurationFailsTheSale) {
   const CallOutcome outcome = sellUnprivileged();
   EXPECT_EQ(outcome.code, kNotCompleted);
   EXPECT_TRUE(startsWith(errorText(outcome), L"Could not load configuration file 'QelConnect.xml'."));
+  EXPECT_TRUE(shared_.untouched());
+  EXPECT_EQ(kasse_->connections(), 0) << "nothing may be sent";
+}
+
+// A Sales.ini that is there but cannot be read may hold another terminal
+// number: the sale stops rather than go out under the default.
+TEST_F(PermissionFaultTest, UnreadableSalesIniStopsTheSaleBeforeSending) {
+  startKasse();
+  writeFile("Sales.ini", "TerminalID=4711\r\n");
+  std::filesystem::permissions("Sales.ini", std::filesystem::perms::none);
+  const CallOutcome outcome = sellUnprivileged();
+  EXPECT_EQ(outcome.code, kNotCompleted);
+  EXPECT_EQ(errorText(outcome), L"Could not read file 'Sales.ini': Permission denied (13)");
   EXPECT_TRUE(shared_.untouched());
   EXPECT_EQ(kasse_->connections(), 0) << "nothing may be sent";
 }

@@ -12,15 +12,19 @@
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <thread>
 #endif
 
 namespace qel {
 namespace {
 
 using platform::FileRead;
+
+// Far beyond every file these tests read, unless a test sets its own limit.
+constexpr std::size_t kLimit = std::size_t{1} << 20;
+
+FileRead read(const char* name, std::string& content, std::size_t maxBytes = kLimit) {
+  return platform::readFile(name, content, maxBytes).status;
+}
 
 std::string contentOf(const char* name) {
   std::ifstream in(name, std::ios::binary);
@@ -42,34 +46,37 @@ TEST_F(FilesTest, ReadsWholeFilesOfEverySize) {
     for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
     write("Sales.ini", bytes);
     std::string content = "left over";
-    ASSERT_EQ(platform::readFile("Sales.ini", content), FileRead::Ok) << size;
+    ASSERT_EQ(read("Sales.ini", content), FileRead::Ok) << size;
     EXPECT_EQ(content, bytes) << size;
   }
 }
 
-TEST_F(FilesTest, MissingFileIsNotOpenedAndLeavesNothing) {
+TEST_F(FilesTest, MissingFileAndFolderAreOutcomesOfTheirOwn) {
   std::string content = "left over";
-  EXPECT_EQ(platform::readFile("QelConnect.xml", content), FileRead::NotOpened);
+  EXPECT_EQ(read("QelConnect.xml", content), FileRead::Missing);
   EXPECT_EQ(content, "");
+  std::filesystem::create_directory("QelConnect.xml");
+  EXPECT_EQ(read("QelConnect.xml", content), FileRead::Folder);
+  EXPECT_EQ(platform::fileKind("QelConnect.xml"), platform::FileKind::Folder);
+  EXPECT_EQ(platform::fileKind("Sales.ini"), platform::FileKind::Missing);
 }
 
-TEST_F(FilesTest, FolderCannotBeRead) {
-  std::filesystem::create_directory("QelConnect.xml");
-  std::string content;
-#if defined(_WIN32)
-  // Windows opens folders only when asked to with backup semantics.
-  EXPECT_EQ(platform::readFile("QelConnect.xml", content), FileRead::NotOpened);
-#else
-  EXPECT_EQ(platform::readFile("QelConnect.xml", content), FileRead::Failed);
-#endif
-  EXPECT_EQ(content, "");
+// The limit holds against the size the file reports; one byte beyond it is
+// refused and leaves nothing behind.
+TEST_F(FilesTest, LimitRefusesTheFirstByteBeyondIt) {
+  for (std::size_t size : {std::size_t{0}, std::size_t{9}, std::size_t{10}, std::size_t{11}, std::size_t{5000}}) {
+    write("Sales.ini", std::string(size, 'x'));
+    std::string content = "left over";
+    EXPECT_EQ(read("Sales.ini", content, 10), size > 10 ? FileRead::TooLarge : FileRead::Ok) << size;
+    EXPECT_EQ(content, std::string(size > 10 ? 0 : size, 'x')) << size;
+  }
 }
 
 TEST_F(FilesTest, NamesAreUtf8) {
   ASSERT_TRUE(platform::appendToFile("Pr\xC3\xBC" "fung.log", "x"));
   EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path("Pr\xC3\xBC" "fung.log")));
   std::string content;
-  EXPECT_EQ(platform::readFile("Pr\xC3\xBC" "fung.log", content), FileRead::Ok);
+  EXPECT_EQ(read("Pr\xC3\xBC" "fung.log", content), FileRead::Ok);
   EXPECT_EQ(content, "x");
 }
 
@@ -107,22 +114,26 @@ TEST_F(FilesTest, TruncateEmptiesOrCreates) {
 }
 
 #if !defined(_WIN32)
-// A pipe gives its bytes in pieces and has no size: it is read to its end.
-TEST_F(FilesTest, PipeIsReadToItsEnd) {
+// Only regular files are read: a pipe without a writer is refused at once
+// instead of waiting for one, and a device is never read from.
+TEST_F(FilesTest, PipesAndDevicesAreRefusedWithoutWaiting) {
   ASSERT_EQ(mkfifo("Sales.ini", 0600), 0);
-  const std::string piece(3000, 'p');
-  std::thread writer([&] {
-    std::ofstream out("Sales.ini", std::ios::binary);
-    for (int i = 0; i < 5; ++i) {
-      out << piece << std::flush;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-  });
+  std::filesystem::create_symlink("/dev/zero", "QelConnect.xml");
+  for (const char* name : {"Sales.ini", "QelConnect.xml"}) {
+    std::string content;
+    EXPECT_EQ(read(name, content), FileRead::NotRegular) << name;
+    EXPECT_EQ(platform::fileKind(name), platform::FileKind::Other) << name;
+  }
+}
+
+// A file under /proc reports no size and gives its bytes all the same: the
+// limit holds against the bytes read as well.
+TEST_F(FilesTest, LimitHoldsAgainstTheBytesRead) {
   std::string content;
-  const FileRead result = platform::readFile("Sales.ini", content);
-  writer.join();
-  EXPECT_EQ(result, FileRead::Ok);
-  EXPECT_EQ(content.size(), 5 * piece.size());
+  ASSERT_EQ(read("/proc/self/status", content), FileRead::Ok);
+  ASSERT_GT(content.size(), 16u);
+  EXPECT_EQ(read("/proc/self/status", content, 16), FileRead::TooLarge);
+  EXPECT_EQ(content, "");
 }
 #endif
 

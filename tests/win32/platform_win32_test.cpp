@@ -134,10 +134,10 @@ TEST_F(Win32Files, ReadAppendAndTruncateWhileAnotherHandleHoldsTheFile) {
                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(other, INVALID_HANDLE_VALUE);
   std::string content;
-  EXPECT_EQ(platform::readFile("QelConnect.log", content), platform::FileRead::Ok);
+  EXPECT_EQ(platform::readFile("QelConnect.log", content, 1024).status, platform::FileRead::Ok);
   EXPECT_EQ(content, "old entry");
   EXPECT_TRUE(platform::appendToFile("QelConnect.log", "\r\nnew"));
-  EXPECT_EQ(platform::readFile("QelConnect.log", content), platform::FileRead::Ok);
+  EXPECT_EQ(platform::readFile("QelConnect.log", content, 1024).status, platform::FileRead::Ok);
   EXPECT_EQ(content, "old entry\r\nnew");
   EXPECT_TRUE(platform::truncateFile("QelConnect.log"));
   CloseHandle(other);

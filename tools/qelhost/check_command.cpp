@@ -96,14 +96,23 @@ std::optional<ConnectorConfig> readConfig(std::ostream& out) {
   return config;
 }
 
-// Reading the terminal number cannot fail: a missing file or key gives the
-// default, which is worth pointing out when the file is not there at all.
-void readTerminal(std::ostream& out) {
-  const TerminalIdReader terminal;
-  std::string value = orEmpty(terminal.terminalId());
-  if (!std::filesystem::exists(kTerminalFileName)) value += kDefaultTerminal;
+// A missing file or key gives the default, which is worth pointing out when
+// there is no file of that name (a folder counts as none). A file that is
+// there but cannot be read fails the step with the message a sale would show.
+bool readTerminal(std::ostream& out) {
+  std::optional<TerminalIdReader> terminal;
+  try {
+    terminal.emplace();
+  } catch (const VubException& e) {
+    printStep(out, kFailed, kReadTerminal, utf8(e.message()));
+    return false;
+  }
+  std::string value = orEmpty(terminal->terminalId());
+  const platform::FileKind kind = platform::fileKind(kTerminalFileName);
+  if (kind == platform::FileKind::Missing || kind == platform::FileKind::Folder) value += kDefaultTerminal;
   printStep(out, kPassed, kReadTerminal, "");
   printValue(out, "TerminalID", value);
+  return true;
 }
 
 bool checkConnection(std::ostream& out, const ConnectorConfig& config) {
@@ -120,11 +129,11 @@ bool runCheck(std::ostream& out) {
   out << "Checking QelConnect's files in " << std::filesystem::current_path().u8string()
       << " and the connection to the cash register\n";
   const std::optional<ConnectorConfig> config = readConfig(out);
-  readTerminal(out);
+  const bool terminalRead = readTerminal(out);
   bool passed = false;
   if (config) {
     try {
-      passed = checkConnection(out, *config);
+      passed = checkConnection(out, *config) && terminalRead;
     } catch (const VubException& e) {
       printStep(out, kFailed, stageText(ConnectionStage::Connect), utf8(e.message()));
     }

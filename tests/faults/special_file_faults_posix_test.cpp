@@ -1,0 +1,53 @@
+// Pipes and devices in place of the files a sale reads, on POSIX: the sale
+// must neither wait for a writer that never comes nor read a device without
+// end, and must stop before anything is sent.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "tests/faults/fault_fixture.h"
+
+namespace qel::test {
+namespace {
+
+const std::wstring kSalesIniNotRegular = L"Could not read file 'Sales.ini': not a regular file";
+const std::wstring kConfigNotFound =
+    L"Could not load configuration file 'QelConnect.xml'. It must be installed in the folder [pathto]/Quendal/Sales/";
+const std::wstring kCaFileNotRegular = L"CA file 'ca.pem' is not a regular file";
+
+void makePipe(const char* name) { ASSERT_EQ(mkfifo(name, 0600), 0) << name; }
+void linkToZero(const char* name) { std::filesystem::create_symlink("/dev/zero", name); }
+
+using SpecialFileFaultTest = FaultTest;
+
+TEST_F(SpecialFileFaultTest, PipeOrDeviceStopsTheSaleBeforeSending) {
+  struct Case {
+    const char* file;
+    const char* kind;
+    std::function<void(const char*)> make;
+    std::wstring message;
+  };
+  const Case cases[] = {
+      {"Sales.ini", "pipe", makePipe, kSalesIniNotRegular},
+      {"Sales.ini", "/dev/zero", linkToZero, kSalesIniNotRegular},
+      {"QelConnect.xml", "pipe", makePipe, kConfigNotFound},
+      {"QelConnect.xml", "/dev/zero", linkToZero, kConfigNotFound},
+      {"ca.pem", "pipe", makePipe, kCaFileNotRegular},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + " as " + c.kind);
+    ScratchDir dir;
+    startKasse();
+    writeFile("QelConnect.xml", configFor(kasse_->url(), "ca.pem"));
+    std::filesystem::remove(c.file);
+    c.make(c.file);
+    EXPECT_EQ(expectSaleStoppedBeforeSending(sell()), c.message);
+  }
+}
+
+}  // namespace
+}  // namespace qel::test

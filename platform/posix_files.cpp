@@ -23,6 +23,11 @@ class Descriptor {
   Descriptor& operator=(const Descriptor&) = delete;
   explicit operator bool() const { return fd_ >= 0; }
   int get() const { return fd_; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
 
  private:
   int fd_;
@@ -104,8 +109,22 @@ FileKind fileKind(const std::string& name) {
   return FileKind::Other;
 }
 
+namespace {
+
+// Opens `name` for writing if it is a regular file. O_NONBLOCK keeps the
+// open of a pipe from waiting for a reader; such a name is refused like one
+// that cannot be opened.
+int openRegularForWriting(const std::string& name, int flags) {
+  Descriptor file(openFile(name, O_WRONLY | O_CREAT | O_NONBLOCK | flags));
+  struct stat info {};
+  if (!file || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+  return file.release();
+}
+
+}  // namespace
+
 bool appendToFile(const std::string& name, std::string_view bytes) {
-  const Descriptor file(openFile(name, O_WRONLY | O_CREAT | O_APPEND));
+  const Descriptor file(openRegularForWriting(name, O_APPEND));
   if (!file) return false;
   while (!bytes.empty()) {
     const ssize_t written = ::write(file.get(), bytes.data(), bytes.size());
@@ -117,7 +136,7 @@ bool appendToFile(const std::string& name, std::string_view bytes) {
 }
 
 bool truncateFile(const std::string& name) {
-  return static_cast<bool>(Descriptor(openFile(name, O_WRONLY | O_CREAT | O_TRUNC)));
+  return static_cast<bool>(Descriptor(openRegularForWriting(name, O_TRUNC)));
 }
 
 }  // namespace qel::platform

@@ -67,7 +67,7 @@ TEST_F(LockFaultTest, LockedSalesIniIsWaitedForThenStopsTheSale) {
   auto lock = std::make_unique<ExclusiveHandle>(L"Sales.ini");
   ASSERT_TRUE(lock->valid());
   std::thread release([&lock] {
-    Sleep(400);
+    Sleep(200);
     lock.reset();
   });
   const CallOutcome outcome = sell();

@@ -49,5 +49,16 @@ TEST_F(SpecialFileFaultTest, PipeOrDeviceStopsTheSaleBeforeSending) {
   }
 }
 
+// A pipe in place of the log has no reader: the sale must not wait for one,
+// and only the entry is lost.
+TEST_F(SpecialFileFaultTest, PipeInPlaceOfTheLogCostsOnlyTheEntry) {
+  startKasse();
+  makePipe("QelConnect.log");
+  const CallOutcome outcome = sell();
+  EXPECT_EQ(outcome.code, 0);
+  EXPECT_EQ(outcome.boxes.size(), 2u) << "no error box";
+  EXPECT_FALSE(resultUntouched());
+}
+
 }  // namespace
 }  // namespace qel::test

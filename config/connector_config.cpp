@@ -7,7 +7,6 @@
 #include "base/xml_parse.h"
 #include "config/leading_int.h"
 #include "host/vub_exception.h"
-#include "host/working_files.h"
 #include "platform/platform.h"
 #include "render/format.h"
 
@@ -25,8 +24,8 @@ const wchar_t kMissingElementPrefix[] = L"Missing element '";
 const wchar_t kMissingElementMiddle[] = L"' in configuration file '";
 const wchar_t kMissingElementSuffix[] = L"'.";
 const wchar_t kTooLargePrefix[] = L"Configuration file '";
-const wchar_t kTooLargeSuffix[] = L"' exceeds 64 MiB";
-static_assert(kLargestWorkingFile == std::size_t{64} << 20, "the message names the limit");
+const wchar_t kTooLargeSuffix[] = L"' exceeds 8 MiB";
+static_assert(ConnectorConfig::kMaxFileBytes == std::size_t{8} << 20, "the message names the limit");
 
 // The number that the "Unknown error" message shows. Operators and support
 // documents know the numbering of the parser release the connector was first
@@ -103,7 +102,7 @@ const tinyxml2::XMLElement* child(const tinyxml2::XMLNode* parent, const char* n
 // empty document. A file beyond the limit is refused before it is parsed.
 tinyxml2::XMLError load(tinyxml2::XMLDocument& document, const std::string& fileName) {
   std::string content;
-  switch (platform::readFile(fileName, content, kLargestWorkingFile).status) {
+  switch (platform::readFile(fileName, content, ConnectorConfig::kMaxFileBytes).status) {
     case platform::FileRead::Missing:
     case platform::FileRead::Folder:
     case platform::FileRead::NotOpened:

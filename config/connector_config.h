@@ -1,12 +1,18 @@
 // The connector's settings as read from QelConnect.xml for every transaction.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace qel {
 
 struct ConnectorConfig {
+  // A real configuration is a few hundred bytes. A larger file is refused
+  // before it is parsed, so that reading any configuration stays well under
+  // a second (parsing time grows with the size) and its memory bounded.
+  static constexpr std::size_t kMaxFileBytes = std::size_t{8} << 20;
+
   std::wstring username;
   std::wstring password;
   std::wstring url;

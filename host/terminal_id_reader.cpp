@@ -24,7 +24,10 @@ const wchar_t kCodeOpen[] = L" (";
 const wchar_t kCodeClose[] = L")";
 const wchar_t kTooLargePrefix[] = L"File '";
 const wchar_t kTooLargeSuffix[] = L"' exceeds 64 MiB";
-static_assert(kLargestWorkingFile == std::size_t{64} << 20, "the message names the limit");
+// No real Sales.ini comes near a few MiB; a larger one is refused rather
+// than read into memory, so that a runaway file cannot exhaust the host's
+// address space.
+constexpr std::size_t kMaxFileBytes = std::size_t{64} << 20;
 
 // The value is held as C text in a buffer of 100 bytes with its terminator.
 constexpr std::size_t kMaxValueBytes = 99;
@@ -97,7 +100,7 @@ std::string_view findValue(std::string_view content) {
 // another one, so the sale must not go ahead under the default.
 std::string readContent(const std::string& fileName) {
   std::string content;
-  const platform::FileReadResult read = platform::readFile(fileName, content, kLargestWorkingFile);
+  const platform::FileReadResult read = platform::readFile(fileName, content, kMaxFileBytes);
   const std::wstring notRead = kNotReadPrefix + platform::utf8ToWide(fileName) + kNotReadMiddle;
   switch (read.status) {
     case platform::FileRead::Ok:

@@ -14,7 +14,10 @@
 namespace qel::test {
 namespace {
 
-constexpr std::size_t kFiftyMegabytes = 50u << 20;
+// The configuration's limit is 8 MiB; libcurl takes no address longer than
+// 8,000,000 bytes.
+constexpr std::size_t kSevenMegabytes = 7u << 20;
+constexpr std::size_t kUrlBeyondLibcurl = 8000001;
 
 const std::wstring kConfigNotFound =
     L"Could not load configuration file 'QelConnect.xml'. It must be installed in the folder [pathto]/Quendal/Sales/";
@@ -49,7 +52,7 @@ TEST_F(FileFaultTest, FilesBeyondTheLimitStopTheSaleBeforeSending) {
   };
   const Case cases[] = {
       {"Sales.ini", std::uintmax_t{1} << 30, L"File 'Sales.ini' exceeds 64 MiB"},
-      {"QelConnect.xml", (std::uintmax_t{64} << 20) + 1, L"Configuration file 'QelConnect.xml' exceeds 64 MiB"},
+      {"QelConnect.xml", (std::uintmax_t{8} << 20) + 1, L"Configuration file 'QelConnect.xml' exceeds 8 MiB"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.file) + " of " + std::to_string(c.size) + " bytes");
@@ -61,22 +64,22 @@ TEST_F(FileFaultTest, FilesBeyondTheLimitStopTheSaleBeforeSending) {
   }
 }
 
-// Fifty megabytes of comment after the settings are read through and the
-// sale goes ahead.
-TEST_F(FileFaultTest, FiftyMegabyteConfigurationIsReadThrough) {
+// Seven megabytes of comment after the settings, within the limit, are read
+// through and the sale goes ahead.
+TEST_F(FileFaultTest, SevenMegabyteConfigurationIsReadThrough) {
   startKasse();
   std::string config = readFile("QelConnect.xml") + "<!--";
-  config.append(kFiftyMegabytes, 'x');
+  config.append(kSevenMegabytes, 'x');
   writeFile("QelConnect.xml", config + "-->");
   const CallOutcome outcome = sell();
   expectCompletedSale(outcome);
 }
 
-// An address of fifty megabytes is more than libcurl takes: the sale fails
+// An address of eight megabytes is more than libcurl takes: the sale fails
 // with the message of the step that refused it, and nothing is sent.
-TEST_F(FileFaultTest, FiftyMegabyteUrlFailsTheSale) {
+TEST_F(FileFaultTest, EightMegabyteUrlFailsTheSale) {
   std::string url = "http://127.0.0.1/";
-  url.append(kFiftyMegabytes, 'a');
+  url.append(kUrlBeyondLibcurl - url.size(), 'a');
   writeFile("QelConnect.xml", configFor(url));
   const CallOutcome outcome = sell();
   EXPECT_EQ(expectFailedSale(outcome), L"Could not set url");

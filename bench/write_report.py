@@ -80,6 +80,45 @@ def step_results(run):
     return [(name, rows[name]) for name in STEP_NAMES if name in rows]
 
 
+WORST_ANSWER_NAMES = {
+    "BM_JudgeOneElementAllAttributes": "one element with every attribute that fits",
+    "BM_JudgeElementsWithMostKeptAttributes": "elements with as many attributes as reach tinyxml2 each",
+    "BM_JudgeElementsWithOneAttributeTooMany": "elements with one attribute more each (blanked)",
+    "BM_JudgeUnclosedReferences": "`&#` references without `;` in `Rectmsg`",
+    "BM_JudgeManyEmptyElements/0": "the most empty elements that fit, side by side",
+    "BM_JudgeManyEmptyElements/90": "the most empty elements that fit, nested 90 deep",
+    "BM_ReadConfigurationAllAttributes": "`QelConnect.xml` of 8 MiB, every attribute on `endpoint`",
+}
+
+
+def worst_answer_results(run):
+    path = run / "xml.json"
+    if not path.exists():
+        return []
+    rows = {}
+    for bench in json.loads(path.read_text())["benchmarks"]:
+        aggregate = bench.get("aggregate_name")
+        if aggregate not in (None, "median"):
+            continue
+        name = bench["name"].split("_median")[0]
+        if aggregate == "median" or name not in rows:
+            rows[name] = bench
+    return [(WORST_ANSWER_NAMES[name], rows[name]) for name in WORST_ANSWER_NAMES if name in rows]
+
+
+def worst_answer_section(results):
+    if not results:
+        return []
+    out = ["## The costliest answers", "",
+           "Answers of 8 MiB, the most that is accepted, built to cost the parser the most, judged as a sale",
+           "judges them (`evaluateResponseBytes`), and the costliest configuration file. Google Benchmark",
+           "(`bench/xml_bench.cpp`), median of the repetitions.", "",
+           "| input | CPU time |", "|---|---:|"]
+    for label, bench in results:
+        out.append(f"| {label} | {ms(bench['cpu_time'], bench['time_unit']):.0f} ms |")
+    return out + [""]
+
+
 def transfer_results(run):
     lines = (run / "transfer.json").read_text().splitlines()
     return [json.loads(line) for line in lines if line.startswith("{")]
@@ -311,6 +350,7 @@ def main():
     lines += render_section(context, rows)
     lines += transfer_section(results)
     lines += steps_section(steps, results)
+    lines += worst_answer_section(worst_answer_results(run))
     lines += HISTORY.splitlines()
     Path(args.out).write_text("\n".join(lines) + "\n")
 

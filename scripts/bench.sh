@@ -39,7 +39,7 @@ build() {
   log "building the native benchmarks in $NATIVE_DIR"
   cmake -S "$ROOT" -B "$NATIVE_DIR" -G Ninja -DCMAKE_BUILD_TYPE=$BUILD_TYPE -DQEL_BUILD_BENCH=ON \
     -DQEL_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$NATIVE_DIR" -j"$JOBS" --target render_bench steps_bench bench_server transfer_bench >/dev/null
+  cmake --build "$NATIVE_DIR" -j"$JOBS" --target render_bench steps_bench xml_bench bench_server transfer_bench >/dev/null
   log "building the Windows benchmark in $WIN32_DIR"
   cmake -S "$ROOT" -B "$WIN32_DIR" -G Ninja -DCMAKE_BUILD_TYPE=$BUILD_TYPE -DQEL_BUILD_BENCH=ON \
     -DQEL_BUILD_TESTS=OFF -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" >/dev/null
@@ -141,6 +141,12 @@ main() {
   (cd "$RUN/work-steps" && "$NATIVE_DIR/bench/steps_bench" --benchmark_repetitions=$RENDER_REPETITIONS \
     --benchmark_report_aggregates_only=true --benchmark_out="$RUN/steps.json" --benchmark_out_format=json \
     >"$RUN/steps.txt" 2>&1)
+
+  log "the costliest answers"
+  mkdir -p "$RUN/work-xml"
+  (cd "$RUN/work-xml" && "$NATIVE_DIR/bench/xml_bench" --benchmark_repetitions=3 \
+    --benchmark_report_aggregates_only=true --benchmark_out="$RUN/xml.json" --benchmark_out_format=json \
+    >"$RUN/xml.txt" 2>&1)
 
   : >"$RUN/transfer.json"
   # One core: the server's work runs on the client's core between the

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
+#include "base/vub_exception.h"
 #include "config/connector_config.h"
 #include "fuzz/fuzz_support.h"
-#include "host/vub_exception.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using qel::fuzz::check;

@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "base/vub_exception.h"
 #include "fuzz/fuzz_support.h"
 #include "host/payment_result.h"
-#include "host/vub_exception.h"
 #include "order/host_records.h"
 #include "order/order.h"
 #include "platform/platform.h"

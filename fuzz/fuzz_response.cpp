@@ -7,11 +7,11 @@
 #include <optional>
 #include <string>
 
+#include "base/vub_exception.h"
 #include "base/xml_parse.h"
 #include "fuzz/fuzz_support.h"
-#include "host/vub_exception.h"
-#include "transport/http_client.h"
 #include "tests/support/xml_outcome.h"
+#include "transport/http_client.h"
 #include "transport/kasse_exchange.h"
 
 namespace {

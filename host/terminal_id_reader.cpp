@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/vub_exception.h"
+#include "base/vub_exception.h"
 #include "host/working_files.h"
 #include "platform/platform.h"
 

@@ -6,9 +6,9 @@
 #include <exception>
 #include <string>
 
+#include "base/vub_exception.h"
 #include "host/operator_dialogs.h"
 #include "host/result_codes.h"
-#include "host/vub_exception.h"
 #include "platform/platform.h"
 
 namespace qel {

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "host/vub_exception.h"
+#include "base/vub_exception.h"
 #include "order/host_records.h"
 #include "platform/platform.h"
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "host/vub_exception.h"
+#include "base/vub_exception.h"
 #include "platform/platform.h"
 #include "render/format.h"
 

@@ -8,7 +8,7 @@
 #include <array>
 #include <memory>
 
-#include "host/vub_exception.h"
+#include "base/vub_exception.h"
 #include "platform/platform.h"
 #include "transport/connection_options.h"
 #include "transport/curl_easy.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "host/vub_exception.h"
+#include "base/vub_exception.h"
 
 namespace qel {
 

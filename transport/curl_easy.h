@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "host/vub_exception.h"
+#include "base/vub_exception.h"
 
 namespace qel::curl {
 

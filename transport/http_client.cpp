@@ -7,7 +7,7 @@
 #include <atomic>
 #include <new>
 
-#include "host/vub_exception.h"
+#include "base/vub_exception.h"
 #include "platform/platform.h"
 #include "render/format.h"
 #include "transport/connection_options.h"

@@ -4,9 +4,9 @@
 
 #include <tinyxml2.h>
 
+#include "base/vub_exception.h"
 #include "base/xml_parse.h"
 #include "config/leading_int.h"
-#include "host/vub_exception.h"
 #include "platform/platform.h"
 #include "render/format.h"
 #include "render/order_document.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/vub_exception.h"
+#include "base/vub_exception.h"
 #include "order/order.h"
 #include "platform/platform.h"
 #include "tests/support/server_loopback.h"

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "host/vub_exception.h"
+#include "base/vub_exception.h"
 #include "tests/support/scratch_dir.h"
 
 namespace qel {

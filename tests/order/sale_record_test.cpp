@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "host/vub_exception.h"
+#include "base/vub_exception.h"
 #include "order/host_records.h"
 #include "order/order.h"
 #include "tests/support/host_sale.h"

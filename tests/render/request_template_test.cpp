@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "host/vub_exception.h"
+#include "base/vub_exception.h"
 #include "render/request_template.h"
 
 namespace qel {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/vub_exception.h"
+#include "base/vub_exception.h"
 #include "render/request_template.h"
 #include "render/template_scan.h"
 

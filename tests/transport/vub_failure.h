@@ -6,7 +6,7 @@
 
 #include <utility>
 
-#include "host/vub_exception.h"
+#include "base/vub_exception.h"
 
 namespace qel::test {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/vub_exception.h"
 #include "config/connector_config.h"
 #include "host/terminal_id_reader.h"
-#include "host/vub_exception.h"
 #include "host/working_files.h"
 #include "platform/platform.h"
 #include "transport/connection_check.h"

@@ -1,6 +1,6 @@
 // A strict UTF-8 coder behaving like the Windows conversions: malformed input
-// becomes U+FFFD instead of failing. The POSIX side converts with it, and the
-// request writer encodes the characters it keeps with appendUtf8.
+// becomes U+FFFD instead of failing. The POSIX side converts with it; the
+// layers above reach appendUtf8 through base/utf8.h.
 #pragma once
 
 #include <cstdint>

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "platform/utf8.h"
+#include "base/utf8.h"
 
 namespace qel {
 namespace {
@@ -196,11 +196,11 @@ void appendEscapedXml(TextBuffer& out, std::wstring_view text) {
         out.push_back(static_cast<char>(c));
       }
     } else if (isXmlChar(code)) {
-      platform::detail::appendUtf8(out, code);
+      appendUtf8(out, code);
     } else if (sizeof(wchar_t) == 2 && isHighSurrogate(code) && i + 1 < n &&
                isLowSurrogate(static_cast<std::uint32_t>(text[i + 1]))) {
       const auto low = static_cast<std::uint32_t>(text[++i]);
-      platform::detail::appendUtf8(out, 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00));
+      appendUtf8(out, 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00));
     }
   }
 }

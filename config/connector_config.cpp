@@ -4,11 +4,11 @@
 
 #include <tinyxml2.h>
 
+#include "base/int_format.h"
+#include "base/leading_int.h"
 #include "base/vub_exception.h"
 #include "base/xml_parse.h"
-#include "config/leading_int.h"
 #include "platform/platform.h"
-#include "render/format.h"
 
 namespace qel {
 

@@ -102,24 +102,6 @@ bool isPlainXml(const std::wstring& text) {
 
 std::wstring formatBool(std::uint8_t flag) { return flag != 0 ? L"true" : L"false"; }
 
-std::wstring formatInt(std::int32_t value) {
-  IntBuffer buffer;
-  return widen(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
-}
-
-// "%.2i": at least two digits, the sign before the padding zeros.
-std::wstring formatInt2(std::int32_t value) {
-  const bool negative = value < 0;
-  const std::uint32_t magnitude = negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-  char buffer[16];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude);
-  std::wstring text;
-  if (negative) text += L'-';
-  if (result.ptr - buffer < 2) text += L'0';
-  text += widen(buffer, result.ptr);
-  return text;
-}
-
 // "%.2f" as glibc writes it: the exact binary value rounded to two decimals,
 // exact ties to even, no exponent, no grouping, "nan", "-nan", "inf" and
 // "-inf" for the special values. std::to_chars does exactly that without

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "base/int_format.h"
 #include "platform/platform.h"
 #include "render/format.h"
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/int_format.h"
 #include "base/vub_exception.h"
 #include "platform/platform.h"
 #include "render/format.h"

@@ -7,9 +7,9 @@
 #include <atomic>
 #include <new>
 
+#include "base/int_format.h"
 #include "base/vub_exception.h"
 #include "platform/platform.h"
-#include "render/format.h"
 #include "transport/connection_options.h"
 #include "transport/curl_easy.h"
 

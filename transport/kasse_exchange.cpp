@@ -4,11 +4,10 @@
 
 #include <tinyxml2.h>
 
+#include "base/leading_int.h"
 #include "base/vub_exception.h"
 #include "base/xml_parse.h"
-#include "config/leading_int.h"
 #include "platform/platform.h"
-#include "render/format.h"
 #include "render/order_document.h"
 #include "render/request_template.h"
 #include "transport/http_client.h"

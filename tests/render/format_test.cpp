@@ -3,10 +3,10 @@
 
 #include <clocale>
 #include <cstdint>
-#include <limits>
 #include <string>
 
 #include "amount_cases.h"
+#include "base/int_format.h"
 #include "platform/platform.h"
 #include "render/format.h"
 
@@ -19,26 +19,6 @@ TEST(FormatTest, Bool) {
   EXPECT_EQ(formatBool(0), L"false");
   EXPECT_EQ(formatBool(1), L"true");
   EXPECT_EQ(formatBool(255), L"true");
-}
-
-TEST(FormatTest, Int) {
-  const struct {
-    std::int32_t value;
-    const wchar_t* i;
-    const wchar_t* i2;
-  } cases[] = {
-      {0, L"0", L"00"},
-      {5, L"5", L"05"},
-      {-5, L"-5", L"-05"},
-      {-42, L"-42", L"-42"},
-      {404, L"404", L"404"},
-      {2147483647, L"2147483647", L"2147483647"},
-      {std::numeric_limits<std::int32_t>::min(), L"-2147483648", L"-2147483648"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(formatInt(c.value), c.i);
-    EXPECT_EQ(formatInt2(c.value), c.i2);
-  }
 }
 
 TEST(FormatTest, AmountIsPrintfFixedTwoDecimals) {

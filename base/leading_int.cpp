@@ -1,5 +1,5 @@
 // Reading a number at the start of a text, independent of the C runtime.
-#include "config/leading_int.h"
+#include "base/leading_int.h"
 
 #include <limits>
 

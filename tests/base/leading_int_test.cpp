@@ -1,5 +1,5 @@
 // Tests of the atoi / "%d" style number reader.
-#include "config/leading_int.h"
+#include "base/leading_int.h"
 
 #include <gtest/gtest.h>
 

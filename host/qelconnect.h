@@ -7,6 +7,10 @@
 #include <stdint.h>
 #include <wchar.h>
 
+#if !defined(_WIN32)
+#include "platform/dialog_handler.h"
+#endif
+
 #if defined(_WIN32)
 #define QEL_API __declspec(dllexport)
 #define QEL_CALL __cdecl
@@ -43,8 +47,7 @@ QEL_API void QEL_CALL vECShowLastErrorText(void);
 /* Development library only: the dialog seam. A handler answers every message
  * box instead of a window (type: 0 OK, 1 OK/Cancel; returns 1 IDOK or
  * 2 IDCANCEL). NULL restores the default, which prints the box to standard
- * error and answers IDCANCEL. */
-typedef int (*QelDialogHandler)(void* owner, const wchar_t* text, const wchar_t* caption, unsigned int type);
+ * error and answers IDCANCEL. QelDialogHandler is the handler's type. */
 QEL_API void qelSetDialogHandler(QelDialogHandler handler);
 #endif
 

@@ -7,12 +7,12 @@
 #include <cstdio>
 
 #include "platform/cp1252.h"
+#include "platform/dialog_handler.h"
 #include "platform/embedded_templates.h"
 #include "platform/platform.h"
 #include "platform/utf8.h"
 
 extern "C" {
-typedef int (*QelDialogHandler)(void* owner, const wchar_t* text, const wchar_t* caption, unsigned int type);
 __attribute__((visibility("default"))) void qelSetDialogHandler(QelDialogHandler handler);
 }
 

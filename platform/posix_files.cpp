@@ -9,15 +9,18 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "platform/posix_calls.h"
 
 namespace qel::platform {
 namespace {
+
+using detail::posixCalls;
 
 class Descriptor {
  public:
   explicit Descriptor(int fd) : fd_(fd) {}
   ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) posixCalls.close(fd_);
   }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
@@ -39,7 +42,7 @@ constexpr std::size_t kFirstRead = 4096;
 
 int openFile(const std::string& name, int flags) {
   int fd;
-  do fd = ::open(name.c_str(), flags | O_CLOEXEC, 0666);
+  do fd = posixCalls.open(name.c_str(), flags | O_CLOEXEC, 0666);
   while (fd < 0 && errno == EINTR);
   return fd;
 }
@@ -63,7 +66,7 @@ FileReadResult readToEnd(int fd, std::size_t size, std::string& content, std::si
   std::size_t filled = 0;
   for (;;) {
     content.resize(room);
-    const ssize_t got = ::read(fd, content.data() + filled, room - filled);
+    const ssize_t got = posixCalls.read(fd, content.data() + filled, room - filled);
     if (got < 0) {
       if (errno == EINTR) continue;
       const int error = errno;
@@ -93,7 +96,7 @@ FileReadResult readFile(const std::string& name, std::string& content, std::size
   if (fd < 0) return notOpened(errno);
   const Descriptor file(fd);
   struct stat info {};
-  if (::fstat(file.get(), &info) != 0) return failed(FileRead::Failed, errno);
+  if (posixCalls.fstat(file.get(), &info) != 0) return failed(FileRead::Failed, errno);
   if (S_ISDIR(info.st_mode)) return {FileRead::Folder, 0};
   if (!S_ISREG(info.st_mode)) return {FileRead::NotRegular, 0};
   const auto size = static_cast<std::uint64_t>(info.st_size > 0 ? info.st_size : 0);
@@ -103,7 +106,7 @@ FileReadResult readFile(const std::string& name, std::string& content, std::size
 
 FileKind fileKind(const std::string& name) {
   struct stat info {};
-  if (::stat(name.c_str(), &info) != 0) return FileKind::Missing;
+  if (posixCalls.stat(name.c_str(), &info) != 0) return FileKind::Missing;
   if (S_ISREG(info.st_mode)) return FileKind::Regular;
   if (S_ISDIR(info.st_mode)) return FileKind::Folder;
   return FileKind::Other;
@@ -117,7 +120,7 @@ namespace {
 int openRegularForWriting(const std::string& name, int flags) {
   Descriptor file(openFile(name, O_WRONLY | O_CREAT | O_NONBLOCK | flags));
   struct stat info {};
-  if (!file || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+  if (!file || posixCalls.fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
   return file.release();
 }
 
@@ -127,7 +130,7 @@ bool appendToFile(const std::string& name, std::string_view bytes) {
   const Descriptor file(openRegularForWriting(name, O_APPEND));
   if (!file) return false;
   while (!bytes.empty()) {
-    const ssize_t written = ::write(file.get(), bytes.data(), bytes.size());
+    const ssize_t written = posixCalls.write(file.get(), bytes.data(), bytes.size());
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return false;
     bytes.remove_prefix(static_cast<std::size_t>(written));

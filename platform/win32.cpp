@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
+#include "platform/win32_calls.h"
 
 namespace qel::platform {
 namespace {
@@ -41,7 +42,7 @@ std::wstring toWide(UINT codePage, std::string_view bytes) {
 
 int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons) {
   const UINT type = buttons == Buttons::OkCancel ? MB_OKCANCEL : MB_OK;
-  return MessageBoxW(static_cast<HWND>(owner), text, caption, type);
+  return detail::win32Calls.MessageBoxW(static_cast<HWND>(owner), text, caption, type);
 }
 
 BrokenPipeShield::BrokenPipeShield() : savedMask_{} {}

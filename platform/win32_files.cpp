@@ -7,15 +7,18 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "platform/win32_calls.h"
 
 namespace qel::platform {
 namespace {
+
+using detail::win32Calls;
 
 class Handle {
  public:
   explicit Handle(HANDLE handle) : handle_(handle) {}
   ~Handle() {
-    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    if (handle_ != INVALID_HANDLE_VALUE) win32Calls.CloseHandle(handle_);
   }
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
@@ -39,8 +42,8 @@ constexpr int kLockedRetries = 20;
 constexpr DWORD kLockedPauseMs = 50;
 
 HANDLE openFile(const std::string& name, DWORD access, DWORD disposition) {
-  return CreateFileW(utf8ToWide(name).c_str(), access, kShareReadWrite, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
+  return win32Calls.CreateFileW(utf8ToWide(name).c_str(), access, kShareReadWrite, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 FileReadResult failed(FileRead status, DWORD error) { return {status, error}; }
@@ -72,7 +75,7 @@ FileReadResult readToEnd(HANDLE file, std::size_t size, std::string& content, st
     content.resize(room);
     const std::size_t wanted = std::min(room - filled, kLargestTransfer);
     DWORD got = 0;
-    if (!ReadFile(file, content.data() + filled, static_cast<DWORD>(wanted), &got, nullptr)) {
+    if (!win32Calls.ReadFile(file, content.data() + filled, static_cast<DWORD>(wanted), &got, nullptr)) {
       const DWORD error = GetLastError();
       content.clear();
       return failed(FileRead::Failed, error);
@@ -93,9 +96,9 @@ FileReadResult readToEnd(HANDLE file, std::size_t size, std::string& content, st
 FileReadResult readOnce(const std::string& name, std::string& content, std::size_t maxBytes) {
   const Handle file(openFile(name, GENERIC_READ, OPEN_EXISTING));
   if (!file) return notOpened(name, GetLastError());
-  if (GetFileType(file.get()) != FILE_TYPE_DISK) return {FileRead::NotRegular, 0};
+  if (win32Calls.GetFileType(file.get()) != FILE_TYPE_DISK) return {FileRead::NotRegular, 0};
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size)) return failed(FileRead::Failed, GetLastError());
+  if (!win32Calls.GetFileSizeEx(file.get(), &size)) return failed(FileRead::Failed, GetLastError());
   if (static_cast<unsigned long long>(size.QuadPart) > maxBytes) return {FileRead::TooLarge, 0};
   return readToEnd(file.get(), static_cast<std::size_t>(size.QuadPart), content, maxBytes);
 }
@@ -106,14 +109,14 @@ FileReadResult readFile(const std::string& name, std::string& content, std::size
   content.clear();
   FileReadResult result = readOnce(name, content, maxBytes);
   for (int retry = 0; retry < kLockedRetries && isLocked(result); ++retry) {
-    Sleep(kLockedPauseMs);
+    win32Calls.Sleep(kLockedPauseMs);
     result = readOnce(name, content, maxBytes);
   }
   return result;
 }
 
 FileKind fileKind(const std::string& name) {
-  const DWORD attributes = GetFileAttributesW(utf8ToWide(name).c_str());
+  const DWORD attributes = win32Calls.GetFileAttributesW(utf8ToWide(name).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return FileKind::Missing;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileKind::Folder;
   if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return FileKind::Other;
@@ -128,7 +131,8 @@ bool appendToFile(const std::string& name, std::string_view bytes) {
   while (!bytes.empty()) {
     const std::size_t wanted = bytes.size() < kLargestTransfer ? bytes.size() : kLargestTransfer;
     DWORD written = 0;
-    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(wanted), &written, nullptr) || written == 0) {
+    if (!win32Calls.WriteFile(file.get(), bytes.data(), static_cast<DWORD>(wanted), &written, nullptr) ||
+        written == 0) {
       return false;
     }
     bytes.remove_prefix(written);

@@ -1,0 +1,27 @@
+// The system calls of the POSIX working-folder files, made through one table
+// whose rows tests may point at stand-ins that fail, come back short or are
+// interrupted.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstddef>
+
+#include "platform/system_call.h"
+
+namespace qel::platform::detail {
+
+struct PosixCalls {
+  // open(2) with its mode always given, so that its type is not variadic.
+  SystemCall<int(const char*, int, mode_t)> open;
+  SystemCall<ssize_t(int, void*, std::size_t)> read;
+  SystemCall<ssize_t(int, const void*, std::size_t)> write;
+  SystemCall<int(int)> close;
+  SystemCall<int(int, struct stat*)> fstat;
+  SystemCall<int(const char*, struct stat*)> stat;
+};
+
+extern PosixCalls posixCalls;
+
+}  // namespace qel::platform::detail

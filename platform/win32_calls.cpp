@@ -1,0 +1,18 @@
+// The Win32 system-call table with the system's own calls in every row.
+#include "platform/win32_calls.h"
+
+namespace qel::platform::detail {
+
+Win32Calls win32Calls = {
+    {"CreateFileW", &::CreateFileW},
+    {"ReadFile", &::ReadFile},
+    {"WriteFile", &::WriteFile},
+    {"GetFileSizeEx", &::GetFileSizeEx},
+    {"GetFileType", &::GetFileType},
+    {"CloseHandle", &::CloseHandle},
+    {"GetFileAttributesW", &::GetFileAttributesW},
+    {"Sleep", &::Sleep},
+    {"MessageBoxW", &::MessageBoxW},
+};
+
+}  // namespace qel::platform::detail

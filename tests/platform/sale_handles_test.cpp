@@ -1,0 +1,90 @@
+// Hundreds of sales through the exports, completed and failed, many of them
+// with file calls that fail, are interrupted or come back short: whatever a
+// sale opens, it closes again.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <fstream>
+#include <string>
+
+#include "host/qelconnect.h"
+#include "tests/faults/fault_server.h"
+#include "tests/platform/system_faults.h"
+#include "tests/support/host_sale.h"
+#include "tests/support/sale_scenario.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/transport/kasse_answers.h"
+
+namespace qel::test {
+namespace {
+
+// Sales of every kind in each round; some three hundred in all.
+constexpr int kRounds = 28;
+
+class Sales {
+ public:
+  Sales() : sale_(smallSale()) {}
+
+  // Sells once against `kasse` and returns the sale's code; the boxes are
+  // answered by the SystemFaults in place.
+  std::int32_t sell(const FaultServer& kasse) {
+    const std::string url = kasse.url();
+    std::ofstream("QelConnect.xml", std::ios::binary) << configFor(std::wstring(url.begin(), url.end()));
+    std::ofstream("Sales.ini", std::ios::binary) << "[Kasse]\r\nTerminalID=4711\r\n";
+    ResultRecord result;
+    result.fill(kResultPattern);
+    return hrECExecute(nullptr, nullptr, sale_.record(), paymentType_.data(), nullptr, result.data());
+  }
+
+ private:
+  HostSale sale_;
+  PaymentTypeRecord paymentType_ = paymentType();
+};
+
+// Sells once of every kind: completed, refused by the register, and under
+// each file fault.
+void sellEveryKind(Sales& sales, const FaultServer& kasse, std::atomic<bool>& refuse) {
+  for (const bool refused : {false, true}) {
+    const SystemFaults faults;
+    refuse = refused;
+    EXPECT_EQ(sales.sell(kasse), refused ? kNotCompleted : 0) << (refused ? "refused" : "completed");
+  }
+  refuse = false;
+  for (const SaleFault& fault : saleFaults()) {
+    SystemFaults faults;
+    faults[fault.call] = fault.script;
+    EXPECT_EQ(sales.sell(kasse), fault.completes ? 0 : kNotCompleted) << fault.what;
+    EXPECT_TRUE(faults.allMet()) << fault.what;
+  }
+}
+
+TEST(SaleHandles, SalesCloseWhateverTheyOpen) {
+  ScratchDir dir;
+  Sales sales;
+  std::atomic<bool> refuse{false};
+  const auto answer = [&refuse](FaultConnection& c) {
+    c.send(httpResponse(200, refuse ? kasseAnswer("1", "Abgelehnt") : kasseAnswer("0", "OK"),
+                        "application/soap+xml"));
+  };
+  // The first sales open for good what lives as long as the process (the
+  // network stack, the system's message tables); the count starts after
+  // them. The server is gone at both counts, so that none of its
+  // connections is counted.
+  {
+    const FaultServer kasse(answer);
+    sellEveryKind(sales, kasse, refuse);
+  }
+  ASSERT_FALSE(::testing::Test::HasFailure());
+  const std::size_t before = openHandles();
+  {
+    const FaultServer kasse(answer);
+    for (int round = 0; round < kRounds && !::testing::Test::HasFailure(); ++round) {
+      sellEveryKind(sales, kasse, refuse);
+    }
+  }
+  EXPECT_EQ(openHandles(), before) << "sales left descriptors or handles open";
+}
+
+}  // namespace
+}  // namespace qel::test

@@ -1,0 +1,152 @@
+// The scripted system faults on Windows: stand-ins for the rows of the Win32
+// call table, a lock that no other program needs to hold, pauses that take
+// no time, boxes answered without a window, and the cases that handles can
+// show.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/win32_calls.h"
+#include "tests/platform/system_faults.h"
+
+namespace qel::test {
+namespace {
+
+using platform::FileRead;
+using platform::detail::win32Calls;
+
+// Counts the call; true, with the last error set, when its script has it
+// fail now.
+bool failsNow(const char* call) {
+  CallScript& s = SystemFaults::live()[call];
+  ++s.calls;
+  if (s.passes > 0) {
+    --s.passes;
+    return false;
+  }
+  if (s.failures == 0) return false;
+  if (s.failures > 0) --s.failures;
+  SetLastError(s.error);
+  return true;
+}
+
+DWORD most(const char* call, DWORD size) {
+  return static_cast<DWORD>(std::min<std::size_t>(size, SystemFaults::live()[call].most));
+}
+
+HANDLE WINAPI createFileStandIn(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                DWORD disposition, DWORD flags, HANDLE model) {
+  if (failsNow("CreateFileW")) return INVALID_HANDLE_VALUE;
+  return win32Calls.CreateFileW.original(name, access, share, security, disposition, flags, model);
+}
+
+BOOL WINAPI readFileStandIn(HANDLE file, LPVOID buffer, DWORD size, LPDWORD got, LPOVERLAPPED overlapped) {
+  if (failsNow("ReadFile")) return FALSE;
+  return win32Calls.ReadFile.original(file, buffer, most("ReadFile", size), got, overlapped);
+}
+
+BOOL WINAPI writeFileStandIn(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
+  if (failsNow("WriteFile")) return FALSE;
+  return win32Calls.WriteFile.original(file, buffer, most("WriteFile", size), written, overlapped);
+}
+
+BOOL WINAPI getFileSizeExStandIn(HANDLE file, PLARGE_INTEGER size) {
+  if (failsNow("GetFileSizeEx")) return FALSE;
+  const BOOL result = win32Calls.GetFileSizeEx.original(file, size);
+  if (result && SystemFaults::live()["GetFileSizeEx"].noSize) size->QuadPart = 0;
+  return result;
+}
+
+DWORD WINAPI getFileTypeStandIn(HANDLE file) {
+  return failsNow("GetFileType") ? FILE_TYPE_UNKNOWN : win32Calls.GetFileType.original(file);
+}
+
+BOOL WINAPI closeHandleStandIn(HANDLE handle) {
+  const bool fails = failsNow("CloseHandle");
+  const BOOL result = win32Calls.CloseHandle.original(handle);
+  return fails ? FALSE : result;
+}
+
+DWORD WINAPI getFileAttributesStandIn(LPCWSTR name) {
+  return failsNow("GetFileAttributesW") ? INVALID_FILE_ATTRIBUTES : win32Calls.GetFileAttributesW.original(name);
+}
+
+// Counted, never waited.
+void WINAPI sleepStandIn(DWORD) { failsNow("Sleep"); }
+
+int WINAPI messageBoxStandIn(HWND, LPCWSTR, LPCWSTR, UINT) {
+  failsNow("MessageBoxW");
+  SystemFaults::live().countBox();
+  return IDOK;
+}
+
+// Hands `f` every row of the table with its stand-in.
+template <typename F>
+void forEachRow(F&& f) {
+  f(win32Calls.CreateFileW, &createFileStandIn);
+  f(win32Calls.ReadFile, &readFileStandIn);
+  f(win32Calls.WriteFile, &writeFileStandIn);
+  f(win32Calls.GetFileSizeEx, &getFileSizeExStandIn);
+  f(win32Calls.GetFileType, &getFileTypeStandIn);
+  f(win32Calls.CloseHandle, &closeHandleStandIn);
+  f(win32Calls.GetFileAttributesW, &getFileAttributesStandIn);
+  f(win32Calls.Sleep, &sleepStandIn);
+  f(win32Calls.MessageBoxW, &messageBoxStandIn);
+}
+
+}  // namespace
+
+SystemFaults::SystemFaults() {
+  live_ = this;
+  forEachRow([this](auto& row, auto* standIn) {
+    scripts_[row.name];
+    row.current = standIn;
+  });
+}
+
+SystemFaults::~SystemFaults() {
+  forEachRow([](auto& row, auto*) { row.current = row.original; });
+  live_ = nullptr;
+}
+
+int SystemFaults::pauses() const { return scripts_.find("Sleep")->second.calls; }
+
+const std::vector<FileFaultCase>& fileFaultCases() {
+  static const std::vector<FileFaultCase> cases = {
+      {"a sharing violation that clears after three tries", "CreateFileW", failing(ERROR_SHARING_VIOLATION, 3),
+       FileRead::Ok, 0, 3, true, true},
+      {"a sharing violation that never clears", "CreateFileW", failing(ERROR_SHARING_VIOLATION),
+       FileRead::NotOpened, ERROR_SHARING_VIOLATION, 20, false, false},
+      {"a lock violation on reading that clears", "ReadFile", failing(ERROR_LOCK_VIOLATION, 2), FileRead::Ok, 0, 2,
+       true, true},
+      {"an open refused", "CreateFileW", failing(ERROR_ACCESS_DENIED), FileRead::NotOpened, ERROR_ACCESS_DENIED, 0,
+       false, false},
+      {"a read that fails", "ReadFile", failing(ERROR_IO_DEVICE), FileRead::Failed, ERROR_IO_DEVICE, 0, true, true},
+      {"a size that cannot be read", "GetFileSizeEx", failing(ERROR_IO_DEVICE), FileRead::Failed, ERROR_IO_DEVICE, 0,
+       true, true},
+      {"a file that reports no size", "GetFileSizeEx", withoutSize(), FileRead::Ok, 0, 0, true, true},
+      {"a file that is no disk file", "GetFileType", failing(ERROR_INVALID_HANDLE), FileRead::NotRegular, 0, 0, true,
+       true},
+      {"writes of one byte each", "WriteFile", atMost(1), FileRead::Ok, 0, 0, true, true},
+      {"a write that moves nothing", "WriteFile", atMost(0), FileRead::Ok, 0, 0, false, true},
+      {"a full disk", "WriteFile", failing(ERROR_DISK_FULL), FileRead::Ok, 0, 0, false, true},
+      {"a close that fails", "CloseHandle", failing(ERROR_INVALID_HANDLE), FileRead::Ok, 0, 0, true, true},
+  };
+  return cases;
+}
+
+const std::vector<SaleFault>& saleFaults() {
+  static const std::vector<SaleFault> faults = {
+      {"a configuration locked for two tries", "CreateFileW", failing(ERROR_SHARING_VIOLATION, 2), true},
+      {"files locked for good", "CreateFileW", failing(ERROR_SHARING_VIOLATION), false},
+      {"a read locked for a while", "ReadFile", failing(ERROR_LOCK_VIOLATION, 3), true},
+      {"a configuration that cannot be read", "ReadFile", failing(ERROR_IO_DEVICE), false},
+      {"a Sales.ini that cannot be read", "ReadFile", failing(ERROR_IO_DEVICE, -1, 1), false},
+      {"a size that cannot be read", "GetFileSizeEx", failing(ERROR_IO_DEVICE), false},
+      {"the log written a byte at a time", "WriteFile", atMost(1), true},
+      {"a full disk", "WriteFile", failing(ERROR_DISK_FULL), true},
+  };
+  return faults;
+}
+
+}  // namespace qel::test

@@ -11,12 +11,14 @@
 #include <iterator>
 #include <string>
 
-#include "tests/support/host_sale.h"
+#include "host/qelconnect.h"
+#include "hostkit/host_sale.h"
+#include "hostkit/payment_records.h"
 
 namespace qel::test {
 
-constexpr std::int32_t kNotCompleted = 0x00040002;
-constexpr std::size_t kResultSize = 3338;
+constexpr std::int32_t kNotCompleted = QEL_NOT_COMPLETED;
+constexpr std::size_t kResultSize = hostkit::kResultRecordSize;
 constexpr std::uint8_t kResultPattern = 0xC3;
 constexpr std::uint32_t kZahlartId = 31;
 
@@ -47,13 +49,13 @@ inline std::string configFor(const std::wstring& url, int prefix = 0) {
 }
 
 // A small sale: one position with two tickets, total 42.50, pool 77.
-inline SaleBytes smallSale(double total = 42.5) {
-  SaleBytes sale;
+inline hostkit::SaleBytes smallSale(double total = 42.5) {
+  hostkit::SaleBytes sale;
   sale.id = 4711;
   sale.belegnummer = 815;
   sale.bruttogesamtpreis = total;
   sale.poolId = 77;
-  PositionBytes position;
+  hostkit::PositionBytes position;
   position.id = 1;
   position.gesamtpreis = total;
   position.event = {9, 123, 5, 1700000000, 1700007200, "Sommernachtstraum"};
@@ -70,8 +72,8 @@ inline PaymentTypeRecord paymentType() {
 }
 
 // The host's refund record, its unused bytes set to a pattern.
-inline RefundRecord refundRecord(std::int32_t belegnr, double amount, const char* waehrung, std::int32_t auftragId) {
-  return hostRefund({belegnr, amount, waehrung, auftragId, 0xEE});
+inline hostkit::RefundRecord refundRecord(std::int32_t belegnr, double amount, const char* waehrung, std::int32_t auftragId) {
+  return hostkit::hostRefund({belegnr, amount, waehrung, auftragId, 0xEE});
 }
 
 namespace detail {

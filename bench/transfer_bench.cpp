@@ -23,8 +23,10 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_host.h"
 #include "bench/bench_orders.h"
+#include "hostkit/host_library.h"
+#include "hostkit/instant_answers.h"
+#include "hostkit/payment_records.h"
 
 namespace {
 
@@ -34,7 +36,8 @@ using qel::bench::SaleShape;
 struct Options {
   std::string url;
   std::string caFile;
-  std::string library = "QelConnect.dll";
+  // The build names the library: the native one it made, or the DLL by name.
+  std::string library = QEL_DEFAULT_LIBRARY;
   std::string recordFile;
   std::string label = "native";
   std::string only;  // "small" or "large": one order size alone, for profiling
@@ -158,8 +161,8 @@ struct RunResult {
 
 class Scenario {
  public:
-  Scenario(const Options& options, qel::bench::BenchHost& host, const char* name, const SaleShape& shape)
-      : options_(options), host_(host), name_(name), shape_(shape), sale_(qel::bench::makeSale(shape)) {
+  Scenario(const Options& options, const qel::hostkit::HostLibrary& library, const char* name, const SaleShape& shape)
+      : options_(options), library_(library), name_(name), shape_(shape), sale_(qel::bench::makeSale(shape)) {
     paymentType_.fill(0);
     paymentType_[4] = 31;
   }
@@ -169,7 +172,7 @@ class Scenario {
     BarePost bare(options_, envelope);
     std::vector<RunResult> results;
     for (int run = 0; run < options_.runs; ++run) {
-      host_.init();  // empties the log, as each working day begins
+      library_.init()(nullptr, nullptr);  // empties the log, as each working day begins
       std::vector<double> library;
       std::vector<double> plain;
       for (int block = 0; block < options_.blocks; ++block) {
@@ -193,7 +196,7 @@ class Scenario {
  private:
   void sell() {
     result_.fill(0);
-    check(host_.execute(sale_.record(), paymentType_.data(), result_.data()) == 0, "hrECExecute");
+    check(library_.execute()(nullptr, nullptr, sale_.record(), paymentType_.data(), nullptr, result_.data()) == 0, "hrECExecute");
   }
 
   static void check(bool ok, const char* what) {
@@ -242,12 +245,12 @@ class Scenario {
   }
 
   const Options& options_;
-  qel::bench::BenchHost& host_;
+  const qel::hostkit::HostLibrary& library_;
   const char* name_;
   SaleShape shape_;
-  qel::test::HostSale sale_;
+  qel::hostkit::HostSale sale_;
   std::array<std::uint8_t, 8> paymentType_{};
-  std::array<std::uint8_t, 3338> result_{};
+  std::array<std::uint8_t, qel::hostkit::kResultRecordSize> result_{};
 };
 
 }  // namespace
@@ -256,9 +259,10 @@ int main(int argc, char** argv) {
   try {
     const Options options = parse(argc, argv);
     prepareWorkingFolder(options);
-    qel::bench::BenchHost host(options.library);
-    if (options.only != "large") Scenario(options, host, "small", SaleShape{1, 2, false, 0}).measure();
-    if (options.only != "small") Scenario(options, host, "large", SaleShape{100, 10, true, 1}).measure();
+    const qel::hostkit::HostLibrary library(options.library);
+    const qel::hostkit::InstantAnswers answers(library);
+    if (options.only != "large") Scenario(options, library, "small", SaleShape{1, 2, false, 0}).measure();
+    if (options.only != "small") Scenario(options, library, "large", SaleShape{100, 10, true, 1}).measure();
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "transfer_bench: %s\n", e.what());

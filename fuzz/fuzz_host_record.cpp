@@ -29,7 +29,7 @@
 #include "render/format.h"
 #include "render/order_document.h"
 #include "render/request_template.h"
-#include "tests/support/low_memory.h"
+#include "hostkit/low_memory.h"
 
 #if defined(__has_include)
 #if __has_include(<sanitizer/asan_interface.h>)
@@ -77,7 +77,7 @@ class Arena {
   }
 
  private:
-  qel::test::LowMemory memory_;
+  qel::hostkit::LowMemory memory_;
   std::size_t used_ = 0;
 };
 
@@ -122,7 +122,7 @@ std::vector<std::uint8_t> takeList(Input& input, std::vector<std::uint8_t>& owne
 
 void pointAt(std::vector<std::uint8_t>& owner, std::size_t pointerOffset, const std::uint8_t* records) {
   if (get<std::uint32_t>(owner, pointerOffset) == 0) return;
-  put<std::uint32_t>(owner, pointerOffset, qel::test::LowMemory::addressOf(records));
+  put<std::uint32_t>(owner, pointerOffset, qel::hostkit::LowMemory::addressOf(records));
 }
 
 // The request exactly as the exchange builds it: the order document inside

@@ -20,7 +20,7 @@
 #include "config/connector_config.h"
 #include "order/host_records.h"
 #include "order/order.h"
-#include "tests/support/host_sale.h"
+#include "hostkit/host_sale.h"
 #include "tests/support/scratch_dir.h"
 #include "transport/kasse_exchange.h"
 
@@ -82,20 +82,20 @@ std::string readFile(const std::filesystem::path& path) {
 }
 
 Order richSale() {
-  test::SaleBytes sale;
+  hostkit::SaleBytes sale;
   sale.id = 471;
   sale.belegnummer = 815;
   sale.bruttogesamtpreis = 119.5;
   sale.poolId = 3;
-  test::PositionBytes position;
+  hostkit::PositionBytes position;
   position.id = 1;
   position.gesamtpreis = 59.75;
-  position.event = test::EventBytes{77, 123, 5, 20240501, 20240502, "Konzert"};
-  position.tickets = {test::TicketBytes{9001, 1.5, 0.25, 29.875}};
+  position.event = hostkit::EventBytes{77, 123, 5, 20240501, 20240502, "Konzert"};
+  position.tickets = {hostkit::TicketBytes{9001, 1.5, 0.25, 29.875}};
   sale.positions = {position};
-  sale.versandkosten = test::FeeBytes{1, "EUR", 3.0, 19.0};
-  sale.zusatzgebuehren = {test::AdditionalFeeBytes{"Garderobe", "EUR", 1.0, 19.0}};
-  const test::HostSale host(sale);
+  sale.versandkosten = hostkit::FeeBytes{1, "EUR", 3.0, 19.0};
+  sale.zusatzgebuehren = {hostkit::AdditionalFeeBytes{"Garderobe", "EUR", 1.0, 19.0}};
+  const hostkit::HostSale host(sale);
   Order order;
   order.fillFromHostOrder(HostOrderRecord(host.record()));
   order.setTerminalId(L"K1");

@@ -13,7 +13,7 @@
 #include "host/qelconnect.h"
 #include "tests/faults/fault_fixture.h"
 #include "tests/faults/fault_server.h"
-#include "tests/support/host_sale.h"
+#include "hostkit/host_sale.h"
 #include "tests/support/sale_scenario.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/transport/kasse_answers.h"
@@ -59,7 +59,7 @@ TEST(ConcurrentSaleTest, TwoThreadsSellWithoutTouchingTheHostsSignals) {
   std::vector<std::thread> sellers;
   for (std::atomic<int>& count : completed) {
     sellers.emplace_back([&count] {
-      const HostSale sale(smallSale());
+      const hostkit::HostSale sale(smallSale());
       const PaymentTypeRecord type = paymentType();
       for (int i = 0; i < kSalesPerThread; ++i) {
         ResultRecord result{};

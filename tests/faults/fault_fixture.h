@@ -18,7 +18,7 @@
 
 #include "tests/faults/fault_host.h"
 #include "tests/faults/fault_server.h"
-#include "tests/support/host_sale.h"
+#include "hostkit/host_sale.h"
 #include "tests/support/sale_scenario.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/transport/kasse_answers.h"
@@ -35,7 +35,7 @@ inline std::string configFor(const std::string& url, const std::string& caFile =
 
 class FaultTest : public ::testing::Test {
  protected:
-  FaultTest() : sale_(smallSale()), refund_(hostRefund({0, 0.0, "EUR", 0})) {
+  FaultTest() : sale_(smallSale()), refund_(hostkit::hostRefund({0, 0.0, "EUR", 0})) {
     paymentType_.fill(0);
     result_.fill(kResultPattern);
   }
@@ -116,10 +116,10 @@ class FaultTest : public ::testing::Test {
   }
 
   ScratchDir dir_;
-  HostSale sale_;
+  hostkit::HostSale sale_;
   std::array<std::uint8_t, 8> paymentType_;
   std::array<std::uint8_t, kResultSize> result_;
-  RefundRecord refund_;
+  hostkit::RefundRecord refund_;
   std::unique_ptr<FaultServer> kasse_;
 };
 

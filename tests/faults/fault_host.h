@@ -1,34 +1,53 @@
 // The library as the box-office application drives it in the fault tests:
-// the sale and refund exports called with the operator's boxes answered and
-// recorded, and the time each call took. One implementation per target: the
-// native library through its dialog seam, the DLL under Wine with its real
-// message boxes.
+// loaded once by path, the sale and refund exports called with the
+// operator's boxes answered and recorded, and the time each call took.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
-#include <string>
 #include <vector>
+
+#include "hostkit/dialog_answerer.h"
+#include "hostkit/host_library.h"
 
 namespace qel::test {
 
-struct ShownBox {
-  std::wstring text;
-  std::wstring caption;
-};
-
 struct CallOutcome {
   std::int32_t code = 0;
-  std::vector<ShownBox> boxes;
+  std::vector<hostkit::ShownDialog> boxes;
   std::chrono::duration<double> elapsed{};
 };
 
-constexpr int kAnswerOk = 1;
-constexpr int kAnswerCancel = 2;
+constexpr int kAnswerOk = hostkit::kIdOk;
+constexpr int kAnswerCancel = hostkit::kIdCancel;
+
+// Loaded once and kept for the whole run, as the host keeps it.
+inline const hostkit::HostLibrary& faultLibrary() {
+  static const hostkit::HostLibrary library(QEL_LIBRARY_PATH);
+  return library;
+}
+
+template <typename Call>
+CallOutcome timedCall(std::vector<int> answers, Call call) {
+  hostkit::DialogAnswerer answerer(faultLibrary(), std::move(answers));
+  CallOutcome outcome;
+  const auto start = std::chrono::steady_clock::now();
+  outcome.code = call();
+  outcome.elapsed = std::chrono::steady_clock::now() - start;
+  outcome.boxes = answerer.dialogs();
+  return outcome;
+}
 
 // hrECExecute with the boxes answered by `answers` in turn (OK beyond them).
-CallOutcome callSale(const void* order, const void* paymentType, void* result, const std::vector<int>& answers);
+inline CallOutcome callSale(const void* order, const void* paymentType, void* result, const std::vector<int>& answers) {
+  const auto execute = faultLibrary().execute();
+  return timedCall(answers, [&] { return execute(nullptr, nullptr, order, paymentType, nullptr, result); });
+}
+
 // hrECRefund; any box is answered with OK.
-CallOutcome callRefund(const void* refund);
+inline CallOutcome callRefund(const void* refund) {
+  const auto execute = faultLibrary().refund();
+  return timedCall({}, [&] { return execute(nullptr, nullptr, refund); });
+}
 
 }  // namespace qel::test

@@ -1,4 +1,5 @@
 // The informational exports, called through the native library's C interface.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,7 +10,8 @@
 #include <vector>
 
 #include "host/qelconnect.h"
-#include "tests/support/dialog_recorder.h"
+#include "hostkit/dialog_answerer.h"
+#include "hostkit/host_library.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -21,15 +23,23 @@ T readAt(const std::uint8_t* bytes, std::size_t offset) {
   return v;
 }
 
+// Where the native library was mapped, as the loader reports it.
+std::uintptr_t libraryBaseAddress() {
+  Dl_info info{};
+  dladdr(reinterpret_cast<void*>(&hrECInit), &info);
+  return reinterpret_cast<std::uintptr_t>(info.dli_fbase);
+}
+
 TEST(FixedExports, ConstantRoutinesReturnOneAndShowNothing) {
-  qel::test::DialogRecorder dialogs;
+  const qel::hostkit::HostLibrary library(QEL_LIBRARY_PATH);
+  const qel::hostkit::DialogAnswerer dialogs(library, std::vector<int>{});
   EXPECT_EQ(hrECGetPayStatus(), 1);
   EXPECT_EQ(hrECRecover(), 1);
   EXPECT_EQ(hrReprintECReceipt(), 1);
   EXPECT_EQ(hrDoShift(), 1);
   EXPECT_EQ(hrECConfig(), 0);
   vECShowLastErrorText();
-  EXPECT_TRUE(dialogs.seen().empty());
+  EXPECT_TRUE(dialogs.dialogs().empty());
 }
 
 TEST(FixedExports, DeInitAndFeaturesWriteTheirWord) {
@@ -82,7 +92,7 @@ TEST(FixedExports, InitWritesTheModuleAddressAndEmptiesTheLog) {
   }
   std::uint32_t address = 0;
   ASSERT_EQ(hrECInit(reinterpret_cast<void*>(0x1), &address), 0);
-  EXPECT_EQ(address, static_cast<std::uint32_t>(qel::test::libraryBaseAddress()));
+  EXPECT_EQ(address, static_cast<std::uint32_t>(libraryBaseAddress()));
   std::ifstream log("QelConnect.log", std::ios::binary);
   ASSERT_TRUE(log.good());
   EXPECT_EQ(log.peek(), std::char_traits<char>::eof());

@@ -8,15 +8,15 @@
 #include <cstdio>
 #include <string>
 
-#include "tests/host/flow_target.h"
+#include "tests/host/flow_fixture.h"
 #include "tests/render/golden_documents.h"
 
 namespace qel::test {
 namespace {
 
-using SaleFlow = FlowFixture;
-using RefundFlow = FlowFixture;
-using GoldenDocument = FlowFixture;
+using SaleFlow = FlowTest;
+using RefundFlow = FlowTest;
+using GoldenDocument = FlowTest;
 
 // The order document inside a request body, from <ImAuftrag> to its end
 // tag; empty when the body holds none or more than one.
@@ -133,7 +133,7 @@ struct FailedSale {
   std::wstring message;
 };
 
-class FailedSaleFlow : public FlowFixture, public ::testing::WithParamInterface<FailedSale> {};
+class FailedSaleFlow : public FlowTest, public ::testing::WithParamInterface<FailedSale> {};
 
 TEST_P(FailedSaleFlow, ShowsOneErrorBoxAndLeavesRecordAndLogAlone) {
   const FailedSale& c = GetParam();

@@ -1,21 +1,23 @@
-// A working folder with QelConnect.xml pointing at a scripted cash register,
-// a recorded dialog script and a sale laid out as the host lays it out: what
-// every end-to-end test of the two transfers starts from, on the native
-// library. The Wine tests' DllFlowTest offers the same members, so that the
-// cases of flow_cases_test.cpp run on both.
+// What every end-to-end test of the two transfers starts from, on both
+// targets: the library loaded as the host loads it, the host's window, a
+// scratch working folder whose QelConnect.xml points at a scripted cash
+// register on 127.0.0.1, the boxes answered from a script and recorded, and
+// the host's records laid out byte for byte.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <deque>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "host/qelconnect.h"
-#include "tests/support/dialog_recorder.h"
-#include "tests/support/host_sale.h"
+#include "hostkit/dialog_answerer.h"
+#include "hostkit/host_library.h"
+#include "hostkit/host_sale.h"
+#include "hostkit/host_window.h"
 #include "tests/support/sale_scenario.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/server_loopback.h"
@@ -23,9 +25,19 @@
 
 namespace qel::test {
 
+using hostkit::kIdCancel;
+using hostkit::kIdOk;
+using hostkit::ShownDialog;
+
+// The library stays loaded for the whole suite, as in the host, which loads
+// it once; every test works in a scratch working folder of its own.
 class FlowTest : public ::testing::Test {
  protected:
+  static void SetUpTestSuite() { library_ = std::make_unique<hostkit::HostLibrary>(QEL_LIBRARY_PATH); }
+  static void TearDownTestSuite() { library_.reset(); }
+
   void SetUp() override {
+    ASSERT_NE(host_.handle(), nullptr);
     result_.fill(kResultPattern);
   }
 
@@ -36,54 +48,68 @@ class FlowTest : public ::testing::Test {
   }
   void acceptingKasse(int prefix = 0) { startKasse(httpResponse(200, kasseAnswer("0", "OK")), prefix); }
 
-  std::int32_t sell(const SaleBytes& sale, std::deque<int> answers) {
-    HostSale host(sale);
-    dialogs_.emplace(std::move(answers));
-    return hrECExecute(nullptr, owner(), host.record(), paymentType_.data(), nullptr, result_.data());
+  // One sale through hrECExecute, its boxes answered with `answers` (OK
+  // beyond them); the boxes it showed are in dialogs() afterwards.
+  std::int32_t sell(const hostkit::SaleBytes& sale, std::vector<int> answers) {
+    hostkit::HostSale record(sale);
+    hostkit::DialogAnswerer answerer(*library_, std::move(answers));
+    const std::int32_t code =
+        library_->execute()(nullptr, owner(), record.record(), paymentType_.data(), nullptr, result_.data());
+    dialogs_ = answerer.dialogs();
+    return code;
   }
 
   std::int32_t refund(const void* record) {
-    dialogs_.emplace();
-    return hrECRefund(nullptr, owner(), record);
+    hostkit::DialogAnswerer answerer(*library_, std::vector<int>{});
+    const std::int32_t code = library_->refund()(nullptr, owner(), record);
+    dialogs_ = answerer.dialogs();
+    return code;
   }
 
   void init() {
     std::uint32_t module = 0;
-    ASSERT_EQ(hrECInit(nullptr, &module), 0);
+    ASSERT_EQ(library_->init()(nullptr, &module), 0);
   }
 
+  const std::vector<ShownDialog>& dialogs() const { return dialogs_; }
+  void* owner() const { return host_.handle(); }
+  static bool logExists() { return std::filesystem::exists("QelConnect.log"); }
   std::size_t requestCount() const { return server_ ? server_->requests().size() : 0; }
   std::string lastBody() const { return server_->requests().back().body; }
-  const std::vector<Dialog>& dialogs() const { return dialogs_->seen(); }
   bool resultUntouched() const {
     for (std::uint8_t b : result_) {
       if (b != kResultPattern) return false;
     }
     return true;
   }
-  static void* owner() { return reinterpret_cast<void*>(0x5150); }
-  static bool logExists() { return std::filesystem::exists("QelConnect.log"); }
 
   // A question: OK and Cancel, no icon, owned by the host's window.
-  static void expectQuestion(const Dialog& box, const wchar_t* text) {
-    EXPECT_EQ(box.text, text);
-    EXPECT_EQ(box.caption, kTransaction);
-    EXPECT_EQ(box.type, 1u) << "OK and Cancel, no icon";
-    EXPECT_EQ(box.owner, owner());
-  }
-  // An error box: the message, the error caption, OK only, no icon.
-  static void expectErrorBox(const Dialog& box, const std::wstring& message) {
-    EXPECT_EQ(box.text, message);
-    EXPECT_EQ(box.caption, kErrorCaption);
-    EXPECT_EQ(box.type, 0u) << "OK only, no icon";
-    EXPECT_EQ(box.owner, owner());
+  void expectQuestion(const ShownDialog& box, const wchar_t* text) const { expectBox(box, text, kTransaction, {kIdOk, kIdCancel}); }
+
+  // An error box: the message, the error caption, OK only, no icon, owned
+  // by the host's window.
+  void expectErrorBox(const ShownDialog& box, const std::wstring& message) const {
+    expectBox(box, message, kErrorCaption, {kIdOk});
   }
 
+  inline static std::unique_ptr<hostkit::HostLibrary> library_;
   ScratchDir dir_;
+  hostkit::HostWindow host_;
   std::optional<LoopbackServer> server_;
-  std::optional<DialogRecorder> dialogs_;
+  std::vector<ShownDialog> dialogs_;
   PaymentTypeRecord paymentType_ = paymentType();
   ResultRecord result_;
+
+ private:
+  void expectBox(const ShownDialog& box, const std::wstring& text, const wchar_t* caption,
+                 const std::vector<int>& buttons) const {
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.caption, caption);
+    EXPECT_EQ(box.buttons, buttons);
+    EXPECT_FALSE(box.hasIcon);
+    EXPECT_EQ(box.otherStyle, 0u);
+    EXPECT_EQ(box.owner, owner());
+  }
 };
 
 }  // namespace qel::test

@@ -14,6 +14,7 @@
 
 #include "order/host_records.h"
 #include "order/order.h"
+#include "tests/support/golden_result.h"
 #include "tests/support/scratch_dir.h"
 
 namespace qel {
@@ -69,39 +70,10 @@ Bytes fill(const Sale& sale, std::uint8_t pattern) {
   return record;
 }
 
-// The bytes that a completed sale writes, as the host reads them.
-struct Written {
-  std::size_t offset;
-  Bytes bytes;
-};
-
-Bytes le32(std::uint32_t v) { return {Bytes::value_type(v), Bytes::value_type(v >> 8), Bytes::value_type(v >> 16), Bytes::value_type(v >> 24)}; }
-Bytes text(const char* s) { return Bytes(s, s + std::strlen(s) + 1); }
-Bytes rawDouble(double d) {
-  Bytes b(8);
-  std::memcpy(b.data(), &d, 8);
-  return b;
-}
-
-std::vector<Written> expectedFields(const Sale& s) {
-  return {{0, le32(3338)},       {4, {1}},
-          {5, le32(0)},          {9, le32(static_cast<std::uint32_t>(s.belegNr))},
-          {13, text("Qel")},     {54, le32(static_cast<std::uint32_t>(s.poolId))},
-          {58, le32(static_cast<std::uint32_t>(s.aufragId))},
-          {62, text("QELUSER")}, {93, text("Qel")},
-          {244, text("NONE")},   {424, le32(1)},
-          {428, le32(280)},      {432, le32(0)},
-          {436, le32(s.zahlartId)},
-          {440, rawDouble(s.grossTotal)}, {448, rawDouble(s.grossTotal)},
-          {2828, {1}},           {2829, {0}},
-          {2830, {0}},           {2831, le32(123)},
-          {2835, {0}}};
-}
-
 Bytes expectedRecord(const Sale& sale, std::uint8_t pattern) {
-  Bytes record(paymentresult::kRecordSize, pattern);
-  for (const Written& w : expectedFields(sale)) std::copy(w.bytes.begin(), w.bytes.end(), record.begin() + w.offset);
-  return record;
+  const test::ResultRecord golden =
+      test::goldenResult({sale.aufragId, sale.belegNr, sale.grossTotal, sale.poolId, sale.zahlartId}, pattern);
+  return Bytes(golden.begin(), golden.end());
 }
 
 class FillPaymentResult : public testing::TestWithParam<std::uint8_t> {};
@@ -153,28 +125,8 @@ Bytes completedRecord() {
   return record;
 }
 
-const char kCompletedEntry[] =
-    "Exception Code: 0\r\n"
-    "bBatchModusIsOn: 0\r\n"
-    "bBatchModusPruefen: 0\r\n"
-    "bKundenDatenErfasst: 0\r\n"
-    "bUserDefaultZahlweise: 1\r\n"
-    "cbSize: 3338\r\n"
-    "cdwEncashed: 1\r\n"
-    "dwPaySystemID: 123\r\n"
-    "fPaysystem: 1\r\n"
-    "PaySystemDate.cbSize: 0\r\n"
-    "PaySystemDate.dwBelegNr: 100234\r\n"
-    "PaySystemDate.dwPosID: 4711\r\n"
-    "PaySystemDate.dwTerminalNr: 7\r\n"
-    "PaySystemDate.ePayStatus: -3\r\n"
-    "PaySystemDate.ePaySystem: 2\r\n"
-    "PaySystemDate.szAID: Qel\r\n"
-    "PaySystemDate.szFremdErrorText: Qel\r\n"
-    "PaySystemDate.szPayUserID: QELUSER\r\n"
-    "rgEncashedBy->dwZahlartID: 3\r\n"
-    "PaySystemDate.szWarnErrorText: NONE\r\n"
-    "\r\n";
+// completedRecord()'s sale with its status words.
+const std::string kCompletedEntry = test::goldenLogEntry({4711, 100234, 87.5, 7, 3}, -3, 2);
 
 TEST_F(PaymentLog, EntryIsExact) {
   logPaymentResult(completedRecord().data(), 0);

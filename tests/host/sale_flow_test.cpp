@@ -22,24 +22,24 @@ TEST_F(SaleFlowTest, ALogThatCannotBeOpenedCostsOnlyTheEntry) {
 
 TEST_F(SaleFlowTest, NullRecordsEndInTheErrorBoxBeforeAnyQuestion) {
   acceptingKasse();
-  HostSale sale(smallSale());
-  DialogRecorder dialogs;
+  hostkit::HostSale sale(smallSale());
+  hostkit::DialogAnswerer dialogs(*library_, std::vector<int>{});
   EXPECT_EQ(hrECExecute(nullptr, owner(), nullptr, paymentType_.data(), nullptr, result_.data()), kNotCompleted);
   EXPECT_EQ(hrECExecute(nullptr, owner(), sale.record(), nullptr, nullptr, result_.data()), kNotCompleted);
   EXPECT_EQ(hrECExecute(nullptr, owner(), sale.record(), paymentType_.data(), nullptr, nullptr), kNotCompleted);
-  ASSERT_EQ(dialogs.seen().size(), 3u);
-  EXPECT_EQ(dialogs.seen()[0].text, L"Invalid call of hrECExecute: the order record (parameter 3) is null.");
-  EXPECT_EQ(dialogs.seen()[1].text, L"Invalid call of hrECExecute: the payment type record (parameter 4) is null.");
-  EXPECT_EQ(dialogs.seen()[2].text,
+  ASSERT_EQ(dialogs.dialogs().size(), 3u);
+  EXPECT_EQ(dialogs.dialogs()[0].text, L"Invalid call of hrECExecute: the order record (parameter 3) is null.");
+  EXPECT_EQ(dialogs.dialogs()[1].text, L"Invalid call of hrECExecute: the payment type record (parameter 4) is null.");
+  EXPECT_EQ(dialogs.dialogs()[2].text,
             L"Invalid call of hrECExecute: the payment result record (parameter 6) is null.");
-  for (const Dialog& d : dialogs.seen()) EXPECT_EQ(d.caption, kErrorCaption);
+  for (const ShownDialog& d : dialogs.dialogs()) EXPECT_EQ(d.caption, kErrorCaption);
   EXPECT_EQ(requestCount(), 0u);
   EXPECT_TRUE(resultUntouched());
 }
 
 TEST_F(SaleFlowTest, NullListWithACountSendsNothing) {
   acceptingKasse();
-  SaleBytes sale = smallSale();
+  hostkit::SaleBytes sale = smallSale();
   sale.nullPositions = true;
   sale.positionCount = 3;
   EXPECT_EQ(sell(sale, {kIdOk}), kNotCompleted);

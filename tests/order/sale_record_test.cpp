@@ -9,17 +9,17 @@
 #include "base/vub_exception.h"
 #include "order/host_records.h"
 #include "order/order.h"
-#include "tests/support/host_sale.h"
+#include "hostkit/host_sale.h"
 
 namespace qel {
 namespace {
 
-using test::AdditionalFeeBytes;
-using test::FeeBytes;
-using test::HostSale;
-using test::PositionBytes;
-using test::SaleBytes;
-using test::TicketBytes;
+using hostkit::AdditionalFeeBytes;
+using hostkit::FeeBytes;
+using hostkit::HostSale;
+using hostkit::PositionBytes;
+using hostkit::SaleBytes;
+using hostkit::TicketBytes;
 
 Order decode(const HostSale& sale) {
   Order order;

@@ -11,7 +11,6 @@
 #include "host/qelconnect.h"
 #include "tests/faults/fault_server.h"
 #include "tests/platform/system_faults.h"
-#include "tests/support/host_sale.h"
 #include "tests/support/sale_scenario.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/transport/kasse_answers.h"
@@ -38,7 +37,7 @@ class Sales {
   }
 
  private:
-  HostSale sale_;
+  hostkit::HostSale sale_;
   PaymentTypeRecord paymentType_ = paymentType();
 };
 

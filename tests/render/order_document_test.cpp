@@ -13,14 +13,14 @@
 #include "render/order_document.h"
 #include "render/request_template.h"
 #include "tests/render/golden_documents.h"
-#include "tests/support/host_sale.h"
+#include "hostkit/host_sale.h"
 
 namespace qel {
 namespace {
 
-using test::HostSale;
+using hostkit::HostSale;
 using test::richSale;
-using test::SaleBytes;
+using hostkit::SaleBytes;
 
 // The document as it goes on the wire: line breaks and tabs removed, UTF-8.
 std::string wire(std::wstring text) {
@@ -97,8 +97,8 @@ TEST(OrderDocumentTest, EventNumbers) {
 // taken apart once; a single item is always read straight. An order with
 // many of each must hold every item as it is rendered alone.
 TEST(OrderDocumentTest, ManyItemsAreWrittenAsSingleItems) {
-  test::SaleBytes bytes = richSale();
-  const std::vector<test::PositionBytes> two = bytes.positions;
+  hostkit::SaleBytes bytes = richSale();
+  const std::vector<hostkit::PositionBytes> two = bytes.positions;
   const auto fees = bytes.zusatzgebuehren;
   for (int i = 0; i < 3; ++i) {
     bytes.positions.insert(bytes.positions.end(), two.begin(), two.end());
@@ -127,7 +127,7 @@ TEST(OrderDocumentTest, RenderingTwiceGivesTheSameText) {
 // The currency and the terminal id come from outside; like names they are
 // escaped, so they cannot close or open elements.
 TEST(OrderDocumentTest, CurrencyAndTerminalIdAreEscaped) {
-  const test::RefundRecord bytes = test::hostRefund({0, 0.0, "<a>", 0});
+  const hostkit::RefundRecord bytes = hostkit::hostRefund({0, 0.0, "<a>", 0});
   Order order;
   order.fillFromRefund(HostRefundRecord(bytes.data()));
   order.setTerminalId(L"1&2");

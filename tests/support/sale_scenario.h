@@ -11,12 +11,15 @@
 #include <iterator>
 #include <string>
 
-#include "tests/support/host_sale.h"
+#include "host/qelconnect.h"
+#include "hostkit/host_sale.h"
+#include "hostkit/payment_records.h"
+#include "tests/support/golden_result.h"
 
 namespace qel::test {
 
-constexpr std::int32_t kNotCompleted = 0x00040002;
-constexpr std::size_t kResultSize = 3338;
+constexpr std::int32_t kNotCompleted = QEL_NOT_COMPLETED;
+constexpr std::size_t kResultSize = hostkit::kResultRecordSize;
 constexpr std::uint8_t kResultPattern = 0xC3;
 constexpr std::uint32_t kZahlartId = 31;
 
@@ -25,7 +28,6 @@ constexpr wchar_t kAskTransfer[] = L"Ticket in die Kasse uebertragen?";
 constexpr wchar_t kAskPrinting[] = L"Tickets drucken?";
 constexpr wchar_t kErrorCaption[] = L"Fehler bei Daten\u00fcbertragung";
 
-using ResultRecord = std::array<std::uint8_t, kResultSize>;
 using PaymentTypeRecord = std::array<std::uint8_t, 8>;
 
 inline std::string readFile(const std::string& name) {
@@ -47,13 +49,13 @@ inline std::string configFor(const std::wstring& url, int prefix = 0) {
 }
 
 // A small sale: one position with two tickets, total 42.50, pool 77.
-inline SaleBytes smallSale(double total = 42.5) {
-  SaleBytes sale;
+inline hostkit::SaleBytes smallSale(double total = 42.5) {
+  hostkit::SaleBytes sale;
   sale.id = 4711;
   sale.belegnummer = 815;
   sale.bruttogesamtpreis = total;
   sale.poolId = 77;
-  PositionBytes position;
+  hostkit::PositionBytes position;
   position.id = 1;
   position.gesamtpreis = total;
   position.event = {9, 123, 5, 1700000000, 1700007200, "Sommernachtstraum"};
@@ -70,78 +72,16 @@ inline PaymentTypeRecord paymentType() {
 }
 
 // The host's refund record, its unused bytes set to a pattern.
-inline RefundRecord refundRecord(std::int32_t belegnr, double amount, const char* waehrung, std::int32_t auftragId) {
-  return hostRefund({belegnr, amount, waehrung, auftragId, 0xEE});
+inline hostkit::RefundRecord refundRecord(std::int32_t belegnr, double amount, const char* waehrung, std::int32_t auftragId) {
+  return hostkit::hostRefund({belegnr, amount, waehrung, auftragId, 0xEE});
 }
-
-namespace detail {
-
-template <typename T>
-void put(ResultRecord& record, std::size_t offset, T value) {
-  std::memcpy(record.data() + offset, &value, sizeof value);
-}
-
-inline void putText(ResultRecord& record, std::size_t offset, const char* text) {
-  std::memcpy(record.data() + offset, text, std::strlen(text) + 1);
-}
-
-}  // namespace detail
 
 // The record that a host prefilled with kResultPattern holds after
-// smallSale(total) was completed; the offsets are written out here from the
-// host's layout, independently of the library's constants.
-inline ResultRecord expectedResult(double total) {
-  using detail::put;
-  using detail::putText;
-  ResultRecord r;
-  r.fill(kResultPattern);
-  put<std::uint32_t>(r, 0, 3338);
-  r[4] = 1;
-  put<std::uint32_t>(r, 5, 0);
-  put<std::uint32_t>(r, 9, 815);
-  putText(r, 13, "Qel");
-  put<std::uint32_t>(r, 54, 77);
-  put<std::uint32_t>(r, 58, 4711);
-  putText(r, 62, "QELUSER");
-  putText(r, 93, "Qel");
-  putText(r, 244, "NONE");
-  put<std::uint32_t>(r, 424, 1);
-  put<std::uint32_t>(r, 428, 280);
-  put<std::uint32_t>(r, 432, 0);
-  put<std::uint32_t>(r, 436, kZahlartId);
-  put<double>(r, 440, total);
-  put<double>(r, 448, total);
-  r[2828] = 1;
-  r[2829] = 0;
-  r[2830] = 0;
-  put<std::uint32_t>(r, 2831, 123);
-  r[2835] = 0;
-  return r;
-}
+// smallSale(total) was completed.
+inline ResultRecord expectedResult(double total) { return goldenResult({4711, 815, total, 77, kZahlartId}, kResultPattern); }
 
 // The log entry of smallSale(); ePayStatus and ePaySystem are the pattern's
 // bytes read as signed numbers.
-constexpr char kLogEntry[] =
-    "Exception Code: 0\r\n"
-    "bBatchModusIsOn: 0\r\n"
-    "bBatchModusPruefen: 0\r\n"
-    "bKundenDatenErfasst: 0\r\n"
-    "bUserDefaultZahlweise: 1\r\n"
-    "cbSize: 3338\r\n"
-    "cdwEncashed: 1\r\n"
-    "dwPaySystemID: 123\r\n"
-    "fPaysystem: 1\r\n"
-    "PaySystemDate.cbSize: 0\r\n"
-    "PaySystemDate.dwBelegNr: 815\r\n"
-    "PaySystemDate.dwPosID: 4711\r\n"
-    "PaySystemDate.dwTerminalNr: 77\r\n"
-    "PaySystemDate.ePayStatus: -1010580541\r\n"
-    "PaySystemDate.ePaySystem: -1010580541\r\n"
-    "PaySystemDate.szAID: Qel\r\n"
-    "PaySystemDate.szFremdErrorText: Qel\r\n"
-    "PaySystemDate.szPayUserID: QELUSER\r\n"
-    "rgEncashedBy->dwZahlartID: 31\r\n"
-    "PaySystemDate.szWarnErrorText: NONE\r\n"
-    "\r\n";
+inline const std::string kLogEntry = goldenLogEntry({4711, 815, 42.5, 77, kZahlartId}, -1010580541, -1010580541);
 
 }  // namespace qel::test

@@ -25,7 +25,7 @@
 
 #include "order/host_records.h"
 #include "platform/platform.h"
-#include "tests/support/host_sale.h"
+#include "hostkit/host_sale.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/tls_fixture.h"
 #include "tests/transport/vub_failure.h"
@@ -190,18 +190,18 @@ class KasseSimRelayTest : public ::testing::Test {
 
 // A sale whose body holds escaped text and characters beyond ASCII.
 Order richSale() {
-  test::SaleBytes sale;
+  hostkit::SaleBytes sale;
   sale.id = 471;
   sale.belegnummer = 815;
   sale.bruttogesamtpreis = 59.75;
-  test::PositionBytes position;
+  hostkit::PositionBytes position;
   position.id = 1;
   position.gesamtpreis = 59.75;
-  position.event = test::EventBytes{77, 123, 5, 20240501, 20240502, "Konzert \"A&B\" <live> \xFC"};
-  position.tickets = {test::TicketBytes{9001, 1.5, 0.25, 29.875}, test::TicketBytes{9002, 1.5, 0.25, 29.875}};
+  position.event = hostkit::EventBytes{77, 123, 5, 20240501, 20240502, "Konzert \"A&B\" <live> \xFC"};
+  position.tickets = {hostkit::TicketBytes{9001, 1.5, 0.25, 29.875}, hostkit::TicketBytes{9002, 1.5, 0.25, 29.875}};
   sale.positions = {position};
-  sale.zusatzgebuehren = {test::AdditionalFeeBytes{"Geb\xFChr & Co", "EUR", 1.0, 19.0}};
-  const test::HostSale host(sale);
+  sale.zusatzgebuehren = {hostkit::AdditionalFeeBytes{"Geb\xFChr & Co", "EUR", 1.0, 19.0}};
+  const hostkit::HostSale host(sale);
   Order order;
   order.fillFromHostOrder(HostOrderRecord(host.record()));
   order.setTerminalId(L"K1");

@@ -13,15 +13,15 @@
 
 #include "host/qelconnect.h"
 #include "tests/support/scratch_dir.h"
-#include "tools/winhost/dialog_answerer.h"
-#include "tools/winhost/loaded_library.h"
+#include "hostkit/box_hook_win32.h"
+#include "hostkit/host_library.h"
 
 namespace {
 
-using qel::winhost::DialogAnswerer;
-using qel::winhost::kIdCancel;
-using qel::winhost::kIdOk;
-using qel::winhost::LoadedLibrary;
+using qel::hostkit::BoxHook;
+using qel::hostkit::kIdCancel;
+using qel::hostkit::kIdOk;
+using qel::hostkit::HostLibrary;
 
 constexpr std::int32_t kNotCompleted = 0x00040002;
 constexpr std::size_t kModuleInfoSize = 141;
@@ -45,7 +45,7 @@ void writeFile(const char* name, const std::string& bytes) {
 // it once; every test works in its own scratch working folder.
 class DllExports : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { library = new LoadedLibrary(QEL_DLL_PATH); }
+  static void SetUpTestSuite() { library = new HostLibrary(QEL_DLL_PATH); }
   static void TearDownTestSuite() {
     delete library;
     library = nullptr;
@@ -56,11 +56,11 @@ class DllExports : public ::testing::Test {
     return library->function<Function*>(name);
   }
 
-  static LoadedLibrary* library;
+  static HostLibrary* library;
   qel::test::ScratchDir scratch;
 };
 
-LoadedLibrary* DllExports::library = nullptr;
+HostLibrary* DllExports::library = nullptr;
 
 TEST_F(DllExports, ModuleInfoIsFilledAlikeEveryTime) {
   auto getModuleInfo = get<decltype(hrECGetModuleInfo)>("hrECGetModuleInfo");
@@ -96,7 +96,7 @@ TEST_F(DllExports, ConstantRoutinesReturnTheirCodeAndShowNothing) {
   };
   const Case cases[] = {{"hrECGetPayStatus", 1}, {"hrECRecover", 1}, {"hrReprintECReceipt", 1},
                         {"hrDoShift", 1},        {"hrECConfig", 0}};
-  DialogAnswerer answerer;
+  BoxHook answerer;
   for (const Case& c : cases) EXPECT_EQ(get<decltype(hrECConfig)>(c.name)(), c.result) << c.name;
   get<decltype(vECShowLastErrorText)>("vECShowLastErrorText")();
   EXPECT_TRUE(answerer.dialogs().empty());
@@ -182,7 +182,7 @@ TEST_F(DllExports, DecliningTheTransferShowsOneQuestionOwnedByTheHost) {
   std::array<std::uint8_t, 4096> order{};
   std::array<std::uint8_t, 8> paymentType{};
   std::array<std::uint8_t, 3338> result{};
-  DialogAnswerer answerer({kIdCancel});
+  BoxHook answerer({kIdCancel});
   EXPECT_EQ(get<decltype(hrECExecute)>("hrECExecute")(nullptr, host.get(), order.data(), paymentType.data(), nullptr,
                                                       result.data()),
             kNotCompleted);
@@ -201,7 +201,7 @@ TEST_F(DllExports, AFailedRefundShowsTheErrorBox) {
   HostWindow host;
   std::array<std::uint8_t, 24> refund{};
   std::memcpy(refund.data() + 16, "EUR", 4);
-  DialogAnswerer answerer({kIdOk});
+  BoxHook answerer({kIdOk});
   get<decltype(hrECRefund)>("hrECRefund")(nullptr, host.get(), refund.data());
   ASSERT_EQ(answerer.dialogs().size(), 1u);
   const auto& box = answerer.dialogs()[0];

@@ -1,14 +1,33 @@
 // hrECExecute through QelConnect.dll under Wine, the case that only Windows
 // sharing can set up: a log that another program holds open. The cases that
 // both targets run are in tests/host/flow_cases_test.cpp.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
-#include "tests/win32/flow_tests_fixture.h"
+#include "tests/host/flow_fixture.h"
 
 namespace qel::test {
 namespace {
 
-using SaleFlowDll = DllFlowTest;
+// A file held open by the test, with the given sharing for everyone else.
+class HeldFile {
+ public:
+  HeldFile(const wchar_t* name, DWORD share)
+      : handle_(CreateFileW(name, GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr)) {}
+  ~HeldFile() {
+    if (isOpen()) CloseHandle(handle_);
+  }
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  bool isOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+using SaleFlowDll = FlowTest;
 
 // Another program holding the log open without any sharing costs the entry
 // and nothing else.

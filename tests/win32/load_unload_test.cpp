@@ -15,14 +15,14 @@
 #include <vector>
 
 #include "host/qelconnect.h"
-#include "tests/support/host_sale.h"
+#include "hostkit/host_sale.h"
 #include "tests/support/sale_scenario.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/server_loopback.h"
 #include "tests/transport/kasse_answers.h"
 #include "tools/soak/process_stats.h"
-#include "tools/winhost/dialog_answerer.h"
-#include "tools/winhost/loaded_library.h"
+#include "hostkit/box_hook_win32.h"
+#include "hostkit/host_library.h"
 
 namespace qel::test {
 namespace {
@@ -95,12 +95,12 @@ bool isTimeoutCycle(int cycle) {
 class LoadUnloadDll : public ::testing::Test {
  protected:
   // One hrECExecute of the small sale, the operator confirming every box.
-  std::int32_t sell(const winhost::LoadedLibrary& dll, Seconds& elapsed) {
-    HostSale record(smallSale());
+  std::int32_t sell(const hostkit::HostLibrary& dll, Seconds& elapsed) {
+    hostkit::HostSale record(smallSale());
     PaymentTypeRecord payment = paymentType();
     ResultRecord result;
     result.fill(kResultPattern);
-    winhost::DialogAnswerer answerer([](const winhost::ShownDialog&) { return winhost::kIdOk; });
+    hostkit::BoxHook answerer([](const hostkit::ShownDialog&) { return hostkit::kIdOk; });
     auto execute = dll.function<decltype(&hrECExecute)>("hrECExecute");
     const auto start = std::chrono::steady_clock::now();
     const std::int32_t code = execute(nullptr, nullptr, record.record(), payment.data(), nullptr, result.data());
@@ -111,7 +111,7 @@ class LoadUnloadDll : public ::testing::Test {
 
   // A sale that must fail in transfer: not completed, the question and one
   // error box, within the 7 s that any failing transfer may take.
-  void expectFailedSale(const winhost::LoadedLibrary& dll, const char* what, int cycle) {
+  void expectFailedSale(const hostkit::HostLibrary& dll, const char* what, int cycle) {
     Seconds elapsed{};
     EXPECT_EQ(sell(dll, elapsed), kNotCompleted) << what << " in cycle " << cycle;
     EXPECT_LT(elapsed.count(), 7.0) << what << " in cycle " << cycle;
@@ -126,7 +126,7 @@ class LoadUnloadDll : public ::testing::Test {
   // LoadLibraryW, hrECInit, the failing sales, a completed one, hrECDeInit;
   // FreeLibrary when `dll` goes out of scope.
   void runCycle(int cycle) {
-    winhost::LoadedLibrary dll(QEL_DLL_PATH);
+    hostkit::HostLibrary dll(QEL_DLL_PATH);
     if (pinnedBase_ != nullptr && dll.handle() != pinnedBase_) ++movedCycles_;
     std::uint32_t module = 0;
     EXPECT_EQ(dll.function<decltype(&hrECInit)>("hrECInit")(nullptr, &module), 0) << "cycle " << cycle;
@@ -156,7 +156,7 @@ class LoadUnloadDll : public ::testing::Test {
   }
 
   ScratchDir dir_;
-  std::vector<winhost::ShownDialog> dialogs_;
+  std::vector<hostkit::ShownDialog> dialogs_;
   void* pinnedBase_ = nullptr;
   int movedCycles_ = 0;
   double slowest_ = 0;

@@ -12,14 +12,14 @@
 
 #include "platform/platform.h"
 #include "tests/support/scratch_dir.h"
-#include "tools/winhost/dialog_answerer.h"
+#include "hostkit/box_hook_win32.h"
 
 namespace {
 
 namespace platform = qel::platform;
-using qel::winhost::DialogAnswerer;
-using qel::winhost::kIdCancel;
-using qel::winhost::kIdOk;
+using qel::hostkit::BoxHook;
+using qel::hostkit::kIdCancel;
+using qel::hostkit::kIdOk;
 
 std::string readTemplateFile(int id) {
   const std::wstring path = std::wstring(QEL_TEMPLATE_DIR) + L"/" + std::to_wstring(id) + L".xml";
@@ -154,7 +154,7 @@ TEST(Win32MessageBox, ShowsTheButtonsAskedForWithoutIcon) {
                         {platform::Buttons::OkCancel, kIdOk, {kIdOk, kIdCancel}},
                         {platform::Buttons::OkCancel, kIdCancel, {kIdOk, kIdCancel}}};
   for (const Case& c : cases) {
-    DialogAnswerer answerer({c.answer});
+    BoxHook answerer({c.answer});
     EXPECT_EQ(platform::messageBox(nullptr, L"Tickets drucken?", L"Transaktionsfenster", c.buttons), c.answer);
     ASSERT_EQ(answerer.dialogs().size(), 1u);
     EXPECT_EQ(answerer.dialogs()[0].buttons, c.shown);
@@ -166,7 +166,7 @@ TEST(Win32MessageBox, ShowsTheButtonsAskedForWithoutIcon) {
 
 TEST(Win32MessageBox, TextArrivesUnchanged) {
   const std::wstring text = L"Missing field. Response:\r\n<a>\u00E4\u20AC</a>";
-  DialogAnswerer answerer({kIdOk});
+  BoxHook answerer({kIdOk});
   platform::messageBox(nullptr, text.c_str(), L"Fehler bei Daten\u00FCbertragung", platform::Buttons::Ok);
   ASSERT_EQ(answerer.dialogs().size(), 1u);
   EXPECT_EQ(answerer.dialogs()[0].text, text);

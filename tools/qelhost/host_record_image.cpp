@@ -1,6 +1,6 @@
 // Lays out the host's sale and refund records from an order file. The sale's
-// records are laid out by the tests' HostSale, whose offsets are written down
-// independently of the library's readers, so that a host built from them
+// records are laid out by the host kit's HostSale, whose offsets are written
+// down independently of the library's readers, so that a host built from them
 // checks the library rather than echoing it.
 #include "tools/qelhost/host_record_image.h"
 
@@ -14,7 +14,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tests/support/host_sale.h"
+#include "hostkit/host_sale.h"
+#include "hostkit/payment_records.h"
 #include "tools/qelhost/system.h"
 
 namespace qel::qelhost {
@@ -23,26 +24,26 @@ namespace {
 using nlohmann::json;
 
 // HostPaymentType: only dwZahlartID is read; the rest of the host's record is
-// left zero. The sale's and the refund's records are laid out by the tests'
-// builders.
+// left zero. The sale's and the refund's records are laid out by the host
+// kit's builders.
 namespace paymenttype {
 constexpr std::size_t kSize = 64;
-constexpr std::size_t kDwZahlartId = 4;
+constexpr std::size_t kDwZahlartId = hostkit::kPaymentTypeZahlartIdOffset;
 }  // namespace paymenttype
 
-constexpr std::size_t kCurrencyWidth = test::HostSale::kCurrencyWidth;
+constexpr std::size_t kCurrencyWidth = hostkit::HostSale::kCurrencyWidth;
 
 // The four fixed fees: the order file's key, its flag's key, the fee.
 struct FixedFee {
   const char* key;
   const char* flagKey;
-  test::FeeBytes test::SaleBytes::*fee;
+  hostkit::FeeBytes hostkit::SaleBytes::*fee;
 };
 constexpr FixedFee kFixedFees[] = {
-    {"Gebversandkosten", "Fversandkosten", &test::SaleBytes::versandkosten},
-    {"Gebauftragsgebuehr", "Fauftragsgebuehr", &test::SaleBytes::auftragsgebuehr},
-    {"Gebticketvers", "Fticketvers", &test::SaleBytes::ticketversicherung},
-    {"Gebvvkgebuehr", "Fvvkgebuehr", &test::SaleBytes::vorverkaufsgebuehr},
+    {"Gebversandkosten", "Fversandkosten", &hostkit::SaleBytes::versandkosten},
+    {"Gebauftragsgebuehr", "Fauftragsgebuehr", &hostkit::SaleBytes::auftragsgebuehr},
+    {"Gebticketvers", "Fticketvers", &hostkit::SaleBytes::ticketversicherung},
+    {"Gebvvkgebuehr", "Fvvkgebuehr", &hostkit::SaleBytes::vorverkaufsgebuehr},
 };
 
 template <typename T>
@@ -133,7 +134,7 @@ class RecordBuilder {
              {"Dwaufragid", "Dwbelegnr", "Dblbruttogesamtpreis", "Dwpoolid", "Cdwauftragpos", "positions",
               "Cdwzusatzgebuehren", "additionalFees", "Gebversandkosten", "Fversandkosten", "Gebauftragsgebuehr",
               "Fauftragsgebuehr", "Gebticketvers", "Fticketvers", "Gebvvkgebuehr", "Fvvkgebuehr"});
-    test::SaleBytes sale;
+    hostkit::SaleBytes sale;
     sale.id = f.int32("Dwaufragid");
     sale.belegnummer = f.int32("Dwbelegnr");
     sale.bruttogesamtpreis = f.number("Dblbruttogesamtpreis");
@@ -142,18 +143,18 @@ class RecordBuilder {
     positions(f, sale);
     for (const FixedFee& fixed : kFixedFees) fixedFee(f, fixed, sale.*fixed.fee);
     additionalFees(f, sale);
-    image_.sale_ = std::make_unique<test::HostSale>(sale);
+    image_.sale_ = std::make_unique<hostkit::HostSale>(sale);
     image_.paymentType_ = paymentType(paymentTypeJson);
   }
 
   void refund(const json& refundJson) {
     Fields f(refundJson, "refund", {"Dwbelegnr", "Dblbruttogesamtpreis", "Szwaehrung", "Dwaufragid"});
-    test::RefundBytes refund;
+    hostkit::RefundBytes refund;
     refund.belegnummer = f.int32("Dwbelegnr");
     refund.bruttogesamtpreis = f.number("Dblbruttogesamtpreis");
     refund.waehrung = text(f, "Szwaehrung", kCurrencyWidth);
     refund.id = f.int32("Dwaufragid");
-    image_.refund_ = std::make_unique<test::RefundRecord>(test::hostRefund(refund));
+    image_.refund_ = std::make_unique<hostkit::RefundRecord>(hostkit::hostRefund(refund));
     image_.summary_.grossTotal = refund.bruttogesamtpreis;
   }
 
@@ -170,7 +171,7 @@ class RecordBuilder {
     return n;
   }
 
-  void positions(const Fields& f, test::SaleBytes& sale) {
+  void positions(const Fields& f, hostkit::SaleBytes& sale) {
     const json& list = f.array("positions");
     sale.positionCount = static_cast<std::int32_t>(count(f, "Cdwauftragpos", list.size(), false));
     sale.nullPositions = list.empty();
@@ -182,8 +183,8 @@ class RecordBuilder {
     image_.summary_.positions = list.size();
   }
 
-  test::PositionBytes position(const Fields& f) {
-    test::PositionBytes p;
+  hostkit::PositionBytes position(const Fields& f) {
+    hostkit::PositionBytes p;
     p.id = f.int32("Dwposid");
     p.aboauftrag = f.byte("Faboauftrag", 0);
     p.gesamtpreis = f.number("Dbticketgesamtpreis");
@@ -207,12 +208,12 @@ class RecordBuilder {
     return p;
   }
 
-  test::EventBytes event(const Fields& f) {
+  hostkit::EventBytes event(const Fields& f) {
     return {f.int32("Dwvaid"),   f.int32("Dwvanummer"), f.int32("Dwvanummerzusatz"),
-            f.int32("Tvadatum"), f.int32("Tvabis"),     text(f, "Szname", test::HostSale::kEventNameWidth)};
+            f.int32("Tvadatum"), f.int32("Tvabis"),     text(f, "Szname", hostkit::HostSale::kEventNameWidth)};
   }
 
-  void fixedFee(const Fields& f, const FixedFee& fixed, test::FeeBytes& fee) {
+  void fixedFee(const Fields& f, const FixedFee& fixed, hostkit::FeeBytes& fee) {
     const bool given = f.has(fixed.key);
     fee.flag = f.byte(fixed.flagKey, given ? 1 : 0);
     if (!given) return;
@@ -223,22 +224,22 @@ class RecordBuilder {
     if (fee.flag == 1) ++image_.summary_.fixedFees;
   }
 
-  void additionalFees(const Fields& f, test::SaleBytes& sale) {
+  void additionalFees(const Fields& f, hostkit::SaleBytes& sale) {
     const json& list = f.array("additionalFees");
     sale.zusatzgebuehrenCount = static_cast<std::uint32_t>(count(f, "Cdwzusatzgebuehren", list.size(), true));
     sale.nullZusatzgebuehren = list.empty();
     for (std::size_t j = 0; j < list.size(); ++j) {
       Fields a(list[j], f.path() + ".additionalFees[" + std::to_string(j) + "]",
                {"Szbezeichnung", "Szwaehrung", "Dbsumme", "Dbsteuersatz"});
-      sale.zusatzgebuehren.push_back({text(a, "Szbezeichnung", test::HostSale::kFeeNameWidth),
+      sale.zusatzgebuehren.push_back({text(a, "Szbezeichnung", hostkit::HostSale::kFeeNameWidth),
                                       text(a, "Szwaehrung", kCurrencyWidth), a.number("Dbsumme"),
                                       a.number("Dbsteuersatz")});
     }
     image_.summary_.additionalFees = list.size();
   }
 
-  std::unique_ptr<test::LowMemory> paymentType(const json* paymentTypeJson) {
-    auto record = std::make_unique<test::LowMemory>(paymenttype::kSize);
+  std::unique_ptr<hostkit::LowMemory> paymentType(const json* paymentTypeJson) {
+    auto record = std::make_unique<hostkit::LowMemory>(paymenttype::kSize);
     std::uint32_t zahlartId = 1;
     if (paymentTypeJson != nullptr) zahlartId = Fields(*paymentTypeJson, "paymentType", {"dwZahlartID"}).uint32("dwZahlartID", 1);
     put<std::uint32_t>(record->data(), paymenttype::kDwZahlartId, zahlartId);

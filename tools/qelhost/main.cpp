@@ -16,7 +16,10 @@
 #include <nlohmann/json.hpp>
 
 #include "host/qelconnect.h"
-#include "tests/support/low_memory.h"
+#include "hostkit/dialog_answerer.h"
+#include "hostkit/host_library.h"
+#include "hostkit/low_memory.h"
+#include "platform/platform.h"
 #include "tools/qelhost/check_command.h"
 #include "tools/qelhost/dialog_answerer.h"
 #include "tools/qelhost/host_record_image.h"
@@ -166,12 +169,10 @@ void printSummary(const HostRecordImage& image, const std::string& orderFile) {
   std::cout << "gross total " << std::fixed << std::setprecision(2) << s.grossTotal << std::defaultfloat << "\n";
 }
 
-// The exports, typed from the library's own header.
+// The exports, looked up once the library is loaded, before any call.
 struct Exports {
-  explicit Exports(const Library& library)
-      : init(library.function<decltype(&hrECInit)>("hrECInit")),
-        execute(library.function<decltype(&hrECExecute)>("hrECExecute")),
-        refund(library.function<decltype(&hrECRefund)>("hrECRefund")) {}
+  explicit Exports(const hostkit::HostLibrary& library)
+      : init(library.init()), execute(library.execute()), refund(library.refund()) {}
 
   decltype(&hrECInit) init;
   decltype(&hrECExecute) execute;
@@ -179,7 +180,7 @@ struct Exports {
 };
 
 std::filesystem::path libraryPathOf(const Options& options) {
-  return options.library.empty() ? defaultLibraryPath() : std::filesystem::absolute(options.library);
+  return options.library.empty() ? hostkit::HostLibrary::besideProgram() : std::filesystem::absolute(options.library);
 }
 
 // The version is read from the file, not asked of the library, so that it
@@ -206,10 +207,15 @@ int run(const Options& options) {
   if (!options.workdir.empty()) std::filesystem::current_path(options.workdir);
 
   printSummary(image, options.orderFile);
-  Library library(libraryPath);
+  hostkit::HostLibrary library(libraryPath);
   Exports exports(library);
   DialogAnswerer answerer(options.answers, std::cin, standardInputIsTerminal(), std::cout, options.hold);
-  DialogSeam seam(library, answerer);
+  hostkit::DialogAnswerer boxes(library, [&answerer](const hostkit::ShownDialog& box) {
+    const bool hasCancel = std::find(box.buttons.begin(), box.buttons.end(), hostkit::kIdCancel) != box.buttons.end();
+    const bool ok = answerer.answer(platform::wideToUtf8(box.caption), platform::wideToUtf8(box.text),
+                                    hasCancel ? DialogButtons::OkCancel : DialogButtons::Ok);
+    return ok ? hostkit::kIdOk : hostkit::kIdCancel;
+  });
 
   if (options.init) {
     std::uint32_t moduleHandle = 0;
@@ -224,7 +230,7 @@ int run(const Options& options) {
     return kExitRan;
   }
 
-  test::LowMemory result(kPaymentResultSize);
+  hostkit::LowMemory result(kPaymentResultSize);
   std::fill(result.data(), result.data() + kPaymentResultSize, options.prefill);
   std::cout << "Calling hrECExecute\n" << std::flush;
   std::int32_t code = exports.execute(nullptr, nullptr, image.hostOrder(), image.paymentType(), nullptr, result.data());

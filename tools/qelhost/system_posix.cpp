@@ -1,6 +1,5 @@
-// The Linux side of the command-line host: dlopen, the library's dialog
-// seam, memory below 4 GiB and Windows-1252 host text.
-#include <dlfcn.h>
+// The Linux side of the command-line host: the terminal, the library's
+// version marker and Windows-1252 host text.
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,34 +10,16 @@
 #include <stdexcept>
 #include <utility>
 
-#include "host/qelconnect.h"
 #include "platform/cp1252.h"
 #include "platform/platform.h"
-#include "tools/qelhost/dialog_answerer.h"
 #include "tools/qelhost/system.h"
 
 namespace qel::qelhost {
 namespace {
 
-constexpr char kLibraryFileName[] = "libQelConnect.so";
 // The library carries its version as an SCCS "what" string: this marker,
 // the version, and a NUL.
 constexpr char kVersionMarker[] = "@(#)QelConnect ";
-
-// The answerer of the one dialog seam alive; the library's handler type has
-// no context pointer.
-DialogAnswerer* activeAnswerer = nullptr;
-using SetHandlerFn = decltype(&qelSetDialogHandler);
-SetHandlerFn activeSetHandler = nullptr;
-
-constexpr unsigned int kMbOkCancel = 1;
-constexpr int kIdOk = 1;
-constexpr int kIdCancel = 2;
-
-int answerDialog(void* /*owner*/, const wchar_t* text, const wchar_t* caption, unsigned int type) {
-  DialogButtons buttons = type == kMbOkCancel ? DialogButtons::OkCancel : DialogButtons::Ok;
-  return activeAnswerer->answer(platform::wideToUtf8(caption), platform::wideToUtf8(text), buttons) ? kIdOk : kIdCancel;
-}
 
 // Decodes UTF-8 leniently: a byte that does not start a well-formed sequence
 // stands for itself, so a Latin-1 typo in an order file still arrives.
@@ -75,40 +56,7 @@ char encodeCp1252(char32_t c) {
 
 }  // namespace
 
-Library::Library(const std::filesystem::path& path) : handle_(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-  if (handle_ == nullptr) throw std::runtime_error(std::string("cannot load the library: ") + dlerror());
-}
-
-Library::~Library() { dlclose(handle_); }
-
-void* Library::symbol(const char* name) const {
-  void* address = dlsym(handle_, name);
-  if (address == nullptr) throw std::runtime_error(std::string("the library has no export ") + name);
-  return address;
-}
-
-// The library's seam is a process-wide handler; nothing to keep here.
-struct DialogSeam::State {};
-
-DialogSeam::DialogSeam(const Library& library, DialogAnswerer& answerer) {
-  activeSetHandler = library.function<SetHandlerFn>("qelSetDialogHandler");
-  activeAnswerer = &answerer;
-  activeSetHandler(&answerDialog);
-}
-
-DialogSeam::~DialogSeam() {
-  activeSetHandler(nullptr);
-  activeAnswerer = nullptr;
-}
-
 bool standardInputIsTerminal() { return isatty(STDIN_FILENO) != 0; }
-
-std::filesystem::path defaultLibraryPath() {
-  std::error_code ec;
-  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return kLibraryFileName;
-  return self.parent_path() / kLibraryFileName;
-}
 
 std::string libraryVersion(const std::filesystem::path& library) {
   std::ifstream in(library, std::ios::binary);

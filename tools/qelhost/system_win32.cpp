@@ -1,5 +1,5 @@
-// The Windows side of the command-line host: LoadLibraryW, real message
-// boxes answered through the test hosts' dialog hook, and the ANSI code page.
+// The Windows side of the command-line host: the console, the version
+// resource and the ANSI code page.
 #include <windows.h>
 
 #include <io.h>
@@ -11,14 +11,10 @@
 #include <utility>
 
 #include "platform/platform.h"
-#include "tools/qelhost/dialog_answerer.h"
 #include "tools/qelhost/system.h"
-#include "tools/winhost/dialog_answerer.h"
 
 namespace qel::qelhost {
 namespace {
-
-constexpr wchar_t kLibraryFileName[] = L"QelConnect.dll";
 
 std::wstring toWide(std::string_view bytes, UINT codePage) {
   if (bytes.empty()) return {};
@@ -42,53 +38,7 @@ std::string lastErrorText(const char* what) {
 
 }  // namespace
 
-Library::Library(const std::filesystem::path& path) : handle_(LoadLibraryW(path.c_str())) {
-  if (handle_ == nullptr) throw std::runtime_error(lastErrorText("cannot load the library"));
-}
-
-Library::~Library() { FreeLibrary(static_cast<HMODULE>(handle_)); }
-
-void* Library::symbol(const char* name) const {
-  void* address = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
-  if (address == nullptr) throw std::runtime_error(std::string("the library has no export ") + name);
-  return address;
-}
-
-// The boxes are real windows: the hook reads each one and asks the answerer
-// which button to press.
-struct DialogSeam::State {
-  explicit State(DialogAnswerer& answerer)
-      : hook([&answerer](const winhost::ShownDialog& dialog) {
-          bool hasCancel = std::find(dialog.buttons.begin(), dialog.buttons.end(), winhost::kIdCancel) !=
-                           dialog.buttons.end();
-          bool ok = answerer.answer(platform::wideToUtf8(dialog.caption), platform::wideToUtf8(dialog.text),
-                                    hasCancel ? DialogButtons::OkCancel : DialogButtons::Ok);
-          return ok ? winhost::kIdOk : winhost::kIdCancel;
-        }) {}
-
-  winhost::DialogAnswerer hook;
-};
-
-DialogSeam::DialogSeam(const Library& /*library*/, DialogAnswerer& answerer)
-    : state_(std::make_unique<State>(answerer)) {}
-
-DialogSeam::~DialogSeam() = default;
-
 bool standardInputIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
-
-std::filesystem::path defaultLibraryPath() {
-  std::wstring self(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD length = GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
-    if (length == 0) return kLibraryFileName;
-    if (length < self.size()) {
-      self.resize(length);
-      break;
-    }
-    self.resize(self.size() * 2);
-  }
-  return std::filesystem::path(self).parent_path() / kLibraryFileName;
-}
 
 std::string libraryVersion(const std::filesystem::path& library) {
   const std::wstring file = library.wstring();

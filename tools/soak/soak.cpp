@@ -6,24 +6,27 @@
 //   soak --url URL --mix A:R:E:T [--sales N] [--refunds M] [--first R] [--library DLL]
 // The working folder receives QelConnect.xml and QelConnect.log. Receipt
 // numbers count from R (default 1), which picks the answers; --library names
-// the DLL that the Windows program loads.
+// the library to load (default: the one beside soak).
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
 
-#include "tests/support/host_sale.h"
+#include "host/qelconnect.h"
+#include "hostkit/dialog_answerer.h"
+#include "hostkit/host_library.h"
+#include "hostkit/host_sale.h"
+#include "hostkit/payment_records.h"
 #include "tools/soak/process_stats.h"
-#include "tools/soak/soak_host.h"
 
 namespace qel::soak {
 namespace {
 
-constexpr std::int32_t kNotCompleted = 0x00040002;
 constexpr std::size_t kMiB = 1024 * 1024;
 // Memory is compared from this sale on: by then every cache of the process
 // (allocator arenas, libcurl's and the C library's own) has settled.
@@ -40,7 +43,7 @@ struct Options {
   int sales = 10000;
   int refunds = 1000;
   int first = 1;
-  std::string library = "QelConnect.dll";
+  std::string library;
 };
 
 [[noreturn]] void usage(const std::string& why) {
@@ -95,20 +98,24 @@ struct Tally {
   double silentSeconds = 0;
 };
 
-// One call, timed and checked against the answer it must have met.
+// One call with every box answered OK, timed and checked against the answer
+// it must have met. Each call has an answerer of its own, so that the record
+// of answered boxes does not grow over the run.
 template <typename Call>
-void run(const SoakHost& host, Tally& tally, Answer answer, int expectedBoxes, std::int32_t expectedCode,
-         const char* what, int number, Call call) {
+void run(const hostkit::HostLibrary& library, Tally& tally, Answer answer, int expectedBoxes,
+         std::int32_t expectedCode, const char* what, int number, Call call) {
+  hostkit::DialogAnswerer answerer(library, [](const hostkit::ShownDialog&) { return hostkit::kIdOk; });
   const auto start = std::chrono::steady_clock::now();
   const std::int32_t code = call();
+  const int boxes = static_cast<int>(answerer.dialogs().size());
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   tally.seconds += seconds;
   if (answer == Answer::Silent) tally.silentSeconds += seconds;
   ++tally.count[static_cast<int>(answer)];
-  if (code != expectedCode || host.boxesShown() != expectedBoxes) {
+  if (code != expectedCode || boxes != expectedBoxes) {
     ++tally.wrong;
     std::fprintf(stderr, "soak: %s %d returned 0x%08X with %d boxes, expected 0x%08X with %d\n", what, number,
-                 static_cast<unsigned>(code), host.boxesShown(), static_cast<unsigned>(expectedCode), expectedBoxes);
+                 static_cast<unsigned>(code), boxes, static_cast<unsigned>(expectedCode), expectedBoxes);
   }
 }
 
@@ -130,32 +137,36 @@ int soak(const Options& o) {
   std::ofstream("QelConnect.xml", std::ios::binary)
       << "<endpoint><username>kasse</username><password>geheim</password><url>" << o.url
       << "</url></endpoint><compatibility><oldkasse>0</oldkasse><oldkasseprefix>0</oldkasseprefix></compatibility>";
-  SoakHost host(o.library);
-  host.init();
+  const hostkit::HostLibrary library(o.library.empty() ? hostkit::HostLibrary::besideProgram()
+                                                       : std::filesystem::path(o.library));
+  std::uint32_t module = 0;
+  library.init()(nullptr, &module);
 
-  test::SaleBytes bytes;
+  hostkit::SaleBytes bytes;
   bytes.bruttogesamtpreis = 42.5;
   bytes.poolId = 77;
-  test::PositionBytes position;
+  hostkit::PositionBytes position;
   position.id = 1;
   position.gesamtpreis = 42.5;
   position.event = {9, 123, 5, 1700000000, 1700007200, "Sommernachtstraum"};
   position.tickets = {{501, 1.5, 1.0, 20.0}, {502, 1.5, 1.0, 22.5}};
   bytes.positions = {position, position};
-  test::HostSale sale(bytes);
+  hostkit::HostSale sale(bytes);
   std::uint8_t paymentType[8] = {};
-  std::uint8_t result[3338];
+  std::uint8_t result[hostkit::kResultRecordSize];
 
   const ProcessStats start = currentStats();
   ProcessStats settled = start;
   Tally sales;
   for (int i = 1; i <= o.sales; ++i) {
     const int belegnr = o.first + i - 1;
-    test::HostSale::put<std::int32_t>(sale.header(), kSaleBelegnr, belegnr);
-    test::HostSale::put<std::int32_t>(sale.header(), kSaleId, 100000 + i);
+    hostkit::HostSale::put<std::int32_t>(sale.header(), kSaleBelegnr, belegnr);
+    hostkit::HostSale::put<std::int32_t>(sale.header(), kSaleId, 100000 + i);
     const Answer answer = answerFor(o, belegnr);
-    const std::int32_t expected = answer == Answer::Accepted ? 0 : kNotCompleted;
-    run(host, sales, answer, 2, expected, "sale", belegnr, [&] { return host.sell(sale.record(), paymentType, result); });
+    const std::int32_t expected = answer == Answer::Accepted ? 0 : QEL_NOT_COMPLETED;
+    const auto execute = library.execute();
+    run(library, sales, answer, 2, expected, "sale", belegnr,
+        [&] { return execute(nullptr, nullptr, sale.record(), paymentType, nullptr, result); });
     if (i == kSettledSale) settled = currentStats();
     if (i % kProgressEvery == 0) {
       const ProcessStats now = currentStats();
@@ -169,13 +180,15 @@ int soak(const Options& o) {
   Tally refunds;
   for (int i = 1; i <= o.refunds; ++i) {
     const int belegnr = o.first + i - 1;
-    const test::RefundRecord refund = test::hostRefund({belegnr, -42.5, "EUR", 200000 + i});
+    const hostkit::RefundRecord refund = hostkit::hostRefund({belegnr, -42.5, "EUR", 200000 + i});
     const Answer answer = answerFor(o, belegnr);
     const bool accepted = answer == Answer::Accepted;
-    run(host, refunds, answer, accepted ? 0 : 1, accepted ? 0 : kNotCompleted, "refund", belegnr,
-        [&] { return host.refund(refund.data()); });
+    const auto refundCall = library.refund();
+    run(library, refunds, answer, accepted ? 0 : 1, accepted ? 0 : QEL_NOT_COMPLETED, "refund", belegnr,
+        [&] { return refundCall(nullptr, nullptr, refund.data()); });
   }
-  host.deinit();
+  std::uint32_t out = 0;
+  library.deinit()(&out);
   const ProcessStats end = currentStats();
 
   std::printf("\n");

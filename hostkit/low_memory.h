@@ -1,5 +1,5 @@
 // Zero-filled memory at an address below 4 GiB, where the host's 32-bit
-// pointer fields can name it, owned for the lifetime of one test.
+// pointer fields can name it.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +11,7 @@
 #include <sys/mman.h>
 #endif
 
-namespace qel::test {
+namespace qel::hostkit {
 
 // On 64-bit Linux the kernel places MAP_32BIT mappings in the low 2 GiB. A
 // 32-bit process has no other memory, so there the heap serves.
@@ -58,4 +58,4 @@ class LowMemory {
   std::uint8_t* data_ = nullptr;
 };
 
-}  // namespace qel::test
+}  // namespace qel::hostkit

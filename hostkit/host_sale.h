@@ -1,7 +1,7 @@
 // Builds a host's sale record with its positions, tickets and fees in memory
 // below 4 GiB, byte for byte as the host lays it out. The offsets are written
 // out here from the host's layout, independently of the library's own
-// constants, so that tests compare the two.
+// constants in order/host_records.h, so that each checks the other.
 #pragma once
 
 #include <algorithm>
@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/low_memory.h"
+#include "hostkit/low_memory.h"
 
-namespace qel::test {
+namespace qel::hostkit {
 
 struct TicketBytes {
   std::int32_t id = 0;
@@ -229,4 +229,4 @@ inline RefundRecord hostRefund(const RefundBytes& refund) {
   return record;
 }
 
-}  // namespace qel::test
+}  // namespace qel::hostkit

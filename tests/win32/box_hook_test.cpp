@@ -1,5 +1,5 @@
-// The test host's dialog answerer against real MessageBoxW boxes: what it
-// reads from a box, which button it presses and when.
+// The host kit's window hook against real MessageBoxW boxes: what it reads
+// from a box, which button it presses and when.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,17 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "tools/winhost/dialog_answerer.h"
+#include "hostkit/box_hook_win32.h"
 
 namespace {
 
-using qel::winhost::DialogAnswerer;
-using qel::winhost::kIdCancel;
-using qel::winhost::kIdOk;
-using qel::winhost::ShownDialog;
+using qel::hostkit::BoxHook;
+using qel::hostkit::kIdCancel;
+using qel::hostkit::kIdOk;
+using qel::hostkit::ShownDialog;
 
-TEST(DialogAnswerer, AnswersFromTheScriptInOrder) {
-  DialogAnswerer answerer({kIdOk, kIdCancel});
+TEST(BoxHook, AnswersFromTheScriptInOrder) {
+  BoxHook answerer({kIdOk, kIdCancel});
   EXPECT_EQ(MessageBoxW(nullptr, L"first", L"one", MB_OKCANCEL), IDOK);
   EXPECT_EQ(MessageBoxW(nullptr, L"second", L"two", MB_OKCANCEL), IDCANCEL);
   ASSERT_EQ(answerer.dialogs().size(), 2u);
@@ -28,20 +28,20 @@ TEST(DialogAnswerer, AnswersFromTheScriptInOrder) {
   EXPECT_EQ(answerer.dialogs()[1].answer, kIdCancel);
 }
 
-TEST(DialogAnswerer, BeyondTheScriptAnswersAsEscapeWould) {
+TEST(BoxHook, BeyondTheScriptAnswersAsEscapeWould) {
   struct Case {
     UINT type;
     int expected;
   };
   const Case cases[] = {{MB_OK, IDOK}, {MB_OKCANCEL, IDCANCEL}, {MB_YESNOCANCEL, IDCANCEL}};
   for (const Case& c : cases) {
-    DialogAnswerer answerer;
+    BoxHook answerer;
     EXPECT_EQ(MessageBoxW(nullptr, L"?", L"unscripted", c.type), c.expected) << c.type;
     ASSERT_EQ(answerer.dialogs().size(), 1u);
   }
 }
 
-TEST(DialogAnswerer, ReadsButtonsAndIcon) {
+TEST(BoxHook, ReadsButtonsAndIcon) {
   struct Case {
     UINT type;
     std::vector<int> buttons;
@@ -52,7 +52,7 @@ TEST(DialogAnswerer, ReadsButtonsAndIcon) {
                         {MB_YESNO | MB_ICONQUESTION, {IDYES, IDNO}, true},
                         {MB_OK | MB_ICONERROR, {IDOK}, true}};
   for (const Case& c : cases) {
-    DialogAnswerer answerer([](const ShownDialog& box) { return box.buttons.front(); });
+    BoxHook answerer([](const ShownDialog& box) { return box.buttons.front(); });
     MessageBoxW(nullptr, L"text", L"caption", c.type);
     ASSERT_EQ(answerer.dialogs().size(), 1u);
     EXPECT_EQ(answerer.dialogs()[0].buttons, c.buttons) << c.type;
@@ -60,9 +60,9 @@ TEST(DialogAnswerer, ReadsButtonsAndIcon) {
   }
 }
 
-TEST(DialogAnswerer, PolicySeesTheBoxBeforeAnswering) {
+TEST(BoxHook, PolicySeesTheBoxBeforeAnswering) {
   std::wstring seenText;
-  DialogAnswerer answerer([&](const ShownDialog& box) {
+  BoxHook answerer([&](const ShownDialog& box) {
     seenText = box.text;
     return box.text == L"Tickets drucken?" ? kIdOk : kIdCancel;
   });
@@ -70,22 +70,22 @@ TEST(DialogAnswerer, PolicySeesTheBoxBeforeAnswering) {
   EXPECT_EQ(seenText, L"Tickets drucken?");
 }
 
-TEST(DialogAnswerer, AThrowingPolicyStillClosesTheBox) {
-  DialogAnswerer answerer([](const ShownDialog&) -> int { throw std::runtime_error("no answer"); });
+TEST(BoxHook, AThrowingPolicyStillClosesTheBox) {
+  BoxHook answerer([](const ShownDialog&) -> int { throw std::runtime_error("no answer"); });
   EXPECT_EQ(MessageBoxW(nullptr, L"text", L"caption", MB_OKCANCEL), IDCANCEL);
 }
 
-TEST(DialogAnswerer, OnePerThread) {
-  DialogAnswerer first;
-  EXPECT_THROW(DialogAnswerer second, std::logic_error);
+TEST(BoxHook, OnePerThread) {
+  BoxHook first;
+  EXPECT_THROW(BoxHook second, std::logic_error);
 }
 
-TEST(DialogAnswerer, RecordsTheOwnerWindow) {
+TEST(BoxHook, RecordsTheOwnerWindow) {
   HWND owner = CreateWindowExW(0, L"STATIC", L"Host", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
                                GetModuleHandleW(nullptr), nullptr);
   ASSERT_NE(owner, nullptr);
   {
-    DialogAnswerer answerer({kIdOk});
+    BoxHook answerer({kIdOk});
     MessageBoxW(owner, L"owned", L"caption", MB_OK);
     MessageBoxW(nullptr, L"unowned", L"caption", MB_OK);
     ASSERT_EQ(answerer.dialogs().size(), 2u);

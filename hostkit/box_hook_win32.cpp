@@ -1,5 +1,5 @@
 // Reads and answers real message boxes through a thread-local CBT hook.
-#include "tools/winhost/dialog_answerer.h"
+#include "hostkit/box_hook_win32.h"
 
 #include <windows.h>
 
@@ -7,12 +7,12 @@
 #include <deque>
 #include <stdexcept>
 
-namespace qel::winhost {
+namespace qel::hostkit {
 namespace {
 
 // The hook and timer procedures receive no context of their own; the one
 // answerer of the thread is found here.
-thread_local DialogAnswerer* threadAnswerer = nullptr;
+thread_local BoxHook* threadAnswerer = nullptr;
 
 // The window class of dialog boxes, message boxes included.
 constexpr const wchar_t* kDialogClass = L"#32770";
@@ -64,15 +64,13 @@ ShownDialog readBox(HWND box) {
   return dialog;
 }
 
-bool contains(const std::vector<int>& ids, int id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
-
 }  // namespace
 
-struct DialogAnswerer::Hook {
+struct BoxHook::Hook {
   // A box's text may still be empty when it activates; a zero-delay timer on
   // the box fires once its modal loop runs, when the box is initialised.
   static LRESULT CALLBACK onCbt(int code, WPARAM wParam, LPARAM lParam) {
-    DialogAnswerer* self = threadAnswerer;
+    BoxHook* self = threadAnswerer;
     HWND window = reinterpret_cast<HWND>(wParam);
     if (self != nullptr && code == HCBT_ACTIVATE && className(window) == kDialogClass) {
       // A box can be activated more than once; it is answered only once.
@@ -92,34 +90,28 @@ struct DialogAnswerer::Hook {
   }
 };
 
-DialogAnswerer::DialogAnswerer(AnswerPolicy policy) : policy_(std::move(policy)) {
-  if (threadAnswerer != nullptr) throw std::logic_error("this thread already has a DialogAnswerer");
+BoxHook::BoxHook(AnswerPolicy policy) : policy_(std::move(policy)) {
+  if (threadAnswerer != nullptr) throw std::logic_error("this thread already has a BoxHook");
   HHOOK hook = SetWindowsHookExW(WH_CBT, &Hook::onCbt, nullptr, GetCurrentThreadId());
   if (hook == nullptr) throw std::runtime_error("SetWindowsHookExW(WH_CBT) failed");
   hook_ = hook;
   threadAnswerer = this;
 }
 
-DialogAnswerer::DialogAnswerer(std::vector<int> script)
-    : DialogAnswerer([pending = std::deque<int>(script.begin(), script.end())](const ShownDialog& dialog) mutable {
+BoxHook::BoxHook(std::vector<int> script)
+    : BoxHook([pending = std::deque<int>(script.begin(), script.end())](const ShownDialog& dialog) mutable {
         if (pending.empty()) return escapeAnswer(dialog);
         const int next = pending.front();
         pending.pop_front();
         return next;
       }) {}
 
-DialogAnswerer::~DialogAnswerer() {
+BoxHook::~BoxHook() {
   UnhookWindowsHookEx(static_cast<HHOOK>(hook_));
   threadAnswerer = nullptr;
 }
 
-int DialogAnswerer::escapeAnswer(const ShownDialog& dialog) {
-  if (contains(dialog.buttons, kIdCancel)) return kIdCancel;
-  if (contains(dialog.buttons, kIdOk)) return kIdOk;
-  return dialog.buttons.empty() ? kIdCancel : dialog.buttons.back();
-}
-
-void DialogAnswerer::answer(void* window) {
+void BoxHook::answer(void* window) {
   HWND box = static_cast<HWND>(window);
   ShownDialog dialog = readBox(box);
   // The policy runs inside a window procedure, which no exception may leave.
@@ -133,4 +125,4 @@ void DialogAnswerer::answer(void* window) {
                reinterpret_cast<LPARAM>(GetDlgItem(box, dialog.answer)));
 }
 
-}  // namespace qel::winhost
+}  // namespace qel::hostkit

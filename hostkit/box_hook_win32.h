@@ -1,0 +1,42 @@
+// Answers the real MessageBoxW boxes of the calling thread without a user,
+// recording what each box showed; the Windows side of DialogAnswerer.
+#pragma once
+
+#include <vector>
+
+#include "hostkit/shown_dialog.h"
+
+namespace qel::hostkit {
+
+// While alive, every message box that the constructing thread shows is read,
+// recorded and answered: a thread-local WH_CBT hook sees the box activate, a
+// timer inside the box's modal loop reads it once it is initialised, and a
+// posted WM_COMMAND presses the chosen button. One hook per thread.
+class BoxHook {
+ public:
+  // Answers each box through `policy`.
+  explicit BoxHook(AnswerPolicy policy);
+  // Answers the boxes with `script` in order; a box beyond the script is
+  // answered as the Escape key would.
+  explicit BoxHook(std::vector<int> script = {});
+  ~BoxHook();
+  BoxHook(const BoxHook&) = delete;
+  BoxHook& operator=(const BoxHook&) = delete;
+
+  // Every box answered so far, oldest first.
+  const std::vector<ShownDialog>& dialogs() const { return dialogs_; }
+
+ private:
+  struct Hook;
+
+  void answer(void* window);
+
+  AnswerPolicy policy_;
+  std::vector<ShownDialog> dialogs_;
+  // The boxes seen activating and not yet destroyed (HWNDs).
+  std::vector<void*> boxes_;
+  // The thread's CBT hook (an HHOOK).
+  void* hook_ = nullptr;
+};
+
+}  // namespace qel::hostkit

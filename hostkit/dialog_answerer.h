@@ -1,0 +1,38 @@
+// Answers the library's message boxes for the host, recording what each one
+// showed: natively through the development library's dialog seam, on Windows
+// as real boxes found by a window hook.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "hostkit/host_library.h"
+#include "hostkit/shown_dialog.h"
+
+namespace qel::hostkit {
+
+// While alive, every box that `library` shows (on Windows: on the
+// constructing thread) is read, recorded and answered. One at a time.
+class DialogAnswerer {
+ public:
+  DialogAnswerer(const HostLibrary& library, AnswerPolicy policy);
+  // Answers the boxes with `script` in order, and with OK beyond it: the
+  // error box has no other button.
+  DialogAnswerer(const HostLibrary& library, std::vector<int> script);
+  ~DialogAnswerer();
+  DialogAnswerer(const DialogAnswerer&) = delete;
+  DialogAnswerer& operator=(const DialogAnswerer&) = delete;
+
+  // Every box answered so far, oldest first.
+  const std::vector<ShownDialog>& dialogs() const;
+
+ private:
+  // The platform's way of seeing the boxes.
+  struct Seam;
+  std::unique_ptr<Seam> seam_;
+};
+
+// `script` in order, then `beyond` for every further box.
+AnswerPolicy scriptedAnswers(std::vector<int> script, int beyond = kIdOk);
+
+}  // namespace qel::hostkit

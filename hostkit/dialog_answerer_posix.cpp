@@ -1,0 +1,74 @@
+// DialogAnswerer on Linux: the development library's dialog seam, which
+// hands over each box's texts and MB_ type instead of showing it.
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+#include "hostkit/dialog_answerer.h"
+
+namespace qel::hostkit {
+namespace {
+
+constexpr unsigned int kButtonsMask = 0x0F;
+constexpr unsigned int kIconMask = 0xF0;
+constexpr int kIdAbort = 3, kIdRetry = 4, kIdIgnore = 5, kIdYes = 6, kIdNo = 7, kIdTryAgain = 10, kIdContinue = 11;
+
+// The buttons that MessageBoxW shows for each MB_ button value, in ascending
+// id order as a real box reports them.
+std::vector<int> buttonsOf(unsigned int type) {
+  switch (type & kButtonsMask) {
+    case 0: return {kIdOk};
+    case 1: return {kIdOk, kIdCancel};
+    case 2: return {kIdAbort, kIdRetry, kIdIgnore};
+    case 3: return {kIdCancel, kIdYes, kIdNo};
+    case 4: return {kIdYes, kIdNo};
+    case 5: return {kIdCancel, kIdRetry};
+    case 6: return {kIdCancel, kIdTryAgain, kIdContinue};
+    default: return {};
+  }
+}
+
+}  // namespace
+
+struct DialogAnswerer::Seam {
+  using SetHandler = decltype(&qelSetDialogHandler);
+
+  Seam(const HostLibrary& library, AnswerPolicy answerPolicy)
+      : setHandler(library.function<SetHandler>("qelSetDialogHandler")), policy(std::move(answerPolicy)) {
+    if (active != nullptr) throw std::logic_error("a DialogAnswerer is already answering the library's boxes");
+    active = this;
+    setHandler(&Seam::handle);
+  }
+  ~Seam() {
+    setHandler(nullptr);
+    active = nullptr;
+  }
+
+  // The seam takes a plain function, so the answerer it reaches lives here.
+  static int handle(void* owner, const wchar_t* text, const wchar_t* caption, unsigned int type) {
+    ShownDialog dialog{caption, text, buttonsOf(type), (type & kIconMask) != 0, owner,
+                       type & ~(kButtonsMask | kIconMask)};
+    // The policy runs inside the library, which no exception may enter.
+    try {
+      dialog.answer = active->policy(dialog);
+    } catch (...) {
+      dialog.answer = escapeAnswer(dialog);
+    }
+    active->dialogs.push_back(dialog);
+    return dialog.answer;
+  }
+
+  inline static Seam* active = nullptr;
+  SetHandler setHandler;
+  AnswerPolicy policy;
+  std::vector<ShownDialog> dialogs;
+};
+
+DialogAnswerer::DialogAnswerer(const HostLibrary& library, AnswerPolicy policy)
+    : seam_(std::make_unique<Seam>(library, std::move(policy))) {}
+
+DialogAnswerer::~DialogAnswerer() = default;
+
+const std::vector<ShownDialog>& DialogAnswerer::dialogs() const { return seam_->dialogs; }
+
+}  // namespace qel::hostkit

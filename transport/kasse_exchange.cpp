@@ -87,11 +87,6 @@ TextBuffer buildEnvelope(const Order& order) {
   return text;
 }
 
-void evaluateResponse(const std::wstring& body, KasseResponse& response) {
-  const std::string utf8 = platform::wideToUtf8(body);
-  judge(utf8.c_str(), [&] { return responseForMessage(utf8); }, response);
-}
-
 void evaluateResponseBytes(const std::string& bytes, KasseResponse& response) {
   // Valid UTF-8 is what its decoding would give back when encoded again, so
   // the parser reads the bytes themselves; other bytes are decoded with the

@@ -25,11 +25,8 @@
 #include "host/payment_result.h"
 #include "order/host_records.h"
 #include "order/order.h"
-#include "platform/platform.h"
-#include "render/format.h"
-#include "render/order_document.h"
-#include "render/request_template.h"
 #include "hostkit/low_memory.h"
+#include "transport/kasse_exchange.h"
 
 #if defined(__has_include)
 #if __has_include(<sanitizer/asan_interface.h>)
@@ -125,16 +122,8 @@ void pointAt(std::vector<std::uint8_t>& owner, std::size_t pointerOffset, const 
   put<std::uint32_t>(owner, pointerOffset, qel::hostkit::LowMemory::addressOf(records));
 }
 
-// The request exactly as the exchange builds it: the order document inside
-// the envelope, line breaks removed.
-std::string renderRequest(const qel::Order& order) {
-  qel::RequestTemplate envelope;
-  envelope.load(101);
-  envelope.set(L"auftrag", qel::renderOrder(order));
-  std::wstring text = envelope.text();
-  qel::removeLineBreaks(text);
-  return qel::platform::wideToUtf8(text);
-}
+// The request exactly as the exchange builds it.
+std::string renderRequest(const qel::Order& order) { return std::string(qel::buildEnvelope(order).view()); }
 
 void checkWellFormed(const std::string& request) {
   tinyxml2::XMLDocument document;

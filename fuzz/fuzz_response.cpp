@@ -10,6 +10,7 @@
 #include "base/vub_exception.h"
 #include "base/xml_parse.h"
 #include "fuzz/fuzz_support.h"
+#include "platform/platform.h"
 #include "tests/support/xml_outcome.h"
 #include "transport/http_client.h"
 #include "transport/kasse_exchange.h"
@@ -58,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The bytes path skips decoding and encoding again only as a shortcut: the
   // decoded body must be judged exactly the same, message included.
   const std::wstring decoded = qel::decodeResponse(bytes);
-  const Outcome wide = judge([&](qel::KasseResponse& r) { qel::evaluateResponse(decoded, r); });
+  const std::string reencoded = qel::platform::wideToUtf8(decoded);
+  const Outcome wide = judge([&](qel::KasseResponse& r) { qel::evaluateResponseBytes(reencoded, r); });
   check(wide.message == sale.message, "bytes and decoded body give the same message");
   check(wide.code == sale.code, "bytes and decoded body give the same code");
   check(wide.response.rect == sale.response.rect, "bytes and decoded body give the same Rect");

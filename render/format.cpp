@@ -2,7 +2,6 @@
 // so that the text is the same on every runtime and under every locale.
 #include "render/format.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -12,9 +11,6 @@
 
 namespace qel {
 namespace {
-
-// Digits, signs and points are ASCII, so widening is a plain copy.
-std::wstring widen(const char* first, const char* last) { return std::wstring(first, last); }
 
 // The largest double has 309 integer digits; sign, point and two decimals
 // make 313 characters.
@@ -88,65 +84,11 @@ char* writeAmount(char* first, char* last, double value) {
   return p;
 }
 
-// True when the text needs neither an entity nor a dropped character, which
-// is the case for nearly every value; such text is returned as it came.
-bool isPlainXml(const std::wstring& text) {
-  for (wchar_t c : text) {
-    const auto code = static_cast<std::uint32_t>(c);
-    if (entityFor(c) != nullptr || !isXmlChar(code)) return false;
-  }
-  return true;
-}
-
 }  // namespace
-
-std::wstring formatBool(std::uint8_t flag) { return flag != 0 ? L"true" : L"false"; }
-
-// "%.2f" as glibc writes it: the exact binary value rounded to two decimals,
-// exact ties to even, no exponent, no grouping, "nan", "-nan", "inf" and
-// "-inf" for the special values. std::to_chars does exactly that without
-// consulting any locale or the C runtime's printf, whose rounding differs
-// between runtimes.
-std::wstring formatAmount(double value) {
-  AmountBuffer buffer;
-  return widen(buffer, writeAmount(buffer, buffer + sizeof buffer, value));
-}
 
 double roundDecimals(double value, int decimals) {
   const double p = decimals == 2 ? 100.0 : std::pow(10.0, decimals);
   return std::floor(value * p + 0.5) / p;
-}
-
-// One pass does what the five replacements (ampersand first) do in turn, and
-// also drops what XML 1.0 cannot carry at all: control characters other than
-// TAB, LF and CR, U+FFFE, U+FFFF, unpaired surrogates, and on 32-bit wide
-// strings any surrogate and anything above U+10FFFF.
-std::wstring escapeXml(std::wstring text) {
-  if (isPlainXml(text)) return text;
-  std::wstring escaped;
-  escaped.reserve(text.size() + text.size() / 4);
-  const std::size_t n = text.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    const wchar_t c = text[i];
-    const auto code = static_cast<std::uint32_t>(c);
-    if (const wchar_t* entity = entityFor(c)) {
-      escaped += entity;
-    } else if (isXmlChar(code)) {
-      escaped += c;
-    } else if (sizeof(wchar_t) == 2 && isHighSurrogate(code) && i + 1 < n &&
-               isLowSurrogate(static_cast<std::uint32_t>(text[i + 1]))) {
-      // A UTF-16 pair stands for one character beyond U+FFFF; both halves stay.
-      escaped += c;
-      escaped += text[++i];
-    }
-  }
-  return escaped;
-}
-
-void removeLineBreaks(std::wstring& text) {
-  text.erase(std::remove_if(text.begin(), text.end(),
-                            [](wchar_t c) { return c == L'\n' || c == L'\t' || c == L'\r'; }),
-             text.end());
 }
 
 void appendBool(TextBuffer& out, std::uint8_t flag) { out.append(flag != 0 ? "true" : "false"); }
@@ -162,10 +104,12 @@ void appendAmount(TextBuffer& out, double value) {
   out.commit(writeAmount(room, room + sizeof(AmountBuffer), value));
 }
 
-// escapeXml and the UTF-8 encoding in one pass. What escapeXml keeps is
-// always a whole character (a surrogate pair on 16-bit wide strings), so
-// encoding it on its own gives the bytes that encoding the whole document
-// would give.
+// One pass does what the five replacements (ampersand first) do in turn, and
+// also drops what XML 1.0 cannot carry at all: control characters other than
+// TAB, LF and CR, U+FFFE, U+FFFF, unpaired surrogates, and on 32-bit wide
+// strings any surrogate and anything above U+10FFFF. What it keeps is always
+// a whole character (a surrogate pair on 16-bit wide strings), encoded in
+// UTF-8 on its own.
 void appendEscapedXml(TextBuffer& out, std::wstring_view text) {
   const std::size_t n = text.size();
   for (std::size_t i = 0; i < n; ++i) {
@@ -185,27 +129,6 @@ void appendEscapedXml(TextBuffer& out, std::wstring_view text) {
       appendUtf8(out, 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00));
     }
   }
-}
-
-// CR, LF and TAB are single bytes in UTF-8 and never part of a longer
-// sequence, so they are removed byte by byte: in place, run by run between
-// them, found by strcspn, which looks at many bytes at a time (templates
-// are read for every transfer). strcspn also stops at the terminator and at
-// a NUL byte inside the text, which is kept.
-void removeLineBreaks(std::string& text) {
-  char* out = text.data();
-  const char* in = text.data();
-  const char* const end = in + text.size();
-  while (in < end) {
-    const std::size_t run = std::min(std::strcspn(in, "\r\n\t"), static_cast<std::size_t>(end - in));
-    std::memmove(out, in, run);
-    out += run;
-    in += run;
-    if (in == end) break;
-    if (*in == '\0') *out++ = '\0';
-    ++in;
-  }
-  text.resize(static_cast<std::size_t>(out - text.data()));
 }
 
 }  // namespace qel

@@ -3,29 +3,19 @@
 #pragma once
 
 #include <memory>
-#include <string>
 
 #include "order/order.h"
-#include "render/request_template.h"
+#include "render/text_buffer.h"
 
 namespace qel {
 
-std::wstring renderOrder(const Order& order);
-std::wstring renderPosition(const OrderPosition& position);
-std::wstring renderFee(const AdditionalFee& fee);
-std::wstring renderTicket(const TicketInfo& ticket);
-std::wstring renderEvent(const EventInfo& event);
-std::wstring formatVanummer(const EventInfo& event);
-
-// The order document of one order as UTF-8, the text of renderOrder without
-// any wide text in between. Making it loads the templates and binds their
-// placeholders; appendTo writes every value and item straight into its
-// place, so a large order is written once. With TemplateLines::Joined the document
-// is one line: the line breaks and tabs of the templates and of the values
-// are left out, as removeLineBreaks would remove them.
+// The order document of one order as the request carries it: UTF-8, one
+// line, without the line breaks and tabs of the templates and of the values.
+// Making it loads the templates that the order needs; appendTo writes every
+// value and item straight into its place, so a large order is written once.
 class OrderDocument {
  public:
-  explicit OrderDocument(const Order& order, TemplateLines lines = TemplateLines::AsStored);
+  explicit OrderDocument(const Order& order);
   ~OrderDocument();
   OrderDocument(const OrderDocument&) = delete;
   OrderDocument& operator=(const OrderDocument&) = delete;
@@ -36,8 +26,7 @@ class OrderDocument {
   std::size_t sizeHint() const;
   void appendTo(TextBuffer& out) const;
 
-  // The loaded templates and the writers of the items; the single-item
-  // renderers use them too.
+  // The loaded templates and the writers of the items.
   struct Templates;
 
  private:

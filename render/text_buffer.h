@@ -21,6 +21,8 @@ class TextBuffer {
   }
 
   void append(const char* data, std::size_t bytes) {
+    // Nothing to copy may still meet a buffer that has no room yet.
+    if (bytes == 0) return;
     reserve(bytes);
     std::memcpy(data_.get() + size_, data, bytes);
     size_ += bytes;

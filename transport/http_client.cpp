@@ -139,16 +139,12 @@ std::size_t HttpClient::writeResponse(char* data, std::size_t size, std::size_t 
   const std::size_t bytes = size * count;
   if (bytes > kMaxResponseBytes - self->response_.size()) {
     // Returning less than was offered makes libcurl abort the transfer with
-    // CURLE_WRITE_ERROR, which post turns into the size message.
+    // CURLE_WRITE_ERROR, which postForBytes turns into the size message.
     self->responseTooLarge_ = true;
     return 0;
   }
   self->response_.append(data, bytes);
   return bytes;
-}
-
-std::wstring HttpClient::post(const std::wstring& url, const std::wstring& body) {
-  return decodeResponse(postForBytes(url, platform::wideToUtf8(body).c_str()));
 }
 
 std::string HttpClient::postForBytes(const std::wstring& url, const char* utf8Body) {
@@ -158,8 +154,8 @@ std::string HttpClient::postForBytes(const std::wstring& url, const char* utf8Bo
   GlobalReference reference;
   EasyHandle handle(curl_easy_init());
   if (!handle) throw VubException(kEasyInitFailed);
-  // libcurl keeps pointers to these texts, not copies; they live until post
-  // returns.
+  // libcurl keeps pointers to these texts, not copies; they live until
+  // postForBytes returns.
   const std::string utf8Url = platform::wideToUtf8(url);
 
   setConnectionRules(handle.get());

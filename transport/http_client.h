@@ -47,13 +47,11 @@ class HttpClient {
   // system's trust store.
   void setCaFile(const std::wstring& path);
 
-  // Posts `body` (sent as UTF-8) to `url` and returns the response body of a
-  // 200 or 201 answer; throws VubException otherwise.
-  std::wstring post(const std::wstring& url, const std::wstring& body);
-  // The same with a body that is UTF-8 already, as the SOAP exchange builds
-  // it, ending at its terminating NUL and sent as it is; gives back the
-  // response body's bytes as they arrived, for a caller that hands them to a
-  // parser and decodes them only for a message.
+  // Posts `utf8Body` (UTF-8, as the SOAP exchange builds it, ending at its
+  // terminating NUL and sent as it is) to `url` and returns the response
+  // body's bytes of a 200 or 201 answer as they arrived, for a caller that
+  // hands them to a parser and decodes them only for a message; throws
+  // VubException otherwise.
   std::string postForBytes(const std::wstring& url, const char* utf8Body);
 
  private:
@@ -61,8 +59,8 @@ class HttpClient {
     void operator()(curl_slist* list) const noexcept;
   };
 
-  // The steps of post, in the order in which the options are set; `handle`
-  // is libcurl's easy handle (CURL*, which libcurl declares as void).
+  // The steps of postForBytes, in the order in which the options are set;
+  // `handle` is libcurl's easy handle (CURL*, which libcurl declares as void).
   void setTarget(void* handle, const std::string& utf8Url);
   void captureResponse(void* handle);
   void perform(void* handle);

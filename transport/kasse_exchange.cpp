@@ -17,7 +17,9 @@ namespace qel {
 namespace {
 
 constexpr std::int32_t kEnvelopeTemplate = 101;
-constexpr std::string_view kEnvelopeKeys[] = {"auftrag"};
+constexpr Placeholder<OrderDocument, Order> kEnvelopePlaceholders[] = {
+    {"auftrag", [](TextBuffer& out, const OrderDocument& document, const Order&) { document.appendTo(out); }},
+};
 
 const wchar_t kParseFailed[] = L"Failed to parse response of SAP Kasse. Response was: ";
 const wchar_t kResponseElementMissing[] =
@@ -75,20 +77,14 @@ void judge(const char* utf8, Body&& body, KasseResponse& response) {
 // line breaks and tabs, which is what removing them from the whole text
 // gives, and the order document goes straight into its place.
 TextBuffer buildEnvelope(const Order& order) {
-  StreamedTemplate envelope;
-  envelope.load(kEnvelopeTemplate);
-  const OrderDocument document(order, TemplateLines::Joined);
+  RequestTemplate<OrderDocument, Order> envelope;
+  envelope.load(kEnvelopeTemplate, kEnvelopePlaceholders);
+  const OrderDocument document(order);
   TextBuffer text;
   // The terminator that libcurl takes the length from comes on top.
-  text.reserve(envelope.sizeBound() + document.sizeHint() + 1);
-  envelope.appendTo(text, TemplateLines::Joined, kEnvelopeKeys,
-                    [&](TextBuffer& out, std::size_t) { document.appendTo(out); });
+  text.reserve(envelope.textSize() + document.sizeHint() + 1);
+  envelope.write(text, document, order);
   return text;
-}
-
-void evaluateResponse(const std::wstring& body, KasseResponse& response) {
-  const std::string utf8 = platform::wideToUtf8(body);
-  judge(utf8.c_str(), [&] { return responseForMessage(utf8); }, response);
 }
 
 void evaluateResponseBytes(const std::string& bytes, KasseResponse& response) {

@@ -32,13 +32,11 @@ class KasseExchange {
 // without line breaks and tabs, in UTF-8. Exposed for tests and benchmarks.
 TextBuffer buildEnvelope(const Order& order);
 
-// Judges a response body: resets `response`, then fills it from the answer.
-// Throws VubException unless the answer is well-formed and its Rect is 0.
-// Exposed for tests and fuzzing.
-void evaluateResponse(const std::wstring& body, KasseResponse& response);
-// The same for the body's bytes as they arrived: valid UTF-8 goes to the
-// parser as it is, other bytes are read with the ANSI code page; the body is
-// decoded for a message only when one is raised.
+// Judges a response body as its bytes arrived: resets `response`, then fills
+// it from the answer. Throws VubException unless the answer is well-formed
+// and its Rect is 0. Valid UTF-8 goes to the parser as it is, other bytes
+// are read with the ANSI code page; the body is decoded for a message only
+// when one is raised. Exposed for tests and fuzzing.
 void evaluateResponseBytes(const std::string& bytes, KasseResponse& response);
 
 }  // namespace qel

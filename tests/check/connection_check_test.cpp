@@ -74,7 +74,7 @@ TEST(ConnectionCheckTest, PlainHttpServerPassesWithoutHandshakeAndReceivesNothin
   // be the only request the server ever saw.
   HttpClient::globalInit();
   HttpClient client;
-  client.post(server.url(), L"<after-the-check/>");
+  client.postForBytes(server.url(), "<after-the-check/>");
   const std::vector<test::ReceivedRequest> requests = server.requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].body, "<after-the-check/>");

@@ -1,4 +1,4 @@
-// formatAmount writes the amounts of an order with its own integer
+// appendAmount writes the amounts of an order with its own integer
 // conversion; the general conversion of the standard library is the
 // reference it must agree with on every double, ties and edges included.
 #include <gtest/gtest.h>
@@ -17,10 +17,10 @@
 namespace qel {
 namespace {
 
-std::wstring reference(double value) {
-  char buffer[400];
+std::string_view reference(double value) {
+  static char buffer[400];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
-  return std::wstring(buffer, result.ptr);
+  return std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer));
 }
 
 double fromBits(std::uint64_t bits) {
@@ -30,7 +30,10 @@ double fromBits(std::uint64_t bits) {
 }
 
 void expectAgrees(double value) {
-  ASSERT_EQ(formatAmount(value), reference(value)) << "bits of the double: " << std::hex << [&] {
+  static TextBuffer out;
+  out.truncate(0);
+  appendAmount(out, value);
+  ASSERT_EQ(out.view(), reference(value)) << "bits of the double: " << std::hex << [&] {
     std::uint64_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
     return bits;

@@ -89,7 +89,7 @@ TEST_F(KasseSimTest, ContentTypeMustBeSoap) {
   HttpClient client;
   client.setCredentials(L"kasse", L"geh\u00E9im");
   client.addHeader(L"Content-Type", L"text/xml");
-  const VubException e = vubFailure([&] { client.post(fixture_->url("plain"), L"<a/>"); });
+  const VubException e = vubFailure([&] { client.postForBytes(fixture_->url("plain"), "<a/>"); });
   EXPECT_EQ(e.message(),
             L"Unexpected HTTP Status code 415Content-Type must be application/soap+xml, not 'text/xml'\n");
 }
@@ -106,7 +106,7 @@ TEST_F(KasseSimTest, MalformedRequestGetsASoapFault) {
   HttpClient client;
   client.setCredentials(L"kasse", L"geh\u00E9im");
   client.addHeader(L"Content-Type", L"application/soap+xml");
-  const VubException e = vubFailure([&] { client.post(fixture_->url("plain"), L"<ImAuftrag/>"); });
+  const VubException e = vubFailure([&] { client.postForBytes(fixture_->url("plain"), "<ImAuftrag/>"); });
   const std::wstring message = e.message();
   EXPECT_EQ(message.rfind(L"Unexpected HTTP Status code 500<?xml", 0), 0u) << platform::wideToUtf8(message);
   EXPECT_NE(message.find(L"<env:Fault>"), std::wstring::npos);

@@ -11,7 +11,7 @@ NATIVE_PKGS=(
   libcpp-httplib-dev nlohmann-json3-dev
   libxml2-dev libxml2-utils
   valgrind python3
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format-14
 )
 WIN_PKGS=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev

@@ -7,9 +7,7 @@ namespace qel {
 
 namespace {
 
-bool isCSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool isCSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 

@@ -10,8 +10,7 @@ namespace qel {
 
 class VubException {
  public:
-  explicit VubException(std::wstring message, std::int32_t code = 0)
-      : message_(std::move(message)), code_(code) {}
+  explicit VubException(std::wstring message, std::int32_t code = 0) : message_(std::move(message)), code_(code) {}
 
   std::wstring message() const { return message_; }
   std::int32_t code() const { return code_; }

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <string>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "base/xml_char_refs.h"

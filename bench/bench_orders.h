@@ -29,8 +29,8 @@ inline hostkit::SaleBytes makeSale(const SaleShape& shape) {
     position.gesamtpreis = 35.9 * shape.ticketsPerPosition;
     position.mwstbetrag = 5.73 * shape.ticketsPerPosition;
     position.vvksum = 1.5 * shape.ticketsPerPosition;
-    position.event = {900 + i, 12345, i % 7, 1700000000 + i, 1700007200 + i,
-                      "Konzert & Lesung \xC4gypten, Saal " + std::to_string(i % 12)};
+    position.event = {900 + i,        12345,          i % 7,
+                      1700000000 + i, 1700007200 + i, "Konzert & Lesung \xC4gypten, Saal " + std::to_string(i % 12)};
     for (int k = 0; k < shape.ticketsPerPosition; ++k) {
       position.tickets.push_back({200000 + i * 100 + k, 1.5, 0.25, 35.9});
     }

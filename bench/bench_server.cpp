@@ -195,9 +195,10 @@ int main(int argc, char** argv) {
   std::printf("%u\n", static_cast<unsigned>(ntohs(address.sin_port)));
   std::fflush(stdout);
 
-  const std::string response = "HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml; charset=utf-8\r\n"
-                               "Content-Length: " + std::to_string(kAnswer.size()) +
-                               "\r\nConnection: close\r\n\r\n" + std::string(kAnswer);
+  const std::string response =
+      "HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml; charset=utf-8\r\n"
+      "Content-Length: " +
+      std::to_string(kAnswer.size()) + "\r\nConnection: close\r\n\r\n" + std::string(kAnswer);
   bool armed = false;
   while (!stopping) {
     Fd client(accept(listener.get(), nullptr, nullptr));

@@ -47,8 +47,8 @@ void BM_RenderOrder(benchmark::State& state) {
   state.counters["tickets"] = tickets;
   state.counters["peak_heap_bytes"] = static_cast<double>(peak);
   state.counters["peak_per_wire_byte"] = static_cast<double>(peak) / static_cast<double>(wireBytes);
-  state.counters["per_ticket"] = benchmark::Counter(tickets, benchmark::Counter::kIsIterationInvariantRate |
-                                                                 benchmark::Counter::kInvert);
+  state.counters["per_ticket"] =
+      benchmark::Counter(tickets, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_RenderOrder)->Arg(10)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 

@@ -40,7 +40,7 @@ struct Options {
   std::string library = QEL_DEFAULT_LIBRARY;
   std::string recordFile;
   std::string label = "native";
-  std::string only;  // "small" or "large": one order size alone, for profiling
+  std::string only;                    // "small" or "large": one order size alone, for profiling
   std::string placement = "unpinned";  // where the client and the server ran, for the report
   int runs = 5;
   int blocks = 20;
@@ -64,13 +64,12 @@ Options parse(int argc, char** argv) {
     else if (name == "--per-block") options.perBlock = std::atoi(value.c_str());
     else throw std::runtime_error("unknown option " + name);
   }
-  if (options.url.empty() || options.recordFile.empty()) throw std::runtime_error("--url and --record-file are required");
+  if (options.url.empty() || options.recordFile.empty())
+    throw std::runtime_error("--url and --record-file are required");
   return options;
 }
 
-void writeFile(const std::string& name, const std::string& bytes) {
-  std::ofstream(name, std::ios::binary) << bytes;
-}
+void writeFile(const std::string& name, const std::string& bytes) { std::ofstream(name, std::ios::binary) << bytes; }
 
 std::string readFile(const std::string& name) {
   std::ifstream in(name, std::ios::binary);
@@ -196,7 +195,8 @@ class Scenario {
  private:
   void sell() {
     result_.fill(0);
-    check(library_.execute()(nullptr, nullptr, sale_.record(), paymentType_.data(), nullptr, result_.data()) == 0, "hrECExecute");
+    check(library_.execute()(nullptr, nullptr, sale_.record(), paymentType_.data(), nullptr, result_.data()) == 0,
+          "hrECExecute");
   }
 
   static void check(bool ok, const char* what) {
@@ -237,10 +237,10 @@ class Scenario {
         "{\"target\":\"%s\",\"placement\":\"%s\",\"order\":\"%s\",\"positions\":%d,\"tickets\":%d,\"scheme\":\"%s\","
         "\"envelope_bytes\":%zu,\"samples_per_run\":%d,\"library_us\":%.1f,\"bare_us\":%.1f,"
         "\"ratio\":%.3f,\"ratio_min\":%.3f,\"ratio_max\":%.3f,\"runs\":[%s]}\n",
-        options_.label.c_str(), options_.placement.c_str(), name_, shape_.positions, shape_.positions * shape_.ticketsPerPosition,
-        https ? "https" : "http", envelopeBytes, options_.blocks * options_.perBlock, median(library), median(plain),
-        median(ratios), *std::min_element(ratios.begin(), ratios.end()),
-        *std::max_element(ratios.begin(), ratios.end()), runs.c_str());
+        options_.label.c_str(), options_.placement.c_str(), name_, shape_.positions,
+        shape_.positions * shape_.ticketsPerPosition, https ? "https" : "http", envelopeBytes,
+        options_.blocks * options_.perBlock, median(library), median(plain), median(ratios),
+        *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()), runs.c_str());
     std::fflush(stdout);
   }
 

@@ -25,7 +25,8 @@ void judge(benchmark::State& state, const std::string& answer) {
 }
 
 void BM_JudgeOneElementAllAttributes(benchmark::State& state) {
-  judge(state, qel::bench::answerOfSize(kLimit, [](std::size_t n) { return qel::bench::elementsWithAttributes(n, 0); }));
+  judge(state,
+        qel::bench::answerOfSize(kLimit, [](std::size_t n) { return qel::bench::elementsWithAttributes(n, 0); }));
 }
 BENCHMARK(BM_JudgeOneElementAllAttributes)->Unit(benchmark::kMillisecond);
 

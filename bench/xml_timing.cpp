@@ -26,9 +26,8 @@ void time(const char* name, const std::string& answer) {
 int main() {
   using namespace qel::bench;
   time("one element, all attributes", answerOfSize(kLimit, [](std::size_t n) { return elementsWithAttributes(n, 0); }));
-  time("elements with the most kept attributes", answerOfSize(kLimit, [](std::size_t n) {
-         return elementsWithAttributes(n, qel::kMaxParsedAttributes);
-       }));
+  time("elements with the most kept attributes",
+       answerOfSize(kLimit, [](std::size_t n) { return elementsWithAttributes(n, qel::kMaxParsedAttributes); }));
   time("unclosed references", answerWithUnclosedReferences(kLimit));
   time("empty elements", answerOfSize(kLimit, [](std::size_t n) { return emptyElements(n, 0); }));
   return 0;

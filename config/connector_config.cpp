@@ -36,25 +36,44 @@ static_assert(ConnectorConfig::kMaxFileBytes == std::size_t{8} << 20, "the messa
 int legacyErrorNumber(tinyxml2::XMLError error) {
   using namespace tinyxml2;
   switch (error) {
-    case XML_SUCCESS: return 0;
-    case XML_NO_ATTRIBUTE: return 1;
-    case XML_WRONG_ATTRIBUTE_TYPE: return 2;
-    case XML_ERROR_FILE_NOT_FOUND: return 3;
-    case XML_ERROR_FILE_COULD_NOT_BE_OPENED: return 4;
-    case XML_ERROR_FILE_READ_ERROR: return 5;
-    case XML_ERROR_PARSING_ELEMENT: return 7;
-    case XML_ERROR_PARSING_ATTRIBUTE: return 8;
-    case XML_ERROR_PARSING_TEXT: return 10;
-    case XML_ERROR_PARSING_CDATA: return 11;
-    case XML_ERROR_PARSING_COMMENT: return 12;
-    case XML_ERROR_PARSING_DECLARATION: return 13;
-    case XML_ERROR_PARSING_UNKNOWN: return 14;
-    case XML_ERROR_EMPTY_DOCUMENT: return 15;
-    case XML_ERROR_MISMATCHED_ELEMENT: return 16;
-    case XML_ERROR_PARSING: return 17;
-    case XML_CAN_NOT_CONVERT_TEXT: return 18;
-    case XML_NO_TEXT_NODE: return 19;
-    default: return 17;
+    case XML_SUCCESS:
+      return 0;
+    case XML_NO_ATTRIBUTE:
+      return 1;
+    case XML_WRONG_ATTRIBUTE_TYPE:
+      return 2;
+    case XML_ERROR_FILE_NOT_FOUND:
+      return 3;
+    case XML_ERROR_FILE_COULD_NOT_BE_OPENED:
+      return 4;
+    case XML_ERROR_FILE_READ_ERROR:
+      return 5;
+    case XML_ERROR_PARSING_ELEMENT:
+      return 7;
+    case XML_ERROR_PARSING_ATTRIBUTE:
+      return 8;
+    case XML_ERROR_PARSING_TEXT:
+      return 10;
+    case XML_ERROR_PARSING_CDATA:
+      return 11;
+    case XML_ERROR_PARSING_COMMENT:
+      return 12;
+    case XML_ERROR_PARSING_DECLARATION:
+      return 13;
+    case XML_ERROR_PARSING_UNKNOWN:
+      return 14;
+    case XML_ERROR_EMPTY_DOCUMENT:
+      return 15;
+    case XML_ERROR_MISMATCHED_ELEMENT:
+      return 16;
+    case XML_ERROR_PARSING:
+      return 17;
+    case XML_CAN_NOT_CONVERT_TEXT:
+      return 18;
+    case XML_NO_TEXT_NODE:
+      return 19;
+    default:
+      return 17;
   }
 }
 
@@ -68,8 +87,7 @@ int legacyErrorNumber(tinyxml2::XMLError error) {
     case tinyxml2::XML_ERROR_MISMATCHED_ELEMENT:
       throw VubException(kParsingErrorPrefix + fileName + kParsingErrorSuffix);
     default:
-      throw VubException(kUnknownErrorPrefix + fileName + kUnknownErrorSuffix +
-                         formatInt(legacyErrorNumber(error)));
+      throw VubException(kUnknownErrorPrefix + fileName + kUnknownErrorSuffix + formatInt(legacyErrorNumber(error)));
   }
 }
 
@@ -80,9 +98,7 @@ int legacyErrorNumber(tinyxml2::XMLError error) {
 
 // The raw (UTF-8) text of an element: its first child when that is text,
 // otherwise nothing. A missing element also gives nothing.
-const char* rawText(const tinyxml2::XMLElement* element) {
-  return element != nullptr ? element->GetText() : nullptr;
-}
+const char* rawText(const tinyxml2::XMLElement* element) { return element != nullptr ? element->GetText() : nullptr; }
 
 std::wstring text(const tinyxml2::XMLElement* element) {
   const char* raw = rawText(element);

@@ -23,9 +23,9 @@
 #include "base/vub_exception.h"
 #include "fuzz/fuzz_support.h"
 #include "host/payment_result.h"
+#include "hostkit/low_memory.h"
 #include "order/host_records.h"
 #include "order/order.h"
-#include "hostkit/low_memory.h"
 #include "transport/kasse_exchange.h"
 
 #if defined(__has_include)

@@ -12,8 +12,7 @@ constexpr wchar_t kAskPrinting[] = L"Tickets drucken?";
 constexpr wchar_t kErrorCaption[] = L"Fehler bei Daten\u00fcbertragung";
 
 bool ask(void* owner, const wchar_t* question) {
-  return platform::messageBox(owner, question, kTransactionCaption, platform::Buttons::OkCancel) ==
-         platform::kIdOk;
+  return platform::messageBox(owner, question, kTransactionCaption, platform::Buttons::OkCancel) == platform::kIdOk;
 }
 
 }  // namespace

@@ -56,9 +56,7 @@ class LogEntry {
  public:
   explicit LogEntry(const std::uint8_t* record) : record_(record) { text_.reserve(kEntryCapacity); }
 
-  void line(std::string_view label, std::string_view value) {
-    text_.append(label).append(value).append(kLineEnd);
-  }
+  void line(std::string_view label, std::string_view value) { text_.append(label).append(value).append(kLineEnd); }
   template <typename Number>
   void numberLine(std::string_view label, Number value) {
     char digits[16];
@@ -154,8 +152,6 @@ void logPaymentResult(const void* record, std::int32_t code) {
   platform::appendToFile(kPaymentLogFile, entry);
 }
 
-void truncateLog() {
-  platform::truncateFile(kPaymentLogFile);
-}
+void truncateLog() { platform::truncateFile(kPaymentLogFile); }
 
 }  // namespace qel

@@ -15,24 +15,24 @@ class HostOrderRecord;
 namespace paymentresult {
 constexpr std::size_t kRecordSize = 3338;
 
-constexpr std::size_t kCbSize = 0;                 // uint32
-constexpr std::size_t kFPaysystem = 4;             // bool
-constexpr std::size_t kPaySystemDateCbSize = 5;    // uint32
-constexpr std::size_t kDwBelegNr = 9;              // uint32
-constexpr std::size_t kSzAid = 13;                 // text[41]
-constexpr std::size_t kDwTerminalNr = 54;          // uint32
-constexpr std::size_t kDwPosId = 58;               // uint32
-constexpr std::size_t kSzPayUserId = 62;           // text[31]
-constexpr std::size_t kSzFremdErrorText = 93;      // text[151]
-constexpr std::size_t kSzWarnErrorText = 244;      // text[151]
-constexpr std::size_t kEPayStatus = 395;           // int32, host's own
-constexpr std::size_t kEPaySystem = 399;           // int32, host's own
-constexpr std::size_t kCdwEncashed = 424;          // uint32
-constexpr std::size_t kDwEntryWord0 = 428;         // uint32, rgEncashedBy[0]
-constexpr std::size_t kDwEntryWord1 = 432;         // uint32
-constexpr std::size_t kDwZahlartId = 436;          // uint32
-constexpr std::size_t kDblAmount1 = 440;           // double
-constexpr std::size_t kDblAmount2 = 448;           // double
+constexpr std::size_t kCbSize = 0;                    // uint32
+constexpr std::size_t kFPaysystem = 4;                // bool
+constexpr std::size_t kPaySystemDateCbSize = 5;       // uint32
+constexpr std::size_t kDwBelegNr = 9;                 // uint32
+constexpr std::size_t kSzAid = 13;                    // text[41]
+constexpr std::size_t kDwTerminalNr = 54;             // uint32
+constexpr std::size_t kDwPosId = 58;                  // uint32
+constexpr std::size_t kSzPayUserId = 62;              // text[31]
+constexpr std::size_t kSzFremdErrorText = 93;         // text[151]
+constexpr std::size_t kSzWarnErrorText = 244;         // text[151]
+constexpr std::size_t kEPayStatus = 395;              // int32, host's own
+constexpr std::size_t kEPaySystem = 399;              // int32, host's own
+constexpr std::size_t kCdwEncashed = 424;             // uint32
+constexpr std::size_t kDwEntryWord0 = 428;            // uint32, rgEncashedBy[0]
+constexpr std::size_t kDwEntryWord1 = 432;            // uint32
+constexpr std::size_t kDwZahlartId = 436;             // uint32
+constexpr std::size_t kDblAmount1 = 440;              // double
+constexpr std::size_t kDblAmount2 = 448;              // double
 constexpr std::size_t kBUserDefaultZahlweise = 2828;  // bool
 constexpr std::size_t kBBatchModusIsOn = 2829;        // bool
 constexpr std::size_t kBKundenDatenErfasst = 2830;    // bool
@@ -52,8 +52,7 @@ constexpr char kPaymentLogFile[] = "QelConnect.log";
 // nothing else: the receipt number and position id from the order, the
 // terminal number and both amounts straight from the host's order record, the
 // payment type from the host's payment-type record, fixed values elsewhere.
-void fillPaymentResult(void* record, const Order& order, const HostOrderRecord& hostOrder,
-                       const void* hostPaymentType);
+void fillPaymentResult(void* record, const Order& order, const HostOrderRecord& hostOrder, const void* hostPaymentType);
 
 // Appends one entry (twenty lines and an empty line) for the record to the
 // result log. A log that cannot be opened costs the entry and nothing else.

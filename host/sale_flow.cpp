@@ -19,8 +19,7 @@ namespace qel {
 namespace {
 
 constexpr wchar_t kNullOrder[] = L"Invalid call of hrECExecute: the order record (parameter 3) is null.";
-constexpr wchar_t kNullPaymentType[] =
-    L"Invalid call of hrECExecute: the payment type record (parameter 4) is null.";
+constexpr wchar_t kNullPaymentType[] = L"Invalid call of hrECExecute: the payment type record (parameter 4) is null.";
 constexpr wchar_t kNullResult[] = L"Invalid call of hrECExecute: the payment result record (parameter 6) is null.";
 
 void requireRecords(const void* hostOrder, const void* hostPaymentType, const void* paymentResult) {
@@ -32,8 +31,7 @@ void requireRecords(const void* hostOrder, const void* hostPaymentType, const vo
 // Everything between the two questions. The objects are released in the
 // reverse order of their creation on every path, and all of them before a
 // failure reaches the error box.
-void transferSale(Order& order, const HostOrderRecord& hostOrder, const void* hostPaymentType,
-                  void* paymentResult) {
+void transferSale(Order& order, const HostOrderRecord& hostOrder, const void* hostPaymentType, void* paymentResult) {
   ConnectorConfig config;
   config.loadFromFile(kConfigFileName);
   order.setSubPoolId(config.oldkasseprefix);

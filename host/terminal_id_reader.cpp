@@ -63,7 +63,8 @@ void forEachFieldPair(std::string_view line, Take&& take) {
   for (;;) {
     const std::size_t start = eq + 1;
     eq = line.find('=', start);
-    const std::string_view next = line.substr(start, eq == std::string_view::npos ? std::string_view::npos : eq - start);
+    const std::string_view next =
+        line.substr(start, eq == std::string_view::npos ? std::string_view::npos : eq - start);
     take(field, next);
     if (eq == std::string_view::npos || eq + 1 == line.size()) return;
     field = next;

@@ -21,8 +21,8 @@ constexpr int kMessageTextId = 0xFFFF;
 constexpr UINT_PTR kReadTimerId = 0x51E1;
 
 // Every push button that MessageBoxW can create, in ascending id order.
-constexpr int kMessageBoxButtons[] = {IDOK,   IDCANCEL, IDABORT,    IDRETRY,   IDIGNORE,
-                                      IDYES,  IDNO,     IDHELP,     IDTRYAGAIN, IDCONTINUE};
+constexpr int kMessageBoxButtons[] = {IDOK,  IDCANCEL, IDABORT, IDRETRY,    IDIGNORE,
+                                      IDYES, IDNO,     IDHELP,  IDTRYAGAIN, IDCONTINUE};
 
 std::wstring windowText(HWND window) {
   if (window == nullptr) return {};

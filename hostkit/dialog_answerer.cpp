@@ -8,7 +8,9 @@
 namespace qel::hostkit {
 
 int escapeAnswer(const ShownDialog& dialog) {
-  auto has = [&dialog](int id) { return std::find(dialog.buttons.begin(), dialog.buttons.end(), id) != dialog.buttons.end(); };
+  auto has = [&dialog](int id) {
+    return std::find(dialog.buttons.begin(), dialog.buttons.end(), id) != dialog.buttons.end();
+  };
   if (has(kIdCancel)) return kIdCancel;
   if (has(kIdOk)) return kIdOk;
   return dialog.buttons.empty() ? kIdCancel : dialog.buttons.back();

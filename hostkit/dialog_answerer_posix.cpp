@@ -17,14 +17,22 @@ constexpr int kIdAbort = 3, kIdRetry = 4, kIdIgnore = 5, kIdYes = 6, kIdNo = 7, 
 // id order as a real box reports them.
 std::vector<int> buttonsOf(unsigned int type) {
   switch (type & kButtonsMask) {
-    case 0: return {kIdOk};
-    case 1: return {kIdOk, kIdCancel};
-    case 2: return {kIdAbort, kIdRetry, kIdIgnore};
-    case 3: return {kIdCancel, kIdYes, kIdNo};
-    case 4: return {kIdYes, kIdNo};
-    case 5: return {kIdCancel, kIdRetry};
-    case 6: return {kIdCancel, kIdTryAgain, kIdContinue};
-    default: return {};
+    case 0:
+      return {kIdOk};
+    case 1:
+      return {kIdOk, kIdCancel};
+    case 2:
+      return {kIdAbort, kIdRetry, kIdIgnore};
+    case 3:
+      return {kIdCancel, kIdYes, kIdNo};
+    case 4:
+      return {kIdYes, kIdNo};
+    case 5:
+      return {kIdCancel, kIdRetry};
+    case 6:
+      return {kIdCancel, kIdTryAgain, kIdContinue};
+    default:
+      return {};
   }
 }
 
@@ -46,8 +54,8 @@ struct DialogAnswerer::Seam {
 
   // The seam takes a plain function, so the answerer it reaches lives here.
   static int handle(void* owner, const wchar_t* text, const wchar_t* caption, unsigned int type) {
-    ShownDialog dialog{caption, text, buttonsOf(type), (type & kIconMask) != 0, owner,
-                       type & ~(kButtonsMask | kIconMask)};
+    ShownDialog dialog{
+        caption, text, buttonsOf(type), (type & kIconMask) != 0, owner, type & ~(kButtonsMask | kIconMask)};
     // The policy runs inside the library, which no exception may enter.
     try {
       dialog.answer = active->policy(dialog);

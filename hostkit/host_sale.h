@@ -149,8 +149,8 @@ class HostSale {
 
  private:
   static std::size_t sizeFor(const SaleBytes& sale) {
-    std::size_t size = kHeaderSize + kPositionSize * sale.positions.size() +
-                       kAdditionalFeeSize * sale.zusatzgebuehren.size();
+    std::size_t size =
+        kHeaderSize + kPositionSize * sale.positions.size() + kAdditionalFeeSize * sale.zusatzgebuehren.size();
     for (const PositionBytes& p : sale.positions) size += kTicketSize * p.tickets.size();
     return size;
   }

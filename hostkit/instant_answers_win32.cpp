@@ -50,8 +50,6 @@ InstantAnswers::InstantAnswers(const HostLibrary& library)
   writeSlot(slot, reinterpret_cast<ULONG_PTR>(&answerOk));
 }
 
-InstantAnswers::~InstantAnswers() {
-  writeSlot(static_cast<ULONG_PTR*>(slot_), reinterpret_cast<ULONG_PTR>(original_));
-}
+InstantAnswers::~InstantAnswers() { writeSlot(static_cast<ULONG_PTR*>(slot_), reinterpret_cast<ULONG_PTR>(original_)); }
 
 }  // namespace qel::hostkit

@@ -71,9 +71,7 @@ class HostAdditionalFeeRecord {
 
   explicit HostAdditionalFeeRecord(const std::uint8_t* bytes) : bytes_(bytes) {}
 
-  std::string_view szbezeichnung() const {
-    return hostbytes::readText(bytes_, kSzbezeichnung, kSzbezeichnungWidth);
-  }
+  std::string_view szbezeichnung() const { return hostbytes::readText(bytes_, kSzbezeichnung, kSzbezeichnungWidth); }
   std::string_view szwaehrung() const { return hostbytes::readText(bytes_, kSzwaehrung, kSzwaehrungWidth); }
   double dbsumme() const { return hostbytes::read<double>(bytes_, kDbsumme); }
   double dbsteuersatz() const { return hostbytes::read<double>(bytes_, kDbsteuersatz); }
@@ -209,8 +207,7 @@ class HostOrderRecord {
   // Additional fee `index` of the array at Pzusatzgebuehren; the pointer must
   // not be null.
   HostAdditionalFeeRecord zusatzgebuehr(std::size_t index) const {
-    return HostAdditionalFeeRecord(
-        hostbytes::element(pzusatzgebuehren(), HostAdditionalFeeRecord::kSize, index));
+    return HostAdditionalFeeRecord(hostbytes::element(pzusatzgebuehren(), HostAdditionalFeeRecord::kSize, index));
   }
 
   std::int32_t dwpoolid() const { return hostbytes::read<std::int32_t>(bytes_, kDwpoolid); }

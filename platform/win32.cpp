@@ -109,8 +109,8 @@ std::string wideToUtf8(std::wstring_view text) {
 
 bool isValidUtf8(std::string_view bytes) {
   if (bytes.empty()) return true;
-  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr,
-                             0) > 0;
+  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0) >
+         0;
 }
 
 }  // namespace qel::platform

@@ -20,9 +20,9 @@ bool isTrailingBlank(wchar_t c) { return c == L'\r' || c == L'\n' || c == L' '; 
 
 std::wstring systemErrorText(std::uint32_t code) {
   wchar_t* raw = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-      reinterpret_cast<wchar_t*>(&raw), 0, nullptr);
+  const DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&raw), 0, nullptr);
   const std::unique_ptr<wchar_t, LocalFreer> owned(raw);
   // The system's texts end in a line break, which has no place in the middle
   // of a message of ours.

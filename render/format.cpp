@@ -32,12 +32,18 @@ bool isLowSurrogate(std::uint32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 const wchar_t* entityFor(wchar_t c) {
   switch (c) {
-    case L'&': return L"&amp;";
-    case L'"': return L"&quot;";
-    case L'\'': return L"&apos;";
-    case L'<': return L"&lt;";
-    case L'>': return L"&gt;";
-    default: return nullptr;
+    case L'&':
+      return L"&amp;";
+    case L'"':
+      return L"&quot;";
+    case L'\'':
+      return L"&apos;";
+    case L'<':
+      return L"&lt;";
+    case L'>':
+      return L"&gt;";
+    default:
+      return nullptr;
   }
 }
 

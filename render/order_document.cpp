@@ -126,8 +126,7 @@ constexpr Placeholder<Templates, OrderPosition> kPositionPlaceholders[] = {
 constexpr Placeholder<Templates, Order> kOrderPlaceholders[] = {
     {"hatVersandkosten", [](auto& out, auto&, auto& order) { appendBool(out, order.versandkosten().has_value()); }},
     {"versandkosten", [](auto& out, auto& t, auto& order) { t.writeOptionalFee(out, order.versandkosten()); }},
-    {"hatAuftragsgebuehr",
-     [](auto& out, auto&, auto& order) { appendBool(out, order.auftragsgebuehr().has_value()); }},
+    {"hatAuftragsgebuehr", [](auto& out, auto&, auto& order) { appendBool(out, order.auftragsgebuehr().has_value()); }},
     {"auftragsgebuehr", [](auto& out, auto& t, auto& order) { t.writeOptionalFee(out, order.auftragsgebuehr()); }},
     {"hatVorverkaufsgebuehr",
      [](auto& out, auto&, auto& order) { appendBool(out, order.vorverkaufsgebuehr().has_value()); }},

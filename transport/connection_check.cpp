@@ -127,8 +127,8 @@ std::wstring passedDetail(ConnectionStage stage, CURL* handle, const Target& tar
 
 // One result per stage from the outcome of the connection attempt: the
 // stages before a failed one passed, the ones after it were not reached.
-std::vector<StageResult> describeStages(CURLcode result, CURL* handle, const Target& target,
-                                        const std::wstring& caFile, const char* errorBuffer) {
+std::vector<StageResult> describeStages(CURLcode result, CURL* handle, const Target& target, const std::wstring& caFile,
+                                        const char* errorBuffer) {
   const bool failed = result != CURLE_OK;
   const ConnectionStage failedAt = failed ? failedStage(result, handle, target.secure()) : ConnectionStage::Resolve;
   std::vector<StageResult> results;

@@ -92,11 +92,13 @@ void evaluateResponseBytes(const std::string& bytes, KasseResponse& response) {
   // the parser reads the bytes themselves; other bytes are decoded with the
   // ANSI code page and read as the UTF-8 of that text.
   if (platform::isValidUtf8(bytes)) {
-    judge(bytes.c_str(), [&] { return responseForMessage(bytes); }, response);
+    judge(
+        bytes.c_str(), [&] { return responseForMessage(bytes); }, response);
     return;
   }
   const std::string utf8 = platform::wideToUtf8(platform::ansiToWide(bytes));
-  judge(utf8.c_str(), [&] { return responseForMessage(bytes); }, response);
+  judge(
+      utf8.c_str(), [&] { return responseForMessage(bytes); }, response);
 }
 
 KasseResponse& KasseExchange::transfer(const Order& order, KasseResponse& response) {

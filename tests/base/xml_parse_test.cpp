@@ -102,7 +102,17 @@ std::vector<std::string> documents(int n) {
       "<r>&#1" + repeated("&#", 50) + "2;&#x" + repeated("&#x", 50) + ";" + repeated("&#", 50) + "</r>",
       "<r>&#" + repeated("1", 40) + ";&#x" + repeated("f", 40) + ";&</r>",
       "<r><![CDATA[&#&#]]>&#&#<!--&#&#-->&#</r>",
-      "", " \n ", "\xEF\xBB\xBF", "text", "<", "<>", "</>", "<!--", "<![CDATA[", "<?", "<!",
+      "",
+      " \n ",
+      "\xEF\xBB\xBF",
+      "text",
+      "<",
+      "<>",
+      "</>",
+      "<!--",
+      "<![CDATA[",
+      "<?",
+      "<!",
   };
 }
 

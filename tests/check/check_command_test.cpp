@@ -22,9 +22,7 @@ using test::httpResponse;
 using test::LoopbackServer;
 using test::ScratchDir;
 
-void writeFile(const char* name, const std::string& text) {
-  std::ofstream(name, std::ios::binary) << text;
-}
+void writeFile(const char* name, const std::string& text) { std::ofstream(name, std::ios::binary) << text; }
 
 std::string configFor(const std::string& url, const std::string& password) {
   return "<endpoint><username>kasse</username><password>" + password + "</password><url>" + url +
@@ -58,9 +56,9 @@ TEST(CheckCommandTest, ReachableServerPassesAndShowsTheValuesWithoutThePassword)
   EXPECT_EQ(run.output.find("s3cr"), std::string::npos) << run.output;
   for (const std::string& expected : std::vector<std::string>{
            "passed      read QelConnect.xml\n", "username        kasse\n", "password        ********\n",
-        "url             " + urlOf(server) + "\n", "oldkasse        1\n", "oldkasseprefix  12\n",
-        "certSubject     (none)\n", "TerminalID      4711\n", "passed      connect ",
-        "not needed  TLS handshake\n", "All steps passed"}) {
+           "url             " + urlOf(server) + "\n", "oldkasse        1\n", "oldkasseprefix  12\n",
+           "certSubject     (none)\n", "TerminalID      4711\n", "passed      connect ", "not needed  TLS handshake\n",
+           "All steps passed"}) {
     EXPECT_NE(run.output.find(expected), std::string::npos) << expected << " missing in:\n" << run.output;
   }
   EXPECT_TRUE(server.requests().empty());
@@ -79,7 +77,8 @@ TEST(CheckCommandTest, FilesThatASaleWouldRefuseFailWithTheLibrarysMessage) {
       {"mismatched tag", "<endpoint><url>x</uri></endpoint>",
        "FAILED      read QelConnect.xml   Parsing error in configuration file 'QelConnect.xml'.\n"},
       {"empty", "",
-       "FAILED      read QelConnect.xml   Unknown error in configuration file 'QelConnect.xml'. tinyxml2::XML_ERROR-Code: "
+       "FAILED      read QelConnect.xml   Unknown error in configuration file 'QelConnect.xml'. "
+       "tinyxml2::XML_ERROR-Code: "
        "15\n"},
   };
   for (const Case& c : cases) {

@@ -45,9 +45,10 @@ class ConnectorConfigTest : public ::testing::Test {
 
   // A file with all elements; `endpointExtra` is added inside `endpoint`,
   // `compatibility` replaces the whole compatibility block.
-  static std::string file(const std::string& endpointExtra = "",
-                          const std::string& compatibility =
-                              "<compatibility><oldkasse>1</oldkasse><oldkasseprefix>7</oldkasseprefix></compatibility>") {
+  static std::string file(
+      const std::string& endpointExtra = "",
+      const std::string& compatibility =
+          "<compatibility><oldkasse>1</oldkasse><oldkasseprefix>7</oldkasseprefix></compatibility>") {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<endpoint>\n <username>kasse</username>\n <password>geheim</password>\n"
            " <url>https://kasse.example:8443/sap/bc/srt/x</url>\n" +
@@ -124,19 +125,18 @@ class CompatibilityTest : public ConnectorConfigTest, public ::testing::WithPara
 
 TEST_P(CompatibilityTest, OldkasseIsExactlyOneAndPrefixFollowsAtoi) {
   const CompatibilityCase& c = GetParam();
-  const ConnectorConfig config = load(file("", "<compatibility><oldkasse>" + c.oldkasse + "</oldkasse><oldkasseprefix>" +
-                                                   c.prefix + "</oldkasseprefix></compatibility>"));
+  const ConnectorConfig config =
+      load(file("", "<compatibility><oldkasse>" + c.oldkasse + "</oldkasse><oldkasseprefix>" + c.prefix +
+                        "</oldkasseprefix></compatibility>"));
   EXPECT_EQ(config.oldkasse, c.expectedFlag) << c.oldkasse;
   EXPECT_EQ(config.oldkasseprefix, c.expectedPrefix) << c.prefix;
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, CompatibilityTest,
-                         ::testing::Values(CompatibilityCase{"1", true, "12abc", 12},
-                                           CompatibilityCase{"true", false, "-3", -3},
-                                           CompatibilityCase{"yes", false, "abc", 0},
-                                           CompatibilityCase{"01", false, "", 0},
-                                           CompatibilityCase{" 1", false, " +5 ", 5},
-                                           CompatibilityCase{"", false, "0x10", 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, CompatibilityTest,
+    ::testing::Values(CompatibilityCase{"1", true, "12abc", 12}, CompatibilityCase{"true", false, "-3", -3},
+                      CompatibilityCase{"yes", false, "abc", 0}, CompatibilityCase{"01", false, "", 0},
+                      CompatibilityCase{" 1", false, " +5 ", 5}, CompatibilityCase{"", false, "0x10", 0}));
 
 TEST_F(ConnectorConfigTest, MissingFileNamesTheFileAndTheInstallFolder) {
   ConnectorConfig config;
@@ -198,16 +198,13 @@ TEST_P(BrokenFileTest, OtherParseFailuresShowTheOriginalErrorNumber) {
   EXPECT_EQ(e.code(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, BrokenFileTest,
-                         ::testing::Values(BrokenFileCase{"", 15}, BrokenFileCase{" \r\n\t", 15},
-                                           BrokenFileCase{"<endpoint/ >", 7},
-                                           BrokenFileCase{"<endpoint><url>x</url>", 17},
-                                           BrokenFileCase{"<endpoint a=1></endpoint>", 8},
-                                           BrokenFileCase{"<endpoint>abc", 10},
-                                           BrokenFileCase{"<endpoint><![CDATA[x</endpoint>", 11},
-                                           BrokenFileCase{"<!-- never closed", 12},
-                                           BrokenFileCase{"<?xml version=\"1.0\"", 13},
-                                           BrokenFileCase{"<!DOCTYPE never closed", 14}));
+INSTANTIATE_TEST_SUITE_P(
+    Files, BrokenFileTest,
+    ::testing::Values(BrokenFileCase{"", 15}, BrokenFileCase{" \r\n\t", 15}, BrokenFileCase{"<endpoint/ >", 7},
+                      BrokenFileCase{"<endpoint><url>x</url>", 17}, BrokenFileCase{"<endpoint a=1></endpoint>", 8},
+                      BrokenFileCase{"<endpoint>abc", 10}, BrokenFileCase{"<endpoint><![CDATA[x</endpoint>", 11},
+                      BrokenFileCase{"<!-- never closed", 12}, BrokenFileCase{"<?xml version=\"1.0\"", 13},
+                      BrokenFileCase{"<!DOCTYPE never closed", 14}));
 
 TEST_F(ConnectorConfigTest, MissingEndpointOrUrlIsReported) {
   struct Case {

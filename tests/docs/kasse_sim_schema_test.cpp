@@ -1,11 +1,11 @@
 // kasse-sim judges every request by the service contract as well: requests
 // that its own element-by-element check lets through but docs/kasse.xsd
 // forbids get a SOAP 1.2 Fault, and the library's own requests pass.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <signal.h>
 #include <spawn.h>
-#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "config/connector_config.h"
+#include "hostkit/host_sale.h"
 #include "order/host_records.h"
 #include "order/order.h"
-#include "hostkit/host_sale.h"
 #include "tests/support/scratch_dir.h"
 #include "transport/kasse_exchange.h"
 
@@ -170,8 +170,10 @@ const SpoiledCase kSpoiled[] = {
     {"an id beyond 32 bits", true, "<Dwaufragid>471<", "<Dwaufragid>4294967767<", "Dwaufragid"},
     {"an amount with a leading zero", true, "<Dblbruttogesamtpreis>119.50<", "<Dblbruttogesamtpreis>0119.50<",
      "Dblbruttogesamtpreis"},
-    {"a second event in a position", true, "<Vavainfo><item>", "<Vavainfo><item><Dwvaid>1</Dwvaid><Dwvanummer>1|1"
-     "</Dwvanummer><Tvadatum>1</Tvadatum><Tvabis>1</Tvabis><Szname/></item><item>", "item"},
+    {"a second event in a position", true, "<Vavainfo><item>",
+     "<Vavainfo><item><Dwvaid>1</Dwvaid><Dwvanummer>1|1"
+     "</Dwvanummer><Tvadatum>1</Tvadatum><Tvabis>1</Tvabis><Szname/></item><item>",
+     "item"},
     {"an attribute the contract does not know", true, "<Dwpoolid>", "<Dwpoolid unit=\"pool\">", "Dwpoolid"},
     {"an element inside a text", true, "<Szwaehrung>EUR<", "<Szwaehrung><b/>EUR<", "Szwaehrung"},
     {"no additional fees without xsi:nil", false, "<Pzusatzgebuehren xsi:nil=\"true\"/>",
@@ -195,8 +197,7 @@ TEST_F(KasseSimSchemaTest, RequestsOutsideTheContractGetASoapFault) {
 // The simulator's own messages keep precedence: a request that its own
 // check refuses is not reported by the schema.
 TEST_F(KasseSimSchemaTest, OwnCheckSpeaksFirst) {
-  const httplib::Result result =
-      post(spoiled(*richBody_, "<Cdwauftragpos>1<", "<Cdwauftragpos>2<"));
+  const httplib::Result result = post(spoiled(*richBody_, "<Cdwauftragpos>1<", "<Cdwauftragpos>2<"));
   ASSERT_TRUE(result);
   EXPECT_EQ(result->status, 500);
   EXPECT_NE(result->body.find("ImAuftrag/Cdwauftragpos is 2 but the list holds 1 items"), std::string::npos)

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "config/connector_config.h"
+#include "hostkit/host_sale.h"
 #include "order/host_records.h"
 #include "order/order.h"
-#include "hostkit/host_sale.h"
 #include "tests/support/server_loopback.h"
 #include "transport/kasse_exchange.h"
 
@@ -40,7 +40,8 @@ struct Validation {
 
 // Runs xmllint on `path` against `schema`; exit status 0 means valid.
 Validation runXmllint(const std::string& schema, const std::string& path) {
-  const std::string command = std::string(QEL_XMLLINT) + " --noout --nonet --schema '" + schema + "' '" + path + "' 2>&1";
+  const std::string command =
+      std::string(QEL_XMLLINT) + " --noout --nonet --schema '" + schema + "' '" + path + "' 2>&1";
   Validation result;
   std::FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return result;

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "host/qelconnect.h"
+#include "hostkit/host_sale.h"
 #include "tests/faults/fault_fixture.h"
 #include "tests/faults/fault_server.h"
-#include "hostkit/host_sale.h"
 #include "tests/support/sale_scenario.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/transport/kasse_answers.h"

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "hostkit/host_sale.h"
 #include "tests/faults/fault_host.h"
 #include "tests/faults/fault_server.h"
-#include "hostkit/host_sale.h"
 #include "tests/support/sale_scenario.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/transport/kasse_answers.h"
@@ -63,9 +63,8 @@ class FaultTest : public ::testing::Test {
 
   // A cash register that accepts every order, named in QelConnect.xml.
   void startKasse() {
-    kasse_ = std::make_unique<FaultServer>([](FaultConnection& c) {
-      c.send(httpResponse(200, kasseAnswer("0", "OK"), "application/soap+xml"));
-    });
+    kasse_ = std::make_unique<FaultServer>(
+        [](FaultConnection& c) { c.send(httpResponse(200, kasseAnswer("0", "OK"), "application/soap+xml")); });
     writeFile("QelConnect.xml", configFor(kasse_->url()));
   }
 

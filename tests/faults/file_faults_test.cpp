@@ -30,7 +30,6 @@ class FileFaultTest : public FaultTest {
     EXPECT_EQ(outcome.boxes.size(), 2u) << "the transfer and the printing question, no error box";
     EXPECT_FALSE(resultUntouched());
   }
-
 };
 
 // A folder where the file should be is no configuration file, on every
@@ -106,7 +105,9 @@ TEST_F(FileFaultTest, SalesIniWithBinaryBytesSendsAWellFormedValue) {
   for (int b = 0; b < 256; ++b) {
     if (b != 0x1A) ini += static_cast<char>(b);
   }
-  ini += "\r\nTerminalID=\x01" "A\xff<&\r\n";
+  ini +=
+      "\r\nTerminalID=\x01"
+      "A\xff<&\r\n";
   writeFile("Sales.ini", ini);
   const CallOutcome outcome = sell();
   expectCompletedSale(outcome);

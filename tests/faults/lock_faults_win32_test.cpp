@@ -22,7 +22,8 @@ namespace {
 class ExclusiveHandle {
  public:
   explicit ExclusiveHandle(const wchar_t* name)
-      : handle_(CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+      : handle_(
+            CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
   ~ExclusiveHandle() {
     if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
   }

@@ -52,15 +52,27 @@ void PrintTo(const NetworkFault& fault, std::ostream* out) { *out << fault.name;
 
 const std::vector<NetworkFault>& networkFaults() {
   static const std::vector<NetworkFault> faults = {
-      {"ConnectionRefused", nullptr, FaultServer::Start::AfterRequest, "http", {L"Couldn't connect to server: "}, false},
-      {"AcceptsAndNeverAnswers", [](FaultConnection& c) { c.holdUntilStopped(); }, FaultServer::Start::AfterRequest,
-       "http", {L"Timeout was reached: "}, true},
+      {"ConnectionRefused",
+       nullptr,
+       FaultServer::Start::AfterRequest,
+       "http",
+       {L"Couldn't connect to server: "},
+       false},
+      {"AcceptsAndNeverAnswers",
+       [](FaultConnection& c) { c.holdUntilStopped(); },
+       FaultServer::Start::AfterRequest,
+       "http",
+       {L"Timeout was reached: "},
+       true},
       {"DripsTheBodyPastTheTimeout",
        [](FaultConnection& c) {
          c.send(lengthHead(kAnswer.size()));
          c.drip(kAnswer, 250ms);
        },
-       FaultServer::Start::AfterRequest, "http", {L"Timeout was reached: "}, true},
+       FaultServer::Start::AfterRequest,
+       "http",
+       {L"Timeout was reached: "},
+       true},
       {"ResetInMidBody",
        [](FaultConnection& c) {
          c.send(lengthHead(kAnswer.size()) + kAnswer.substr(0, kAnswer.size() / 2));
@@ -69,15 +81,18 @@ const std::vector<NetworkFault>& networkFaults() {
        },
        // A reset that overtakes the data already sent loses it: then the
        // client has received nothing at all.
-       FaultServer::Start::AfterRequest, "http",
+       FaultServer::Start::AfterRequest,
+       "http",
        {L"Failure when receiving data from the peer: ", L"Transferred a partial file: ", L"Empty reply from server: "},
        false},
       {"TruncatedChunkedBody",
        [](FaultConnection& c) {
          c.send(head("HTTP/1.1 200 OK", "Transfer-Encoding: chunked\r\n") + "400\r\n" + kAnswer.substr(0, 100));
        },
-       FaultServer::Start::AfterRequest, "http",
-       {L"Transferred a partial file: ", L"Failure when receiving data from the peer: "}, false},
+       FaultServer::Start::AfterRequest,
+       "http",
+       {L"Transferred a partial file: ", L"Failure when receiving data from the peer: "},
+       false},
       {"BodyOver8MiB",
        [](FaultConnection& c) {
          const std::size_t total = 9u << 20;
@@ -86,16 +101,28 @@ const std::vector<NetworkFault>& networkFaults() {
          for (std::size_t sent = 0; sent < total && c.send(block); sent += block.size()) {
          }
        },
-       FaultServer::Start::AfterRequest, "http", {L"Response of SAP Kasse exceeds 8 MiB"}, false},
+       FaultServer::Start::AfterRequest,
+       "http",
+       {L"Response of SAP Kasse exceeds 8 MiB"},
+       false},
       {"GarbageThatIsNotHttp",
        [](FaultConnection& c) { c.send(std::string("\x16\x03\x01 no HTTP here\0\xff\xfe\r\n\r\n", 24)); },
-       FaultServer::Start::AfterRequest, "http",
-       {L"Unsupported protocol: ", L"Weird server reply: "}, false},
+       FaultServer::Start::AfterRequest,
+       "http",
+       {L"Unsupported protocol: ", L"Weird server reply: "},
+       false},
       {"Http10WithoutLengthCutShort",
        [](FaultConnection& c) { c.send(head("HTTP/1.0 200 OK", "") + kAnswer.substr(0, kAnswer.size() / 2)); },
-       FaultServer::Start::AfterRequest, "http", {L"Failed to parse response of SAP Kasse. Response was: "}, false},
-      {"TlsHandshakeStalls", [](FaultConnection& c) { c.holdUntilStopped(); }, FaultServer::Start::AtAccept, "https",
-       {L"Timeout was reached: "}, true},
+       FaultServer::Start::AfterRequest,
+       "http",
+       {L"Failed to parse response of SAP Kasse. Response was: "},
+       false},
+      {"TlsHandshakeStalls",
+       [](FaultConnection& c) { c.holdUntilStopped(); },
+       FaultServer::Start::AtAccept,
+       "https",
+       {L"Timeout was reached: "},
+       true},
   };
   return faults;
 }
@@ -110,7 +137,6 @@ void expectMessage(const std::wstring& text, const std::vector<std::wstring>& me
   for (const std::wstring& m : messages) matched = matched || startsWith(text, m);
   EXPECT_TRUE(matched) << "unexpected error box: " << std::string(text.begin(), text.end());
 }
-
 
 class NetworkFaultTest : public FaultTest, public ::testing::WithParamInterface<NetworkFault> {};
 
@@ -167,12 +193,9 @@ TEST_F(FaultTest, Http10AnswerEndedByClosingCompletesTheSale) {
 TEST_F(FaultTest, OnlyHttpAndHttpsAreUsed) {
   FaultServer bystander([](FaultConnection& c) { c.send(httpResponse(200, kAnswer, "application/soap+xml")); });
   const std::string port = std::to_string(bystander.port());
-  const std::string urls[] = {"file:///etc/passwd",
-                              "dict://127.0.0.1:" + port + "/d:kasse",
-                              "gopher://127.0.0.1:" + port + "/",
-                              "telnet://127.0.0.1:" + port,
-                              "ftp://127.0.0.1:" + port + "/",
-                              "ldap://127.0.0.1:" + port + "/"};
+  const std::string urls[] = {
+      "file:///etc/passwd",         "dict://127.0.0.1:" + port + "/d:kasse", "gopher://127.0.0.1:" + port + "/",
+      "telnet://127.0.0.1:" + port, "ftp://127.0.0.1:" + port + "/",         "ldap://127.0.0.1:" + port + "/"};
   for (const std::string& url : urls) {
     SCOPED_TRACE(url);
     writeFile("QelConnect.xml", configFor(url));
@@ -293,10 +316,12 @@ INSTANTIATE_TEST_SUITE_P(Faults, TlsFaultTest,
 // The same servers answer a correct certificate, proving that the refusals
 // above come from the certificates and not from the fixture.
 TEST_F(TlsFaultTest, TrustedCertificateCompletesTheSale) {
-  writeFile("QelConnect.xml", configFor("https://localhost:" + port("trusted") + "/sap/bc/srt/kasse", tlsDir_ + "/ca.pem"));
+  writeFile("QelConnect.xml",
+            configFor("https://localhost:" + port("trusted") + "/sap/bc/srt/kasse", tlsDir_ + "/ca.pem"));
   const CallOutcome outcome = sell();
-  EXPECT_EQ(outcome.code, 0) << (outcome.boxes.empty() ? "" : std::string(outcome.boxes.back().text.begin(),
-                                                                           outcome.boxes.back().text.end()));
+  EXPECT_EQ(outcome.code, 0) << (outcome.boxes.empty()
+                                     ? ""
+                                     : std::string(outcome.boxes.back().text.begin(), outcome.boxes.back().text.end()));
 }
 
 }  // namespace

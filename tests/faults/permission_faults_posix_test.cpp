@@ -141,7 +141,6 @@ class PermissionFaultTest : public FaultTest {
     return reported(outcome);
   }
 
-
   void TearDown() override {
     // The scratch folder must be removable again.
     std::filesystem::permissions(dir_.path(), std::filesystem::perms::owner_all);
@@ -176,7 +175,8 @@ TEST_F(PermissionFaultTest, UnreadableSalesIniStopsTheSaleBeforeSending) {
 TEST_F(PermissionFaultTest, ReadOnlyLogCostsOnlyTheEntry) {
   startKasse();
   writeFile("QelConnect.log", "");
-  std::filesystem::permissions("QelConnect.log", std::filesystem::perms::owner_read | std::filesystem::perms::others_read);
+  std::filesystem::permissions("QelConnect.log",
+                               std::filesystem::perms::owner_read | std::filesystem::perms::others_read);
   const CallOutcome outcome = sellUnprivileged();
   EXPECT_EQ(outcome.code, 0);
   EXPECT_EQ(outcome.boxes.size(), 2u) << "no error box";
@@ -187,8 +187,8 @@ TEST_F(PermissionFaultTest, ReadOnlyLogCostsOnlyTheEntry) {
 TEST_F(PermissionFaultTest, UnwritableWorkingFolderCostsOnlyTheEntry) {
   startKasse();
   using std::filesystem::perms;
-  std::filesystem::permissions(dir_.path(), perms::owner_read | perms::owner_exec | perms::others_read |
-                                                perms::others_exec);
+  std::filesystem::permissions(dir_.path(),
+                               perms::owner_read | perms::owner_exec | perms::others_read | perms::others_exec);
   const CallOutcome outcome = sellUnprivileged();
   EXPECT_EQ(outcome.code, 0);
   EXPECT_EQ(outcome.boxes.size(), 2u) << "no error box";

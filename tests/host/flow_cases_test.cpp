@@ -101,7 +101,10 @@ TEST_F(SaleFlow, TerminalNumberComesFromSalesIniOrTheDefault) {
       {"TerminalID=1\nx=TerminalID=12=34\nTerminalID =99\n", "0|12"},
       {"terminalid=5\r\n", "0|16213"},
       {"TerminalID==5\r\n", "0|"},
-      {"TerminalID=Kasse S\xC3\xBC" "d\r\n", "0|Kasse S\xC3\xBC" "d"},
+      {"TerminalID=Kasse S\xC3\xBC"
+       "d\r\n",
+       "0|Kasse S\xC3\xBC"
+       "d"},
   };
   acceptingKasse();
   for (const Case& c : cases) {
@@ -155,8 +158,11 @@ INSTANTIATE_TEST_SUITE_P(
         FailedSale{"MismatchedConfig", "<endpoint><url>x</uri></endpoint>", "",
                    L"Parsing error in configuration file 'QelConnect.xml'."},
         FailedSale{"RefusedOrder", "",
-                   httpResponse(200, kasseAnswer("4", "Ung\xC3\xBCltige Belegnummer, Gr\xC3\xB6\xC3\x9F" "e "
-                                                      "\xC3\xBC" "berschritten")),
+                   httpResponse(200, kasseAnswer("4",
+                                                 "Ung\xC3\xBCltige Belegnummer, Gr\xC3\xB6\xC3\x9F"
+                                                 "e "
+                                                 "\xC3\xBC"
+                                                 "berschritten")),
                    L"SAP Kasse response error: Ung\u00fcltige Belegnummer, Gr\u00f6\u00dfe \u00fcberschritten"}),
     [](const ::testing::TestParamInfo<FailedSale>& info) { return info.param.name; });
 

@@ -84,7 +84,9 @@ class FlowTest : public ::testing::Test {
   }
 
   // A question: OK and Cancel, no icon, owned by the host's window.
-  void expectQuestion(const ShownDialog& box, const wchar_t* text) const { expectBox(box, text, kTransaction, {kIdOk, kIdCancel}); }
+  void expectQuestion(const ShownDialog& box, const wchar_t* text) const {
+    expectBox(box, text, kTransaction, {kIdOk, kIdCancel});
+  }
 
   // An error box: the message, the error caption, OK only, no icon, owned
   // by the host's window.

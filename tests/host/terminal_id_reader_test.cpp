@@ -33,58 +33,54 @@ struct Case {
 
 class TerminalIdContent : public testing::TestWithParam<Case> {};
 
-TEST_P(TerminalIdContent, GivesExpectedTerminalId) {
-  EXPECT_EQ(lookUp(GetParam().content), GetParam().expected);
-}
+TEST_P(TerminalIdContent, GivesExpectedTerminalId) { EXPECT_EQ(lookUp(GetParam().content), GetParam().expected); }
 
 const std::string k99 = std::string(99, 'a');
 
 INSTANTIATE_TEST_SUITE_P(
     Fields, TerminalIdContent,
-    testing::Values(
-        Case{"EmptyFile", "", L"16213"},
-        Case{"KeyAndValue", "TerminalID=4711", L"4711"},
-        Case{"SecondFieldOnly", "TerminalID=12=34", L"12"},
-        Case{"KeyNotFirstField", "Kasse=TerminalID=7", L"7"},
-        Case{"BlankBeforeEquals", "TerminalID =5", L"16213"},
-        Case{"BlankAfterKeyField", " TerminalID=5", L"16213"},
-        Case{"OtherLetterCase", "terminalid=5\r\nTERMINALID=6", L"16213"},
-        Case{"EmptyFieldCounts", "TerminalID==5", L""},
-        Case{"EqualsAtLineEnd", "TerminalID=", L"16213"},
-        Case{"EqualsAtLineEndKeepsEarlier", "TerminalID=3\r\nTerminalID=\r\n", L"3"},
-        Case{"KeyAlone", "TerminalID", L"16213"},
-        Case{"LastMatchInFileWins", "[A]\r\nTerminalID=1\r\n[B]\r\nTerminalID=2\r\n", L"2"},
-        Case{"LastMatchInLineWins", "TerminalID=TerminalID=8", L"8"},
-        Case{"TrailingBlankKept", "TerminalID=3 \r\n", L"3 "},
-        Case{"ByteOrderMarkBlocksFirstLine", "\xEF\xBB\xBFTerminalID=5\r\n", L"16213"},
-        Case{"ValueIsUtf8", "TerminalID=Kasse-\xC3\x9C-\xE2\x82\xAC", L"Kasse-\u00DC-\u20AC"},
-        Case{"SectionAndCommentAreFields", "; TerminalID=9\r\n", L"16213"}),
+    testing::Values(Case{"EmptyFile", "", L"16213"}, Case{"KeyAndValue", "TerminalID=4711", L"4711"},
+                    Case{"SecondFieldOnly", "TerminalID=12=34", L"12"},
+                    Case{"KeyNotFirstField", "Kasse=TerminalID=7", L"7"},
+                    Case{"BlankBeforeEquals", "TerminalID =5", L"16213"},
+                    Case{"BlankAfterKeyField", " TerminalID=5", L"16213"},
+                    Case{"OtherLetterCase", "terminalid=5\r\nTERMINALID=6", L"16213"},
+                    Case{"EmptyFieldCounts", "TerminalID==5", L""}, Case{"EqualsAtLineEnd", "TerminalID=", L"16213"},
+                    Case{"EqualsAtLineEndKeepsEarlier", "TerminalID=3\r\nTerminalID=\r\n", L"3"},
+                    Case{"KeyAlone", "TerminalID", L"16213"},
+                    Case{"LastMatchInFileWins", "[A]\r\nTerminalID=1\r\n[B]\r\nTerminalID=2\r\n", L"2"},
+                    Case{"LastMatchInLineWins", "TerminalID=TerminalID=8", L"8"},
+                    Case{"TrailingBlankKept", "TerminalID=3 \r\n", L"3 "},
+                    Case{"ByteOrderMarkBlocksFirstLine", "\xEF\xBB\xBFTerminalID=5\r\n", L"16213"},
+                    Case{"ValueIsUtf8", "TerminalID=Kasse-\xC3\x9C-\xE2\x82\xAC", L"Kasse-\u00DC-\u20AC"},
+                    Case{"SectionAndCommentAreFields", "; TerminalID=9\r\n", L"16213"}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
-INSTANTIATE_TEST_SUITE_P(
-    LineEnds, TerminalIdContent,
-    testing::Values(
-        Case{"CrLfIsOneLineEnd", "TerminalID=9\r\nX=1\r\n", L"9"},
-        Case{"LfAloneEndsLine", "TerminalID=9\nX=1\n", L"9"},
-        Case{"LoneCrStaysInLine", "TerminalID=9\rX=1", L"9\rX"},
-        Case{"CrBeforeCrLfStays", "TerminalID=5\r\r\n", L"5\r"},
-        Case{"CrAtEndOfFileStays", "TerminalID=5\r", L"5\r"},
-        Case{"LastLineWithoutLineEnd", "A=1\r\nTerminalID=5", L"5"},
-        Case{"CtrlZEndsFile", "TerminalID=5\r\n\x1ATerminalID=6\r\n", L"5"}),
-    [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(LineEnds, TerminalIdContent,
+                         testing::Values(Case{"CrLfIsOneLineEnd", "TerminalID=9\r\nX=1\r\n", L"9"},
+                                         Case{"LfAloneEndsLine", "TerminalID=9\nX=1\n", L"9"},
+                                         Case{"LoneCrStaysInLine", "TerminalID=9\rX=1", L"9\rX"},
+                                         Case{"CrBeforeCrLfStays", "TerminalID=5\r\r\n", L"5\r"},
+                                         Case{"CrAtEndOfFileStays", "TerminalID=5\r", L"5\r"},
+                                         Case{"LastLineWithoutLineEnd", "A=1\r\nTerminalID=5", L"5"},
+                                         Case{"CtrlZEndsFile", "TerminalID=5\r\n\x1ATerminalID=6\r\n", L"5"}),
+                         [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
     Length, TerminalIdContent,
-    testing::Values(
-        Case{"NinetyNineBytesKept", "TerminalID=" + k99, std::wstring(99, L'a')},
-        Case{"LongAsciiCutTo99", "TerminalID=" + k99 + "bcdef", std::wstring(99, L'a')},
-        Case{"TwoByteCharacterAcrossLimitDropped", "TerminalID=" + std::string(98, 'a') + "\xC3\xA9" + "x",
-             std::wstring(98, L'a')},
-        Case{"ThreeByteCharacterAcrossLimitDropped", "TerminalID=" + std::string(97, 'a') + "\xE2\x82\xAC",
-             std::wstring(97, L'a')},
-        Case{"CharacterEndingAtLimitKept", "TerminalID=" + std::string(97, 'a') + "\xC3\xA9" + "xyz",
-             std::wstring(97, L'a') + L"\u00E9"},
-        Case{"NulEndsValue", std::string("TerminalID=12\0" "34", 16), L"12"}),
+    testing::Values(Case{"NinetyNineBytesKept", "TerminalID=" + k99, std::wstring(99, L'a')},
+                    Case{"LongAsciiCutTo99", "TerminalID=" + k99 + "bcdef", std::wstring(99, L'a')},
+                    Case{"TwoByteCharacterAcrossLimitDropped", "TerminalID=" + std::string(98, 'a') + "\xC3\xA9" + "x",
+                         std::wstring(98, L'a')},
+                    Case{"ThreeByteCharacterAcrossLimitDropped", "TerminalID=" + std::string(97, 'a') + "\xE2\x82\xAC",
+                         std::wstring(97, L'a')},
+                    Case{"CharacterEndingAtLimitKept", "TerminalID=" + std::string(97, 'a') + "\xC3\xA9" + "xyz",
+                         std::wstring(97, L'a') + L"\u00E9"},
+                    Case{"NulEndsValue",
+                         std::string("TerminalID=12\0"
+                                     "34",
+                                     16),
+                         L"12"}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST(TerminalIdReader, MissingFileGivesDefault) {

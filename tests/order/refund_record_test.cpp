@@ -57,10 +57,8 @@ TEST(RefundRecordTest, CurrencyAndAmountAreTakenAsTheHostGivesThem) {
     std::string currency;
     const wchar_t* waehrung;
   } cases[] = {
-      {25.0, "EUR", L"EUR"},
-      {-25.0, "CHF", L"CHF"},
-      {0.0, "", L""},         // empty text replaces "EUR"
-      {1.0, "EURO", L"EURO"},  // four letters without NUL; the id never joins
+      {25.0, "EUR", L"EUR"},    {-25.0, "CHF", L"CHF"}, {0.0, "", L""},  // empty text replaces "EUR"
+      {1.0, "EURO", L"EURO"},                                            // four letters without NUL; the id never joins
       {2.0, "\x80", L"\u20AC"},
   };
   for (const auto& c : cases) {

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "base/vub_exception.h"
+#include "hostkit/host_sale.h"
 #include "order/host_records.h"
 #include "order/order.h"
-#include "hostkit/host_sale.h"
 
 namespace qel {
 namespace {
@@ -43,14 +43,19 @@ SaleBytes richSale() {
   first.mwstbetrag = -0.376;
   first.vvksum = 1e15;
   first.vvkrefsum = 5e-324;
-  first.event = {900, 123, 5, static_cast<std::int32_t>(0x80000001u), 1700000000, "Gr\xF6\xDF" "e Oper \x80"};
+  first.event = {900,
+                 123,
+                 5,
+                 static_cast<std::int32_t>(0x80000001u),
+                 1700000000,
+                 "Gr\xF6\xDF"
+                 "e Oper \x80"};
   first.tickets = {{1, 1.5, 2.25, 30.0}, {2, -1.0, 0.0, 31.125}, {3, 0.0, 7.0, 0.0}};
 
   PositionBytes second;
   second.id = 12;
   second.event.name = std::string(81, 'N');
-  second.tickets = {{4, 1.0, 1.0, 1.0}, {5, 2.0, 2.0, 2.0}, {6, 3.0, 3.0, 3.0}, {7, 4.0, 4.0, 4.0},
-                    {8, 5.0, 5.0, 5.0}};
+  second.tickets = {{4, 1.0, 1.0, 1.0}, {5, 2.0, 2.0, 2.0}, {6, 3.0, 3.0, 3.0}, {7, 4.0, 4.0, 4.0}, {8, 5.0, 5.0, 5.0}};
   sale.positions = {first, second};
 
   sale.versandkosten = {1, "EUR", 5.95, 19.0};
@@ -238,14 +243,20 @@ TEST(SaleRecordTest, ListThatCannotBeReadIsRefused) {
     const wchar_t* message;
   };
   const Case cases[] = {
-      {[](SaleBytes& s) { s.nullPositions = true; s.positionCount = 3; },
+      {[](SaleBytes& s) {
+         s.nullPositions = true;
+         s.positionCount = 3;
+       },
        L"Invalid order record: Pauftragpos is null but Cdwauftragpos is 3"},
       {[](SaleBytes& s) { s.positions[1].nullTickets = true; },
        L"Invalid order record: Pticketinfos is null but Citicketspos is 5"},
       {[](SaleBytes& s) { s.nullZusatzgebuehren = true; },
        L"Invalid order record: Pzusatzgebuehren is null but Cdwzusatzgebuehren is 2"},
       // The additional-fee count is unsigned: its top bit makes it large.
-      {[](SaleBytes& s) { s.nullZusatzgebuehren = true; s.zusatzgebuehrenCount = 0x80000000u; },
+      {[](SaleBytes& s) {
+         s.nullZusatzgebuehren = true;
+         s.zusatzgebuehrenCount = 0x80000000u;
+       },
        L"Invalid order record: Pzusatzgebuehren is null but Cdwzusatzgebuehren is 2147483648"},
       {[](SaleBytes& s) { s.zusatzgebuehrenCount = 0xFFFFFFFFu; },
        L"Invalid order record: Cdwzusatzgebuehren is 4294967295"},

@@ -50,9 +50,7 @@ TEST_F(BrokenPipeShieldTest, KeepsItsOwnSignalAndLeavesTheHostsAlone) {
   sigaddset(&pipe, SIGPIPE);
   pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
   raise(SIGPIPE);
-  {
-    const platform::BrokenPipeShield shield;
-  }
+  { const platform::BrokenPipeShield shield; }
   EXPECT_TRUE(brokenPipeBlocked()) << "the mask the shield found must come back";
   pthread_sigmask(SIG_UNBLOCK, &pipe, nullptr);
   EXPECT_EQ(handled.load(), 1);

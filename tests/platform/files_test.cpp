@@ -73,10 +73,18 @@ TEST_F(FilesTest, LimitRefusesTheFirstByteBeyondIt) {
 }
 
 TEST_F(FilesTest, NamesAreUtf8) {
-  ASSERT_TRUE(platform::appendToFile("Pr\xC3\xBC" "fung.log", "x"));
-  EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path("Pr\xC3\xBC" "fung.log")));
+  ASSERT_TRUE(
+      platform::appendToFile("Pr\xC3\xBC"
+                             "fung.log",
+                             "x"));
+  EXPECT_TRUE(
+      std::filesystem::exists(std::filesystem::u8path("Pr\xC3\xBC"
+                                                      "fung.log")));
   std::string content;
-  EXPECT_EQ(read("Pr\xC3\xBC" "fung.log", content), FileRead::Ok);
+  EXPECT_EQ(read("Pr\xC3\xBC"
+                 "fung.log",
+                 content),
+            FileRead::Ok);
   EXPECT_EQ(content, "x");
 }
 

@@ -63,8 +63,7 @@ TEST(SaleHandles, SalesCloseWhateverTheyOpen) {
   Sales sales;
   std::atomic<bool> refuse{false};
   const auto answer = [&refuse](FaultConnection& c) {
-    c.send(httpResponse(200, refuse ? kasseAnswer("1", "Abgelehnt") : kasseAnswer("0", "OK"),
-                        "application/soap+xml"));
+    c.send(httpResponse(200, refuse ? kasseAnswer("1", "Abgelehnt") : kasseAnswer("0", "OK"), "application/soap+xml"));
   };
   // The first sales open for good what lives as long as the process (the
   // network stack, the system's message tables); the count starts after

@@ -115,8 +115,8 @@ const std::vector<FileFaultCase>& fileFaultCases() {
   static const std::vector<FileFaultCase> cases = {
       {"a sharing violation that clears after three tries", "CreateFileW", failing(ERROR_SHARING_VIOLATION, 3),
        FileRead::Ok, 0, 3, true, true},
-      {"a sharing violation that never clears", "CreateFileW", failing(ERROR_SHARING_VIOLATION),
-       FileRead::NotOpened, ERROR_SHARING_VIOLATION, 20, false, false},
+      {"a sharing violation that never clears", "CreateFileW", failing(ERROR_SHARING_VIOLATION), FileRead::NotOpened,
+       ERROR_SHARING_VIOLATION, 20, false, false},
       {"a lock violation on reading that clears", "ReadFile", failing(ERROR_LOCK_VIOLATION, 2), FileRead::Ok, 0, 2,
        true, true},
       {"an open refused", "CreateFileW", failing(ERROR_ACCESS_DENIED), FileRead::NotOpened, ERROR_ACCESS_DENIED, 0,

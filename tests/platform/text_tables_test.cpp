@@ -48,9 +48,15 @@ TEST(Utf8Edges, EveryLengthDecodesUpToU10FFFF) {
     std::string bytes;
     char32_t cp;
   } cases[] = {
-      {"\xC2\x80", 0x80},           {"\xDF\xBF", 0x7FF},          {"\xE0\xA0\x80", 0x800},
-      {"\xED\x9F\xBF", 0xD7FF},     {"\xEE\x80\x80", 0xE000},     {"\xEF\xBF\xBF", 0xFFFF},
-      {"\xF0\x90\x80\x80", 0x10000}, {"\xF3\xBF\xBF\xBF", 0xFFFFF}, {"\xF4\x80\x80\x80", 0x100000},
+      {"\xC2\x80", 0x80},
+      {"\xDF\xBF", 0x7FF},
+      {"\xE0\xA0\x80", 0x800},
+      {"\xED\x9F\xBF", 0xD7FF},
+      {"\xEE\x80\x80", 0xE000},
+      {"\xEF\xBF\xBF", 0xFFFF},
+      {"\xF0\x90\x80\x80", 0x10000},
+      {"\xF3\xBF\xBF\xBF", 0xFFFFF},
+      {"\xF4\x80\x80\x80", 0x100000},
       {"\xF4\x8F\xBF\xBF", 0x10FFFF},
   };
   for (const auto& c : cases) {
@@ -66,9 +72,21 @@ TEST(Utf8Edges, EveryLengthDecodesUpToU10FFFF) {
 // and decoded to nothing but replacement characters.
 TEST(Utf8Edges, MalformedSequencesAreRefused) {
   const std::string cases[] = {
-      "\xF4\x90\x80\x80", "\xF4\xBF\xBF\xBF", "\xF5\x80\x80\x80", "\xF7\xBF\xBF\xBF", "\xF8\x88\x80\x80\x80",
-      "\xFF",             "\xED\xA0\x80",     "\xED\xBF\xBF",     "\xC0\xAF",         "\xC1\xBF",
-      "\xE0\x9F\xBF",     "\xF0\x8F\xBF\xBF", "\xF4\x8F\xBF",     "\xC2",             "\x80",
+      "\xF4\x90\x80\x80",
+      "\xF4\xBF\xBF\xBF",
+      "\xF5\x80\x80\x80",
+      "\xF7\xBF\xBF\xBF",
+      "\xF8\x88\x80\x80\x80",
+      "\xFF",
+      "\xED\xA0\x80",
+      "\xED\xBF\xBF",
+      "\xC0\xAF",
+      "\xC1\xBF",
+      "\xE0\x9F\xBF",
+      "\xF0\x8F\xBF\xBF",
+      "\xF4\x8F\xBF",
+      "\xC2",
+      "\x80",
   };
   for (const std::string& bytes : cases) {
     SCOPED_TRACE(hex(bytes));

@@ -41,12 +41,32 @@ void expectAgrees(double value) {
 }
 
 TEST(AmountConversionTest, EdgesOfTheIntegerConversion) {
-  std::vector<double> values = {0.0, -0.0, 0.005, 0.015, 0.125, 0.375, 0.625, 0.875, -0.125, 1.005, 2.355,
-                                2.675, 9.995, 99.995, 999999.995, 0.0049999999999999999, 1e15, 1e-300,
-                                std::numeric_limits<double>::denorm_min(), -std::numeric_limits<double>::denorm_min(),
-                                std::numeric_limits<double>::min(), std::numeric_limits<double>::max(),
-                                std::numeric_limits<double>::lowest(), std::numeric_limits<double>::infinity(),
-                                -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
+  std::vector<double> values = {0.0,
+                                -0.0,
+                                0.005,
+                                0.015,
+                                0.125,
+                                0.375,
+                                0.625,
+                                0.875,
+                                -0.125,
+                                1.005,
+                                2.355,
+                                2.675,
+                                9.995,
+                                99.995,
+                                999999.995,
+                                0.0049999999999999999,
+                                1e15,
+                                1e-300,
+                                std::numeric_limits<double>::denorm_min(),
+                                -std::numeric_limits<double>::denorm_min(),
+                                std::numeric_limits<double>::min(),
+                                std::numeric_limits<double>::max(),
+                                std::numeric_limits<double>::lowest(),
+                                std::numeric_limits<double>::infinity(),
+                                -std::numeric_limits<double>::infinity(),
+                                std::numeric_limits<double>::quiet_NaN()};
   // Around the powers of two where the exponent changes its handling (the
   // shift of 63 bits, values that are integers, 2^56 where the standard
   // conversion takes over) and where a shift crosses the rounding bit.

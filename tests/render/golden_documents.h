@@ -29,7 +29,13 @@ inline hostkit::SaleBytes richSale() {
   first.mwstbetrag = 0.375;
   first.vvksum = 1.5;
   first.vvkrefsum = 0.125;
-  first.event = {900, 123, 5, 1700000000, -1, "Rock & Roll <Live> \"Br\xFC" "der\" 'M\xFCller' {id}"};
+  first.event = {900,
+                 123,
+                 5,
+                 1700000000,
+                 -1,
+                 "Rock & Roll <Live> \"Br\xFC"
+                 "der\" 'M\xFCller' {id}"};
   first.tickets = {{101, 1.5, 0.125, 30.0}, {102, 2.0, 1.0, 40.5}};
 
   hostkit::PositionBytes second;
@@ -68,7 +74,8 @@ constexpr char kRichSaleDocument[] =
     "<Dbvvksum>1.50</Dbvvksum><Dbvvkrefsum>0.12</Dbvvkrefsum>"
     "<Vavainfo><item>"
     "<Dwvaid>900</Dwvaid><Dwvanummer>123|5</Dwvanummer><Tvadatum>1700000000</Tvadatum><Tvabis>-1</Tvabis>"
-    "<Szname>Rock &amp; Roll &lt;Live&gt; &quot;Br\xC3\xBC" "der&quot; &apos;M\xC3\xBCller&apos; {id}</Szname>"
+    "<Szname>Rock &amp; Roll &lt;Live&gt; &quot;Br\xC3\xBC"
+    "der&quot; &apos;M\xC3\xBCller&apos; {id}</Szname>"
     "</item></Vavainfo>"
     "<Pticketinfos>"
     "<item><Dwticketid>101</Dwticketid><Dbvvk>1.50</Dbvvk><Dwvvkref>0.12</Dwvvkref>"

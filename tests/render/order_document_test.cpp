@@ -6,20 +6,20 @@
 
 #include <string>
 
+#include "hostkit/host_sale.h"
 #include "order/host_records.h"
 #include "order/order.h"
 #include "platform/platform.h"
 #include "render/template_text.h"
 #include "tests/render/golden_documents.h"
-#include "hostkit/host_sale.h"
 #include "transport/kasse_exchange.h"
 
 namespace qel {
 namespace {
 
 using hostkit::HostSale;
-using test::richSale;
 using hostkit::SaleBytes;
+using test::richSale;
 
 constexpr char kAuftrag[] = "{auftrag}";
 
@@ -152,7 +152,10 @@ TEST(OrderDocumentTest, FreeTextIsEscapedAndOnOneLine) {
   } cases[] = {
       {L"", ""},
       {L"EUR", "EUR"},
-      {L"Gro\u00DFe \u00D6ffnung", "Gro\xC3\x9F" "e \xC3\x96" "ffnung"},
+      {L"Gro\u00DFe \u00D6ffnung",
+       "Gro\xC3\x9F"
+       "e \xC3\x96"
+       "ffnung"},
       {L"A & 'B' <c> \u00F6", "A &amp; &apos;B&apos; &lt;c&gt; \xC3\xB6"},
       {L"\"Quote\"", "&quot;Quote&quot;"},
       {L"&lt;&amp;", "&amp;lt;&amp;amp;"},
@@ -189,7 +192,10 @@ TEST(OrderDocumentTest, FreeTextIsEscapedAndOnOneLine) {
 // carry that text back unchanged.
 TEST(OrderDocumentTest, EnvelopeStaysWellFormedWhateverTheTextHolds) {
   SaleBytes bytes = richSale();
-  bytes.positions[1].event.name = "A\x01" "B\x1F" "C </Szname></item>";
+  bytes.positions[1].event.name =
+      "A\x01"
+      "B\x1F"
+      "C </Szname></item>";
   const HostSale sale(bytes);
   Order order;
   order.setTerminalId(L"12</Dwsubpoolid><Dwpoolid>9</Dwpoolid>");

@@ -39,13 +39,34 @@ TEST(RequestTemplateTest, TemplatesHaveTheirShapeAndPlaceholders) {
     std::vector<std::string> placeholders;
   } cases[] = {
       {101, 0, 22, {"auftrag"}},
-      {102, 1000, 22, {"id", "belegnummer", "waehrung", "bruttogesamtpreis", "anzahlTickets",
-                       "anzahlAuftragspositionen", "auftragspositionen", "hatVersandkosten", "versandkosten",
-                       "hatAuftragsgebuehr", "auftragsgebuehr", "hatVorverkaufsgebuehr", "vorverkaufsgebuehr",
-                       "anzahlZusatzgebuehren", "zusatzgebuehren", "hatTicketversicherung", "ticketversicherung",
-                       "poolId", "subPoolId", "terminalId"}},
-      {103, 411, 11, {"id", "aboauftrag", "ticketspos", "gesamtpreis", "mwstbetrag", "vvksum", "vvkrefsum",
-                      "veranstaltungen", "ticketinfos"}},
+      {102,
+       1000,
+       22,
+       {"id",
+        "belegnummer",
+        "waehrung",
+        "bruttogesamtpreis",
+        "anzahlTickets",
+        "anzahlAuftragspositionen",
+        "auftragspositionen",
+        "hatVersandkosten",
+        "versandkosten",
+        "hatAuftragsgebuehr",
+        "auftragsgebuehr",
+        "hatVorverkaufsgebuehr",
+        "vorverkaufsgebuehr",
+        "anzahlZusatzgebuehren",
+        "zusatzgebuehren",
+        "hatTicketversicherung",
+        "ticketversicherung",
+        "poolId",
+        "subPoolId",
+        "terminalId"}},
+      {103,
+       411,
+       11,
+       {"id", "aboauftrag", "ticketspos", "gesamtpreis", "mwstbetrag", "vvksum", "vvkrefsum", "veranstaltungen",
+        "ticketinfos"}},
       {104, 200, 6, {"bezeichnung", "summe", "steuersatz", "steuersumme"}},
       {105, 179, 6, {"id", "vvk", "vvkref", "gesamtpreis"}},
       {106, 178, 7, {"id", "vanummer", "von", "bis", "name"}},
@@ -146,12 +167,24 @@ TEST(RequestTemplateTest, PlaceholdersTakeTheirRowsValues) {
   } cases[] = {
       {"<a>{id}</a>{name}<s>{summe}</s>", {"1", "n", "9.99"}, "<a>1</a>n<s>9.99</s><a>2</a><s>0</s>"},
       {"{summe}{id}{name}{id}", {"1", "", "3"}, "311022"},
-      {"\t\t<a>\r\n\t\t\t<b>{id}</b>\r\n{name}\r\n\t{summe}\t</a>", {"1", "\r\n", "3"},
+      {"\t\t<a>\r\n\t\t\t<b>{id}</b>\r\n{name}\r\n\t{summe}\t</a>",
+       {"1", "\r\n", "3"},
        "<a><b>1</b>\r\n3</a><a><b>2</b>0</a>"},
       {"{id}|{name}|{summe}", {"{name}", "{summe}", "{id}{"}, "{name}|{summe}|{id}{2||0"},
-      {"\xE4{id}\x7F{name}{summe}\x01", {"1", "", ""}, "\xE4" "1\x7F\x01\xE4" "2\x7F" "0\x01"},
-      {"0123456{id}89abcdef{name}0123456789abcde{summe}", {"", "", ""},
-       "0123456" "89abcdef" "0123456789abcde" "0123456" "289abcdef" "0123456789abcde0"},
+      {"\xE4{id}\x7F{name}{summe}\x01",
+       {"1", "", ""},
+       "\xE4"
+       "1\x7F\x01\xE4"
+       "2\x7F"
+       "0\x01"},
+      {"0123456{id}89abcdef{name}0123456789abcde{summe}",
+       {"", "", ""},
+       "0123456"
+       "89abcdef"
+       "0123456789abcde"
+       "0123456"
+       "289abcdef"
+       "0123456789abcde0"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(filled(c.bytes, c.item), std::string("before|") + c.written) << c.bytes;

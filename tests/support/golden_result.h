@@ -30,7 +30,9 @@ inline ResultRecord goldenResult(const CompletedSale& sale, std::uint8_t pattern
   ResultRecord r;
   r.fill(pattern);
   auto put = [&r](std::size_t offset, auto value) { std::memcpy(r.data() + offset, &value, sizeof value); };
-  auto putText = [&r](std::size_t offset, const char* text) { std::memcpy(r.data() + offset, text, std::strlen(text) + 1); };
+  auto putText = [&r](std::size_t offset, const char* text) {
+    std::memcpy(r.data() + offset, text, std::strlen(text) + 1);
+  };
   put(0, std::uint32_t{3338});
   r[4] = 1;
   put(5, std::uint32_t{0});
@@ -68,15 +70,27 @@ inline std::string goldenLogEntry(const CompletedSale& sale, std::int32_t paySta
          "dwPaySystemID: 123\r\n"
          "fPaysystem: 1\r\n"
          "PaySystemDate.cbSize: 0\r\n"
-         "PaySystemDate.dwBelegNr: " + std::to_string(sale.belegNr) + "\r\n"
-         "PaySystemDate.dwPosID: " + std::to_string(sale.auftragId) + "\r\n"
-         "PaySystemDate.dwTerminalNr: " + std::to_string(sale.poolId) + "\r\n"
-         "PaySystemDate.ePayStatus: " + std::to_string(payStatus) + "\r\n"
-         "PaySystemDate.ePaySystem: " + std::to_string(paySystem) + "\r\n"
+         "PaySystemDate.dwBelegNr: " +
+         std::to_string(sale.belegNr) +
+         "\r\n"
+         "PaySystemDate.dwPosID: " +
+         std::to_string(sale.auftragId) +
+         "\r\n"
+         "PaySystemDate.dwTerminalNr: " +
+         std::to_string(sale.poolId) +
+         "\r\n"
+         "PaySystemDate.ePayStatus: " +
+         std::to_string(payStatus) +
+         "\r\n"
+         "PaySystemDate.ePaySystem: " +
+         std::to_string(paySystem) +
+         "\r\n"
          "PaySystemDate.szAID: Qel\r\n"
          "PaySystemDate.szFremdErrorText: Qel\r\n"
          "PaySystemDate.szPayUserID: QELUSER\r\n"
-         "rgEncashedBy->dwZahlartID: " + std::to_string(sale.zahlartId) + "\r\n"
+         "rgEncashedBy->dwZahlartID: " +
+         std::to_string(sale.zahlartId) +
+         "\r\n"
          "PaySystemDate.szWarnErrorText: NONE\r\n"
          "\r\n";
 }

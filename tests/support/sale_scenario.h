@@ -42,8 +42,7 @@ inline void writeFile(const std::string& name, const std::string& bytes) {
 // QelConnect.xml for a cash register at `url` (a loopback URL, ASCII, so
 // narrowed by hand: the tests call the library through its C interface only).
 inline std::string configFor(const std::wstring& url, int prefix = 0) {
-  return "<endpoint><username>kasse</username><password>geheim</password><url>" +
-         std::string(url.begin(), url.end()) +
+  return "<endpoint><username>kasse</username><password>geheim</password><url>" + std::string(url.begin(), url.end()) +
          "</url></endpoint><compatibility><oldkasse>0</oldkasse><oldkasseprefix>" + std::to_string(prefix) +
          "</oldkasseprefix></compatibility>";
 }
@@ -72,13 +71,16 @@ inline PaymentTypeRecord paymentType() {
 }
 
 // The host's refund record, its unused bytes set to a pattern.
-inline hostkit::RefundRecord refundRecord(std::int32_t belegnr, double amount, const char* waehrung, std::int32_t auftragId) {
+inline hostkit::RefundRecord refundRecord(std::int32_t belegnr, double amount, const char* waehrung,
+                                          std::int32_t auftragId) {
   return hostkit::hostRefund({belegnr, amount, waehrung, auftragId, 0xEE});
 }
 
 // The record that a host prefilled with kResultPattern holds after
 // smallSale(total) was completed.
-inline ResultRecord expectedResult(double total) { return goldenResult({4711, 815, total, 77, kZahlartId}, kResultPattern); }
+inline ResultRecord expectedResult(double total) {
+  return goldenResult({4711, 815, total, 77, kZahlartId}, kResultPattern);
+}
 
 // The log entry of smallSale(); ePayStatus and ePaySystem are the pattern's
 // bytes read as signed numbers.

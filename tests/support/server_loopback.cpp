@@ -28,13 +28,20 @@ std::string trim(std::string_view text) {
 
 const char* reasonPhrase(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 201: return "Created";
-    case 204: return "No Content";
-    case 302: return "Found";
-    case 401: return "Unauthorized";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+      return "OK";
+    case 201:
+      return "Created";
+    case 204:
+      return "No Content";
+    case 302:
+      return "Found";
+    case 401:
+      return "Unauthorized";
+    case 500:
+      return "Internal Server Error";
+    default:
+      return "Status";
   }
 }
 

@@ -7,7 +7,7 @@
 namespace qel::test {
 
 inline std::string soapAnswer(const std::string& prefix, const std::string& rectXml,
-                               const std::string& envelopePrefix = "env") {
+                              const std::string& envelopePrefix = "env") {
   const std::string env = envelopePrefix;
   const std::string element = (prefix.empty() ? "" : prefix + ":") + "_-qel_-kasVubWsQuendalSalesResponse";
   const std::string xmlns = prefix.empty() ? "xmlns" : "xmlns:" + prefix;

@@ -17,8 +17,8 @@ namespace {
 
 using test::httpResponse;
 using test::kasseAnswer;
-using test::soapAnswer;
 using test::LoopbackServer;
+using test::soapAnswer;
 using test::vubFailure;
 
 ConnectorConfig configFor(const LoopbackServer& server) {
@@ -61,8 +61,9 @@ TEST(KasseExchange, SendsTheEnvelopeAsOneLineWithHeaderAndCredentials) {
 }
 
 TEST(KasseExchange, AcceptedOrderFillsTheResponse) {
-  LoopbackServer server(httpResponse(200, soapAnswer("ns1", "<ExRect><Rect>0</Rect><Rectmsg>Beleg \xC3\xBC"
-                                                                "bernommen</Rectmsg></ExRect>")));
+  LoopbackServer server(httpResponse(200, soapAnswer("ns1",
+                                                     "<ExRect><Rect>0</Rect><Rectmsg>Beleg \xC3\xBC"
+                                                     "bernommen</Rectmsg></ExRect>")));
   KasseExchange exchange(configFor(server));
   KasseResponse response{5, L"stale"};
   EXPECT_EQ(&exchange.transfer(Order(), response), &response);

@@ -8,9 +8,9 @@
 #include <iterator>
 #include <string>
 
+#include "hostkit/host_sale.h"
 #include "order/host_records.h"
 #include "platform/platform.h"
-#include "hostkit/host_sale.h"
 #include "tests/support/tls_fixture.h"
 #include "tests/transport/vub_failure.h"
 #include "transport/http_client.h"
@@ -90,8 +90,7 @@ TEST_F(KasseSimTest, ContentTypeMustBeSoap) {
   client.setCredentials(L"kasse", L"geh\u00E9im");
   client.addHeader(L"Content-Type", L"text/xml");
   const VubException e = vubFailure([&] { client.postForBytes(fixture_->url("plain"), "<a/>"); });
-  EXPECT_EQ(e.message(),
-            L"Unexpected HTTP Status code 415Content-Type must be application/soap+xml, not 'text/xml'\n");
+  EXPECT_EQ(e.message(), L"Unexpected HTTP Status code 415Content-Type must be application/soap+xml, not 'text/xml'\n");
 }
 
 TEST_F(KasseSimTest, WrongPasswordIsRefusedWith401) {
@@ -113,7 +112,8 @@ TEST_F(KasseSimTest, MalformedRequestGetsASoapFault) {
 }
 
 TEST_F(KasseSimTest, RecordsTheRequestAsSent) {
-  const std::wstring marker = L"record-" + std::to_wstring(std::chrono::steady_clock::now().time_since_epoch().count()) + L"-\u00E4";
+  const std::wstring marker =
+      L"record-" + std::to_wstring(std::chrono::steady_clock::now().time_since_epoch().count()) + L"-\u00E4";
   Order order;
   order.setTerminalId(marker);
   KasseExchange exchange(config());

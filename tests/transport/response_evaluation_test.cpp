@@ -30,7 +30,10 @@ std::string exRect(const std::string& rect, const std::string& rectmsg = "OK") {
 
 TEST(ResponseEvaluation, AcceptedAnswerFillsTheResponse) {
   KasseResponse response{9, L"stale"};
-  evaluateResponseBytes(kasseAnswer("0", "Beleg \xC3\xBC" "bernommen &amp; gebucht"), response);
+  evaluateResponseBytes(kasseAnswer("0",
+                                    "Beleg \xC3\xBC"
+                                    "bernommen &amp; gebucht"),
+                        response);
   EXPECT_EQ(response.rect, 0);
   EXPECT_EQ(response.rectmsg, L"Beleg \u00FCbernommen & gebucht");
 }
@@ -73,10 +76,9 @@ TEST(ResponseEvaluation, ResponseElementUnderPrefixN0OrNs1) {
 
 // n0 is looked for first; ns1 only when there is no n0 element at all.
 TEST(ResponseEvaluation, N0WinsOverNs1WhereverItStands) {
-  const std::string body =
-      "<env:Envelope><env:Body><ns1:_-qel_-kasVubWsQuendalSalesResponse>" + exRect("4", "ns1") +
-      "</ns1:_-qel_-kasVubWsQuendalSalesResponse><n0:_-qel_-kasVubWsQuendalSalesResponse>" + exRect("0", "n0") +
-      "</n0:_-qel_-kasVubWsQuendalSalesResponse></env:Body></env:Envelope>";
+  const std::string body = "<env:Envelope><env:Body><ns1:_-qel_-kasVubWsQuendalSalesResponse>" + exRect("4", "ns1") +
+                           "</ns1:_-qel_-kasVubWsQuendalSalesResponse><n0:_-qel_-kasVubWsQuendalSalesResponse>" +
+                           exRect("0", "n0") + "</n0:_-qel_-kasVubWsQuendalSalesResponse></env:Body></env:Envelope>";
   KasseResponse response;
   evaluateResponseBytes(body, response);
   EXPECT_EQ(response.rectmsg, L"n0");
@@ -119,15 +121,16 @@ TEST_P(RectTextTest, ReadsRectByTheScanRule) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, RectTextTest,
-    ::testing::Values(RectCase{"0", true, 0}, RectCase{" 0", true, 0}, RectCase{"0 ", true, 0},
-                      RectCase{"+0", true, 0}, RectCase{"-0", true, 0}, RectCase{"\n\t 0\n", true, 0},
-                      // Not hexadecimal, whatever the parser's own integer reading does.
-                      RectCase{"0x4", true, 0}, RectCase{"00", true, 0}, RectCase{"0abc", true, 0},
-                      RectCase{"4", true, 4}, RectCase{"-1", true, -1}, RectCase{" 12 Fehler", true, 12},
-                      RectCase{"", false, 0}, RectCase{"abc", false, 0}, RectCase{"+", false, 0},
-                      RectCase{"x0", false, 0}, RectCase{"<b>0</b>", false, 0}));
+INSTANTIATE_TEST_SUITE_P(Texts, RectTextTest,
+                         ::testing::Values(RectCase{"0", true, 0}, RectCase{" 0", true, 0}, RectCase{"0 ", true, 0},
+                                           RectCase{"+0", true, 0}, RectCase{"-0", true, 0},
+                                           RectCase{"\n\t 0\n", true, 0},
+                                           // Not hexadecimal, whatever the parser's own integer reading does.
+                                           RectCase{"0x4", true, 0}, RectCase{"00", true, 0}, RectCase{"0abc", true, 0},
+                                           RectCase{"4", true, 4}, RectCase{"-1", true, -1},
+                                           RectCase{" 12 Fehler", true, 12}, RectCase{"", false, 0},
+                                           RectCase{"abc", false, 0}, RectCase{"+", false, 0}, RectCase{"x0", false, 0},
+                                           RectCase{"<b>0</b>", false, 0}));
 
 TEST(ResponseEvaluation, MissingExRectOrRectIsReported) {
   const std::string bodies[] = {
@@ -186,8 +189,12 @@ TEST(ResponseEvaluation, BodyThatIsNotXmlIsShownWhole) {
 // code page, and a message quotes the body decoded once.
 TEST(ResponseEvaluation, BytesAreJudgedAsTheirDecoding) {
   const std::string cases[] = {
-      kasseAnswer("0", "Beleg \xC3\xBC" "bernommen &amp; gebucht"),
-      kasseAnswer("0", "Beleg \xFC" "bernommen \x80"),  // Windows-1252, not UTF-8
+      kasseAnswer("0",
+                  "Beleg \xC3\xBC"
+                  "bernommen &amp; gebucht"),
+      kasseAnswer("0",
+                  "Beleg \xFC"
+                  "bernommen \x80"),  // Windows-1252, not UTF-8
       kasseAnswer("7", "Kasse \xE2\x82\xAC gesperrt"),
       kasseAnswer("7", "Kasse \x80 gesperrt"),
       soapAnswer("x1", exRect("0", "\xC3\xA4")),

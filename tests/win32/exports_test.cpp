@@ -12,16 +12,16 @@
 #include <string>
 
 #include "host/qelconnect.h"
-#include "tests/support/scratch_dir.h"
 #include "hostkit/box_hook_win32.h"
 #include "hostkit/host_library.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
 using qel::hostkit::BoxHook;
+using qel::hostkit::HostLibrary;
 using qel::hostkit::kIdCancel;
 using qel::hostkit::kIdOk;
-using qel::hostkit::HostLibrary;
 
 constexpr std::int32_t kNotCompleted = 0x00040002;
 constexpr std::size_t kModuleInfoSize = 141;
@@ -37,9 +37,7 @@ T readAt(const std::uint8_t* bytes, std::size_t offset) {
 
 std::uintmax_t fileSize(const char* name) { return std::filesystem::file_size(name); }
 
-void writeFile(const char* name, const std::string& bytes) {
-  std::ofstream(name, std::ios::binary) << bytes;
-}
+void writeFile(const char* name, const std::string& bytes) { std::ofstream(name, std::ios::binary) << bytes; }
 
 // The library stays loaded for the whole suite, as in the host, which loads
 // it once; every test works in its own scratch working folder.
@@ -94,8 +92,8 @@ TEST_F(DllExports, ConstantRoutinesReturnTheirCodeAndShowNothing) {
     const char* name;
     std::int32_t result;
   };
-  const Case cases[] = {{"hrECGetPayStatus", 1}, {"hrECRecover", 1}, {"hrReprintECReceipt", 1},
-                        {"hrDoShift", 1},        {"hrECConfig", 0}};
+  const Case cases[] = {
+      {"hrECGetPayStatus", 1}, {"hrECRecover", 1}, {"hrReprintECReceipt", 1}, {"hrDoShift", 1}, {"hrECConfig", 0}};
   BoxHook answerer;
   for (const Case& c : cases) EXPECT_EQ(get<decltype(hrECConfig)>(c.name)(), c.result) << c.name;
   get<decltype(vECShowLastErrorText)>("vECShowLastErrorText")();

@@ -15,14 +15,14 @@
 #include <vector>
 
 #include "host/qelconnect.h"
+#include "hostkit/box_hook_win32.h"
+#include "hostkit/host_library.h"
 #include "hostkit/host_sale.h"
 #include "tests/support/sale_scenario.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/server_loopback.h"
 #include "tests/transport/kasse_answers.h"
 #include "tools/soak/process_stats.h"
-#include "hostkit/box_hook_win32.h"
-#include "hostkit/host_library.h"
 
 namespace qel::test {
 namespace {
@@ -63,8 +63,7 @@ Usage currentUsage() {
   Usage usage;
   PROCESS_MEMORY_COUNTERS_EX memory{};
   memory.cb = sizeof memory;
-  if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                           sizeof memory)) {
+  if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory)) {
     usage.privateKiB = memory.PrivateUsage / 1024;
     usage.workingSetKiB = memory.WorkingSetSize / 1024;
   }
@@ -81,8 +80,8 @@ Usage currentUsage() {
 
 void printUsage(const char* when, const Usage& usage) {
   std::printf(
-      "[loadunload] %s: private %zu KiB, working set %zu KiB, address space %zu KiB, heap %zu KiB, handles %zu\n",
-      when, usage.privateKiB, usage.workingSetKiB, usage.addressSpaceKiB, usage.heapKiB, usage.handles);
+      "[loadunload] %s: private %zu KiB, working set %zu KiB, address space %zu KiB, heap %zu KiB, handles %zu\n", when,
+      usage.privateKiB, usage.workingSetKiB, usage.addressSpaceKiB, usage.heapKiB, usage.handles);
 }
 
 bool isTimeoutCycle(int cycle) {
@@ -180,8 +179,8 @@ TEST_F(LoadUnloadDll, AHundredCyclesNeitherCrashNorHangNorGrow) {
 
   printUsage("after cycle 10", afterFirstSample);
   printUsage("after cycle 100", atEnd);
-  std::printf("[loadunload] %d cycles in %.1f s, slowest sale %.2f s, unmapped after %d, moved in %d\n", kCycles,
-              total, slowest_, unmappedCycles, movedCycles_);
+  std::printf("[loadunload] %d cycles in %.1f s, slowest sale %.2f s, unmapped after %d, moved in %d\n", kCycles, total,
+              slowest_, unmappedCycles, movedCycles_);
   EXPECT_EQ(unmappedCycles, 0) << "FreeLibrary unmapped a module that had used libcurl";
   EXPECT_EQ(movedCycles_, 0) << "LoadLibraryW returned another base than the first load";
   EXPECT_LE(atEnd.privateKiB, afterFirstSample.privateKiB + kMemoryBoundKiB);

@@ -10,9 +10,9 @@
 #include <iterator>
 #include <string>
 
+#include "hostkit/box_hook_win32.h"
 #include "platform/platform.h"
 #include "tests/support/scratch_dir.h"
-#include "hostkit/box_hook_win32.h"
 
 namespace {
 
@@ -96,7 +96,9 @@ TEST(Win32Text, Utf8ConvertsBothWays) {
   };
   const Case cases[] = {
       {"", L""},
-      {"Fehler bei Daten\xC3\xBC" "bertragung", L"Fehler bei Daten\u00FCbertragung"},
+      {"Fehler bei Daten\xC3\xBC"
+       "bertragung",
+       L"Fehler bei Daten\u00FCbertragung"},
       {"\xE2\x82\xAC 12,50", L"\u20AC 12,50"},
       {"\xF0\x9F\x8E\xAB", L"\xD83C\xDFAB"},
       {std::string("x\0y", 3), std::wstring(L"x\0y", 3)},
@@ -109,14 +111,20 @@ TEST(Win32Text, Utf8ConvertsBothWays) {
 }
 
 TEST(Win32Text, BrokenTextBecomesReplacementCharacters) {
-  EXPECT_EQ(platform::utf8ToWide("a\xFF" "b"), L"a\uFFFDb");
+  EXPECT_EQ(platform::utf8ToWide("a\xFF"
+                                 "b"),
+            L"a\uFFFDb");
   EXPECT_EQ(platform::utf8ToWide("\xC3"), L"\uFFFD");
-  EXPECT_EQ(platform::wideToUtf8(std::wstring(L"a\xD800" L"b")), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(platform::wideToUtf8(std::wstring(L"a\xD800"
+                                              L"b")),
+            "a\xEF\xBF\xBD"
+            "b");
   EXPECT_EQ(platform::wideToUtf8(std::wstring(L"\xDC00")), "\xEF\xBF\xBD");
 }
 
 TEST(Win32Text, InvalidUtf8IsRecognised) {
-  for (const char* bytes : {"\xFF", "\xC3", "abc\x80", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80"}) {
+  for (const char* bytes :
+       {"\xFF", "\xC3", "abc\x80", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80"}) {
     EXPECT_FALSE(platform::isValidUtf8(bytes)) << bytes;
   }
 }

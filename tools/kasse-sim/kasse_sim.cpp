@@ -63,7 +63,6 @@ std::string trim(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-
 class Simulator {
  public:
   explicit Simulator(SimOptions options) : options_(std::move(options)) {
@@ -72,9 +71,8 @@ class Simulator {
 
   void install(httplib::Server& server) {
     server.set_payload_max_length(kMaxRequestBytes);
-    server.Post(".*", [this](const httplib::Request& request, httplib::Response& response) {
-      handlePost(request, response);
-    });
+    server.Post(
+        ".*", [this](const httplib::Request& request, httplib::Response& response) { handlePost(request, response); });
     const auto refuse = [this](const httplib::Request& request, httplib::Response& response) {
       record(request);
       response.set_header("Allow", "POST");
@@ -99,11 +97,12 @@ class Simulator {
  private:
   void handlePost(const httplib::Request& request, httplib::Response& response) {
     record(request);
-    const std::string mediaType = lowercase(trim(request.get_header_value("Content-Type").substr(
-        0, request.get_header_value("Content-Type").find(';'))));
+    const std::string mediaType = lowercase(
+        trim(request.get_header_value("Content-Type").substr(0, request.get_header_value("Content-Type").find(';'))));
     if (mediaType != "application/soap+xml") {
-      reply(request, response, 415, "Content-Type must be application/soap+xml, not '" +
-                                        request.get_header_value("Content-Type") + "'", "text/plain");
+      reply(request, response, 415,
+            "Content-Type must be application/soap+xml, not '" + request.get_header_value("Content-Type") + "'",
+            "text/plain");
       return;
     }
     if (!expectedAuthorization_.empty() && !authorized(request)) {

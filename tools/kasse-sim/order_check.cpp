@@ -180,10 +180,9 @@ OrderSummary checkOrder(const XMLElement* order) {
   const std::string path = "ImAuftrag";
   const auto e = expectSequence(
       order,
-      {"Dwaufragid", "Dwbelegnr", "Szwaehrung", "Dblbruttogesamtpreis", "Citicketsges", "Cdwauftragpos",
-       "Pauftragpos", "Fversandkosten", "Gebversandkosten", "Fauftragsgebuehr", "Gebauftragsgebuehr", "Fvvkgebuehr",
-       "Gebvvkgebuehr", "Cdwzusatzgebuehren", "Pzusatzgebuehren", "Fticketvers", "Gebticketvers", "Dwpoolid",
-       "Dwsubpoolid"},
+      {"Dwaufragid", "Dwbelegnr", "Szwaehrung", "Dblbruttogesamtpreis", "Citicketsges", "Cdwauftragpos", "Pauftragpos",
+       "Fversandkosten", "Gebversandkosten", "Fauftragsgebuehr", "Gebauftragsgebuehr", "Fvvkgebuehr", "Gebvvkgebuehr",
+       "Cdwzusatzgebuehren", "Pzusatzgebuehren", "Fticketvers", "Gebticketvers", "Dwpoolid", "Dwsubpoolid"},
       path);
   expectInteger(e[0], path);
   expectInteger(e[1], path);

@@ -24,9 +24,18 @@ const char kMaskedCredentials[] = "***";
 // Headers that belong to one connection and not to the message (RFC 9110,
 // 7.6.1), Expect, whose 100-continue handshake each hop makes for itself, and
 // the ones that the sending side works out anew: Host and Content-Length.
-const char* const kConnectionHeaders[] = {"Connection", "Keep-Alive", "Proxy-Connection", "Proxy-Authenticate",
-                                          "Proxy-Authorization", "TE", "Trailer", "Transfer-Encoding", "Upgrade",
-                                          "Expect", "Host", "Content-Length"};
+const char* const kConnectionHeaders[] = {"Connection",
+                                          "Keep-Alive",
+                                          "Proxy-Connection",
+                                          "Proxy-Authenticate",
+                                          "Proxy-Authorization",
+                                          "TE",
+                                          "Trailer",
+                                          "Transfer-Encoding",
+                                          "Upgrade",
+                                          "Expect",
+                                          "Host",
+                                          "Content-Length"};
 
 bool sameName(const std::string& name, const char* other) { return strcasecmp(name.c_str(), other) == 0; }
 

@@ -71,9 +71,8 @@ RequestSchema::RequestSchema(std::string_view xsd) {
 }
 
 void RequestSchema::check(const std::string& body) const {
-  std::unique_ptr<xmlDoc, DocFree> doc(
-      xmlReadMemory(body.data(), static_cast<int>(body.size()), "request.xml", nullptr,
-                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+  std::unique_ptr<xmlDoc, DocFree> doc(xmlReadMemory(body.data(), static_cast<int>(body.size()), "request.xml", nullptr,
+                                                     XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
   if (!doc) throw RequestError("kasse.xsd: the request is not well-formed XML");
   xmlNodePtr operation = operationOf(doc.get());
   if (operation == nullptr) throw RequestError("kasse.xsd: the request has no SOAP 1.2 Body with an element in it");
@@ -84,8 +83,8 @@ void RequestSchema::check(const std::string& body) const {
   xmlSchemaSetValidStructuredErrors(validator.get(), &keepFirstError, &firstError);
   const int result = xmlSchemaValidateOneElement(validator.get(), operation);
   if (result != 0) {
-    throw RequestError("kasse.xsd: " + (firstError.empty() ? "validation failed (" + std::to_string(result) + ")"
-                                                           : firstError));
+    throw RequestError("kasse.xsd: " +
+                       (firstError.empty() ? "validation failed (" + std::to_string(result) + ")" : firstError));
   }
 }
 

@@ -60,7 +60,8 @@ AnswerMix parseMix(const std::string& text) {
   std::size_t start = 0;
   for (std::size_t i = 0; i < 4; ++i) {
     const std::size_t colon = text.find(':', start);
-    if ((i < 3) != (colon != std::string::npos)) throw UsageError("--mix needs four shares A:R:E:T, not '" + text + "'");
+    if ((i < 3) != (colon != std::string::npos))
+      throw UsageError("--mix needs four shares A:R:E:T, not '" + text + "'");
     *shares[i] = static_cast<int>(parseWhole("--mix", text.substr(start, colon - start), 0, 1000000));
     start = colon + 1;
   }

@@ -18,11 +18,20 @@ std::string escapeXmlText(const std::string& text) {
   escaped.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '&': escaped += "&amp;"; break;
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '"': escaped += "&quot;"; break;
-      default: escaped += c;
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      default:
+        escaped += c;
     }
   }
   return escaped;
@@ -36,9 +45,9 @@ std::string salesResponse(const std::string& prefix, int rect, const std::string
 }
 
 std::string soapFault(const std::string& reason, bool sender) {
-  return std::string(kEnvelopeStart) + "<env:Fault><env:Code><env:Value>" +
-         (sender ? "env:Sender" : "env:Receiver") + "</env:Value></env:Code><env:Reason><env:Text xml:lang=\"en\">" +
-         escapeXmlText(reason) + "</env:Text></env:Reason></env:Fault>" + kEnvelopeEnd;
+  return std::string(kEnvelopeStart) + "<env:Fault><env:Code><env:Value>" + (sender ? "env:Sender" : "env:Receiver") +
+         "</env:Value></env:Code><env:Reason><env:Text xml:lang=\"en\">" + escapeXmlText(reason) +
+         "</env:Text></env:Reason></env:Fault>" + kEnvelopeEnd;
 }
 
 }  // namespace qel::sim

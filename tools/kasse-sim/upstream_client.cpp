@@ -3,11 +3,11 @@
 
 #include <curl/curl.h>
 
+#include <strings.h>
 #include <chrono>
 #include <memory>
 #include <new>
 #include <stdexcept>
-#include <strings.h>
 
 namespace qel::sim {
 

@@ -27,7 +27,7 @@ struct UpstreamAnswer {
   std::string statusLine;  // as received, without the line end
   HeaderList headers;      // as received, in order
   std::string body;
-  double seconds = 0.0;    // from the start of the request to its end
+  double seconds = 0.0;  // from the start of the request to its end
 };
 
 class UpstreamClient {

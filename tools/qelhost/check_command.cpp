@@ -54,19 +54,26 @@ void printValue(std::ostream& out, const char* name, const std::string& value) {
 
 const char* outcomeText(StageOutcome outcome) {
   switch (outcome) {
-    case StageOutcome::Passed: return kPassed;
-    case StageOutcome::Failed: return kFailed;
-    case StageOutcome::NotReached: return "not run";
-    case StageOutcome::NotNeeded: return "not needed";
+    case StageOutcome::Passed:
+      return kPassed;
+    case StageOutcome::Failed:
+      return kFailed;
+    case StageOutcome::NotReached:
+      return "not run";
+    case StageOutcome::NotNeeded:
+      return "not needed";
   }
   return "";
 }
 
 const char* stageText(ConnectionStage stage) {
   switch (stage) {
-    case ConnectionStage::Resolve: return "resolve host";
-    case ConnectionStage::Connect: return "connect";
-    case ConnectionStage::Handshake: return "TLS handshake";
+    case ConnectionStage::Resolve:
+      return "resolve host";
+    case ConnectionStage::Connect:
+      return "connect";
+    case ConnectionStage::Handshake:
+      return "TLS handshake";
   }
   return "";
 }

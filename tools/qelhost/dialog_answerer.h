@@ -18,8 +18,7 @@ class DialogAnswerer {
   // operator's own typing shows them. With `hold`, a dialog whose answer does
   // not come from `in` waits for a line from `in` before it is answered, so
   // that the box stays on screen until then.
-  DialogAnswerer(std::vector<bool> scripted, std::istream& in, bool inIsTerminal, std::ostream& out,
-                 bool hold = false);
+  DialogAnswerer(std::vector<bool> scripted, std::istream& in, bool inIsTerminal, std::ostream& out, bool hold = false);
 
   // Prints the dialog and returns true when it is answered with OK. A box
   // with an OK button alone takes no answer from the script.

@@ -6,8 +6,8 @@
 
 #include <cstring>
 #include <initializer_list>
-#include <memory>
 #include <limits>
+#include <memory>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -71,8 +71,8 @@ class Fields {
   const json& at(const char* key) const { return object_.at(key); }
 
   std::int32_t int32(const char* key) const {
-    return static_cast<std::int32_t>(integer(key, std::numeric_limits<std::int32_t>::min(),
-                                             std::numeric_limits<std::int32_t>::max()));
+    return static_cast<std::int32_t>(
+        integer(key, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
   }
   std::uint32_t uint32(const char* key, std::uint32_t fallback = 0) const {
     if (!has(key)) return fallback;
@@ -201,8 +201,8 @@ class RecordBuilder {
     for (std::size_t k = 0; k < list.size(); ++k) {
       Fields t(list[k], f.path() + ".tickets[" + std::to_string(k) + "]",
                {"Dwticketid", "Dbvvk", "Dwvvkref", "Dbticketgesamtpreis"});
-      p.tickets.push_back({t.int32("Dwticketid"), t.number("Dbvvk"), t.number("Dwvvkref"),
-                           t.number("Dbticketgesamtpreis")});
+      p.tickets.push_back(
+          {t.int32("Dwticketid"), t.number("Dbvvk"), t.number("Dwvvkref"), t.number("Dbticketgesamtpreis")});
     }
     image_.summary_.tickets += list.size();
     return p;
@@ -241,7 +241,8 @@ class RecordBuilder {
   std::unique_ptr<hostkit::LowMemory> paymentType(const json* paymentTypeJson) {
     auto record = std::make_unique<hostkit::LowMemory>(paymenttype::kSize);
     std::uint32_t zahlartId = 1;
-    if (paymentTypeJson != nullptr) zahlartId = Fields(*paymentTypeJson, "paymentType", {"dwZahlartID"}).uint32("dwZahlartID", 1);
+    if (paymentTypeJson != nullptr)
+      zahlartId = Fields(*paymentTypeJson, "paymentType", {"dwZahlartID"}).uint32("dwZahlartID", 1);
     put<std::uint32_t>(record->data(), paymenttype::kDwZahlartId, zahlartId);
     return record;
   }
@@ -272,7 +273,8 @@ const void* HostRecordImage::refund() const { return refund_ ? refund_->data() :
 
 HostRecordImage HostRecordImage::fromJson(const json& document, std::ostream& warnings) {
   Fields top(document, "order file", {"order", "paymentType", "refund", "comment"});
-  if (top.has("order") == top.has("refund")) Fields::fail("order file", "needs exactly one of \"order\" and \"refund\"");
+  if (top.has("order") == top.has("refund"))
+    Fields::fail("order file", "needs exactly one of \"order\" and \"refund\"");
   HostRecordImage image;
   RecordBuilder builder(image, warnings);
   if (top.has("refund")) {

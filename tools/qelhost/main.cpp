@@ -163,8 +163,8 @@ void printSummary(const HostRecordImage& image, const std::string& orderFile) {
   const HostRecordImage::Summary& s = image.summary();
   std::cout << (image.isRefund() ? "Refund" : "Sale") << " from " << orderFile << ": ";
   if (!image.isRefund()) {
-    std::cout << s.positions << " position(s), " << s.tickets << " ticket(s), " << s.fixedFees
-              << " fixed fee(s), " << s.additionalFees << " additional fee(s), ";
+    std::cout << s.positions << " position(s), " << s.tickets << " ticket(s), " << s.fixedFees << " fixed fee(s), "
+              << s.additionalFees << " additional fee(s), ";
   }
   std::cout << "gross total " << std::fixed << std::setprecision(2) << s.grossTotal << std::defaultfloat << "\n";
 }

@@ -73,13 +73,20 @@ std::size_t textLength(const std::uint8_t* record, const Field& field) {
 
 std::string valueOf(const std::uint8_t* record, const Field& field) {
   switch (field.kind) {
-    case Kind::Bool: return std::to_string(record[field.offset]);
-    case Kind::Unsigned: return std::to_string(read<std::uint32_t>(record, field.offset));
-    case Kind::Signed: return std::to_string(read<std::int32_t>(record, field.offset));
-    case Kind::Double: return shortest(read<double>(record, field.offset));
+    case Kind::Bool:
+      return std::to_string(record[field.offset]);
+    case Kind::Unsigned:
+      return std::to_string(read<std::uint32_t>(record, field.offset));
+    case Kind::Signed:
+      return std::to_string(read<std::int32_t>(record, field.offset));
+    case Kind::Double:
+      return shortest(read<double>(record, field.offset));
     case Kind::Text: {
       std::size_t length = textLength(record, field);
-      std::string text = "\"" + platform::wideToUtf8(platform::ansiToWide({reinterpret_cast<const char*>(record + field.offset), length})) + "\"";
+      std::string text =
+          "\"" +
+          platform::wideToUtf8(platform::ansiToWide({reinterpret_cast<const char*>(record + field.offset), length})) +
+          "\"";
       if (length == field.width) text += " (no terminator)";
       return text;
     }
@@ -116,7 +123,8 @@ bool untouched(const std::uint8_t* record, std::uint8_t prefill) {
 }  // namespace
 
 void printPaymentResult(const std::uint8_t* record, std::uint8_t prefill, std::ostream& out) {
-  out << "PaymentResult (" << kPaymentResultSize << " bytes, prefilled with " << static_cast<unsigned>(prefill) << "):\n";
+  out << "PaymentResult (" << kPaymentResultSize << " bytes, prefilled with " << static_cast<unsigned>(prefill)
+      << "):\n";
   if (untouched(record, prefill)) {
     out << "  untouched: every byte as prefilled\n";
     return;

@@ -66,7 +66,8 @@ std::string libraryVersion(const std::filesystem::path& library) {
   if (marker == std::string::npos) throw std::runtime_error(library.string() + " carries no version marker");
   const std::size_t start = marker + std::strlen(kVersionMarker);
   const std::size_t end = bytes.find('\0', start);
-  if (end == std::string::npos || end == start) throw std::runtime_error(library.string() + " has a broken version marker");
+  if (end == std::string::npos || end == start)
+    throw std::runtime_error(library.string() + " has a broken version marker");
   return bytes.substr(start, end - start);
 }
 

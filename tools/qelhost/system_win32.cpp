@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <vector>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 #include "tools/qelhost/system.h"
@@ -26,7 +26,8 @@ std::wstring toWide(std::string_view bytes, UINT codePage) {
 
 std::string fromWide(std::wstring_view wide, UINT codePage) {
   if (wide.empty()) return {};
-  int length = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  int length =
+      WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
   std::string bytes(static_cast<std::size_t>(length), '\0');
   WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), length, nullptr, nullptr);
   return bytes;

@@ -47,7 +47,8 @@ struct Options {
 };
 
 [[noreturn]] void usage(const std::string& why) {
-  std::fprintf(stderr, "soak: %s\nusage: soak --url URL --mix A:R:E:T [--sales N] [--refunds M] [--first R] [--library DLL]\n",
+  std::fprintf(stderr,
+               "soak: %s\nusage: soak --url URL --mix A:R:E:T [--sales N] [--refunds M] [--first R] [--library DLL]\n",
                why.c_str());
   std::exit(2);
 }
@@ -102,8 +103,8 @@ struct Tally {
 // it must have met. Each call has an answerer of its own, so that the record
 // of answered boxes does not grow over the run.
 template <typename Call>
-void run(const hostkit::HostLibrary& library, Tally& tally, Answer answer, int expectedBoxes,
-         std::int32_t expectedCode, const char* what, int number, Call call) {
+void run(const hostkit::HostLibrary& library, Tally& tally, Answer answer, int expectedBoxes, std::int32_t expectedCode,
+         const char* what, int number, Call call) {
   hostkit::DialogAnswerer answerer(library, [](const hostkit::ShownDialog&) { return hostkit::kIdOk; });
   const auto start = std::chrono::steady_clock::now();
   const std::int32_t code = call();
@@ -120,17 +121,18 @@ void run(const hostkit::HostLibrary& library, Tally& tally, Answer answer, int e
 }
 
 void printStats(const char* when, const ProcessStats& s) {
-  std::printf("  %-22s RSS %7zu KiB  peak RSS %7zu KiB  %s %9zu B  %s %zu\n", when, s.residentKiB,
-              s.peakResidentKiB, kHeapName, s.heapInUseBytes, kDescriptorName, s.openDescriptors);
+  std::printf("  %-22s RSS %7zu KiB  peak RSS %7zu KiB  %s %9zu B  %s %zu\n", when, s.residentKiB, s.peakResidentKiB,
+              kHeapName, s.heapInUseBytes, kDescriptorName, s.openDescriptors);
 }
 
 void printTally(const char* what, int n, const Tally& t) {
   const double busy = t.seconds - t.silentSeconds;
   const int answered = n - t.count[static_cast<int>(Answer::Silent)];
-  std::printf("%s: %d in %.1f s (accepted %d, refused %d, status 500 %d, time-outs %d); %.0f per second "
-              "without the time-outs (%.2f ms each)\n",
-              what, n, t.seconds, t.count[0], t.count[1], t.count[2], t.count[3], answered > 0 ? answered / busy : 0.0,
-              answered > 0 ? 1000.0 * busy / answered : 0.0);
+  std::printf(
+      "%s: %d in %.1f s (accepted %d, refused %d, status 500 %d, time-outs %d); %.0f per second "
+      "without the time-outs (%.2f ms each)\n",
+      what, n, t.seconds, t.count[0], t.count[1], t.count[2], t.count[3], answered > 0 ? answered / busy : 0.0,
+      answered > 0 ? 1000.0 * busy / answered : 0.0);
 }
 
 int soak(const Options& o) {
@@ -170,8 +172,8 @@ int soak(const Options& o) {
     if (i == kSettledSale) settled = currentStats();
     if (i % kProgressEvery == 0) {
       const ProcessStats now = currentStats();
-      std::printf("  sale %5d: %.1f s, RSS %zu KiB, %s %zu B, %s %zu\n", i, sales.seconds, now.residentKiB,
-                  kHeapName, now.heapInUseBytes, kDescriptorName, now.openDescriptors);
+      std::printf("  sale %5d: %.1f s, RSS %zu KiB, %s %zu B, %s %zu\n", i, sales.seconds, now.residentKiB, kHeapName,
+                  now.heapInUseBytes, kDescriptorName, now.openDescriptors);
       std::fflush(stdout);
     }
   }
@@ -204,8 +206,8 @@ int soak(const Options& o) {
   if (o.sales > kSettledSale) {
     const double heapGrowth = static_cast<double>(afterSales.heapInUseBytes) - settled.heapInUseBytes;
     const double rssGrowth = (static_cast<double>(afterSales.residentKiB) - settled.residentKiB) * 1024.0;
-    std::printf("growth from sale 1,000 to sale %d: %s %+.0f B, RSS %+.0f KiB (limit 1 MiB each)\n", o.sales,
-                kHeapName, heapGrowth, rssGrowth / 1024.0);
+    std::printf("growth from sale 1,000 to sale %d: %s %+.0f B, RSS %+.0f KiB (limit 1 MiB each)\n", o.sales, kHeapName,
+                heapGrowth, rssGrowth / 1024.0);
     if (heapGrowth >= kMaxGrowthBytes || rssGrowth >= kMaxGrowthBytes) {
       std::printf("FAIL: memory grew by 1 MiB or more\n");
       ok = false;

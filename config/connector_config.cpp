@@ -27,12 +27,9 @@ const wchar_t kTooLargePrefix[] = L"Configuration file '";
 const wchar_t kTooLargeSuffix[] = L"' exceeds 8 MiB";
 static_assert(ConnectorConfig::kMaxFileBytes == std::size_t{8} << 20, "the message names the limit");
 
-// The number that the "Unknown error" message shows. Operators and support
-// documents know the numbering of the parser release the connector was first
-// shipped with; later releases renumbered the codes, so each code is mapped by
-// its name. Codes of that old numbering that the release in use no longer
-// has (6 ELEMENT_MISMATCH, 9 IDENTIFYING_TAG) cannot occur; the newer depth
-// limit has no number of its own there and counts as a general parse error.
+// The "Unknown error" number in the numbering of the parser release first
+// shipped, which operators and support documents know; later releases
+// renumbered the codes, so each is mapped by name.
 int legacyErrorNumber(tinyxml2::XMLError error) {
   using namespace tinyxml2;
   switch (error) {
@@ -109,13 +106,8 @@ const tinyxml2::XMLElement* child(const tinyxml2::XMLNode* parent, const char* n
   return parent != nullptr ? parent->FirstChildElement(name) : nullptr;
 }
 
-// What the parser's LoadFile does, with the file read once: tinyxml2 reads
-// the first byte, seeks to learn the size and reads the file again through
-// a stream buffer. A file that cannot be opened is "not found", and so is
-// anything in its place that is not a regular file (a folder, a pipe, a
-// device), which Windows would not open either; a failed read is a read
-// error, and the bytes go to Parse, which also reports an empty file as an
-// empty document. A file beyond the limit is refused before it is parsed.
+// LoadFile's result codes with the file read once: anything that cannot be
+// opened or is not a regular file is "not found", a failed read a read error.
 tinyxml2::XMLError load(tinyxml2::XMLDocument& document, const std::string& fileName) {
   std::string content;
   switch (platform::readFile(fileName, content, ConnectorConfig::kMaxFileBytes).status) {

@@ -38,15 +38,9 @@ const wchar_t kLeftOutOneSuffix[] = L" more byte not shown]";
 // initialisation worked. Atomic, since hosts may sell from several threads.
 std::atomic<bool> curlInitialized{false};
 
-// libcurl counts its global initialisations and cleans up only when the
-// count returns to zero. Every successful post ends with
-// curl_global_cleanup; if that went down to zero, the next transfer would
-// initialise libcurl again inside curl_easy_init, which on Windows means
-// starting Winsock and loading the security DLL anew (about 28 ms a
-// transfer under Wine). So each post takes a count of its own, which its
-// curl_global_cleanup gives back, and the count taken by globalInit keeps
-// libcurl initialised for the module's life: the clean-up stays, and costs
-// a decrement. A failed post gives its count back as well.
+// Each post holds a count of libcurl's global initialisation and gives it
+// back; the count of globalInit keeps libcurl initialised between posts, so
+// Winsock and the security DLL are not started anew for every transfer.
 class GlobalReference {
  public:
   GlobalReference() : held_(curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK) {}
@@ -100,17 +94,9 @@ void HttpClient::globalInit() {
   const CURLcode result = curl_global_init(CURL_GLOBAL_ALL);
   if (result != CURLE_OK) throw VubException(kGlobalInitFailed, static_cast<std::int32_t>(result));
   curlInitialized.store(true, std::memory_order_release);
-  // From here on libcurl's global state lives in this module, and a transfer
-  // ended by a time-out may leave the threaded resolver's thread running
-  // until its lookup returns. If the host unloaded the library after
-  // hrECDeInit, that thread would return into unmapped code and take the
-  // host down, and Winsock and the security DLL would be started anew by
-  // every load. So the module stays mapped for the rest of the process; a
-  // later LoadLibraryW gets the same module back, with libcurl still
-  // initialised. (A resolver that cannot outlive its transfer, the
-  // synchronous one, would instead let a slow name lookup block the sale
-  // past its time-out.) Should pinning fail, the library still works; only
-  // the unload stays as risky as before.
+  // A resolver thread left by a timed-out transfer may outlive the call;
+  // unmapping the module under it would take the host down, so the module
+  // stays mapped for the rest of the process.
   platform::pinModule();
 }
 

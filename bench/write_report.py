@@ -64,19 +64,24 @@ STEP_NAMES = {
 }
 
 
-def step_results(run):
-    path = run / "steps.json"
+def medians(path):
+    """The median of the repetitions (or the single run) of each benchmark in
+    a Google Benchmark JSON file, by name; empty when the file is missing."""
     if not path.exists():
-        return []
-    data = json.loads(path.read_text())
+        return {}
     rows = {}
-    for bench in data["benchmarks"]:
+    for bench in json.loads(path.read_text())["benchmarks"]:
         aggregate = bench.get("aggregate_name")
         if aggregate not in (None, "median"):
             continue
         name = bench["name"].split("_median")[0]
         if aggregate == "median" or name not in rows:
             rows[name] = bench
+    return rows
+
+
+def step_results(run):
+    rows = medians(run / "steps.json")
     return [(name, rows[name]) for name in STEP_NAMES if name in rows]
 
 
@@ -92,17 +97,7 @@ WORST_ANSWER_NAMES = {
 
 
 def worst_answer_results(run):
-    path = run / "xml.json"
-    if not path.exists():
-        return []
-    rows = {}
-    for bench in json.loads(path.read_text())["benchmarks"]:
-        aggregate = bench.get("aggregate_name")
-        if aggregate not in (None, "median"):
-            continue
-        name = bench["name"].split("_median")[0]
-        if aggregate == "median" or name not in rows:
-            rows[name] = bench
+    rows = medians(run / "xml.json")
     return [(WORST_ANSWER_NAMES[name], rows[name]) for name in WORST_ANSWER_NAMES if name in rows]
 
 

@@ -55,11 +55,11 @@ def render_results(run):
 
 
 STEP_NAMES = {
-    "BM_ReadConfiguration": "`QelConnect.xml` read (`loadFromFile`: one read, tinyxml2 `Parse`)",
+    "BM_ReadConfiguration": "`QelConnect.xml` read (`loadFromFile`: one read, `parseXml`)",
     "BM_ReadTerminalId": "`Sales.ini` read (terminal number)",
     "BM_DecodeSmallSale": "host record decoded into the `Order`",
     "BM_BuildSmallEnvelope": "envelope built (templates 101, 102, 103, 105, 106 read and filled)",
-    "BM_EvaluateAnswer": "answer parsed and judged (tinyxml2 `Parse`)",
+    "BM_EvaluateAnswer": "answer parsed and judged (`parseXml`)",
     "BM_LogResult": "result record appended to `QelConnect.log`",
 }
 

@@ -22,9 +22,9 @@ const std::wstring kCaFileNotRegular = L"CA file 'ca.pem' is not a regular file"
 void makePipe(const char* name) { ASSERT_EQ(mkfifo(name, 0600), 0) << name; }
 void linkToZero(const char* name) { std::filesystem::create_symlink("/dev/zero", name); }
 
-using SpecialFileFaultTest = FaultTest;
+using PipeFaultTest = FaultTest;
 
-TEST_F(SpecialFileFaultTest, PipeOrDeviceStopsTheSaleBeforeSending) {
+TEST_F(PipeFaultTest, PipeOrDeviceStopsTheSaleBeforeSending) {
   struct Case {
     const char* file;
     const char* kind;
@@ -51,7 +51,7 @@ TEST_F(SpecialFileFaultTest, PipeOrDeviceStopsTheSaleBeforeSending) {
 
 // A pipe in place of the log has no reader: the sale must not wait for one,
 // and only the entry is lost.
-TEST_F(SpecialFileFaultTest, PipeInPlaceOfTheLogCostsOnlyTheEntry) {
+TEST_F(PipeFaultTest, PipeInPlaceOfTheLogCostsOnlyTheEntry) {
   startKasse();
   makePipe("QelConnect.log");
   const CallOutcome outcome = sell();

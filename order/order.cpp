@@ -12,36 +12,24 @@
 namespace qel {
 namespace {
 
-// A list pointer that is null while its count promises records would be read
-// as address 0; the sale is refused with this message instead.
 constexpr wchar_t kInvalidRecord[] = L"Invalid order record: ";
 constexpr wchar_t kIsNullBut[] = L" is null but ";
 constexpr wchar_t kIs[] = L" is ";
 
-template <typename Count>
-void requirePointer(const std::uint8_t* pointer, const wchar_t* pointerName, Count count, const wchar_t* countName) {
-  if (pointer != nullptr || count <= 0) return;
-  std::wstring message = kInvalidRecord;
-  message += pointerName;
-  message += kIsNullBut;
-  message += countName;
-  message += kIs;
-  message += std::to_wstring(count);
-  throw VubException(std::move(message));
-}
-
-// No real order comes near a million positions, tickets or fees; a count
-// beyond that is a damaged record, and reserving room for it would end the
-// sale in an allocation failure instead of a message that names the field.
+// No real order comes near a million positions, tickets or fees.
 constexpr long long kMaxListCount = 1000000;
 
+// Refuses a list that cannot be read, naming its fields: a null pointer
+// while the count promises records (they would be read at address 0), or a
+// count so large that reserving room for it would exhaust memory.
 template <typename Count>
-void requireSensibleCount(Count count, const wchar_t* countName) {
-  if (static_cast<long long>(count) <= kMaxListCount) return;
+void requireReadableList(const std::uint8_t* pointer, const wchar_t* pointerName, Count count,
+                         const wchar_t* countName) {
+  const bool nullWithRecords = pointer == nullptr && count > 0;
+  if (!nullWithRecords && static_cast<long long>(count) <= kMaxListCount) return;
   std::wstring message = kInvalidRecord;
-  message += countName;
-  message += kIs;
-  message += std::to_wstring(count);
+  if (nullWithRecords) message.append(pointerName).append(kIsNullBut);
+  message.append(countName).append(kIs).append(std::to_wstring(count));
   throw VubException(std::move(message));
 }
 
@@ -78,8 +66,7 @@ OrderPosition decodePosition(const HostPositionRecord& record) {
   position.aboauftrag = record.faboauftrag() != 0;
 
   const std::int32_t count = record.citicketspos();
-  requirePointer(record.pticketinfos(), L"Pticketinfos", count, L"Citicketspos");
-  requireSensibleCount(count, L"Citicketspos");
+  requireReadableList(record.pticketinfos(), L"Pticketinfos", count, L"Citicketspos");
   if (count > 0) position.ticketinfos.reserve(static_cast<std::size_t>(count));
   for (std::int32_t k = 0; k < count; ++k) {
     position.ticketinfos.push_back(decodeTicket(record.ticket(static_cast<std::size_t>(k))));
@@ -118,8 +105,7 @@ AdditionalFee decodeAdditionalFee(const HostAdditionalFeeRecord& record) {
 
 std::vector<OrderPosition> decodePositions(const HostOrderRecord& record) {
   const std::int32_t count = record.cdwauftragpos();
-  requirePointer(record.pauftragpos(), L"Pauftragpos", count, L"Cdwauftragpos");
-  requireSensibleCount(count, L"Cdwauftragpos");
+  requireReadableList(record.pauftragpos(), L"Pauftragpos", count, L"Cdwauftragpos");
   std::vector<OrderPosition> positions;
   if (count > 0) positions.reserve(static_cast<std::size_t>(count));
   for (std::int32_t i = 0; i < count; ++i) {
@@ -130,8 +116,7 @@ std::vector<OrderPosition> decodePositions(const HostOrderRecord& record) {
 
 std::vector<AdditionalFee> decodeAdditionalFees(const HostOrderRecord& record) {
   const std::uint32_t count = record.cdwzusatzgebuehren();
-  requirePointer(record.pzusatzgebuehren(), L"Pzusatzgebuehren", count, L"Cdwzusatzgebuehren");
-  requireSensibleCount(count, L"Cdwzusatzgebuehren");
+  requireReadableList(record.pzusatzgebuehren(), L"Pzusatzgebuehren", count, L"Cdwzusatzgebuehren");
   std::vector<AdditionalFee> fees;
   fees.reserve(count);
   for (std::uint32_t j = 0; j < count; ++j) fees.push_back(decodeAdditionalFee(record.zusatzgebuehr(j)));

@@ -37,14 +37,10 @@ T get(const Bytes& bytes, std::size_t offset) {
   return value;
 }
 
-// A sale record without positions or fees, carrying the four header values
-// that reach the result record.
-struct Sale {
-  std::int32_t aufragId = 4711;
-  std::int32_t belegNr = 100234;
-  double grossTotal = 87.5;
-  std::int32_t poolId = 12;
-  std::uint32_t zahlartId = 3;
+// A sale record without positions or fees, carrying the header values that
+// reach the result record.
+struct Sale : test::CompletedSale {
+  Sale() : CompletedSale{4711, 100234, 87.5, 12, 3} {}
 };
 
 struct FilledSale {
@@ -54,7 +50,7 @@ struct FilledSale {
 };
 
 void buildSale(const Sale& sale, FilledSale& out) {
-  put<std::int32_t>(out.hostOrder, 8, sale.aufragId);
+  put<std::int32_t>(out.hostOrder, 8, sale.auftragId);
   put<std::int32_t>(out.hostOrder, 12, sale.belegNr);
   put<double>(out.hostOrder, 28, sale.grossTotal);
   put<std::int32_t>(out.hostOrder, 1292, sale.poolId);
@@ -71,8 +67,7 @@ Bytes fill(const Sale& sale, std::uint8_t pattern) {
 }
 
 Bytes expectedRecord(const Sale& sale, std::uint8_t pattern) {
-  const test::ResultRecord golden =
-      test::goldenResult({sale.aufragId, sale.belegNr, sale.grossTotal, sale.poolId, sale.zahlartId}, pattern);
+  const test::ResultRecord golden = test::goldenResult(sale, pattern);
   return Bytes(golden.begin(), golden.end());
 }
 
@@ -85,7 +80,7 @@ TEST_P(FillPaymentResult, WritesListedFieldsAndKeepsEveryOtherByte) {
 
 TEST_P(FillPaymentResult, NegativeAndExtremeValuesArriveUnchanged) {
   Sale sale;
-  sale.aufragId = -1;
+  sale.auftragId = -1;
   sale.belegNr = -2;
   sale.grossTotal = -25.99;
   sale.poolId = INT32_MIN;

@@ -10,6 +10,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix_calls.h"
+#include "platform/whole_read.h"
 
 namespace qel::platform {
 namespace {
@@ -36,10 +37,6 @@ class Descriptor {
   int fd_;
 };
 
-// The first read's room when the file reports no size, as files under /proc
-// do; the room then grows as the bytes arrive.
-constexpr std::size_t kFirstRead = 4096;
-
 int openFile(const std::string& name, int flags) {
   int fd;
   do fd = posixCalls.open(name.c_str(), flags | O_CLOEXEC, 0666);
@@ -55,35 +52,22 @@ FileReadResult notOpened(int error) {
   return failed(FileRead::NotOpened, error);
 }
 
-// Reads an opened regular file of `size` bytes (as it reported) to its end,
-// but never more than `maxBytes` + 1 bytes: one byte beyond the limit is
-// enough to know that the file holds too much.
+// Reads an opened regular file of `size` bytes (as it reported) to its end.
 FileReadResult readToEnd(int fd, std::size_t size, std::string& content, std::size_t maxBytes) {
-  const std::size_t limit = maxBytes < SIZE_MAX ? maxBytes + 1 : maxBytes;
-  // Room for one byte more than the file reports: a read that comes back
-  // short has then met the end, and the file is not asked again.
-  std::size_t room = std::min(size > 0 ? size + 1 : kFirstRead, limit);
-  std::size_t filled = 0;
-  for (;;) {
-    content.resize(room);
-    const ssize_t got = posixCalls.read(fd, content.data() + filled, room - filled);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      const int error = errno;
-      content.clear();
-      return failed(FileRead::Failed, error);
-    }
-    filled += static_cast<std::size_t>(got);
-    // The file may have grown since it reported its size.
-    if (filled > maxBytes) {
-      content.clear();
-      return {FileRead::TooLarge, 0};
-    }
-    if (got == 0 || filled < room) break;
-    room = room <= limit / 2 ? room * 2 : limit;
-  }
-  content.resize(filled);
-  return {FileRead::Ok, 0};
+  return detail::readWhole(size, content, maxBytes, SIZE_MAX,
+                           [fd](char* into, std::size_t wanted, std::size_t& got, std::uint32_t& error) {
+                             for (;;) {
+                               const ssize_t n = posixCalls.read(fd, into, wanted);
+                               if (n >= 0) {
+                                 got = static_cast<std::size_t>(n);
+                                 return true;
+                               }
+                               if (errno != EINTR) {
+                                 error = static_cast<std::uint32_t>(errno);
+                                 return false;
+                               }
+                             }
+                           });
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "platform/whole_read.h"
 #include "platform/win32_calls.h"
 
 namespace qel::platform {
@@ -30,9 +31,6 @@ class Handle {
 };
 
 constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
-// The first read's room when the file reports no size; the room then grows
-// as the bytes arrive.
-constexpr std::size_t kFirstRead = 4096;
 // ReadFile and WriteFile take a DWORD count.
 constexpr std::size_t kLargestTransfer = 0x40000000;
 // Another program that holds the file without sharing (an editor saving it,
@@ -62,35 +60,18 @@ FileReadResult notOpened(const std::string& name, DWORD error) {
   return failed(FileRead::NotOpened, error);
 }
 
-// Reads an opened disk file of `size` bytes (as it reported) to its end, but
-// never more than `maxBytes` + 1 bytes: one byte beyond the limit is enough
-// to know that the file holds too much.
+// Reads an opened disk file of `size` bytes (as it reported) to its end.
 FileReadResult readToEnd(HANDLE file, std::size_t size, std::string& content, std::size_t maxBytes) {
-  const std::size_t limit = maxBytes < SIZE_MAX ? maxBytes + 1 : maxBytes;
-  // Room for one byte more than the file reports: a read that comes back
-  // short has then met the end, and the file is not asked again.
-  std::size_t room = std::min(size > 0 ? size + 1 : kFirstRead, limit);
-  std::size_t filled = 0;
-  for (;;) {
-    content.resize(room);
-    const std::size_t wanted = std::min(room - filled, kLargestTransfer);
-    DWORD got = 0;
-    if (!win32Calls.ReadFile(file, content.data() + filled, static_cast<DWORD>(wanted), &got, nullptr)) {
-      const DWORD error = GetLastError();
-      content.clear();
-      return failed(FileRead::Failed, error);
-    }
-    filled += got;
-    // The file may have grown since it reported its size.
-    if (filled > maxBytes) {
-      content.clear();
-      return {FileRead::TooLarge, 0};
-    }
-    if (got == 0 || got < wanted) break;
-    if (filled == room) room = room <= limit / 2 ? room * 2 : limit;
-  }
-  content.resize(filled);
-  return {FileRead::Ok, 0};
+  return detail::readWhole(size, content, maxBytes, kLargestTransfer,
+                           [file](char* into, std::size_t wanted, std::size_t& got, std::uint32_t& error) {
+                             DWORD read = 0;
+                             if (!win32Calls.ReadFile(file, into, static_cast<DWORD>(wanted), &read, nullptr)) {
+                               error = GetLastError();
+                               return false;
+                             }
+                             got = read;
+                             return true;
+                           });
 }
 
 FileReadResult readOnce(const std::string& name, std::string& content, std::size_t maxBytes) {

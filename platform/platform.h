@@ -109,4 +109,15 @@ bool appendToFile(const std::string& name, std::string_view bytes);
 // Empties `name`, created when missing. False when it cannot be opened.
 bool truncateFile(const std::string& name);
 
+// Appends `record` (one line with its line break) to the regular file
+// `name`, created when missing, in one write and whole or not at all: a
+// write that comes back short is taken back by cutting the file where the
+// record began, and a file whose last line was cut off by an earlier crash
+// gets a line break first, so that no record is ever joined to a broken one.
+// When the record would take a file that holds anything past `limit` bytes,
+// the file is first renamed to `previous`, replacing that, and a new one is
+// started; a file that cannot be renamed keeps its size and the record is
+// not written. False when nothing was written.
+bool appendRecord(const std::string& name, std::string_view record, std::uint64_t limit, const std::string& previous);
+
 }  // namespace qel::platform

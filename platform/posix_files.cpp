@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 #include "platform/platform.h"
 #include "platform/posix_calls.h"
@@ -98,14 +100,27 @@ FileKind fileKind(const std::string& name) {
 
 namespace {
 
-// Opens `name` for writing if it is a regular file. O_NONBLOCK keeps the
-// open of a pipe from waiting for a reader; such a name is refused like one
-// that cannot be opened.
-int openRegularForWriting(const std::string& name, int flags) {
-  Descriptor file(openFile(name, O_WRONLY | O_CREAT | O_NONBLOCK | flags));
+// Opens `name` for writing if it is a regular file, `size` set to its
+// length. O_NONBLOCK keeps the open of a pipe from waiting for a reader;
+// such a name is refused like one that cannot be opened.
+int openRegularForWriting(const std::string& name, int flags, off_t* size = nullptr, int access = O_WRONLY) {
+  Descriptor file(openFile(name, access | O_CREAT | O_NONBLOCK | flags));
   struct stat info {};
   if (!file || posixCalls.fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+  if (size != nullptr) *size = info.st_size;
   return file.release();
+}
+
+// Opens the record file `name` for appending, read access included, and
+// renames it to `previous` first when `incoming` more bytes would take it
+// past `limit`. -1 when it cannot be opened or renamed.
+int openRecordFile(const std::string& name, std::size_t incoming, std::uint64_t limit, const std::string& previous,
+                   off_t& size) {
+  Descriptor file(openRegularForWriting(name, O_APPEND, &size, O_RDWR));
+  if (!file) return -1;
+  if (size == 0 || static_cast<std::uint64_t>(size) + incoming <= limit) return file.release();
+  if (::rename(name.c_str(), previous.c_str()) != 0) return -1;
+  return openRegularForWriting(name, O_APPEND, &size, O_RDWR);
 }
 
 }  // namespace
@@ -124,6 +139,30 @@ bool appendToFile(const std::string& name, std::string_view bytes) {
 
 bool truncateFile(const std::string& name) {
   return static_cast<bool>(Descriptor(openRegularForWriting(name, O_TRUNC)));
+}
+
+bool appendRecord(const std::string& name, std::string_view record, std::uint64_t limit, const std::string& previous) {
+  off_t size = 0;
+  const Descriptor file(openRecordFile(name, record.size(), limit, previous, size));
+  if (!file) return false;
+  char last = '\n';
+  if (size > 0 && ::pread(file.get(), &last, 1, size - 1) != 1) return false;
+  std::string joined;
+  if (last != '\n') {
+    joined.reserve(record.size() + 1);
+    joined.append(1, '\n').append(record);
+    record = joined;
+  }
+  ssize_t written;
+  do written = posixCalls.write(file.get(), record.data(), record.size());
+  while (written < 0 && errno == EINTR);
+  if (written == static_cast<ssize_t>(record.size())) return true;
+  if (written > 0) {
+    // The descriptor's offset stands at the end of what this write appended.
+    const off_t end = ::lseek(file.get(), 0, SEEK_CUR);
+    if (end >= written) static_cast<void>(::ftruncate(file.get(), end - written));
+  }
+  return false;
 }
 
 }  // namespace qel::platform

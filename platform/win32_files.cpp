@@ -25,6 +25,15 @@ class Handle {
   Handle& operator=(const Handle&) = delete;
   explicit operator bool() const { return handle_ != INVALID_HANDLE_VALUE; }
   HANDLE get() const { return handle_; }
+  HANDLE release() {
+    const HANDLE handle = handle_;
+    handle_ = INVALID_HANDLE_VALUE;
+    return handle;
+  }
+  void reset(HANDLE handle) {
+    if (handle_ != INVALID_HANDLE_VALUE) win32Calls.CloseHandle(handle_);
+    handle_ = handle;
+  }
 
  private:
   HANDLE handle_;
@@ -123,6 +132,58 @@ bool appendToFile(const std::string& name, std::string_view bytes) {
 
 bool truncateFile(const std::string& name) {
   return static_cast<bool>(Handle(openFile(name, GENERIC_WRITE, CREATE_ALWAYS)));
+}
+
+namespace {
+
+// Opens the record file `name` for reading and writing, with its length in
+// `size`, if it is a file on disk.
+HANDLE openRecordFile(const std::string& name, LARGE_INTEGER& size) {
+  Handle file(openFile(name, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS));
+  if (!file || win32Calls.GetFileType(file.get()) != FILE_TYPE_DISK || !win32Calls.GetFileSizeEx(file.get(), &size)) {
+    return INVALID_HANDLE_VALUE;
+  }
+  return file.release();
+}
+
+bool seek(HANDLE file, LONGLONG offset, DWORD from) {
+  LARGE_INTEGER to;
+  to.QuadPart = offset;
+  return SetFilePointerEx(file, to, nullptr, from) != 0;
+}
+
+}  // namespace
+
+bool appendRecord(const std::string& name, std::string_view record, std::uint64_t limit, const std::string& previous) {
+  if (record.size() > kLargestTransfer) return false;
+  LARGE_INTEGER size{};
+  Handle file(openRecordFile(name, size));
+  if (!file) return false;
+  if (size.QuadPart > 0 && static_cast<std::uint64_t>(size.QuadPart) + record.size() > limit) {
+    // A file is renamed only once no handle of this process holds it.
+    file.reset(INVALID_HANDLE_VALUE);
+    if (!MoveFileExW(utf8ToWide(name).c_str(), utf8ToWide(previous).c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+    file.reset(openRecordFile(name, size));
+    if (!file) return false;
+  }
+  char last = '\n';
+  DWORD read = 0;
+  if (size.QuadPart > 0 && (!seek(file.get(), size.QuadPart - 1, FILE_BEGIN) ||
+                            !win32Calls.ReadFile(file.get(), &last, 1, &read, nullptr) || read != 1)) {
+    return false;
+  }
+  std::string joined;
+  if (last != '\n') {
+    joined.reserve(record.size() + 1);
+    joined.append(1, '\n').append(record);
+    record = joined;
+  }
+  if (!seek(file.get(), 0, FILE_END)) return false;
+  DWORD written = 0;
+  const BOOL ok = win32Calls.WriteFile(file.get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
+  if (ok && written == record.size()) return true;
+  if (written > 0 && seek(file.get(), -static_cast<LONGLONG>(written), FILE_CURRENT)) SetEndOfFile(file.get());
+  return false;
 }
 
 }  // namespace qel::platform

@@ -42,6 +42,7 @@ TEST(InjectedFileFaults, EachFaultHasItsPromisedOutcome) {
     ScratchDir dir;
     std::ofstream("Sales.ini", std::ios::binary) << settings;
     std::ofstream("QelConnect.log", std::ios::binary) << "old\r\n";
+    std::ofstream("QelConnect.trace", std::ios::binary) << "old\n";
     const std::size_t handlesBefore = openHandles();
     {
       SystemFaults faults;
@@ -55,6 +56,9 @@ TEST(InjectedFileFaults, EachFaultHasItsPromisedOutcome) {
       EXPECT_EQ(platform::appendToFile("QelConnect.log", entry), c.append);
       EXPECT_TRUE(sameBytes(contentOf("QelConnect.log"), c.append ? "old\r\n" + entry : "old\r\n"));
       EXPECT_EQ(platform::truncateFile("Sales.ini"), c.truncate);
+      // A record is written whole or not at all, whatever the fault.
+      const bool recorded = platform::appendRecord("QelConnect.trace", entry + "\n", 1 << 20, "QelConnect.trace.1");
+      EXPECT_TRUE(sameBytes(contentOf("QelConnect.trace"), recorded ? "old\n" + entry + "\n" : "old\n"));
       EXPECT_TRUE(faults.allMet()) << "a scripted fault was never met";
     }
     EXPECT_EQ(openHandles(), handlesBefore) << "a descriptor or handle was left open";

@@ -97,6 +97,12 @@ int legacyErrorNumber(tinyxml2::XMLError error) {
 // otherwise nothing. A missing element also gives nothing.
 const char* rawText(const tinyxml2::XMLElement* element) { return element != nullptr ? element->GetText() : nullptr; }
 
+// A switch: on only when the element's text is exactly "1".
+bool isOne(const tinyxml2::XMLElement* element) {
+  const char* raw = rawText(element);
+  return raw != nullptr && std::string_view(raw) == "1";
+}
+
 std::wstring text(const tinyxml2::XMLElement* element) {
   const char* raw = rawText(element);
   return raw != nullptr ? platform::utf8ToWide(raw) : std::wstring();
@@ -150,12 +156,14 @@ void ConnectorConfig::loadFromFile(const std::string& fileName) {
   caFile = text(child(endpoint, "caFile"));
 
   const tinyxml2::XMLElement* compatibility = child(&document, "compatibility");
-  if (const char* raw = rawText(child(compatibility, "oldkasse"))) {
-    oldkasse = std::string_view(raw) == "1";
-  }
+  oldkasse = isOne(child(compatibility, "oldkasse"));
   if (const char* raw = rawText(child(compatibility, "oldkasseprefix"))) {
     oldkasseprefix = parseLeadingInt(raw).value_or(0);
   }
+
+  const tinyxml2::XMLElement* diagnostics = child(&document, "diagnostics");
+  trace = isOne(child(diagnostics, "trace"));
+  traceBodies = isOne(child(diagnostics, "traceBodies"));
 }
 
 }  // namespace qel

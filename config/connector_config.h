@@ -23,6 +23,11 @@ struct ConnectorConfig {
   // Optional PEM file of trusted certificates (endpoint/caFile); empty means
   // the system's trust store.
   std::wstring caFile;
+  // The transaction trace (diagnostics/trace and diagnostics/traceBodies,
+  // each on only when its text is exactly "1"): one line per transaction in
+  // QelConnect.trace, with the request and response bodies when both are on.
+  bool trace = false;
+  bool traceBodies = false;
 
   // Reads `fileName` (UTF-8, relative to the working folder). Throws
   // VubException with the operator's message when the file is missing or

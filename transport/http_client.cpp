@@ -5,6 +5,7 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <cstring>
 #include <new>
 
 #include "base/int_format.h"
@@ -12,6 +13,7 @@
 #include "platform/platform.h"
 #include "transport/connection_options.h"
 #include "transport/curl_easy.h"
+#include "transport/transfer_report.h"
 
 namespace qel {
 
@@ -63,12 +65,14 @@ std::wstring decodeResponse(std::string_view bytes) {
   return platform::isValidUtf8(bytes) ? platform::utf8ToWide(bytes) : platform::ansiToWide(bytes);
 }
 
-std::wstring responseForMessage(std::string_view bytes) {
-  if (bytes.size() <= kShownResponseBytes) return decodeResponse(bytes);
+std::wstring responseForMessage(std::string_view bytes) { return shownBody(bytes, kShownResponseBytes); }
+
+std::wstring shownBody(std::string_view bytes, std::size_t limit) {
+  if (bytes.size() <= limit) return decodeResponse(bytes);
   // The whole body decides the decoding, as for a short one, so the shown
   // part is the start of what the whole would have shown.
   const bool utf8 = platform::isValidUtf8(bytes);
-  std::size_t cut = kShownResponseBytes;
+  std::size_t cut = limit;
   if (utf8) {
     while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80) --cut;
   }
@@ -133,7 +137,7 @@ std::size_t HttpClient::writeResponse(char* data, std::size_t size, std::size_t 
   return bytes;
 }
 
-std::string HttpClient::postForBytes(const std::wstring& url, const char* utf8Body) {
+std::string HttpClient::postForBytes(const std::wstring& url, const char* utf8Body, TransferReport* report) {
   if (!curlInitialized.load(std::memory_order_acquire)) throw VubException(kNotInitialized);
   // Declared first, so that it also covers the connection's shutdown.
   const platform::BrokenPipeShield shield;
@@ -151,7 +155,7 @@ std::string HttpClient::postForBytes(const std::wstring& url, const char* utf8Bo
   curl_easy_setopt(handle.get(), CURLOPT_HTTPHEADER, headers_.get());
   curl_easy_setopt(handle.get(), CURLOPT_POSTFIELDS, utf8Body);
 
-  perform(handle.get());
+  perform(handle.get(), utf8Body, report);
   long status = 0;
   if (curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) {
     throw VubException(kStatusUnavailable);
@@ -182,8 +186,9 @@ void HttpClient::captureResponse(void* handle) {
   setOption(handle, CURLOPT_ERRORBUFFER, errorBuffer_.data(), kErrorBufferFailed);
 }
 
-void HttpClient::perform(void* handle) {
+void HttpClient::perform(void* handle, const char* utf8Body, TransferReport* report) {
   const CURLcode result = curl_easy_perform(handle);
+  if (report != nullptr) recordTransfer(handle, result, std::strlen(utf8Body), response_, *report);
   if (result == CURLE_WRITE_ERROR && responseTooLarge_) throw VubException(kResponseTooLarge);
   if (result != CURLE_OK) throw transferFailure(result, errorBuffer_.data());
 }

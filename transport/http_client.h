@@ -13,6 +13,8 @@ struct curl_slist;
 
 namespace qel {
 
+struct TransferReport;
+
 // A response body decoded once, whole, so that a character split between two
 // network reads is not garbled: as UTF-8 when it is valid UTF-8 (what the
 // cash register sends), otherwise with the ANSI code page.
@@ -25,6 +27,8 @@ std::wstring decodeResponse(std::string_view bytes);
 // tens of seconds to lay out.
 constexpr std::size_t kShownResponseBytes = 8192;
 std::wstring responseForMessage(std::string_view bytes);
+// The same for a body shown whole up to `limit` bytes.
+std::wstring shownBody(std::string_view bytes, std::size_t limit);
 
 class HttpClient {
  public:
@@ -51,8 +55,9 @@ class HttpClient {
   // terminating NUL and sent as it is) to `url` and returns the response
   // body's bytes of a 200 or 201 answer as they arrived, for a caller that
   // hands them to a parser and decodes them only for a message; throws
-  // VubException otherwise.
-  std::string postForBytes(const std::wstring& url, const char* utf8Body);
+  // VubException otherwise. With a `report`, what the transfer did on the
+  // wire is recorded there before the result is returned or thrown.
+  std::string postForBytes(const std::wstring& url, const char* utf8Body, TransferReport* report = nullptr);
 
  private:
   struct SlistFree {
@@ -63,7 +68,7 @@ class HttpClient {
   // `handle` is libcurl's easy handle (CURL*, which libcurl declares as void).
   void setTarget(void* handle, const std::string& utf8Url);
   void captureResponse(void* handle);
-  void perform(void* handle);
+  void perform(void* handle, const char* utf8Body, TransferReport* report);
   static std::size_t writeResponse(char* data, std::size_t size, std::size_t count, void* client);
 
   std::string response_;

@@ -70,6 +70,26 @@ void judge(const char* utf8, Body&& body, KasseResponse& response) {
   if (response.rect != 0) throw VubException(kRefused + response.rectmsg, response.rect);
 }
 
+// Judges the answer as evaluateResponseBytes does and records the
+// judgement: a Rect that was read decides between accepted and refused; an
+// answer without one leaves the order in doubt.
+void judgeReported(const std::string& body, KasseResponse& response, TransferReport& report) {
+  try {
+    evaluateResponseBytes(body, response);
+  } catch (const VubException&) {
+    // A refusal is the one judgement that fails with a Rect other than 0.
+    if (response.rect != 0) {
+      report.rect = response.rect;
+      report.rectmsg = response.rectmsg;
+      report.outcome = TransferOutcome::Refused;
+    }
+    throw;
+  }
+  report.rect = response.rect;
+  report.rectmsg = response.rectmsg;
+  report.outcome = TransferOutcome::Accepted;
+}
+
 }  // namespace
 
 // The envelope is built as the UTF-8 bytes that are sent, in one string
@@ -101,19 +121,24 @@ void evaluateResponseBytes(const std::string& bytes, KasseResponse& response) {
       utf8.c_str(), [&] { return responseForMessage(bytes); }, response);
 }
 
-KasseResponse& KasseExchange::transfer(const Order& order, KasseResponse& response) {
+KasseResponse& KasseExchange::transfer(const Order& order, KasseResponse& response, TransferReport* report) {
   // Everything that can fail without the network is done first, so that a
   // missing template ends the transfer before anything is sent.
   TextBuffer envelope = buildEnvelope(order);
+  if (report != nullptr && report->keepBodies) report->request.assign(envelope.view());
 
   HttpClient client;
   HttpClient::globalInit();
   client.setCredentials(config_.username, config_.password);
   client.addHeader(L"Content-Type", L"application/soap+xml");
   if (!config_.caFile.empty()) client.setCaFile(config_.caFile);
-  const std::string body = client.postForBytes(config_.url, envelope.c_str());
+  const std::string body = client.postForBytes(config_.url, envelope.c_str(), report);
 
-  evaluateResponseBytes(body, response);
+  if (report == nullptr) {
+    evaluateResponseBytes(body, response);
+  } else {
+    judgeReported(body, response, *report);
+  }
   return response;
 }
 

@@ -8,6 +8,7 @@
 #include "config/connector_config.h"
 #include "order/order.h"
 #include "render/text_buffer.h"
+#include "transport/transfer_report.h"
 
 namespace qel {
 
@@ -21,8 +22,9 @@ class KasseExchange {
   explicit KasseExchange(ConnectorConfig config) : config_(std::move(config)) {}
 
   // Returns `response` when the cash register accepted the order (Rect 0);
-  // throws VubException otherwise.
-  KasseResponse& transfer(const Order& order, KasseResponse& response);
+  // throws VubException otherwise. With a `report`, what happened on the
+  // wire and the outcome are recorded there, whatever the end.
+  KasseResponse& transfer(const Order& order, KasseResponse& response, TransferReport* report = nullptr);
 
  private:
   ConnectorConfig config_;

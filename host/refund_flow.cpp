@@ -7,6 +7,7 @@
 
 #include "config/connector_config.h"
 #include "host/result_codes.h"
+#include "host/transaction_trace.h"
 #include "host/transfer_guard.h"
 #include "host/working_files.h"
 #include "order/host_records.h"
@@ -21,17 +22,24 @@ constexpr wchar_t kNullRefund[] = L"Invalid call of hrECRefund: the refund recor
 }  // namespace
 
 std::int32_t runRefund(void* owner, const void* hostRefund) noexcept {
-  return runGuarded(owner, [&]() -> std::int32_t {
-    if (hostRefund == nullptr) throw VubException(kNullRefund);
-    Order order;
-    order.fillFromRefund(HostRefundRecord(hostRefund));
-    ConnectorConfig config;
-    config.loadFromFile(kConfigFileName);
-    KasseExchange exchange(std::move(config));
-    KasseResponse response;
-    exchange.transfer(order, response);
-    return kResultDone;
-  });
+  TransactionTrace trace(TransactionTrace::Kind::Refund);
+  return runGuarded(
+      owner,
+      [&]() -> std::int32_t {
+        if (hostRefund == nullptr) throw VubException(kNullRefund);
+        Order order;
+        order.fillFromRefund(HostRefundRecord(hostRefund));
+        ConnectorConfig config;
+        config.loadFromFile(kConfigFileName);
+        trace.begin(config);
+        trace.noteOrder(order);
+        KasseExchange exchange(std::move(config));
+        KasseResponse response;
+        exchange.transfer(order, response, trace.report());
+        trace.completed(true);
+        return kResultDone;
+      },
+      [&](const std::wstring& message) noexcept { trace.failed(message); });
 }
 
 }  // namespace qel

@@ -9,6 +9,7 @@
 #include "host/payment_result.h"
 #include "host/result_codes.h"
 #include "host/terminal_id_reader.h"
+#include "host/transaction_trace.h"
 #include "host/transfer_guard.h"
 #include "host/working_files.h"
 #include "order/host_records.h"
@@ -31,16 +32,19 @@ void requireRecords(const void* hostOrder, const void* hostPaymentType, const vo
 // Everything between the two questions. The objects are released in the
 // reverse order of their creation on every path, and all of them before a
 // failure reaches the error box.
-void transferSale(Order& order, const HostOrderRecord& hostOrder, const void* hostPaymentType, void* paymentResult) {
+void transferSale(Order& order, const HostOrderRecord& hostOrder, const void* hostPaymentType, void* paymentResult,
+                  TransactionTrace& trace) {
   ConnectorConfig config;
   config.loadFromFile(kConfigFileName);
+  trace.begin(config);
   order.setSubPoolId(config.oldkasseprefix);
   TerminalIdReader terminal;
   order.setTerminalId(terminal.terminalId());
   order.fillFromHostOrder(hostOrder);
+  trace.noteOrder(order);
   KasseExchange exchange(std::move(config));
   KasseResponse response;
-  exchange.transfer(order, response);
+  exchange.transfer(order, response, trace.report());
   fillPaymentResult(paymentResult, order, hostOrder, hostPaymentType);
   logPaymentResult(paymentResult, 0);
 }
@@ -48,16 +52,21 @@ void transferSale(Order& order, const HostOrderRecord& hostOrder, const void* ho
 }  // namespace
 
 std::int32_t runSale(void* owner, const void* hostOrder, const void* hostPaymentType, void* paymentResult) noexcept {
-  return runGuarded(owner, [&]() -> std::int32_t {
-    // A host that passes no record gets the error box alone: there is no
-    // point in asking the operator about a sale that cannot be read.
-    requireRecords(hostOrder, hostPaymentType, paymentResult);
-    if (!confirmTransfer(owner)) return kResultNotCompleted;
-    Order order;
-    transferSale(order, HostOrderRecord(hostOrder), hostPaymentType, paymentResult);
-    if (order.hasNegativeTotal()) return kResultDone;
-    return confirmPrinting(owner) ? kResultDone : kResultNotCompleted;
-  });
+  TransactionTrace trace(TransactionTrace::Kind::Sale);
+  return runGuarded(
+      owner,
+      [&]() -> std::int32_t {
+        // A host that passes no record gets the error box alone: there is no
+        // point in asking the operator about a sale that cannot be read.
+        requireRecords(hostOrder, hostPaymentType, paymentResult);
+        if (!confirmTransfer(owner)) return kResultNotCompleted;
+        Order order;
+        transferSale(order, HostOrderRecord(hostOrder), hostPaymentType, paymentResult, trace);
+        const bool printed = order.hasNegativeTotal() || confirmPrinting(owner);
+        trace.completed(printed);
+        return printed ? kResultDone : kResultNotCompleted;
+      },
+      [&](const std::wstring& message) noexcept { trace.failed(message); });
 }
 
 }  // namespace qel

@@ -16,18 +16,23 @@ namespace qel {
 constexpr wchar_t kInternalErrorPrefix[] = L"Internal error: ";
 
 // Runs `transfer` (which returns a result code). A failure shows its message
-// once the objects of the transfer are gone and gives kResultNotCompleted.
-template <typename Transfer>
-std::int32_t runGuarded(void* owner, Transfer&& transfer) noexcept {
+// once the objects of the transfer are gone and gives kResultNotCompleted;
+// `failed` (noexcept) learns the message just before the box shows it.
+template <typename Transfer, typename Failed>
+std::int32_t runGuarded(void* owner, Transfer&& transfer, Failed&& failed) noexcept {
+  const auto fail = [&](const std::wstring& message) {
+    failed(message);
+    showTransferError(owner, message);
+  };
   try {
     try {
       return transfer();
     } catch (const VubException& e) {
-      showTransferError(owner, e.message());
+      fail(e.message());
     } catch (const std::exception& e) {
-      showTransferError(owner, kInternalErrorPrefix + platform::ansiToWide(e.what()));
+      fail(kInternalErrorPrefix + platform::ansiToWide(e.what()));
     } catch (...) {
-      showTransferError(owner, std::wstring(kInternalErrorPrefix) + L"unknown failure");
+      fail(std::wstring(kInternalErrorPrefix) + L"unknown failure");
     }
   } catch (...) {
     // Even the error box failed (no memory left for its text): the result

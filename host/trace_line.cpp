@@ -1,0 +1,161 @@
+// The JSON text of a trace line, written by hand: flat, always the same keys
+// in the same order, numbers written without the C runtime's locale.
+#include "host/trace_line.h"
+
+#include <cmath>
+
+#include "base/int_format.h"
+#include "platform/platform.h"
+#include "render/format.h"
+#include "render/text_buffer.h"
+#include "transport/http_client.h"
+
+namespace qel {
+namespace {
+
+const char* const kHex = "0123456789abcdef";
+
+class JsonLine {
+ public:
+  JsonLine() { text_ += '{'; }
+
+  void key(const char* name) {
+    if (!first_) text_ += ',';
+    first_ = false;
+    text_ += '"';
+    text_ += name;
+    text_ += "\":";
+  }
+  // A text already in UTF-8.
+  void string(const char* name, std::string_view utf8) {
+    key(name);
+    text_ += '"';
+    for (const char c : utf8) escape(c);
+    text_ += '"';
+  }
+  void string(const char* name, const std::wstring& text) { string(name, platform::wideToUtf8(text)); }
+  void integer(const char* name, std::int64_t value) {
+    key(name);
+    text_ += std::to_string(value);
+  }
+  // Microseconds as milliseconds with three decimals.
+  void milliseconds(const char* name, std::int64_t us) {
+    key(name);
+    if (us < 0) us = 0;
+    const std::string fraction = std::to_string(1000 + us % 1000);
+    text_ += std::to_string(us / 1000) + '.' + fraction.substr(1);
+  }
+  void amount(const char* name, double value) {
+    key(name);
+    if (!std::isfinite(value)) {
+      text_ += "null";
+      return;
+    }
+    TextBuffer out;
+    appendAmount(out, value);
+    text_.append(out.view());
+  }
+  void open(const char* name) {
+    key(name);
+    text_ += '{';
+    first_ = true;
+  }
+  void close() { text_ += '}'; }
+
+  std::string finish() {
+    text_ += "}\n";
+    return std::move(text_);
+  }
+
+ private:
+  void escape(char c) {
+    switch (c) {
+      case '"':
+        text_ += "\\\"";
+        return;
+      case '\\':
+        text_ += "\\\\";
+        return;
+      case '\n':
+        text_ += "\\n";
+        return;
+      case '\r':
+        text_ += "\\r";
+        return;
+      case '\t':
+        text_ += "\\t";
+        return;
+      default:
+        break;
+    }
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      text_ += "\\u00";
+      text_ += kHex[byte >> 4];
+      text_ += kHex[byte & 0xF];
+      return;
+    }
+    text_ += c;
+  }
+
+  std::string text_;
+  // No comma before the first key of an object.
+  bool first_ = true;
+};
+
+void writeTransfer(JsonLine& line, const TransferReport& report) {
+  if (report.httpStatus != 0) line.integer("httpStatus", report.httpStatus);
+  if (report.rect) {
+    line.integer("rect", *report.rect);
+    line.string("rectmsg", report.rectmsg);
+  }
+  if (report.performed) {
+    line.open("times");
+    line.milliseconds("nameLookup", report.nameLookupUs);
+    line.milliseconds("connect", report.connectUs);
+    line.milliseconds("tls", report.tlsUs);
+    line.milliseconds("firstByte", report.firstByteUs);
+    line.milliseconds("total", report.totalUs);
+    line.close();
+    line.integer("bytesSent", report.bytesSent);
+    line.integer("bytesReceived", report.bytesReceived);
+  }
+  // Both bodies are shown as an error box shows a response, cut at the
+  // trace's own limit; a transfer that stopped before its request was made
+  // has neither.
+  if (report.keepBodies && (report.performed || !report.request.empty())) {
+    line.string("request", shownBody(report.request, kTracedBodyBytes));
+  }
+  if (report.keepBodies && report.performed) line.string("response", shownBody(report.response, kTracedBodyBytes));
+}
+
+}  // namespace
+
+std::wstring withoutUserInfo(const std::wstring& url) {
+  const std::size_t scheme = url.find(L"://");
+  const std::size_t authority = scheme == std::wstring::npos ? 0 : scheme + 3;
+  const std::size_t authorityEnd = url.find_first_of(L"/?#", authority);
+  const std::size_t at = url.rfind(L'@', authorityEnd == std::wstring::npos ? std::wstring::npos : authorityEnd);
+  if (at == std::wstring::npos || at < authority) return url;
+  return url.substr(0, authority) + url.substr(at + 1);
+}
+
+std::string formatTraceLine(const TraceEntry& entry) {
+  JsonLine line;
+  line.string("time", entry.time);
+  line.string("version", QEL_LIBRARY_VERSION);
+  line.string("kind", entry.kind);
+  if (entry.order) {
+    line.integer("orderId", entry.order->orderId);
+    line.integer("receipt", entry.order->receipt);
+    line.amount("total", entry.order->total);
+    line.string("terminalId", entry.order->terminalId);
+  }
+  line.string("url", withoutUserInfo(entry.url));
+  line.string("outcome", entry.outcome);
+  if (entry.message) line.string("message", *entry.message);
+  if (entry.transfer != nullptr) writeTransfer(line, *entry.transfer);
+  return line.finish();
+}
+
+}  // namespace qel

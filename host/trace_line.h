@@ -1,0 +1,45 @@
+// One line of the transaction trace: a JSON object with the transaction's
+// order, where it was sent, what became of it and what the wire showed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "transport/transfer_report.h"
+
+namespace qel {
+
+// Bodies longer than this are cut in the trace, with a note of the bytes
+// left out.
+constexpr std::size_t kTracedBodyBytes = std::size_t{1} << 20;
+
+struct TracedOrder {
+  std::int32_t orderId = 0;
+  std::int32_t receipt = 0;
+  double total = 0.0;
+  std::wstring terminalId;
+};
+
+struct TraceEntry {
+  std::string time;  // ISO 8601, UTC
+  const char* kind = "sale";
+  std::optional<TracedOrder> order;  // unset when the order was never read
+  std::wstring url;                  // as configured
+  const char* outcome = "failed";
+  std::optional<std::wstring> message;  // the operator's error box, if any
+  // What the transfer did; null when the transaction ended before one began.
+  const TransferReport* transfer = nullptr;
+};
+
+// The entry as one line of JSON ending in "\n". Every text is written as
+// UTF-8; a response that is not UTF-8 is read with the ANSI code page, as an
+// error box shows it. The url loses any user name and password, and nothing
+// else that the transfer knows of the credentials is ever written.
+std::string formatTraceLine(const TraceEntry& entry);
+
+// `url` without the user information (`user:password@`) of its authority.
+std::wstring withoutUserInfo(const std::wstring& url);
+
+}  // namespace qel

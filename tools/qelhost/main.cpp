@@ -25,6 +25,7 @@
 #include "tools/qelhost/host_record_image.h"
 #include "tools/qelhost/result_printer.h"
 #include "tools/qelhost/system.h"
+#include "tools/qelhost/trace_command.h"
 
 namespace qel::qelhost {
 namespace {
@@ -38,6 +39,7 @@ constexpr int kExitUsage = 2;
 constexpr char kUsage[] =
     "usage: qelhost [options] ORDER.json\n"
     "       qelhost [--workdir DIR] check\n"
+    "       qelhost [--workdir DIR] trace [--last N] [--in-doubt]\n"
     "       qelhost [--library PATH] --version\n"
     "\n"
     "Runs one sale (\"order\") or refund (\"refund\") of ORDER.json through the\n"
@@ -50,6 +52,12 @@ constexpr char kUsage[] =
     "does, shows their values (the password masked), then resolves the cash\n"
     "register's host, connects and completes the TLS handshake, without sending\n"
     "an order. Exit code 0 when every step passed, 1 otherwise.\n"
+    "\n"
+    "trace prints the transaction trace of the working folder (QelConnect.trace\n"
+    "and QelConnect.trace.1) as a table, newest last: --last N shows the last N\n"
+    "entries, --in-doubt only the sales and refunds that the cash register may\n"
+    "have booked although the box office shows them as failed. Exit code 1 when\n"
+    "there is no trace.\n"
     "\n"
     "options:\n"
     "  --answers LIST   answers to the OK/Cancel questions in order, e.g. ok,cancel;\n"
@@ -74,6 +82,8 @@ struct Options {
   bool hold = false;
   bool version = false;
   bool check = false;
+  bool trace = false;
+  TraceQuery traceQuery;
 };
 
 class UsageError : public std::runtime_error {
@@ -91,6 +101,20 @@ std::uint8_t parseByte(const std::string& text) {
   }
   if (used != text.size() || value > 255) throw UsageError("--prefill takes a byte value 0-255, not '" + text + "'");
   return static_cast<std::uint8_t>(value);
+}
+
+std::size_t parseCount(const std::string& text) {
+  std::size_t used = 0;
+  unsigned long value = 0;
+  try {
+    value = std::stoul(text, &used, 10);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used != text.size() || value == 0 || text[0] == '-') {
+    throw UsageError("--last takes a number of entries (1 or more), not '" + text + "'");
+  }
+  return value;
 }
 
 std::optional<Options> parseArguments(int argc, char** argv) {
@@ -122,17 +146,29 @@ std::optional<Options> parseArguments(int argc, char** argv) {
       options.hold = true;
     } else if (arg == "--version") {
       options.version = true;
+    } else if (arg == "--last") {
+      options.traceQuery.last = parseCount(value());
+    } else if (arg == "--in-doubt") {
+      options.traceQuery.inDoubtOnly = true;
     } else if (!arg.empty() && arg[0] == '-') {
       throw UsageError("unknown option " + arg);
-    } else if (arg == "check" && options.orderFile.empty() && !options.check) {
+    } else if (arg == "check" && options.orderFile.empty() && !options.check && !options.trace) {
       options.check = true;
-    } else if (options.orderFile.empty() && !options.check) {
+    } else if (arg == "trace" && options.orderFile.empty() && !options.check && !options.trace) {
+      options.trace = true;
+    } else if (options.orderFile.empty() && !options.check && !options.trace) {
       options.orderFile = arg;
     } else {
-      throw UsageError(options.check ? "check takes no order file" : "only one order file, please");
+      throw UsageError(options.check   ? "check takes no order file"
+                       : options.trace ? "trace takes no order file"
+                                       : "only one order file, please");
     }
   }
-  if (options.orderFile.empty() && !options.version && !options.check) throw UsageError("no order file given");
+  const bool traceOptions = options.traceQuery.last != 0 || options.traceQuery.inDoubtOnly;
+  if (traceOptions && !options.trace) throw UsageError("--last and --in-doubt go with trace");
+  if (options.orderFile.empty() && !options.version && !options.check && !options.trace) {
+    throw UsageError("no order file given");
+  }
   return options;
 }
 
@@ -199,6 +235,11 @@ int check(const Options& options) {
   return runCheck(std::cout) ? kExitRan : kExitFailed;
 }
 
+int trace(const Options& options) {
+  if (!options.workdir.empty()) std::filesystem::current_path(options.workdir);
+  return printTrace(options.traceQuery, std::cout, std::cerr) ? kExitRan : kExitFailed;
+}
+
 int run(const Options& options) {
   // Everything named relative to where qelhost was started is resolved
   // before the working folder changes.
@@ -249,6 +290,7 @@ int main(int argc, char** argv) {
     if (!options) return kExitRan;
     if (options->version) return printVersion(*options);
     if (options->check) return check(*options);
+    if (options->trace) return trace(*options);
     return run(*options);
   } catch (const UsageError& e) {
     std::cerr << "qelhost: " << e.what() << "\n\n" << kUsage;

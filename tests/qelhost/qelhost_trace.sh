@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The transaction trace as support reads it: qelhost (natively, or
+# qelhost.exe with the DLL under Wine) sells the example order against
+# kasse-sim servers that accept, refuse and stall, and once with nothing
+# listening; then `qelhost trace` must list the four outcomes and
+# `--in-doubt` the stalled sale alone, and the file must hold no credential.
+#   qelhost_trace.sh QELHOST KASSE_SIM EXAMPLES_DIR [RUNNER]
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../support/tls_lib.sh"
+
+QELHOST=$1
+SIM=$2
+EXAMPLES=$3
+RUNNER=${4:-}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/qelhost-trace.XXXXXX")
+trap 'stop_servers "$work"; rm -rf "$work"' EXIT
+
+program_path() {
+  if [ -n "$RUNNER" ]; then printf 'Z:%s' "$1"; else printf '%s' "$1"; fi
+}
+qelhost() { ${RUNNER:+"$RUNNER"} "$QELHOST" --workdir "$(program_path "$work/site")" "$@" | tr -d '\r'; }
+
+start_server "$work" accepting --user kasse --password geheim
+start_server "$work" refusing --rect 4 --rectmsg "Beleg doppelt"
+# Reads the whole request, then answers after the plug-in's 6-second limit.
+start_server "$work" stalling --delay 8
+
+mkdir "$work/site"
+cp "$EXAMPLES/Sales.ini" "$work/site/"
+failures=0
+fail() {
+  echo "FAILED: $*"
+  failures=$((failures + 1))
+}
+
+qelhost trace >"$work/none.txt" 2>&1 && fail "trace without a file exits 0"
+
+for port in "$(cat "$work/accepting.port")" "$(cat "$work/refusing.port")" "$(cat "$work/stalling.port")" 1; do
+  cat >"$work/site/QelConnect.xml" <<XML
+<endpoint><username>kasse</username><password>geheim</password><url>http://127.0.0.1:$port/sap/kasse</url></endpoint>
+<diagnostics><trace>1</trace><traceBodies>1</traceBodies></diagnostics>
+XML
+  qelhost --answers ok,ok "$(program_path "$EXAMPLES/sale.json")" >/dev/null 2>&1 || true
+done
+
+echo "QelConnect.trace:"
+cat "$work/site/QelConnect.trace" | cut -c1-400
+qelhost trace >"$work/all.txt"
+qelhost trace --in-doubt >"$work/in-doubt.txt"
+cat "$work/all.txt" "$work/in-doubt.txt"
+
+[ "$(awk 'NR > 1 { print $5 }' "$work/all.txt" | paste -sd' ')" = "accepted refused in-doubt failed" ] ||
+  fail "trace lists other outcomes"
+[ "$(awk 'NR > 1 { print $3, $5 }' "$work/in-doubt.txt" | paste -sd' ')" = "100234 in-doubt" ] ||
+  fail "trace --in-doubt lists other entries"
+# The password, user:password and its Base64 form.
+for secret in geheim "kasse:geheim" a2Fzc2U6Z2VoZWlt; do
+  grep -qF "$secret" "$work/site/QelConnect.trace" && fail "the trace holds $secret"
+done
+exit $((failures > 0))

@@ -1,0 +1,93 @@
+// Reading the trace files line by line: every line that is a JSON object is
+// an entry; a line cut off by a crash or edited by hand is skipped.
+#include "tools/qelhost/trace_command.h"
+
+#include <deque>
+#include <fstream>
+#include <iomanip>
+#include <sstream>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "host/transaction_trace.h"
+
+namespace qel::qelhost {
+namespace {
+
+// A message longer than this is shown up to here, followed by "...".
+constexpr std::size_t kShownMessage = 60;
+
+std::string textOf(const nlohmann::json& entry, const char* key) {
+  const auto it = entry.find(key);
+  if (it == entry.end()) return "";
+  if (it->is_string()) return it->get<std::string>();
+  if (it->is_number_float()) {
+    std::ostringstream out;
+    out << std::fixed << std::setprecision(2) << it->get<double>();
+    return out.str();
+  }
+  return it->dump();
+}
+
+// The first line of the message, shortened for the table; the bytes are
+// UTF-8 and are cut only at a character's start.
+std::string shortMessage(std::string message) {
+  const std::size_t lineEnd = message.find_first_of("\r\n");
+  bool shortened = lineEnd != std::string::npos;
+  if (shortened) message.resize(lineEnd);
+  if (message.size() > kShownMessage) {
+    std::size_t cut = kShownMessage;
+    while (cut > 0 && (static_cast<unsigned char>(message[cut]) & 0xC0) == 0x80) --cut;
+    message.resize(cut);
+    shortened = true;
+  }
+  return shortened ? message + "..." : message;
+}
+
+// Reads `name` into `entries`, keeping at most `keep` of the newest when
+// `keep` is not 0. False when the file cannot be opened.
+bool readEntries(const char* name, const TraceQuery& query, std::deque<nlohmann::json>& entries) {
+  std::ifstream in(name, std::ios::binary);
+  if (!in) return false;
+  std::string line;
+  while (std::getline(in, line)) {
+    nlohmann::json entry = nlohmann::json::parse(line, nullptr, false);
+    if (!entry.is_object()) continue;
+    if (query.inDoubtOnly && textOf(entry, "outcome") != "in-doubt") continue;
+    entries.push_back(std::move(entry));
+    if (query.last != 0 && entries.size() > query.last) entries.pop_front();
+  }
+  return true;
+}
+
+// One row of the table, without blanks at its end.
+void printRow(std::ostream& out, const std::string& time, const std::string& kind, const std::string& receipt,
+              const std::string& total, const std::string& outcome, const std::string& message) {
+  std::ostringstream row;
+  row << std::left << std::setw(25) << time << std::setw(7) << kind << std::right << std::setw(10) << receipt
+      << std::setw(11) << total << "  " << std::left << std::setw(21) << outcome << message;
+  std::string text = row.str();
+  text.erase(text.find_last_not_of(' ') + 1);
+  out << text << "\n";
+}
+
+}  // namespace
+
+bool printTrace(const TraceQuery& query, std::ostream& out, std::ostream& err) {
+  std::deque<nlohmann::json> entries;
+  readEntries(kPreviousTraceFileName, query, entries);
+  if (!readEntries(kTraceFileName, query, entries) && entries.empty()) {
+    err << "No " << kTraceFileName << " in this folder. The trace is written only when QelConnect.xml holds\n"
+        << "<diagnostics><trace>1</trace></diagnostics>.\n";
+    return false;
+  }
+  printRow(out, "time", "kind", "receipt", "total", "outcome", "message");
+  for (const nlohmann::json& entry : entries) {
+    printRow(out, textOf(entry, "time"), textOf(entry, "kind"), textOf(entry, "receipt"), textOf(entry, "total"),
+             textOf(entry, "outcome"), shortMessage(textOf(entry, "message")));
+  }
+  return true;
+}
+
+}  // namespace qel::qelhost

@@ -1,0 +1,23 @@
+// qelhost trace: the transaction trace of a working folder as a table, for
+// the support desk's first look; the JSON lines stay the complete record.
+#pragma once
+
+#include <cstddef>
+#include <ostream>
+
+namespace qel::qelhost {
+
+struct TraceQuery {
+  // Only the last `last` entries shown; 0 shows all.
+  std::size_t last = 0;
+  // Only sales and refunds whose outcome is in doubt.
+  bool inDoubtOnly = false;
+};
+
+// Prints the entries of QelConnect.trace.1 and QelConnect.trace in the
+// current folder, oldest first, one line each (time, kind, receipt, total,
+// outcome, message), to `out`; notes about missing or unreadable files go to
+// `err`. Returns false when there is no trace to read.
+bool printTrace(const TraceQuery& query, std::ostream& out, std::ostream& err);
+
+}  // namespace qel::qelhost

@@ -25,12 +25,61 @@
 
 namespace qel::test {
 
-// QelConnect.xml for `url`; `caFile` names the PEM file of trusted CAs.
-inline std::string configFor(const std::string& url, const std::string& caFile = "") {
+// QelConnect.xml for `url`; `caFile` names the PEM file of trusted CAs. The
+// transaction trace is on, so that every fault also shows that the trace
+// changes nothing the operator and the host see, and names its outcome.
+inline std::string configFor(const std::string& url, const std::string& caFile = "",
+                             const std::string& diagnostics = "<trace>1</trace>") {
   std::string endpoint = "<username>kasse</username><password>geheim</password><url>" + url + "</url>";
   if (!caFile.empty()) endpoint += "<caFile>" + caFile + "</caFile>";
   return "<endpoint>" + endpoint + "</endpoint><compatibility><oldkasse>0</oldkasse><oldkasseprefix>0" +
-         "</oldkasseprefix></compatibility>";
+         "</oldkasseprefix></compatibility><diagnostics>" + diagnostics + "</diagnostics>";
+}
+
+// The size past which the trace starts a new file.
+constexpr std::size_t kTraceLimit = std::size_t{10} << 20;
+
+// The last line of the transaction trace, without its line break.
+inline std::string lastTraceLine() {
+  std::string trace = readFile("QelConnect.trace");
+  if (!trace.empty() && trace.back() == '\n') trace.pop_back();
+  return trace.substr(trace.rfind('\n') + 1);
+}
+
+// The text of `"key":"..."` in a trace line, unescaped (UTF-8), or
+// "(no key)".
+inline std::string traceText(const std::string& line, const std::string& key) {
+  const std::string open = "\"" + key + "\":\"";
+  const std::size_t begin = line.find(open);
+  if (begin == std::string::npos) return "(no " + key + ")";
+  std::string text;
+  for (std::size_t i = begin + open.size(); i < line.size() && line[i] != '"'; ++i) {
+    if (line[i] != '\\' || i + 1 == line.size()) {
+      text += line[i];
+      continue;
+    }
+    const char c = line[++i];
+    if (c == 'n') {
+      text += '\n';
+    } else if (c == 'r') {
+      text += '\r';
+    } else if (c == 't') {
+      text += '\t';
+    } else if (c == 'u' && i + 4 < line.size()) {
+      text += static_cast<char>(std::stoi(line.substr(i + 1, 4), nullptr, 16));
+      i += 4;
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
+// `text` as UTF-8, for the ASCII texts of the tests ("?" for anything else).
+inline std::string ascii(const std::wstring& text) {
+  std::string narrow;
+  for (wchar_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
+  return narrow;
 }
 
 class FaultTest : public ::testing::Test {

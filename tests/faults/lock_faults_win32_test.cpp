@@ -91,6 +91,22 @@ TEST_F(LockFaultTest, LockedLogCostsOnlyTheEntry) {
   EXPECT_EQ(std::filesystem::file_size("QelConnect.log"), 0u);
 }
 
+// A trace held open elsewhere, or one that would have to be renamed while
+// its older half is held, costs the trace's line and nothing else.
+TEST_F(LockFaultTest, LockedTraceCostsOnlyTheLine) {
+  startKasse();
+  for (const wchar_t* locked : {L"QelConnect.trace", L"QelConnect.trace.1"}) {
+    const std::string full(kTraceLimit, 'x');
+    writeFile("QelConnect.trace", full.substr(0, full.size() - 1) + "\n");
+    ExclusiveHandle lock(locked);
+    ASSERT_TRUE(lock.valid());
+    const CallOutcome outcome = sell();
+    EXPECT_EQ(outcome.code, 0);
+    EXPECT_EQ(outcome.boxes.size(), 2u) << "no error box";
+    EXPECT_EQ(std::filesystem::file_size("QelConnect.trace"), kTraceLimit) << "neither written nor renamed";
+  }
+}
+
 TEST_F(LockFaultTest, ReadOnlyLogCostsOnlyTheEntry) {
   startKasse();
   writeFile("QelConnect.log", "");

@@ -45,6 +45,9 @@ struct NetworkFault {
   // decides some of them).
   std::vector<std::wstring> messages;
   bool timesOut;
+  // The trace's outcome: whether the whole request went out decides
+  // between failed and in-doubt.
+  const char* outcome;
 };
 
 // CTest names each case by what gtest prints of it.
@@ -57,13 +60,15 @@ const std::vector<NetworkFault>& networkFaults() {
        FaultServer::Start::AfterRequest,
        "http",
        {L"Couldn't connect to server: "},
-       false},
+       false,
+       "failed"},
       {"AcceptsAndNeverAnswers",
        [](FaultConnection& c) { c.holdUntilStopped(); },
        FaultServer::Start::AfterRequest,
        "http",
        {L"Timeout was reached: "},
-       true},
+       true,
+       "in-doubt"},
       {"DripsTheBodyPastTheTimeout",
        [](FaultConnection& c) {
          c.send(lengthHead(kAnswer.size()));
@@ -72,7 +77,8 @@ const std::vector<NetworkFault>& networkFaults() {
        FaultServer::Start::AfterRequest,
        "http",
        {L"Timeout was reached: "},
-       true},
+       true,
+       "in-doubt"},
       {"ResetInMidBody",
        [](FaultConnection& c) {
          c.send(lengthHead(kAnswer.size()) + kAnswer.substr(0, kAnswer.size() / 2));
@@ -84,7 +90,8 @@ const std::vector<NetworkFault>& networkFaults() {
        FaultServer::Start::AfterRequest,
        "http",
        {L"Failure when receiving data from the peer: ", L"Transferred a partial file: ", L"Empty reply from server: "},
-       false},
+       false,
+       "in-doubt"},
       {"TruncatedChunkedBody",
        [](FaultConnection& c) {
          c.send(head("HTTP/1.1 200 OK", "Transfer-Encoding: chunked\r\n") + "400\r\n" + kAnswer.substr(0, 100));
@@ -92,7 +99,8 @@ const std::vector<NetworkFault>& networkFaults() {
        FaultServer::Start::AfterRequest,
        "http",
        {L"Transferred a partial file: ", L"Failure when receiving data from the peer: "},
-       false},
+       false,
+       "in-doubt"},
       {"BodyOver8MiB",
        [](FaultConnection& c) {
          const std::size_t total = 9u << 20;
@@ -104,25 +112,29 @@ const std::vector<NetworkFault>& networkFaults() {
        FaultServer::Start::AfterRequest,
        "http",
        {L"Response of SAP Kasse exceeds 8 MiB"},
-       false},
+       false,
+       "in-doubt"},
       {"GarbageThatIsNotHttp",
        [](FaultConnection& c) { c.send(std::string("\x16\x03\x01 no HTTP here\0\xff\xfe\r\n\r\n", 24)); },
        FaultServer::Start::AfterRequest,
        "http",
        {L"Unsupported protocol: ", L"Weird server reply: "},
-       false},
+       false,
+       "in-doubt"},
       {"Http10WithoutLengthCutShort",
        [](FaultConnection& c) { c.send(head("HTTP/1.0 200 OK", "") + kAnswer.substr(0, kAnswer.size() / 2)); },
        FaultServer::Start::AfterRequest,
        "http",
        {L"Failed to parse response of SAP Kasse. Response was: "},
-       false},
+       false,
+       "in-doubt"},
       {"TlsHandshakeStalls",
        [](FaultConnection& c) { c.holdUntilStopped(); },
        FaultServer::Start::AtAccept,
        "https",
        {L"Timeout was reached: "},
-       true},
+       true,
+       "failed"},
   };
   return faults;
 }
@@ -147,13 +159,17 @@ TEST_P(NetworkFaultTest, SaleEndsInOneErrorBox) {
   writeFile("QelConnect.xml", configFor(urlFor(fault, server)));
 
   const CallOutcome outcome = sell();
-  expectMessage(expectFailedSale(outcome), fault.messages);
+  const std::wstring text = expectFailedSale(outcome);
+  expectMessage(text, fault.messages);
   if (fault.timesOut) {
     EXPECT_LT(outcome.elapsed.count(), kTimeoutBoundSeconds);
   }
   if (server) {
     EXPECT_EQ(server->connections(), 1) << "one transfer, no retry";
   }
+  const std::string traced = lastTraceLine();
+  EXPECT_EQ(traceText(traced, "outcome"), fault.outcome);
+  EXPECT_EQ(traceText(traced, "message"), ascii(text)) << "the trace holds what the operator saw";
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, NetworkFaultTest, ::testing::ValuesIn(networkFaults()),
@@ -171,6 +187,8 @@ TEST_F(FaultTest, FailedRefundsShowOneErrorBoxEach) {
     const CallOutcome outcome = refund();
     EXPECT_EQ(outcome.code, kNotCompleted);
     expectMessage(errorText(outcome, false), fault.messages);
+    EXPECT_EQ(traceText(lastTraceLine(), "kind"), "refund");
+    EXPECT_EQ(traceText(lastTraceLine(), "outcome"), fault.outcome);
   }
   EXPECT_FALSE(std::filesystem::exists("QelConnect.log"));
 }
@@ -305,6 +323,7 @@ TEST_P(TlsFaultTest, SaleEndsInOneErrorBox) {
   // certificate check.
   expectMessage(text, {L"SSL peer certificate or SSH remote key was not OK: ", L"SSL connect error: ",
                        L"Peer certificate cannot be authenticated with given CA certificates: "});
+  EXPECT_EQ(traceText(lastTraceLine(), "outcome"), "failed") << "a refused handshake sends nothing";
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, TlsFaultTest,

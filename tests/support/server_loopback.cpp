@@ -132,8 +132,8 @@ void LoopbackServer::run() {
 void LoopbackServer::serve(Socket connection) {
   ++connections_;
   ReceivedRequest request;
-  if (start_ == Start::AfterRequest) {
-    if (!readRequest(connection, request)) return;
+  if (start_ != Start::AtAccept) {
+    if (!readRequest(connection, request, start_ == Start::AfterHead)) return;
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.push_back(request);
   }
@@ -141,7 +141,7 @@ void LoopbackServer::serve(Socket connection) {
   handler_(request, handle);
 }  // closing the socket ends whatever the handler left open
 
-bool LoopbackServer::readRequest(Socket& connection, ReceivedRequest& request) {
+bool LoopbackServer::readRequest(Socket& connection, ReceivedRequest& request, bool headOnly) {
   std::string data;
   std::size_t headEnd = std::string::npos;
   std::size_t bodyLength = 0;
@@ -156,6 +156,7 @@ bool LoopbackServer::readRequest(Socket& connection, ReceivedRequest& request) {
         bodyLength = static_cast<std::size_t>(std::strtoul(request.header("Content-Length").c_str(), nullptr, 10));
       }
     }
+    if (headEnd != std::string::npos && headOnly) return true;
     if (headEnd != std::string::npos) {
       // libcurl may wait for a go-ahead before it sends a large body.
       if (!continued && equalsIgnoringCase(request.header("Expect"), "100-continue")) {

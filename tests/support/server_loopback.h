@@ -57,9 +57,11 @@ using RequestHandler = std::function<void(const ReceivedRequest&, ServerConnecti
 
 class LoopbackServer {
  public:
-  // When the handler runs: once the request is read (it is recorded), or as
-  // soon as the connection is accepted (the request it gets is empty).
-  enum class Start { AfterRequest, AtAccept };
+  // When the handler runs: once the request is read (it is recorded), once
+  // its head is read (recorded without its body, and without the go-ahead
+  // that a client waiting to send a large body asks for), or as soon as the
+  // connection is accepted (the request it gets is empty).
+  enum class Start { AfterRequest, AfterHead, AtAccept };
 
   explicit LoopbackServer(RequestHandler handler, Start start = Start::AfterRequest);
   // A server that answers every request with the same bytes.
@@ -79,7 +81,7 @@ class LoopbackServer {
   friend class ServerConnection;
   void run();
   void serve(Socket connection);
-  bool readRequest(Socket& connection, ReceivedRequest& request);
+  bool readRequest(Socket& connection, ReceivedRequest& request, bool headOnly);
   // Waits up to `duration`; true when the server is stopping.
   bool waitForStop(std::chrono::milliseconds duration);
 

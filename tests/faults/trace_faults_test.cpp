@@ -1,0 +1,137 @@
+// The transaction trace through the exports: the outcome each kind of end
+// is recorded with, the bodies only when asked for, never a credential, and
+// a file that stays bounded and never gets in the sale's way.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/faults/fault_fixture.h"
+#include "tests/faults/fault_server.h"
+#include "tests/transport/kasse_answers.h"
+
+namespace qel::test {
+namespace {
+
+// A sale whose request is too large to go out before the server can end
+// the connection: libcurl sends its head and waits for the go-ahead.
+hostkit::HostSale largeSale() {
+  hostkit::SaleBytes sale = smallSale();
+  sale.positions.assign(2000, sale.positions.front());
+  return hostkit::HostSale(sale);
+}
+
+struct TracedEnd {
+  const char* name;
+  FaultScript script;
+  FaultServer::Start start;
+  bool large;
+  std::vector<int> answers;
+  const char* outcome;
+};
+
+TEST_F(FaultTest, TraceNamesHowEachSaleEnded) {
+  const std::vector<TracedEnd> ends = {
+      {"accepted", [](FaultConnection& c) { c.send(httpResponse(200, kasseAnswer("0", "OK"))); },
+       FaultServer::Start::AfterRequest, false, {kAnswerOk, kAnswerOk}, "accepted"},
+      {"printing declined", [](FaultConnection& c) { c.send(httpResponse(200, kasseAnswer("0", "OK"))); },
+       FaultServer::Start::AfterRequest, false, {kAnswerOk, kAnswerCancel}, "accepted-not-printed"},
+      {"Rect 4", [](FaultConnection& c) { c.send(httpResponse(200, kasseAnswer("4", "Beleg doppelt"))); },
+       FaultServer::Start::AfterRequest, false, {kAnswerOk}, "refused"},
+      {"HTTP 500", [](FaultConnection& c) { c.send(httpResponse(500, "busy")); }, FaultServer::Start::AfterRequest,
+       false, {kAnswerOk}, "refused"},
+      {"200 without the response element", [](FaultConnection& c) { c.send(httpResponse(200, "<a/>")); },
+       FaultServer::Start::AfterRequest, false, {kAnswerOk}, "in-doubt"},
+      {"reset after the whole request", [](FaultConnection& c) { c.reset(); }, FaultServer::Start::AfterRequest, false,
+       {kAnswerOk}, "in-doubt"},
+      {"reset before the body", [](FaultConnection& c) { c.reset(); }, FaultServer::Start::AfterHead, true,
+       {kAnswerOk}, "failed"},
+  };
+  const hostkit::HostSale large = largeSale();
+  for (const TracedEnd& end : ends) {
+    SCOPED_TRACE(end.name);
+    FaultServer server(end.script, end.start);
+    writeFile("QelConnect.xml", configFor(server.url()));
+    const void* order = end.large ? large.record() : sale_.record();
+    const CallOutcome outcome = callSale(order, paymentType_.data(), result_.data(), end.answers);
+    const std::string line = lastTraceLine();
+    EXPECT_EQ(traceText(line, "outcome"), end.outcome);
+    EXPECT_EQ(traceText(line, "kind"), "sale");
+    EXPECT_NE(line.find("\"receipt\":815,\"total\":42.50,"), std::string::npos) << line;
+    if (outcome.boxes.size() > 1 && outcome.boxes.back().caption == kErrorCaption) {
+      EXPECT_EQ(traceText(line, "message"), ascii(outcome.boxes.back().text));
+    } else {
+      EXPECT_EQ(traceText(line, "message"), "(no message)") << "no error box, no message";
+    }
+  }
+}
+
+// The password travels only in the Authorization header, which is never
+// written; a url with user information loses it. The bodies are written
+// when asked for, as they were sent and received.
+TEST_F(FaultTest, TraceKeepsBodiesOnRequestAndNeverTheCredentials) {
+  const std::string answer = kasseAnswer("0", "OK");
+  FaultServer server([&](FaultConnection& c) { c.send(httpResponse(200, answer)); });
+  const std::string url = server.url();
+  const std::string withUser = url.substr(0, 7) + "kasse:geheim@" + url.substr(7);
+  for (const char* bodies : {"1", "0"}) {
+    SCOPED_TRACE(bodies);
+    std::filesystem::remove("QelConnect.trace");
+    writeFile("QelConnect.xml",
+              configFor(withUser, "", std::string("<trace>1</trace><traceBodies>") + bodies + "</traceBodies>"));
+    ASSERT_EQ(sell().code, 0);
+    const std::string trace = readFile("QelConnect.trace");
+    for (const char* secret : {"geheim", "a2Fzc2U6Z2VoZWlt" /* kasse:geheim in Base64 */}) {
+      EXPECT_EQ(trace.find(secret), std::string::npos) << secret;
+    }
+    EXPECT_EQ(traceText(trace, "url"), url);
+    EXPECT_EQ(traceText(trace, "request"), bodies[0] == '1' ? server.lastBody() : "(no request)");
+    EXPECT_EQ(traceText(trace, "response"), bodies[0] == '1' ? answer : "(no response)");
+  }
+}
+
+// Off unless the switch is exactly 1; never emptied by hrECInit; renamed
+// once it would pass its limit; a broken last line stays on its own; a
+// trace that cannot be written costs its line and nothing else.
+TEST_F(FaultTest, TraceIsBoundedAndNeverInTheWay) {
+  startKasse();
+  const auto sellOk = [&] {
+    const CallOutcome outcome = sell();
+    EXPECT_EQ(outcome.code, 0);
+    EXPECT_EQ(outcome.boxes.size(), 2u) << "no error box";
+  };
+  for (const char* off : {"", "<trace>0</trace>", "<trace>yes</trace>", "<trace> 1</trace>"}) {
+    writeFile("QelConnect.xml", configFor(kasse_->url(), "", off));
+    sellOk();
+    EXPECT_FALSE(std::filesystem::exists("QelConnect.trace")) << off;
+  }
+
+  writeFile("QelConnect.xml", configFor(kasse_->url()));
+  sellOk();
+  std::uint32_t handle = 0;
+  ASSERT_EQ(faultLibrary().init()(nullptr, &handle), 0);
+  EXPECT_NE(readFile("QelConnect.trace").find("\"outcome\":\"accepted\""), std::string::npos)
+      << "hrECInit leaves the trace alone";
+
+  const std::string full = std::string(kTraceLimit - 1, 'x') + "\n";
+  writeFile("QelConnect.trace", full);
+  sellOk();
+  EXPECT_EQ(readFile("QelConnect.trace.1"), full);
+  EXPECT_EQ(traceText(readFile("QelConnect.trace"), "outcome"), "accepted");
+
+  writeFile("QelConnect.trace", "{\"cut off");
+  sellOk();
+  const std::string trace = readFile("QelConnect.trace");
+  EXPECT_EQ(trace.substr(0, 11), "{\"cut off\n{");
+  EXPECT_EQ(trace.back(), '\n');
+
+  std::filesystem::remove("QelConnect.trace");
+  std::filesystem::create_directory("QelConnect.trace");
+  sellOk();
+  EXPECT_TRUE(std::filesystem::is_empty("QelConnect.trace"));
+}
+
+}  // namespace
+}  // namespace qel::test

@@ -32,8 +32,7 @@ std::wstring withCode(std::uint32_t code) {
 }  // namespace
 
 std::string protectPassword(std::string_view utf8Password, platform::ProtectionScope scope) {
-  const wchar_t* description =
-      scope == platform::ProtectionScope::Machine ? kMachineDescription : kUserDescription;
+  const wchar_t* description = scope == platform::ProtectionScope::Machine ? kMachineDescription : kUserDescription;
   std::string base64;
   std::uint32_t error = 0;
   if (!platform::protectText(utf8Password, kEntropy, description, scope, base64, error)) {

@@ -90,12 +90,14 @@ TEST_F(ProtectedPasswordTest, DecryptsOnlyWhatWasProtectedHereForQelConnect) {
   letter = letter == 'A' ? 'B' : 'A';
   std::string foreign;
   std::uint32_t error = 0;
-  ASSERT_TRUE(platform::protectText(password, "another program", L"", platform::ProtectionScope::Machine, foreign,
-                                    error));
+  ASSERT_TRUE(
+      platform::protectText(password, "another program", L"", platform::ProtectionScope::Machine, foreign, error));
   const struct {
     const char* name;
     std::string text;
-  } undecryptable[] = {{"empty", ""}, {"not Base64", "kein*Base64!"}, {"one letter changed", changed},
+  } undecryptable[] = {{"empty", ""},
+                       {"not Base64", "kein*Base64!"},
+                       {"one letter changed", changed},
                        {"another program's entropy", foreign}};
   const std::wstring prefix =
       L"Could not decrypt endpoint/protectedPassword in configuration file 'QelConnect.xml' (protected on another "

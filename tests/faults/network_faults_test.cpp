@@ -358,8 +358,8 @@ INSTANTIATE_TEST_SUITE_P(
     Versions, TlsAcceptedTest,
     ::testing::Values(TlsAccepted{"AnyVersion", "trusted", nullptr}, TlsAccepted{"Tls12Only", "tls12", nullptr},
                       TlsAccepted{"Tls13Only", "tls13",
-                                  "libcurl's Schannel offers TLS 1.3 only on Windows 11 and Server 2022, and "
-                                  "Wine reports an older Windows 10"}),
+                                  "libcurl's Schannel offers TLS 1.3 only from Windows build 20348 (Server 2022, "
+                                  "Windows 11) on, and Wine reports an older Windows 10"}),
     [](const ::testing::TestParamInfo<TlsAccepted>& info) { return info.param.name; });
 
 }  // namespace

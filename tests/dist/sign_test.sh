@@ -47,7 +47,7 @@ for binary in QelConnect.dll qelhost.exe; do
     sed 's/^/    /' verify.out
     continue
   fi
-  grep -q "Message digest algorithm *: SHA256" verify.out || fail "$binary is not signed with SHA-256"
+  grep -qi "digest algorithm *: *SHA256" verify.out || fail "$binary is not signed with SHA-256"
   # A byte in the middle of the code, well inside the signed part.
   cp "$file" changed.bin
   python3 - changed.bin <<'PY'

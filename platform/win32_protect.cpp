@@ -61,6 +61,11 @@ bool toBase64(const DATA_BLOB& blob, std::string& base64, std::uint32_t& systemE
 // Blanks and line breaks inside the text are allowed, so that a value
 // pasted over several lines still reads.
 bool fromBase64(std::string_view base64, std::string& bytes, std::uint32_t& systemError) {
+  // crypt32 would take a length of 0 for a text that ends at a NUL.
+  if (base64.empty()) {
+    systemError = ERROR_INVALID_DATA;
+    return false;
+  }
   const DWORD length = static_cast<DWORD>(base64.size());
   DWORD size = 0;
   if (!CryptStringToBinaryA(base64.data(), length, CRYPT_STRING_BASE64, nullptr, &size, nullptr, nullptr)) {

@@ -25,6 +25,12 @@ const wchar_t kMissingElementMiddle[] = L"' in configuration file '";
 const wchar_t kMissingElementSuffix[] = L"'.";
 const wchar_t kTooLargePrefix[] = L"Configuration file '";
 const wchar_t kTooLargeSuffix[] = L"' exceeds 8 MiB";
+const wchar_t kBothPasswordsPrefix[] = L"Configuration file '";
+const wchar_t kBothPasswordsSuffix[] =
+    L"' has both endpoint/password and endpoint/protectedPassword; keep only one of them.";
+const wchar_t kNoProtectionPrefix[] = L"endpoint/protectedPassword in configuration file '";
+const wchar_t kNoProtectionSuffix[] =
+    L"' needs the Windows Data Protection API, which this build does not have; use endpoint/password.";
 static_assert(ConnectorConfig::kMaxFileBytes == std::size_t{8} << 20, "the message names the limit");
 
 // The "Unknown error" number in the numbering of the parser release first
@@ -154,6 +160,20 @@ void ConnectorConfig::loadFromFile(const std::string& fileName) {
     certSubject = text(subject);
   }
   caFile = text(child(endpoint, "caFile"));
+  this->fileName = fileName;
+  if (const tinyxml2::XMLElement* protectedElement = child(endpoint, "protectedPassword")) {
+    // Two passwords would leave it to chance which one the cash register
+    // gets; an empty `password` element is no second password.
+    if (!password.empty()) {
+      throw VubException(kBothPasswordsPrefix + platform::utf8ToWide(fileName) + kBothPasswordsSuffix);
+    }
+    if (!platform::dataProtectionAvailable()) {
+      throw VubException(kNoProtectionPrefix + platform::utf8ToWide(fileName) + kNoProtectionSuffix);
+    }
+    hasProtectedPassword = true;
+    const char* raw = rawText(protectedElement);
+    protectedPassword = raw != nullptr ? raw : "";
+  }
 
   const tinyxml2::XMLElement* compatibility = child(&document, "compatibility");
   oldkasse = isOne(child(compatibility, "oldkasse"));

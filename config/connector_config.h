@@ -15,6 +15,11 @@ struct ConnectorConfig {
 
   std::wstring username;
   std::wstring password;
+  // endpoint/protectedPassword, the Base64 text as written; when present,
+  // `password` is empty and the password is decrypted from this text for
+  // each transfer (config/protected_password.h).
+  bool hasProtectedPassword = false;
+  std::string protectedPassword;
   std::wstring url;
   bool hasCertSubject = false;
   std::wstring certSubject;
@@ -28,11 +33,16 @@ struct ConnectorConfig {
   // QelConnect.trace, with the request and response bodies when both are on.
   bool trace = false;
   bool traceBodies = false;
+  // The name the settings were read from, as given to loadFromFile, for
+  // messages that arise later.
+  std::string fileName;
 
   // Reads `fileName` (UTF-8, relative to the working folder). Throws
   // VubException with the operator's message when the file is missing or
   // not well-formed, or when it has no `endpoint`/`url`; any other missing
-  // element keeps its default.
+  // element keeps its default. A non-empty `password` beside a
+  // `protectedPassword`, and a `protectedPassword` where the system offers no
+  // data protection (POSIX), are refused as well.
   void loadFromFile(const std::string& fileName);
 };
 

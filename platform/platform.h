@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/secret_bytes.h"
+
 namespace qel::platform {
 
 // Button sets and answers carry the Win32 values (MB_OK, MB_OKCANCEL, IDOK,
@@ -119,5 +121,27 @@ bool truncateFile(const std::string& name);
 // started; a file that cannot be renamed keeps its size and the record is
 // not written. False when nothing was written.
 bool appendRecord(const std::string& name, std::string_view record, std::uint64_t limit, const std::string& previous);
+
+// The Windows Data Protection API (DPAPI). A secret protected for the
+// computer can be decrypted by every user of that computer, one protected
+// for the user by that user alone; neither anywhere else. `entropy` is the
+// caller's own fixed value, needed again to decrypt. The POSIX side has no
+// such service: dataProtectionAvailable() is false there and both calls fail
+// with ENOSYS.
+enum class ProtectionScope { Machine, User };
+bool dataProtectionAvailable();
+
+// Protects `secret` and gives the result as one line of Base64 text.
+// `description` travels in the result unencrypted and comes back from
+// unprotectText. False with `systemError` set when the system refused.
+bool protectText(std::string_view secret, std::string_view entropy, const std::wstring& description,
+                 ProtectionScope scope, std::string& base64, std::uint32_t& systemError);
+
+// Decrypts the Base64 text of a protected secret into `secret`, with its
+// description. False with `systemError` set when the text is not Base64 or
+// cannot be decrypted here (protected on another computer, for another user
+// or with another entropy, or changed since).
+bool unprotectText(std::string_view base64, std::string_view entropy, SecretBytes& secret, std::wstring& description,
+                   std::uint32_t& systemError);
 
 }  // namespace qel::platform

@@ -5,6 +5,14 @@
 # them.
 # Usage: scripts/dist.sh [BUILD_DIR [OUT_DIR]]   (defaults: build/win32, dist)
 #
+# With QEL_SIGN_PKCS12 (a PKCS#12 file with the code-signing certificate and
+# its key) and QEL_SIGN_PASSWORD_FILE (a file whose first line is its
+# password), the DLL and qelhost.exe are signed with Authenticode (SHA-256)
+# by osslsigncode before SHA256SUMS is made, and time-stamped by the RFC 3161
+# service at QEL_SIGN_TIMESTAMP_URL when that is set. A signed package is
+# not reproducible (a signature is made anew each time); without these
+# variables nothing is signed and the package is.
+#
 # The package is reproducible: the same tree gives the same bytes. Every
 # timestamp in it is the time of the last commit (SOURCE_DATE_EPOCH, when set,
 # takes its place), the entries are sorted, and neither the files' own times
@@ -27,6 +35,29 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/CMakeCache.txt" 2
 for built in QelConnect.dll qelhost.exe; do
   [ -f "$BUILD/$built" ] || fail "$BUILD/$built is missing: build the win32 tree first (make build-win32)"
 done
+
+SIGN_PKCS12=${QEL_SIGN_PKCS12:-}
+SIGN_PASSWORD_FILE=${QEL_SIGN_PASSWORD_FILE:-}
+SIGN_TIMESTAMP_URL=${QEL_SIGN_TIMESTAMP_URL:-}
+if [ -n "$SIGN_PKCS12" ] || [ -n "$SIGN_PASSWORD_FILE" ]; then
+  [ -n "$SIGN_PKCS12" ] && [ -n "$SIGN_PASSWORD_FILE" ] ||
+    fail "QEL_SIGN_PKCS12 and QEL_SIGN_PASSWORD_FILE go together"
+  [ -f "$SIGN_PKCS12" ] || fail "QEL_SIGN_PKCS12: no file $SIGN_PKCS12"
+  [ -f "$SIGN_PASSWORD_FILE" ] || fail "QEL_SIGN_PASSWORD_FILE: no file $SIGN_PASSWORD_FILE"
+  command -v osslsigncode >/dev/null || fail "osslsigncode is missing: run scripts/install-deps.sh"
+elif [ -n "$SIGN_TIMESTAMP_URL" ]; then
+  fail "QEL_SIGN_TIMESTAMP_URL needs QEL_SIGN_PKCS12 and QEL_SIGN_PASSWORD_FILE"
+fi
+
+# sign FILE: replaces FILE by its Authenticode-signed copy.
+sign() {
+  local timestamp=()
+  [ -n "$SIGN_TIMESTAMP_URL" ] && timestamp=(-ts "$SIGN_TIMESTAMP_URL")
+  osslsigncode sign -pkcs12 "$SIGN_PKCS12" -readpass "$SIGN_PASSWORD_FILE" -h sha256 \
+    -n "QelConnect $version" "${timestamp[@]}" -in "$1" -out "$1.signed" >/dev/null ||
+    fail "osslsigncode could not sign $(basename "$1")"
+  mv "$1.signed" "$1"
+}
 
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   SOURCE_DATE_EPOCH=$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null) ||
@@ -51,6 +82,7 @@ mkdir -p "$stage/$name"
 # unless SOURCE_DATE_EPOCH says otherwise.
 for built in QelConnect.dll qelhost.exe; do
   "$STRIP" --strip-all -o "$stage/$name/$built" "$BUILD/$built"
+  if [ -n "$SIGN_PKCS12" ]; then sign "$stage/$name/$built"; fi
 done
 for document in "${documents[@]}"; do
   mkdir -p "$stage/$name/$(dirname "$document")"

@@ -16,6 +16,7 @@ NATIVE_PKGS=(
 WIN_PKGS=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev
   wine wine32:i386 xvfb dpkg-dev locales
+  osslsigncode
 )
 
 SUDO=""

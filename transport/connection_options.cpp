@@ -23,6 +23,7 @@ const wchar_t kNoSignalFailed[] = L"Could not switch off signals";
 const wchar_t kVerifyPeerFailed[] = L"Could not change setting sslVerifyPeer";
 const wchar_t kVerifyHostFailed[] = L"Could not change setting sslVerifyHost";
 const wchar_t kSslOptionsFailed[] = L"Could not change setting sslOptions";
+const wchar_t kSslVersionFailed[] = L"Could not require TLS 1.2 or later";
 const wchar_t kCaFileFailed[] = L"Could not set CA file";
 const wchar_t kSeparator[] = L": ";
 
@@ -61,6 +62,11 @@ void setTlsVerification(void* handle, const std::string& utf8CaFile) {
   // that the till can reach, so an unknown status must not fail the sale.
   // Other TLS back ends ignore the flag.
   setOption(handle, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT), kSslOptionsFailed);
+  // TLS 1.0 and 1.1 are refused rather than taken from an old cash register
+  // or a middlebox that downgrades the handshake. Asking for the minimum
+  // also makes Schannel offer TLS 1.2 on Windows 7, whose client defaults
+  // stop at TLS 1.0. The highest version is left to the TLS stack.
+  setOption(handle, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2), kSslVersionFailed);
   if (utf8CaFile.empty()) return;
   // libcurl would open a pipe in the file's place and wait for a writer that
   // never comes, so anything but a file is refused before a connection is

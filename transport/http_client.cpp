@@ -105,8 +105,14 @@ void HttpClient::globalInit() {
 }
 
 void HttpClient::setCredentials(const std::wstring& username, const std::wstring& password) {
+  std::string utf8 = platform::wideToUtf8(password);
+  setCredentials(username, platform::SecretBytes(utf8.data(), utf8.size()));
+  platform::wipeString(utf8);
+}
+
+void HttpClient::setCredentials(const std::wstring& username, platform::SecretBytes utf8Password) {
   username_ = platform::wideToUtf8(username);
-  password_ = platform::wideToUtf8(password);
+  password_ = std::move(utf8Password);
 }
 
 void HttpClient::addHeader(const std::wstring& name, const std::wstring& value) {

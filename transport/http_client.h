@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/secret_bytes.h"
+
 struct curl_slist;
 
 namespace qel {
@@ -44,8 +46,11 @@ class HttpClient {
   // Initialises libcurl once per module life; later calls do nothing.
   static void globalInit();
 
-  // Both texts are always handed to libcurl, empty ones included.
+  // Both texts are always handed to libcurl, empty ones included. The
+  // client's copy of the password is wiped when the client goes.
   void setCredentials(const std::wstring& username, const std::wstring& password);
+  // The same with the password as UTF-8 bytes, taken over as they are.
+  void setCredentials(const std::wstring& username, platform::SecretBytes utf8Password);
   void addHeader(const std::wstring& name, const std::wstring& value);
   // A PEM file of trusted certificates (path in UTF-8); empty means the
   // system's trust store.
@@ -74,7 +79,7 @@ class HttpClient {
   std::string response_;
   bool responseTooLarge_ = false;
   std::optional<std::string> username_;
-  std::optional<std::string> password_;
+  std::optional<platform::SecretBytes> password_;
   std::unique_ptr<curl_slist, SlistFree> headers_;
   std::string caFile_;
   std::array<char, 256> errorBuffer_{};

@@ -7,6 +7,7 @@
 #include "base/leading_int.h"
 #include "base/vub_exception.h"
 #include "base/xml_parse.h"
+#include "config/protected_password.h"
 #include "platform/platform.h"
 #include "render/order_document.h"
 #include "render/request_template.h"
@@ -129,7 +130,13 @@ KasseResponse& KasseExchange::transfer(const Order& order, KasseResponse& respon
 
   HttpClient client;
   HttpClient::globalInit();
-  client.setCredentials(config_.username, config_.password);
+  // A protected password is decrypted only now, before anything is sent,
+  // and its clear text lives in the client, which wipes it when it goes.
+  if (config_.hasProtectedPassword) {
+    client.setCredentials(config_.username, unprotectPassword(config_.protectedPassword, config_.fileName).utf8);
+  } else {
+    client.setCredentials(config_.username, config_.password);
+  }
   client.addHeader(L"Content-Type", L"application/soap+xml");
   if (!config_.caFile.empty()) client.setCaFile(config_.caFile);
   const std::string body = client.postForBytes(config_.url, envelope.c_str(), report);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Test fixture for the TLS fault tests: makes a test CA and four server
 # certificates with the openssl command (trusted, expired, self-signed, for
-# the wrong host name) and starts one kasse-sim per certificate.
+# the wrong host name) and starts one kasse-sim per certificate, and three
+# more with the trusted certificate that speak only TLS 1.1, 1.2 or 1.3.
 #   tls_faults.sh start KASSE_SIM DIR
 #   tls_faults.sh stop DIR
 # DIR receives ca.pem and, per server NAME, NAME.port.
@@ -52,6 +53,10 @@ start_servers() {
   local name
   for name in trusted expired wrongname selfsigned; do
     start_server "$1" $name --tls "$1/$name.pem" "$1/$name.key"
+  done
+  local version
+  for version in 1.1 1.2 1.3; do
+    start_server "$1" "tls${version/./}" --tls "$1/trusted.pem" "$1/trusted.key" --tls-version $version
   done
 }
 

@@ -70,13 +70,17 @@ TEST_F(VersionResource, ListsGermanThenEnglishInUnicode) {
 struct LanguageBlock {
   const wchar_t* block;
   const wchar_t* description;
+  // The Windows versions that the DLL is built and reviewed for.
+  const wchar_t* comments;
 };
 
 // The German description holds umlauts: a resource compiled in the wrong code
 // page would show them garbled in Explorer.
 const LanguageBlock kBlocks[] = {
-    {L"040704b0", L"QelConnect Zahlungsmodul: übergibt Verkäufe und Erstattungen an die SAP-Kasse"},
-    {L"040904b0", L"QelConnect payment module: hands sales and refunds to the SAP cash register"},
+    {L"040704b0", L"QelConnect Zahlungsmodul: übergibt Verkäufe und Erstattungen an die SAP-Kasse",
+     L"Für Windows 7 SP1 und neuer, 32- und 64-Bit-Windows"},
+    {L"040904b0", L"QelConnect payment module: hands sales and refunds to the SAP cash register",
+     L"For Windows 7 SP1 and later, 32-bit and 64-bit Windows"},
 };
 
 TEST_F(VersionResource, BothLanguagesNameTheProductAndItsVersion) {
@@ -88,6 +92,7 @@ TEST_F(VersionResource, BothLanguagesNameTheProductAndItsVersion) {
     EXPECT_EQ(text(language.block, L"OriginalFilename"), L"QelConnect.dll");
     EXPECT_EQ(text(language.block, L"InternalName"), L"QelConnect");
     EXPECT_EQ(text(language.block, L"FileDescription"), language.description);
+    EXPECT_EQ(text(language.block, L"Comments"), language.comments);
   }
 }
 

@@ -3,6 +3,7 @@
 // answers with the configured Rect and Rectmsg; or, as a relay, passes each
 // request on to a real cash register and records both sides.
 #include <httplib.h>
+#include <openssl/ssl.h>
 #include <pthread.h>
 #include <signal.h>
 
@@ -220,12 +221,24 @@ class Simulator {
   std::mutex logMutex_;
 };
 
+// Serves exactly one TLS version, to stand in for an old cash register
+// (1.1) or a current one. OpenSSL admits TLS 1.1 and its SHA-1 handshake
+// only at security level 0.
+void limitTlsVersion(SSL_CTX* context, const std::string& version) {
+  const int number = version == "1.1" ? TLS1_1_VERSION : version == "1.2" ? TLS1_2_VERSION : TLS1_3_VERSION;
+  if (number < TLS1_2_VERSION) SSL_CTX_set_security_level(context, 0);
+  if (SSL_CTX_set_min_proto_version(context, number) != 1 || SSL_CTX_set_max_proto_version(context, number) != 1) {
+    throw UsageError("cannot serve TLS " + version + " only");
+  }
+}
+
 std::unique_ptr<httplib::Server> makeServer(const SimOptions& options) {
   if (!options.certFile) return std::make_unique<httplib::Server>();
   auto server = std::make_unique<httplib::SSLServer>(options.certFile->c_str(), options.keyFile->c_str());
   if (!server->is_valid()) {
     throw UsageError("cannot use certificate '" + *options.certFile + "' with key '" + *options.keyFile + "'");
   }
+  if (options.tlsVersion) limitTlsVersion(server->ssl_context(), *options.tlsVersion);
   return server;
 }
 

@@ -9,11 +9,13 @@
 namespace qel::sim {
 
 const char kUsage[] =
-    "usage: kasse-sim --port N [--tls CERT KEY] [--user U --password P] [--rect N] [--rectmsg TEXT]\n"
+    "usage: kasse-sim --port N [--tls CERT KEY [--tls-version V]] [--user U --password P] [--rect N]\n"
+    "                 [--rectmsg TEXT]\n"
     "                 [--prefix n0|ns1] [--status CODE] [--delay SECONDS] [--record DIR] [--mix A:R:E:T]\n"
     "       kasse-sim --port N [--tls CERT KEY] --relay URL [--relay-ca FILE] --record DIR\n"
     "  --port N         port on 127.0.0.1; 0 picks a free one. The port is printed on the first line.\n"
     "  --tls CERT KEY   serve HTTPS with this PEM certificate (chain) and key\n"
+    "  --tls-version V  serve TLS version V only: 1.1, 1.2 or 1.3 (default: what OpenSSL allows)\n"
     "  --user/--password  require these HTTP Basic credentials (401 otherwise)\n"
     "  --rect N         Rect of every answer (0 accepts the order; default 0)\n"
     "  --rectmsg TEXT   Rectmsg of every answer (UTF-8; default empty)\n"
@@ -114,6 +116,11 @@ SimOptions parseOptions(int argc, const char* const argv[]) {
     } else if (arg == "--tls") {
       options.certFile = next(arg);
       options.keyFile = next(arg);
+    } else if (arg == "--tls-version") {
+      options.tlsVersion = next(arg);
+      if (*options.tlsVersion != "1.1" && *options.tlsVersion != "1.2" && *options.tlsVersion != "1.3") {
+        throw UsageError("--tls-version must be 1.1, 1.2 or 1.3");
+      }
     } else if (arg == "--user") {
       options.user = next(arg);
     } else if (arg == "--password") {
@@ -145,6 +152,7 @@ SimOptions parseOptions(int argc, const char* const argv[]) {
   if (options.user.has_value() != options.password.has_value()) {
     throw UsageError("--user and --password go together");
   }
+  if (options.tlsVersion && !options.certFile) throw UsageError("--tls-version goes with --tls");
   checkRelay(options, answerOption);
   return options;
 }

@@ -23,6 +23,9 @@ struct SimOptions {
   int port = -1;  // 0 picks a free port
   std::optional<std::string> certFile;
   std::optional<std::string> keyFile;
+  // The one TLS version served ("1.1", "1.2" or "1.3"); unset: whatever the
+  // TLS library allows.
+  std::optional<std::string> tlsVersion;
   std::optional<std::string> user;
   std::optional<std::string> password;
   int rect = 0;

@@ -12,12 +12,12 @@
 #include "host/terminal_id_reader.h"
 #include "host/working_files.h"
 #include "platform/platform.h"
+#include "tools/qelhost/password_status.h"
 #include "transport/connection_check.h"
 
 namespace qel::qelhost {
 namespace {
 
-constexpr char kPasswordMask[] = "********";
 constexpr char kEmpty[] = "(empty)";
 constexpr char kNone[] = "(none)";
 constexpr char kSystemStore[] = "(none: the system's certificate store)";
@@ -27,6 +27,7 @@ constexpr char kPassed[] = "passed";
 constexpr char kFailed[] = "FAILED";
 constexpr char kReadConfig[] = "read QelConnect.xml";
 constexpr char kReadTerminal[] = "read Sales.ini";
+constexpr char kDecryptPassword[] = "decrypt password";
 constexpr char kAllPassed[] = "All steps passed: the cash register can be reached. No order was sent.";
 constexpr char kSomeFailed[] = "A step failed: a sale from this workstation would fail with the message above.";
 
@@ -78,10 +79,11 @@ const char* stageText(ConnectionStage stage) {
   return "";
 }
 
-// The password is never shown, only whether there is one.
-void printConfig(std::ostream& out, const ConnectorConfig& config) {
+// The password is never shown, only whether there is one (and whether a
+// protected one decrypts: `passwordProblem` says why not).
+void printConfig(std::ostream& out, const ConnectorConfig& config, std::string& passwordProblem) {
   printValue(out, "username", orEmpty(config.username));
-  printValue(out, "password", config.password.empty() ? kEmpty : kPasswordMask);
+  printValue(out, "password", passwordStatus(config, passwordProblem));
   printValue(out, "url", orEmpty(config.url));
   printValue(out, "caFile", config.caFile.empty() ? kSystemStore : utf8(config.caFile));
   printValue(out, "certSubject", config.hasCertSubject ? orEmpty(config.certSubject) : kNone);
@@ -90,7 +92,7 @@ void printConfig(std::ostream& out, const ConnectorConfig& config) {
 }
 
 // The same call as a sale makes; its exception is the operator's message.
-std::optional<ConnectorConfig> readConfig(std::ostream& out) {
+std::optional<ConnectorConfig> readConfig(std::ostream& out, std::string& passwordProblem) {
   ConnectorConfig config;
   try {
     config.loadFromFile(kConfigFileName);
@@ -99,7 +101,7 @@ std::optional<ConnectorConfig> readConfig(std::ostream& out) {
     return std::nullopt;
   }
   printStep(out, kPassed, kReadConfig, "");
-  printConfig(out, config);
+  printConfig(out, config, passwordProblem);
   return config;
 }
 
@@ -135,12 +137,14 @@ bool checkConnection(std::ostream& out, const ConnectorConfig& config) {
 bool runCheck(std::ostream& out) {
   out << "Checking QelConnect's files in " << std::filesystem::current_path().u8string()
       << " and the connection to the cash register\n";
-  const std::optional<ConnectorConfig> config = readConfig(out);
+  std::string passwordProblem;
+  const std::optional<ConnectorConfig> config = readConfig(out, passwordProblem);
+  if (!passwordProblem.empty()) printStep(out, kFailed, kDecryptPassword, passwordProblem);
   const bool terminalRead = readTerminal(out);
   bool passed = false;
   if (config) {
     try {
-      passed = checkConnection(out, *config) && terminalRead;
+      passed = checkConnection(out, *config) && terminalRead && passwordProblem.empty();
     } catch (const VubException& e) {
       printStep(out, kFailed, stageText(ConnectionStage::Connect), utf8(e.message()));
     }

@@ -23,6 +23,7 @@
 #include "tools/qelhost/check_command.h"
 #include "tools/qelhost/dialog_answerer.h"
 #include "tools/qelhost/host_record_image.h"
+#include "tools/qelhost/protect_command.h"
 #include "tools/qelhost/result_printer.h"
 #include "tools/qelhost/system.h"
 #include "tools/qelhost/trace_command.h"
@@ -41,6 +42,7 @@ constexpr char kUsage[] =
     "       qelhost [--workdir DIR] check\n"
     "       qelhost [--workdir DIR] trace [--last N] [--in-doubt]\n"
     "       qelhost [--library PATH] --version\n"
+    "       qelhost protect-password [--user-scope]   (see qelhost protect-password --help)\n"
     "\n"
     "Runs one sale (\"order\") or refund (\"refund\") of ORDER.json through the\n"
     "payment-system library: hrECInit, then hrECExecute or hrECRefund.\n"
@@ -286,6 +288,8 @@ int run(const Options& options) {
 int main(int argc, char** argv) {
   using namespace qel::qelhost;
   try {
+    if (argc > 1 && std::string(argv[1]) == "protect-password")
+      return runProtectPassword(argc - 1, argv + 1, std::cout);
     std::optional<Options> options = parseArguments(argc, argv);
     if (!options) return kExitRan;
     if (options->version) return printVersion(*options);

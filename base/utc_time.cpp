@@ -1,4 +1,4 @@
-// ISO 8601 texts from the system clock, with the proleptic Gregorian
+// ISO 8601 texts from clock counts, with the proleptic Gregorian
 // calendar worked out from the day count (days since 1970-01-01).
 #include "base/utc_time.h"
 
@@ -51,8 +51,7 @@ std::int64_t floorDiv(std::int64_t value, std::int64_t by) {
 
 }  // namespace
 
-std::string isoUtc(std::chrono::system_clock::time_point when) {
-  const std::int64_t ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
+std::string isoUtc(std::int64_t ms) {
   const std::int64_t days = floorDiv(ms, 86400000);
   const std::int64_t msOfDay = ms - days * 86400000;
   const CivilDate date = civilFromDays(days);

@@ -1,9 +1,6 @@
 // The transaction trace's life: switched on with the configuration, fed by
-// the flow and the transfer, written once at the end under a lock, so that
-// sales on several threads never rotate the file twice.
+// the flow and the transfer, written once at the end.
 #include "host/transaction_trace.h"
-
-#include <mutex>
 
 #include "base/utc_time.h"
 #include "config/connector_config.h"
@@ -27,20 +24,12 @@ const char* outcomeName(TransferOutcome outcome) {
   return "failed";
 }
 
-// Appends and rotations of this process, one at a time.
-std::mutex traceFileMutex;
-
-void appendLine(const std::string& line) {
-  const std::lock_guard<std::mutex> lock(traceFileMutex);
-  platform::appendRecord(kTraceFileName, line, kTraceLimitBytes, kPreviousTraceFileName);
-}
-
 }  // namespace
 
 void TransactionTrace::begin(const ConnectorConfig& config) {
   enabled_ = config.trace;
   if (!enabled_) return;
-  began_ = std::chrono::system_clock::now();
+  began_ = platform::utcMilliseconds();
   url_ = config.url;
   report_.keepBodies = config.traceBodies;
 }
@@ -69,7 +58,7 @@ void TransactionTrace::write(const char* outcome, const std::wstring* message) n
     entry.outcome = outcome;
     if (message != nullptr) entry.message = *message;
     entry.transfer = &report_;
-    appendLine(formatTraceLine(entry));
+    platform::appendRecord(kTraceFileName, formatTraceLine(entry), kTraceLimitBytes, kPreviousTraceFileName);
   } catch (...) {
     // No memory for the line: the transaction goes on without it.
   }

@@ -4,7 +4,6 @@
 // transaction.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -48,7 +47,7 @@ class TransactionTrace {
 
   Kind kind_;
   bool enabled_ = false;
-  std::chrono::system_clock::time_point began_;
+  std::int64_t began_ = 0;  // ms since 1970, UTC
   std::wstring url_;
   std::optional<TracedOrder> order_;
   TransferReport report_;

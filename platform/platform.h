@@ -26,6 +26,9 @@ int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons
 // found from the memory region that holds the library's own code.
 std::uintptr_t moduleBaseAddress();
 
+// The system clock: milliseconds since 1970-01-01 00:00 UTC.
+std::int64_t utcMilliseconds();
+
 // Keeps this library mapped until the process ends, whatever the host
 // unloads: code that started threads or global state which may outlive the
 // current call (libcurl's resolver threads, Winsock) must not be unmapped
@@ -119,7 +122,9 @@ bool truncateFile(const std::string& name);
 // When the record would take a file that holds anything past `limit` bytes,
 // the file is first renamed to `previous`, replacing that, and a new one is
 // started; a file that cannot be renamed keeps its size and the record is
-// not written. False when nothing was written.
+// not written. Calls from several threads of the process take turns, so
+// that a file is never renamed twice for one record. False when nothing was
+// written.
 bool appendRecord(const std::string& name, std::string_view record, std::uint64_t limit, const std::string& previous);
 
 // The Windows Data Protection API (DPAPI). A secret protected for the

@@ -2,6 +2,7 @@
 // for message boxes, resources and the Windows code pages (its files are in
 // posix_files.cpp).
 #include <dlfcn.h>
+#include <time.h>
 
 #include <atomic>
 #include <cstdio>
@@ -37,6 +38,12 @@ int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons
   QelDialogHandler handler = dialogHandler.load();
   if (handler == nullptr) return defaultDialog(text, caption);
   return handler(owner, text, caption, static_cast<unsigned int>(buttons));
+}
+
+std::int64_t utcMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
 std::uintptr_t moduleBaseAddress() {

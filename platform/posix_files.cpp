@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 #include "platform/platform.h"
@@ -142,6 +143,8 @@ bool truncateFile(const std::string& name) {
 }
 
 bool appendRecord(const std::string& name, std::string_view record, std::uint64_t limit, const std::string& previous) {
+  static std::mutex recordLock;  // appends of this process, one at a time
+  const std::lock_guard<std::mutex> turn(recordLock);
   off_t size = 0;
   const Descriptor file(openRecordFile(name, record.size(), limit, previous, size));
   if (!file) return false;

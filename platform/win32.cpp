@@ -48,6 +48,16 @@ int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons
 BrokenPipeShield::BrokenPipeShield() : savedMask_{} {}
 BrokenPipeShield::~BrokenPipeShield() = default;
 
+std::int64_t utcMilliseconds() {
+  // A FILETIME counts 100-nanosecond steps since 1601-01-01; the C++
+  // runtime's clock would bring along the threads library's clock calls.
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const std::int64_t steps = (static_cast<std::int64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  constexpr std::int64_t kStepsFrom1601To1970 = 116444736000000000;
+  return (steps - kStepsFrom1601To1970) / 10000;
+}
+
 std::uintptr_t moduleBaseAddress() {
   // The region that holds this module's code was reserved when the loader
   // mapped the image, so its allocation base is the image base.

@@ -152,10 +152,23 @@ bool seek(HANDLE file, LONGLONG offset, DWORD from) {
   return SetFilePointerEx(file, to, nullptr, from) != 0;
 }
 
+// Appends of this process, one at a time. A slim lock needs no set-up and
+// no clean-up, and it does not bring the C++ runtime's error texts along.
+SRWLOCK recordLock = SRWLOCK_INIT;
+
+class RecordTurn {
+ public:
+  RecordTurn() { AcquireSRWLockExclusive(&recordLock); }
+  ~RecordTurn() { ReleaseSRWLockExclusive(&recordLock); }
+  RecordTurn(const RecordTurn&) = delete;
+  RecordTurn& operator=(const RecordTurn&) = delete;
+};
+
 }  // namespace
 
 bool appendRecord(const std::string& name, std::string_view record, std::uint64_t limit, const std::string& previous) {
   if (record.size() > kLargestTransfer) return false;
+  const RecordTurn turn;
   LARGE_INTEGER size{};
   Handle file(openRecordFile(name, size));
   if (!file) return false;

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
 
 namespace qel {
@@ -25,8 +24,7 @@ TEST(UtcTime, CalendarTurnsAndMilliseconds) {
       {-1, "1969-12-31T23:59:59.999Z"},
   };
   for (const Case& c : cases) {
-    const std::chrono::system_clock::time_point when{std::chrono::milliseconds(c.ms)};
-    EXPECT_EQ(isoUtc(when), c.text) << c.ms;
+    EXPECT_EQ(isoUtc(c.ms), c.text) << c.ms;
   }
 }
 

@@ -2,7 +2,7 @@
 # qelhost check as an integrator runs it: the program itself (natively, or
 # qelhost.exe under Wine) in a working folder against the kasse-sim fixture.
 # Checks the exit codes, the lines shown, and that the simulator recorded no
-# request.
+# order; then the exit codes of test sales, which a site's script relies on.
 #   qelhost_check.sh QELHOST FIXTURE_DIR [RUNNER]
 # RUNNER (scripts/wine-run.sh for qelhost.exe) starts the program; Windows
 # paths are then given as Wine's drive Z:.
@@ -11,6 +11,7 @@ set -euo pipefail
 QELHOST=$1
 FIXTURE=$2
 RUNNER=${3:-}
+EXAMPLES=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../examples" && pwd)
 
 failures=0
 work=$(mktemp -d "${TMPDIR:-/tmp}/qelhost-check.XXXXXX")
@@ -37,10 +38,21 @@ XML
 # expect NAME DIR EXIT_CODE LINE...: runs the check in DIR and wants the exit
 # code and every line (as a fixed string) in its output.
 expect() {
-  local name=$1 dir=$2 want=$3
-  shift 3
+  local dir=$2
+  expect_run "$1" "$3" "${@:4}" -- --workdir "$(program_path "$dir")" check
+}
+
+# expect_run NAME EXIT_CODE LINE... -- ARGS...: runs qelhost with ARGS and
+# wants the exit code and every line.
+expect_run() {
+  local name=$1 want=$2
+  shift 2
+  local lines=()
+  while [ "$1" != "--" ]; do lines+=("$1"); shift; done
+  shift
   local status=0
-  ${RUNNER:+"$RUNNER"} "$QELHOST" --workdir "$(program_path "$dir")" check >"$work/$name.out" 2>&1 || status=$?
+  ${RUNNER:+"$RUNNER"} "$QELHOST" "$@" </dev/null >"$work/$name.out" 2>&1 || status=$?
+  set -- ${lines[@]+"${lines[@]}"}
   # Wine writes line ends as the console program does.
   tr -d '\r' <"$work/$name.out" >"$work/$name.txt"
   local ok=1 line
@@ -83,5 +95,30 @@ if [ -n "$(ls -A "$FIXTURE/recorded" 2>/dev/null)" ]; then
   echo "kasse-sim recorded requests: $(ls "$FIXTURE/recorded")"
   failures=$((failures + 1))
 fi
+
+# A test sale's exit code: 0 only when the sale was done, 1 when it was not
+# completed, 2 for what qelhost cannot use, 3 without a library.
+sale=$(program_path "$EXAMPLES/sale.json")
+mkdir -p "$work/sale"
+cat >"$work/sale/QelConnect.xml" <<XML
+<endpoint><username>kasse</username><password>$(printf 'geh\xc3\xa9im')</password><url>http://127.0.0.1:$(port plain)/sap/bc/srt/kasse</url></endpoint>
+XML
+expect_run sale-done 0 "hrECExecute returned 0 (0x00000000): done" -- \
+  --workdir "$(program_path "$work/sale")" --answers ok,ok "$sale"
+expect_run sale-cancelled 1 "hrECExecute returned 262146 (0x00040002): not completed" -- \
+  --workdir "$(program_path "$work/sale")" --answers cancel "$sale"
+expect_run sale-refused 1 "hrECExecute returned 262146 (0x00040002): not completed" -- \
+  --workdir "$(program_path "$work/plain")" --answers ok,ok "$sale"
+expect_run no-workdir 2 "qelhost: cannot use working folder '$(program_path "$work/none")': " -- \
+  --workdir "$(program_path "$work/none")" "$sale"
+expect_run no-order-file 2 "qelhost: cannot read order file '$(program_path "$work/none.json")': no such file" -- \
+  "$(program_path "$work/none.json")"
+printf '{"order": {"Dwbelegnr": 1,}}' >"$work/bad.json"
+expect_run bad-order-file 2 \
+  "qelhost: $(program_path "$work/bad.json"): parse error at line 1, column 27: syntax error while parsing object key" -- \
+  "$(program_path "$work/bad.json")"
+expect_run extra-argument 2 "qelhost: only one order file, please" -- "$sale" "$sale"
+expect_run check-library 2 "qelhost: check does not load a library" -- --library x.dll check
+expect_run no-library 3 "qelhost: cannot load the library" -- --library "$(program_path "$work/none.dll")" "$sale"
 
 [ $failures -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }

@@ -24,13 +24,17 @@ program_path() {
 
 port() { head -n 1 "$FIXTURE/$1.port"; }
 
-# write_config DIR URL [CAFILE]
+# The plain server's password, and one it refuses; neither may be shown.
+PASSWORD=$(printf 'geh\xc3\xa9im')
+WRONG_PASSWORD=nicht-zeigen
+
+# write_config DIR URL [CAFILE [PASSWORD]]
 write_config() {
   local ca=""
   [ -n "${3:-}" ] && ca="<caFile>$(program_path "$3")</caFile>"
   mkdir -p "$1"
   cat >"$1/QelConnect.xml" <<XML
-<endpoint><username>kasse</username><password>nicht-zeigen</password><url>$2</url>$ca</endpoint>
+<endpoint><username>kasse</username><password>${4:-$PASSWORD}</password><url>$2</url>$ca</endpoint>
 <compatibility><oldkasse>0</oldkasse><oldkasseprefix>7</oldkasseprefix></compatibility>
 XML
 }
@@ -60,7 +64,7 @@ expect_run() {
   for line in "$@"; do
     grep -qF -- "$line" "$work/$name.txt" || { echo "$name: missing line: $line"; ok=0; }
   done
-  if grep -qF "nicht-zeigen" "$work/$name.txt"; then echo "$name: the password is shown"; ok=0; fi
+  if grep -qF -e "$WRONG_PASSWORD" -e "$PASSWORD" "$work/$name.txt"; then echo "$name: the password is shown"; ok=0; fi
   if [ $ok -eq 0 ]; then
     failures=$((failures + 1))
     sed 's/^/    /' "$work/$name.txt"
@@ -75,8 +79,22 @@ expect missing-config "$work/missing" 1 \
 
 write_config "$work/plain" "http://localhost:$(port plain)/sap/bc/srt/kasse"
 printf 'TerminalID=4711\r\n' >"$work/plain/Sales.ini"
-expect plain "$work/plain" 0 "password        ********" "TerminalID      4711" \
-  "passed      connect               127.0.0.1 port $(port plain)" "not needed  TLS handshake" "All steps passed"
+expect plain "$work/plain" 0 "password        ********" "TerminalID      '4711'" \
+  "passed      connect               127.0.0.1 port $(port plain)" "not needed  TLS handshake" \
+  "passed      credentials           not refused: HTTP status 405 " "All steps passed"
+
+write_config "$work/wrong-password" "http://localhost:$(port plain)/sap/bc/srt/kasse" "" "$WRONG_PASSWORD"
+expect wrong-password "$work/wrong-password" 1 \
+  "FAILED      credentials           refused: HTTP status 401 to a GET of url with them" "A step failed"
+
+# The example configuration as integrators copy it, pointed at a closed
+# port: the defaults, named.
+mkdir -p "$work/example"
+sed 's#<url>[^<]*</url>#<url>http://127.0.0.1:1/sap/bc/srt/kasse</url>#' "$EXAMPLES/QelConnect.xml" \
+  >"$work/example/QelConnect.xml"
+cp "$EXAMPLES/Sales.ini" "$work/example/"
+expect example "$work/example" 1 "username        'QELUSER'" "oldkasse        0 (the default)" \
+  "oldkasseprefix  0 (the default)" "TerminalID      '0815'"
 
 write_config "$work/https" "https://localhost:$(port trusted)/sap/bc/srt/kasse" "$FIXTURE/ca.pem"
 expect https "$work/https" 0 "passed      resolve host          localhost: 127.0.0.1" \
@@ -89,10 +107,11 @@ expect untrusted "$work/untrusted" 1 "passed      connect" \
 write_config "$work/refused" "http://127.0.0.1:1/sap/bc/srt/kasse"
 expect refused "$work/refused" 1 "FAILED      connect               Couldn't connect to server: "
 
-# The simulator writes a request's record before it answers; a request sent
-# by mistake would have reached it while qelhost waited for the answer.
-if [ -n "$(ls -A "$FIXTURE/recorded" 2>/dev/null)" ]; then
-  echo "kasse-sim recorded requests: $(ls "$FIXTURE/recorded")"
+# The simulator writes a request's record before it answers; an order sent
+# by mistake would have reached it while qelhost waited for the answer. The
+# credentials step's GETs are all it may have seen.
+if grep -l '^POST' "$FIXTURE"/recorded/*-headers.txt 2>/dev/null; then
+  echo "kasse-sim recorded an order"
   failures=$((failures + 1))
 fi
 
@@ -101,14 +120,14 @@ fi
 sale=$(program_path "$EXAMPLES/sale.json")
 mkdir -p "$work/sale"
 cat >"$work/sale/QelConnect.xml" <<XML
-<endpoint><username>kasse</username><password>$(printf 'geh\xc3\xa9im')</password><url>http://127.0.0.1:$(port plain)/sap/bc/srt/kasse</url></endpoint>
+<endpoint><username>kasse</username><password>$PASSWORD</password><url>http://127.0.0.1:$(port plain)/sap/bc/srt/kasse</url></endpoint>
 XML
 expect_run sale-done 0 "hrECExecute returned 0 (0x00000000): done" -- \
   --workdir "$(program_path "$work/sale")" --answers ok,ok "$sale"
 expect_run sale-cancelled 1 "hrECExecute returned 262146 (0x00040002): not completed" -- \
   --workdir "$(program_path "$work/sale")" --answers cancel "$sale"
 expect_run sale-refused 1 "hrECExecute returned 262146 (0x00040002): not completed" -- \
-  --workdir "$(program_path "$work/plain")" --answers ok,ok "$sale"
+  --workdir "$(program_path "$work/wrong-password")" --answers ok,ok "$sale"
 expect_run no-workdir 2 "qelhost: cannot use working folder '$(program_path "$work/none")': " -- \
   --workdir "$(program_path "$work/none")" "$sale"
 expect_run no-order-file 2 "qelhost: cannot read order file '$(program_path "$work/none.json")': no such file" -- \

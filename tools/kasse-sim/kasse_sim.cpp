@@ -85,6 +85,9 @@ class Simulator {
         ".*", [this](const httplib::Request& request, httplib::Response& response) { handlePost(request, response); });
     const auto refuse = [this](const httplib::Request& request, httplib::Response& response) {
       record(request);
+      // Like the real service's server, the credentials are checked before
+      // the method: a GET with wrong ones gets 401, with right ones 405.
+      if (refuseCredentials(request, response)) return;
       response.set_header("Allow", "POST");
       reply(request, response, 405, "only POST is served", "text/plain");
     };
@@ -115,11 +118,7 @@ class Simulator {
             "text/plain");
       return;
     }
-    if (!expectedAuthorization_.empty() && !authorized(request)) {
-      response.set_header("WWW-Authenticate", "Basic realm=\"SAP Kasse\"");
-      reply(request, response, 401, "wrong or missing credentials", "text/plain");
-      return;
-    }
+    if (refuseCredentials(request, response)) return;
     OrderSummary order;
     try {
       order = checkSalesRequest(request.body);
@@ -195,6 +194,15 @@ class Simulator {
     response.status = 200;
     response.set_content(salesResponse(options_.prefix, rect, options_.rectmsg), kSoapContentType);
     log(request, response.status, what + "Rect=" + std::to_string(rect));
+  }
+
+  // Answers 401 and returns true unless the request carries the expected
+  // credentials (or none are expected).
+  bool refuseCredentials(const httplib::Request& request, httplib::Response& response) {
+    if (expectedAuthorization_.empty() || authorized(request)) return false;
+    response.set_header("WWW-Authenticate", "Basic realm=\"SAP Kasse\"");
+    reply(request, response, 401, "wrong or missing credentials", "text/plain");
+    return true;
   }
 
   bool authorized(const httplib::Request& request) const {

@@ -4,8 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
 
 #include "base/vub_exception.h"
 #include "host/working_files.h"
@@ -85,9 +88,9 @@ std::string_view boundValue(std::string_view value) {
   return value.substr(0, cut);
 }
 
-// The value after the last "TerminalID" field of the content, or the default.
-std::string_view findValue(std::string_view content) {
-  std::string_view value = kDefaultTerminalId;
+// The value after the last "TerminalID" field of the content, if any.
+std::optional<std::string_view> findValue(std::string_view content) {
+  std::optional<std::string_view> value;
   forEachLine(content, [&](std::string_view line) {
     forEachFieldPair(line, [&](std::string_view field, std::string_view next) {
       if (field == kKey) value = next;
@@ -121,14 +124,17 @@ std::string readContent(const std::string& fileName) {
                      static_cast<std::int32_t>(read.systemError));
 }
 
-std::wstring lookUp(const std::string& fileName) {
-  return platform::utf8ToWide(boundValue(findValue(readContent(fileName))));
+// The terminal number, and whether it came from the file.
+std::pair<std::wstring, bool> lookUp(const std::string& fileName) {
+  const std::string content = readContent(fileName);
+  const std::optional<std::string_view> found = findValue(content);
+  return {platform::utf8ToWide(boundValue(found.value_or(kDefaultTerminalId))), found.has_value()};
 }
 
 }  // namespace
 
 TerminalIdReader::TerminalIdReader() : TerminalIdReader(kTerminalFileName) {}
 
-TerminalIdReader::TerminalIdReader(const std::string& fileName) : terminalId_(lookUp(fileName)) {}
+TerminalIdReader::TerminalIdReader(const std::string& fileName) { std::tie(terminalId_, fromFile_) = lookUp(fileName); }
 
 }  // namespace qel

@@ -17,9 +17,12 @@ class TerminalIdReader {
   explicit TerminalIdReader(const std::string& fileName);
 
   std::wstring terminalId() const { return terminalId_; }
+  // False when the default stands: no file, or no value for the key in it.
+  bool fromFile() const { return fromFile_; }
 
  private:
   std::wstring terminalId_;
+  bool fromFile_ = false;
 };
 
 }  // namespace qel

@@ -1,5 +1,11 @@
 # The library's version from the one place that sets it, project(VERSION ...):
 # a VERSIONINFO resource in the Windows DLL, a "what" string in the .so.
+
+# The maker that the DLL's Details tab names (CompanyName, LegalCopyright).
+# A fixed year, not the build's, keeps the package reproducible.
+set(QEL_COMPANY_NAME "QelConnect" CACHE STRING "CompanyName in the DLL's version resource")
+set(QEL_COPYRIGHT_YEAR "2026" CACHE STRING "Year of LegalCopyright in the DLL's version resource")
+
 function(qel_add_version target)
   if(WIN32)
     # VERSIONINFO takes four numbers; a version without tweak ends in 0.

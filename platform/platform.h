@@ -36,6 +36,11 @@ std::int64_t utcMilliseconds();
 // harmless.
 bool pinModule();
 
+// True when the process runs under Wine rather than Windows; always false on
+// POSIX. Wine's Schannel accepts any server certificate when it checks
+// against the system's store, so such a check proves nothing there.
+bool runsUnderWine();
+
 // For its lifetime keeps the SIGPIPE that a write to a connection closed by
 // its peer may raise on the calling thread away from the host, without
 // changing the process's signal handlers, which other threads share. Windows

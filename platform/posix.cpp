@@ -61,6 +61,8 @@ bool pinModule() {
   return dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
 }
 
+bool runsUnderWine() { return false; }
+
 std::optional<std::string_view> findTemplate(std::uint16_t id, std::uint32_t& lastError) {
   for (std::size_t i = 0; i < detail::kEmbeddedTemplateCount; ++i) {
     const detail::EmbeddedTemplate& t = detail::kEmbeddedTemplates[i];

@@ -74,6 +74,12 @@ bool pinModule() {
   return GetModuleHandleExW(flags, reinterpret_cast<LPCWSTR>(&moduleAnchor), &module) != 0;
 }
 
+bool runsUnderWine() {
+  // Wine's ntdll exports its version; Windows' does not.
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 std::optional<std::string_view> findTemplate(std::uint16_t id, std::uint32_t& lastError) {
   // The templates are always taken from the module that holds this code (the
   // DLL), never from the host's executable.

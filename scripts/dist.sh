@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes the release package QelConnect-<version>-win32.zip from a built win32
-# tree: the DLL and qelhost.exe (stripped), an example QelConnect.xml, the
-# documentation (the simulator's README included), and SHA256SUMS over all of
-# them.
+# tree: the DLL and qelhost.exe (stripped), the examples that qelhost.exe
+# needs for a test sale, the site guide as README.md, the documentation (the
+# simulator's README included), and SHA256SUMS over all of them.
 # Usage: scripts/dist.sh [BUILD_DIR [OUT_DIR]]   (defaults: build/win32, dist)
 #
 # With QEL_SIGN_PKCS12 (a PKCS#12 file with the code-signing certificate and
@@ -67,9 +67,11 @@ export SOURCE_DATE_EPOCH
 
 # The documentation is what the repository tracks, not whatever else lies in
 # docs/ at the moment. The simulator's README comes along under its own path
-# because README.md links to it there.
-mapfile -t documents < <(git -C "$ROOT" ls-files -- README.md 'docs/*.md' docs/kasse.wsdl docs/kasse.xsd \
-  'docs/screenshots/*.png' examples/QelConnect.xml tools/kasse-sim/README.md)
+# because the documentation links to it there. The repository's README.md is
+# about building; the package's is the site guide, added below.
+mapfile -t documents < <(git -C "$ROOT" ls-files -- 'docs/*.md' ':!docs/site-guide.md' docs/kasse.wsdl \
+  docs/kasse.xsd 'docs/screenshots/*.png' examples/QelConnect.xml examples/Sales.ini examples/sale.json \
+  examples/refund.json tools/kasse-sim/README.md)
 [ ${#documents[@]} -gt 0 ] || fail "no documentation found in $ROOT"
 
 name=QelConnect-$version
@@ -88,6 +90,7 @@ for document in "${documents[@]}"; do
   mkdir -p "$stage/$name/$(dirname "$document")"
   cp "$ROOT/$document" "$stage/$name/$document"
 done
+cp "$ROOT/docs/site-guide.md" "$stage/$name/README.md"
 
 (
   cd "$stage/$name"

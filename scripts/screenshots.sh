@@ -132,11 +132,12 @@ shoot() {
   say "took $name"
 }
 
-# Runs one sale of examples/sale.json held at every box; `plan` lists, per
+# Runs one sale of examples/sale.json held at every box, which ends with
+# qelhost's exit code `expected` (0 done, 1 not completed); `plan` lists, per
 # box, the caption to photograph and the file name, or "-" for none.
 run_sale() {
-  local folder=$1
-  shift
+  local folder=$1 expected=$2
+  shift 2
   local output=$folder/qelhost.out fifo=$folder/answers
   mkfifo "$fifo"
   wine "$WIN32_DIR/qelhost.exe" --hold --answers ok,ok --workdir "$(winpath "$folder")" \
@@ -156,7 +157,9 @@ run_sale() {
     echo >&4
   done
   exec 4>&-
-  wait "$host" || fail "qelhost failed: $(cat "$output")"
+  local status=0
+  wait "$host" || status=$?
+  [ $status -eq "$expected" ] || fail "qelhost exited with $status, not $expected: $(cat "$output")"
 }
 
 main() {
@@ -170,13 +173,13 @@ main() {
 
   start_simulator accepting
   prepare_folder "$WORK/accepted" "$SIM_PORT"
-  run_sale "$WORK/accepted" \
+  run_sale "$WORK/accepted" 0 \
     Transaktionsfenster transfer-question.png \
     Transaktionsfenster print-question.png
 
   start_simulator refusing --rect 4 --rectmsg "Beleg 100234 ist bereits gebucht"
   prepare_folder "$WORK/refused" "$SIM_PORT"
-  run_sale "$WORK/refused" \
+  run_sale "$WORK/refused" 1 \
     Transaktionsfenster - \
     "Fehler bei Daten" error-box.png
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 
 #include "base/vub_exception.h"
 #include "platform/platform.h"
@@ -21,10 +22,13 @@ namespace {
 using namespace curl;
 
 const wchar_t kConnectOnlyFailed[] = L"Could not set connect-only mode";
+const wchar_t kCertInfoFailed[] = L"Could not ask for the certificate";
 const wchar_t kAddressSeparator[] = L": ";
 const wchar_t kPortSeparator[] = L" port ";
 const wchar_t kVerifiedAgainstFile[] = L"certificate verified against ";
 const wchar_t kVerifiedAgainstStore[] = L"certificate verified against the system's certificate store";
+const wchar_t kNotVerifiedUnderWine[] =
+    L"handshake completed, certificate NOT verified: Wine's Schannel accepts any certificate without caFile";
 
 struct UrlCleanup {
   void operator()(CURLU* url) const noexcept { curl_url_cleanup(url); }
@@ -120,9 +124,55 @@ std::wstring passedDetail(ConnectionStage stage, CURL* handle, const Target& tar
     case ConnectionStage::Connect:
       return address + kPortSeparator + std::to_wstring(infoNumber(handle, CURLINFO_PRIMARY_PORT));
     case ConnectionStage::Handshake:
-      return caFile.empty() ? std::wstring(kVerifiedAgainstStore) : kVerifiedAgainstFile + caFile;
+      if (!caFile.empty()) return kVerifiedAgainstFile + caFile;
+      return platform::runsUnderWine() ? kNotVerifiedUnderWine : kVerifiedAgainstStore;
   }
   return std::wstring();
+}
+
+// The DER bytes of the first PEM block in `pem`: its base64 text between
+// the BEGIN and END lines, decoded; line ends and padding are skipped.
+std::string pemBody(const std::string& pem) {
+  static const std::string kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  static const std::string kDashes = "-----";
+  const std::size_t beginLine = pem.find(kDashes + "BEGIN");
+  if (beginLine == std::string::npos) return {};
+  const std::size_t beginLineEnd = pem.find(kDashes, beginLine + kDashes.size());
+  const std::size_t endLine = pem.find(kDashes + "END", beginLine);
+  if (beginLineEnd == std::string::npos || endLine == std::string::npos || endLine < beginLineEnd) return {};
+  const std::size_t first = beginLineEnd + kDashes.size();
+  std::string der;
+  unsigned bits = 0;
+  int count = 0;
+  for (char c : pem.substr(first, endLine - first)) {
+    const std::size_t value = kAlphabet.find(c);
+    if (value == std::string::npos) continue;
+    bits = (bits << 6) | static_cast<unsigned>(value);
+    count += 6;
+    if (count >= 8) {
+      count -= 8;
+      der += static_cast<char>((bits >> count) & 0xFF);
+    }
+  }
+  return der;
+}
+
+// Whether the server's certificate, as libcurl hands it over (its "Cert"
+// entry, PEM, from either TLS back end), carries the subjectAltName
+// extension, whose identifier 2.5.29.17 is DER 06 03 55 1D 11. Unknown
+// (true) when libcurl gives no certificate.
+bool hasSubjectAltName(CURL* handle) {
+  curl_certinfo* info = nullptr;
+  if (curl_easy_getinfo(handle, CURLINFO_CERTINFO, &info) != CURLE_OK || info == nullptr || info->num_of_certs < 1) {
+    return true;
+  }
+  static const char kCertEntry[] = "Cert:";
+  static const std::string kAltNameOid("\x06\x03\x55\x1D\x11", 5);
+  for (curl_slist* entry = info->certinfo[0]; entry != nullptr; entry = entry->next) {
+    const std::string text = entry->data;
+    if (text.rfind(kCertEntry, 0) == 0) return pemBody(text).find(kAltNameOid) != std::string::npos;
+  }
+  return true;
 }
 
 // One result per stage from the outcome of the connection attempt: the
@@ -145,6 +195,7 @@ std::vector<StageResult> describeStages(CURLcode result, CURL* handle, const Tar
       stageResult.outcome = StageOutcome::NotReached;
     } else {
       stageResult.detail = passedDetail(stage, handle, target, caFile);
+      stageResult.withoutSubjectAltName = stage == ConnectionStage::Handshake && !hasSubjectAltName(handle);
     }
     results.push_back(stageResult);
   }
@@ -172,6 +223,8 @@ std::vector<StageResult> ConnectionCheck::run() const {
   // libcurl stops once the connection stands, for HTTPS after the
   // handshake, and writes no request.
   setOption(handle.get(), CURLOPT_CONNECT_ONLY, 1L, kConnectOnlyFailed);
+  // The server's certificate, to see whether Windows would accept its names.
+  setOption(handle.get(), CURLOPT_CERTINFO, 1L, kCertInfoFailed);
   const CURLcode result = curl_easy_perform(handle.get());
   return describeStages(result, handle.get(), readTarget(url), caFile_, errorBuffer.data());
 }

@@ -31,6 +31,10 @@ struct StageResult {
   // libcurl's result for the failed stage, as a sale's VubException carries
   // it; 0 for every other outcome.
   std::int32_t code = 0;
+  // A passed handshake whose server certificate has no subjectAltName
+  // extension: libcurl with OpenSSL then matches the host against the
+  // common name, Schannel refuses the certificate.
+  bool withoutSubjectAltName = false;
 };
 
 class ConnectionCheck {

@@ -4,7 +4,9 @@
 
 #include <curl/curl.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/platform.h"
 #include "transport/curl_easy.h"
@@ -32,6 +34,25 @@ const long kTimeoutSeconds = 6;
 
 // The cash register speaks HTTP, with or without TLS; nothing else.
 const char kWebProtocols[] = "http,https";
+
+const wchar_t kPemCaFilePrefix[] = L"CA file '";
+const wchar_t kCaFileWithoutPem[] = L"' holds no certificate in PEM form (-----BEGIN CERTIFICATE-----)";
+const char kPemCertificateStart[] = "-----BEGIN CERTIFICATE-----";
+// Far above any bundle of CAs; a larger file is left to libcurl.
+constexpr std::size_t kMaxCaFileBytes = std::size_t{8} << 20;
+
+// Schannel reads a DER or text file in caFile as no certificate at all and
+// then reports the server's chain as partial, which points the operator at
+// the wrong end; OpenSSL's message is no clearer. A file that can be read
+// but holds no PEM certificate is therefore refused here, naming the file.
+// Anything that cannot be read is left to libcurl, which says why.
+void refuseCaFileWithoutPem(const std::string& utf8CaFile) {
+  std::string content;
+  if (platform::readFile(utf8CaFile, content, kMaxCaFileBytes).status != platform::FileRead::Ok) return;
+  if (content.find(kPemCertificateStart) != std::string::npos) return;
+  throw VubException(kPemCaFilePrefix + platform::utf8ToWide(utf8CaFile) + kCaFileWithoutPem,
+                     static_cast<std::int32_t>(CURLE_SSL_CACERT_BADFILE));
+}
 
 }  // namespace
 
@@ -77,6 +98,7 @@ void setTlsVerification(void* handle, const std::string& utf8CaFile) {
     throw VubException(kCaFilePrefix + platform::utf8ToWide(utf8CaFile) + kCaFileNotRegular,
                        static_cast<std::int32_t>(CURLE_SSL_CACERT_BADFILE));
   }
+  refuseCaFileWithoutPem(utf8CaFile);
   // libcurl keeps a copy of the path.
   setOption(handle, CURLOPT_CAINFO, utf8CaFile.c_str(), kCaFileFailed);
   // With a configured file the certificate must chain to one of its

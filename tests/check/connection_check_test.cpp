@@ -123,7 +123,23 @@ TEST_F(ConnectionCheckTlsTest, CertificateThatChainsToCaFilePasses) {
   expectOutcomes(results, {P, P, P});
   EXPECT_EQ(results[0].detail, L"localhost: 127.0.0.1");
   EXPECT_EQ(results[2].detail, L"certificate verified against " + fixture_->widePath("ca.pem"));
+  EXPECT_FALSE(results[2].withoutSubjectAltName);
   EXPECT_TRUE(ConnectionCheck::allPassed(results));
+}
+
+// A certificate that names its host only in the common name: OpenSSL
+// accepts it, and the check warns that Windows will not; Schannel refuses
+// it outright.
+TEST_F(ConnectionCheckTlsTest, CertificateWithoutSubjectAltNameIsPointedOut) {
+  const std::vector<StageResult> results = check(fixture_->url("noaltname"), fixture_->widePath("ca.pem"));
+#if defined(_WIN32)
+  expectOutcomes(results, {P, P, F});
+  EXPECT_NE(results[2].detail.find(L"schannel: CertFindExtension() returned no extension."), std::wstring::npos)
+      << platform::wideToUtf8(results[2].detail);
+#else
+  expectOutcomes(results, {P, P, P});
+  EXPECT_TRUE(results[2].withoutSubjectAltName);
+#endif
 }
 
 TEST_F(ConnectionCheckTlsTest, RefusedCertificatesFailTheHandshake) {

@@ -2,7 +2,7 @@
 # qelhost check as an integrator runs it: the program itself (natively, or
 # qelhost.exe under Wine) in a working folder against the kasse-sim fixture.
 # Checks the exit codes, the lines shown, and that the simulator recorded no
-# request.
+# order; then the exit codes of test sales, which a site's script relies on.
 #   qelhost_check.sh QELHOST FIXTURE_DIR [RUNNER]
 # RUNNER (scripts/wine-run.sh for qelhost.exe) starts the program; Windows
 # paths are then given as Wine's drive Z:.
@@ -11,6 +11,7 @@ set -euo pipefail
 QELHOST=$1
 FIXTURE=$2
 RUNNER=${3:-}
+EXAMPLES=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../examples" && pwd)
 
 failures=0
 work=$(mktemp -d "${TMPDIR:-/tmp}/qelhost-check.XXXXXX")
@@ -23,13 +24,17 @@ program_path() {
 
 port() { head -n 1 "$FIXTURE/$1.port"; }
 
-# write_config DIR URL [CAFILE]
+# The plain server's password, and one it refuses; neither may be shown.
+PASSWORD=$(printf 'geh\xc3\xa9im')
+WRONG_PASSWORD=nicht-zeigen
+
+# write_config DIR URL [CAFILE [PASSWORD]]
 write_config() {
   local ca=""
   [ -n "${3:-}" ] && ca="<caFile>$(program_path "$3")</caFile>"
   mkdir -p "$1"
   cat >"$1/QelConnect.xml" <<XML
-<endpoint><username>kasse</username><password>nicht-zeigen</password><url>$2</url>$ca</endpoint>
+<endpoint><username>kasse</username><password>${4:-$PASSWORD}</password><url>$2</url>$ca</endpoint>
 <compatibility><oldkasse>0</oldkasse><oldkasseprefix>7</oldkasseprefix></compatibility>
 XML
 }
@@ -37,10 +42,21 @@ XML
 # expect NAME DIR EXIT_CODE LINE...: runs the check in DIR and wants the exit
 # code and every line (as a fixed string) in its output.
 expect() {
-  local name=$1 dir=$2 want=$3
-  shift 3
+  local dir=$2
+  expect_run "$1" "$3" "${@:4}" -- --workdir "$(program_path "$dir")" check
+}
+
+# expect_run NAME EXIT_CODE LINE... -- ARGS...: runs qelhost with ARGS and
+# wants the exit code and every line.
+expect_run() {
+  local name=$1 want=$2
+  shift 2
+  local lines=()
+  while [ "$1" != "--" ]; do lines+=("$1"); shift; done
+  shift
   local status=0
-  ${RUNNER:+"$RUNNER"} "$QELHOST" --workdir "$(program_path "$dir")" check >"$work/$name.out" 2>&1 || status=$?
+  ${RUNNER:+"$RUNNER"} "$QELHOST" "$@" </dev/null >"$work/$name.out" 2>&1 || status=$?
+  set -- ${lines[@]+"${lines[@]}"}
   # Wine writes line ends as the console program does.
   tr -d '\r' <"$work/$name.out" >"$work/$name.txt"
   local ok=1 line
@@ -48,7 +64,7 @@ expect() {
   for line in "$@"; do
     grep -qF -- "$line" "$work/$name.txt" || { echo "$name: missing line: $line"; ok=0; }
   done
-  if grep -qF "nicht-zeigen" "$work/$name.txt"; then echo "$name: the password is shown"; ok=0; fi
+  if grep -qF -e "$WRONG_PASSWORD" -e "$PASSWORD" "$work/$name.txt"; then echo "$name: the password is shown"; ok=0; fi
   if [ $ok -eq 0 ]; then
     failures=$((failures + 1))
     sed 's/^/    /' "$work/$name.txt"
@@ -63,8 +79,22 @@ expect missing-config "$work/missing" 1 \
 
 write_config "$work/plain" "http://localhost:$(port plain)/sap/bc/srt/kasse"
 printf 'TerminalID=4711\r\n' >"$work/plain/Sales.ini"
-expect plain "$work/plain" 0 "password        ********" "TerminalID      4711" \
-  "passed      connect               127.0.0.1 port $(port plain)" "not needed  TLS handshake" "All steps passed"
+expect plain "$work/plain" 0 "password        ********" "TerminalID      '4711'" \
+  "passed      connect               127.0.0.1 port $(port plain)" "not needed  TLS handshake" \
+  "passed      credentials           not refused: HTTP status 405 " "All steps passed"
+
+write_config "$work/wrong-password" "http://localhost:$(port plain)/sap/bc/srt/kasse" "" "$WRONG_PASSWORD"
+expect wrong-password "$work/wrong-password" 1 \
+  "FAILED      credentials           refused: HTTP status 401 to a GET of url with them" "A step failed"
+
+# The example configuration as integrators copy it, pointed at a closed
+# port: the defaults, named.
+mkdir -p "$work/example"
+sed 's#<url>[^<]*</url>#<url>http://127.0.0.1:1/sap/bc/srt/kasse</url>#' "$EXAMPLES/QelConnect.xml" \
+  >"$work/example/QelConnect.xml"
+cp "$EXAMPLES/Sales.ini" "$work/example/"
+expect example "$work/example" 1 "username        'QELUSER'" "oldkasse        0 (the default)" \
+  "oldkasseprefix  0 (the default)" "TerminalID      '0815'"
 
 write_config "$work/https" "https://localhost:$(port trusted)/sap/bc/srt/kasse" "$FIXTURE/ca.pem"
 expect https "$work/https" 0 "passed      resolve host          localhost: 127.0.0.1" \
@@ -77,11 +107,37 @@ expect untrusted "$work/untrusted" 1 "passed      connect" \
 write_config "$work/refused" "http://127.0.0.1:1/sap/bc/srt/kasse"
 expect refused "$work/refused" 1 "FAILED      connect               Couldn't connect to server: "
 
-# The simulator writes a request's record before it answers; a request sent
-# by mistake would have reached it while qelhost waited for the answer.
-if [ -n "$(ls -A "$FIXTURE/recorded" 2>/dev/null)" ]; then
-  echo "kasse-sim recorded requests: $(ls "$FIXTURE/recorded")"
+# The simulator writes a request's record before it answers; an order sent
+# by mistake would have reached it while qelhost waited for the answer. The
+# credentials step's GETs are all it may have seen.
+if grep -l '^POST' "$FIXTURE"/recorded/*-headers.txt 2>/dev/null; then
+  echo "kasse-sim recorded an order"
   failures=$((failures + 1))
 fi
+
+# A test sale's exit code: 0 only when the sale was done, 1 when it was not
+# completed, 2 for what qelhost cannot use, 3 without a library.
+sale=$(program_path "$EXAMPLES/sale.json")
+mkdir -p "$work/sale"
+cat >"$work/sale/QelConnect.xml" <<XML
+<endpoint><username>kasse</username><password>$PASSWORD</password><url>http://127.0.0.1:$(port plain)/sap/bc/srt/kasse</url></endpoint>
+XML
+expect_run sale-done 0 "hrECExecute returned 0 (0x00000000): done" -- \
+  --workdir "$(program_path "$work/sale")" --answers ok,ok "$sale"
+expect_run sale-cancelled 1 "hrECExecute returned 262146 (0x00040002): not completed" -- \
+  --workdir "$(program_path "$work/sale")" --answers cancel "$sale"
+expect_run sale-refused 1 "hrECExecute returned 262146 (0x00040002): not completed" -- \
+  --workdir "$(program_path "$work/wrong-password")" --answers ok,ok "$sale"
+expect_run no-workdir 2 "qelhost: cannot use working folder '$(program_path "$work/none")': " -- \
+  --workdir "$(program_path "$work/none")" "$sale"
+expect_run no-order-file 2 "qelhost: cannot read order file '$(program_path "$work/none.json")': no such file" -- \
+  "$(program_path "$work/none.json")"
+printf '{"order": {"Dwbelegnr": 1,}}' >"$work/bad.json"
+expect_run bad-order-file 2 \
+  "qelhost: $(program_path "$work/bad.json"): parse error at line 1, column 27: syntax error while parsing object key" -- \
+  "$(program_path "$work/bad.json")"
+expect_run extra-argument 2 "qelhost: only one order file, please" -- "$sale" "$sale"
+expect_run check-library 2 "qelhost: check does not load a library" -- --library x.dll check
+expect_run no-library 3 "qelhost: cannot load the library" -- --library "$(program_path "$work/none.dll")" "$sale"
 
 [ $failures -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }

@@ -3,14 +3,17 @@
 # byte for byte the same and carry no link time; two packages made from the
 # same tree (at different times, under different umasks) are the same file;
 # the package holds the stripped DLL stamped with the commit time, the
-# documentation, and a SHA256SUMS that its files match.
-#   dist_test.sh SOURCE_DIR BUILD_DIR DLL RELINKED_DLL
+# documentation, and a SHA256SUMS that its files match; with KASSE_SIM, its
+# qelhost.exe runs the site guide's test sale under Wine from the package
+# alone.
+#   dist_test.sh SOURCE_DIR BUILD_DIR DLL RELINKED_DLL [KASSE_SIM]
 set -euo pipefail
 
 SOURCE=$1
 BUILD=$2
 DLL=$3
 RELINKED=$4
+KASSE_SIM=${5:-}
 OBJDUMP=${QEL_OBJDUMP:-i686-w64-mingw32-objdump}
 
 failures=0
@@ -71,10 +74,17 @@ with zipfile.ZipFile(package) as archive:
         if info.external_attr >> 16 != 0o100644:
             problems.append(f"{info.filename} has the mode {oct(info.external_attr >> 16)}")
     for required in ["QelConnect.dll", "qelhost.exe", "SHA256SUMS", "README.md", "examples/QelConnect.xml",
+                     "examples/Sales.ini", "examples/sale.json", "examples/refund.json",
                      "docs/configuration.md", "docs/troubleshooting.md", "docs/kasse.wsdl", "docs/kasse.xsd",
                      "tools/kasse-sim/README.md"]:
         if f"{top}/{required}" not in names:
             problems.append(f"{required} is missing")
+    # The package's README is the site guide, for what is in the package:
+    # nothing of building it.
+    readme = archive.read(f"{top}/README.md").decode("utf-8")
+    for builder_word in ["make ", "build/", "scripts/"]:
+        if builder_word in readme:
+            problems.append(f"README.md speaks of {builder_word.strip()}")
     archive.extractall(target)
 
 # SHA256SUMS names every other file, and each matches.
@@ -103,6 +113,25 @@ if [ -f "$packaged" ]; then
   exports() { "$OBJDUMP" -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | tail -n +2 | grep '\['; }
   [ "$(exports "$packaged" | wc -l)" = 13 ] || fail "the packaged DLL exports $(exports "$packaged" | wc -l) names"
   [ "$(exports "$packaged")" = "$(exports "$DLL")" ] || fail "the packaged DLL's exports differ from the built one's"
+fi
+
+# 4. The site guide's test sale, with the package's files only: its
+# example configuration pointed at a simulator that wants its credentials.
+unpacked=$work/unpacked/QelConnect-$version
+if [ -n "$KASSE_SIM" ] && [ -f "$unpacked/qelhost.exe" ]; then
+  "$KASSE_SIM" --port 0 --user QELUSER --password change-me >"$work/sim.out" 2>"$work/sim.err" &
+  sim=$!
+  for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; sleep 0.05; done
+  port=$(head -n 1 "$work/sim.out")
+  mkdir -p "$work/site"
+  sed "s#<url>[^<]*</url>#<url>http://127.0.0.1:$port/sap/bc/srt/rfc/sap/zqel_kasse</url>#" \
+    "$unpacked/examples/QelConnect.xml" >"$work/site/QelConnect.xml"
+  cp "$unpacked/examples/Sales.ini" "$work/site/"
+  status=0
+  (cd "$unpacked" && bash "$SOURCE/scripts/wine-run.sh" qelhost.exe --workdir "Z:$work/site" --answers ok,ok \
+    'examples\sale.json' </dev/null >"$work/sale.out" 2>&1) || status=$?
+  kill "$sim" && wait "$sim" 2>/dev/null || true
+  [ $status -eq 0 ] || fail "the package's test sale exited with $status: $(tr -d '\r' <"$work/sale.out")"
 fi
 
 [ $failures -eq 0 ] || { echo "$failures failure(s)"; exit 1; }

@@ -100,16 +100,22 @@ TEST(HostRecordImage, ExampleRefundReadsBackThroughTheOrderModel) {
   EXPECT_EQ(order.waehrung(), L"EUR");
 }
 
-TEST(HostRecordImage, TextsAreCutToTheirFieldsWithANote) {
+TEST(HostRecordImage, TextsCutAndAmountsRoundedGetANote) {
   std::ostringstream warnings;
   HostRecordImage image = HostRecordImage::fromJson(
-      json::parse(R"({"order": {"additionalFees": [{"Szbezeichnung": "Bearbeitungsgebuehr", "Szwaehrung": "EURO"}]}})"),
+      json::parse(R"({"order": {"Dblbruttogesamtpreis": 12.345, "additionalFees": [{"Szbezeichnung": )"
+                  R"("Bearbeitungsgebuehr", "Szwaehrung": "EURO", "Dbsumme": 0.1}]}})"),
       warnings);
   Order order = saleOrder(image);
   ASSERT_EQ(order.zusatzgebuehren().size(), 1u);
   EXPECT_EQ(order.zusatzgebuehren()[0].bezeichnung, L"Bearbeitungsg");
   EXPECT_EQ(order.zusatzgebuehren()[0].waehrung, L"EURO");
   EXPECT_NE(warnings.str().find("order.additionalFees[0].Szbezeichnung cut to its 13 bytes"), std::string::npos);
+  // Amounts go out with two decimals: more are noted, two (0.1) are not.
+  EXPECT_NE(warnings.str().find("note: order.Dblbruttogesamtpreis 12.345 has more than two decimals"),
+            std::string::npos)
+      << warnings.str();
+  EXPECT_EQ(warnings.str().find("Dbsumme"), std::string::npos) << warnings.str();
   EXPECT_EQ(warnings.str().find("Szwaehrung"), std::string::npos);
 }
 

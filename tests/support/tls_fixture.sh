@@ -4,7 +4,9 @@
 # free loopback ports; "stop" ends them again.
 #   tls_fixture.sh start KASSE_SIM DIR
 #   tls_fixture.sh stop DIR
-# DIR receives ca.pem, other-ca.pem and, per server NAME, NAME.port.
+# DIR receives ca.pem, other-ca.pem, the test CA as DER (ca.der), a text
+# file that holds no certificate (not-pem.txt) and, per server NAME,
+# NAME.port.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/tls_lib.sh"
 
@@ -32,6 +34,16 @@ make_certificates() {
   done
   # A self-signed certificate for this host that no one trusts.
   make_self_signed untrusted "DNS:localhost,IP:127.0.0.1"
+  # Signed by the test CA for this host, but naming it only in the common
+  # name, without subjectAltName: OpenSSL accepts it, Schannel does not.
+  openssl req -newkey rsa:2048 -nodes -sha256 -keyout noaltname.key -out noaltname.csr -subj "/CN=localhost" \
+    2>/dev/null
+  printf '%s\n' "basicConstraints=CA:FALSE" "extendedKeyUsage=serverAuth" >noaltname.ext
+  openssl x509 -req -sha256 -days $TLS_DAYS -in noaltname.csr -CA ca.pem -CAkey ca.key -CAcreateserial \
+    -extfile noaltname.ext -out noaltname.pem 2>/dev/null
+  # caFile mistakes: the right CA in DER form, and a file of plain text.
+  openssl x509 -in ca.pem -outform DER -out ca.der
+  echo "QelConnect test: this is no certificate" >not-pem.txt
 }
 
 start_servers() {
@@ -39,6 +51,7 @@ start_servers() {
   start_server "$dir" trusted --tls "$dir/trusted.pem" "$dir/trusted.key"
   start_server "$dir" wrongname --tls "$dir/wrongname.pem" "$dir/wrongname.key"
   start_server "$dir" untrusted --tls "$dir/untrusted.pem" "$dir/untrusted.key"
+  start_server "$dir" noaltname --tls "$dir/noaltname.pem" "$dir/noaltname.key"
   start_server "$dir" plain --user kasse --password "$(printf 'geh\xc3\xa9im')" --rect 0 \
     --rectmsg "$(printf 'Beleg \xc3\xbcbernommen')" --prefix ns1 --record "$dir/recorded"
 }

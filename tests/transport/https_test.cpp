@@ -91,5 +91,86 @@ TEST_F(HttpsTest, SystemStoreRefusesUnknownCertificates) {
   expectRefused("trusted", "", CURLE_PEER_FAILED_VERIFICATION);
 }
 
+// Every way a caFile or the cash register's certificate can go wrong, with
+// the operator's message as each target words it; docs/troubleshooting.md
+// lists these texts. $CA stands for the fixture's folder, $PORT for the
+// server's port. The Windows texts are those of Wine 8 in the German
+// locale that scripts/wine-run.sh sets; Windows words the system's part
+// ("Datei nicht gefunden.") in its own language.
+TEST_F(HttpsTest, EveryTlsFailureReadsAsDocumented) {
+  struct Case {
+    const char* what;
+    const char* server;
+    const char* scheme;  // of the url
+    const char* caFile;  // in the fixture's folder; "" for none
+    const char* linuxText;
+    const char* windowsText;
+  };
+  const Case cases[] = {
+      {"self-signed", "untrusted", "https", "ca.pem",
+       "SSL peer certificate or SSH remote key was not OK: SSL certificate problem: self-signed certificate",
+       "SSL peer certificate or SSH remote key was not OK: schannel: CertGetCertificateChain trust error "
+       "CERT_TRUST_IS_UNTRUSTED_ROOT"},
+      {"wrong CA", "trusted", "https", "other-ca.pem",
+       "SSL peer certificate or SSH remote key was not OK: SSL certificate problem: unable to get local issuer "
+       "certificate",
+       "SSL peer certificate or SSH remote key was not OK: schannel: CertGetCertificateChain trust error "
+       "CERT_TRUST_IS_PARTIAL_CHAIN"},
+      {"wrong host name", "wrongname", "https", "ca.pem",
+       "SSL peer certificate or SSH remote key was not OK: SSL: no alternative certificate subject name matches target "
+       "host name 'localhost'",
+       "SSL peer certificate or SSH remote key was not OK: schannel: CertGetNameString() failed to match connection "
+       "hostname (localhost) against server certificate names"},
+      {"no subjectAltName", "noaltname", "https", "ca.pem", "accepted",
+       "SSL peer certificate or SSH remote key was not OK: schannel: CertFindExtension() returned no extension."},
+      {"caFile missing", "trusted", "https", "no-such-ca.pem",
+       "Problem with the SSL CA cert (path? access rights?): error setting certificate file: $CA/no-such-ca.pem",
+       "Problem with the SSL CA cert (path? access rights?): schannel: failed to open CA file '$CA/no-such-ca.pem': "
+       "Datei nicht gefunden."},
+      {"caFile in DER form", "trusted", "https", "ca.der",
+       "CA file '$CA/ca.der' holds no certificate in PEM form (-----BEGIN CERTIFICATE-----)",
+       "CA file '$CA/ca.der' holds no certificate in PEM form (-----BEGIN CERTIFICATE-----)"},
+      {"caFile of text", "trusted", "https", "not-pem.txt",
+       "CA file '$CA/not-pem.txt' holds no certificate in PEM form (-----BEGIN CERTIFICATE-----)",
+       "CA file '$CA/not-pem.txt' holds no certificate in PEM form (-----BEGIN CERTIFICATE-----)"},
+      {"https to plain HTTP", "plain", "https", "ca.pem",
+       "SSL connect error: OpenSSL/$VERSION: error:0A00010B:SSL routines::wrong version number",
+       "Timeout was reached: SSL/TLS connection timeout"},
+      {"http to TLS", "trusted", "http", "", "Server returned nothing (no headers, no data): Empty reply from server",
+       "Server returned nothing (no headers, no data): Empty reply from server"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ConnectorConfig config;
+    std::wstring url = fixture_->url(c.server);
+    url.replace(0, url.find(L"://"), platform::utf8ToWide(c.scheme));
+    config.url = url;
+    if (*c.caFile != '\0') config.caFile = fixture_->widePath(c.caFile);
+    std::string message;
+    try {
+      KasseResponse response;
+      KasseExchange(config).transfer(Order(), response);
+      message = "accepted";
+    } catch (const VubException& e) {
+      message = platform::wideToUtf8(e.message());
+    }
+    const std::string folder = fixture_->path("");
+    for (std::size_t at; (at = message.find(folder)) != std::string::npos;) message.replace(at, folder.size(), "$CA/");
+    const std::size_t port = url.find(L":", url.find(L"://") + 3);
+    const std::string portText = platform::wideToUtf8(url.substr(port + 1, url.find(L'/', port) - port - 1));
+    for (std::size_t at; (at = message.find(portText)) != std::string::npos;)
+      message.replace(at, portText.size(), "$PORT");
+    // OpenSSL names its own version.
+    const std::size_t version = message.find("OpenSSL/");
+    if (version != std::string::npos)
+      message.replace(version + 8, message.find(':', version) - version - 8, "$VERSION");
+#if defined(_WIN32)
+    EXPECT_EQ(message, c.windowsText);
+#else
+    EXPECT_EQ(message, c.linuxText);
+#endif
+  }
+}
+
 }  // namespace
 }  // namespace qel

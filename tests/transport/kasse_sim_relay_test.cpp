@@ -1,7 +1,7 @@
-// Tests of kasse-sim's relay mode, with one simulator relaying to another:
-// what the connector sends arrives unchanged, what the cash register answers
-// comes back unchanged, and the relay's record holds both without the
-// credentials.
+// Tests of kasse-sim as a process: a start that fails says why, and the
+// relay mode, with one simulator relaying to another: what the connector
+// sends arrives unchanged, what the cash register answers comes back
+// unchanged, and the relay's record holds both without the credentials.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -275,7 +275,13 @@ TEST_F(KasseSimRelayTest, EveryAnswerComesBackAsTheCashRegisterGaveIt) {
        L"geh\u00E9im",
        "",
        "answer: 0 Beleg"},
-      {"status 503", {"--status", "503"}, L"geh\u00E9im", "", "failure 0: Unexpected HTTP Status code 503<?xml"},
+      {"status 503",
+       {"--status", "503"},
+       L"geh\u00E9im",
+       "",
+       "failure 0: Unexpected HTTP Status code 503<?xml version=\"1.0\" encoding=\"utf-8\"?><env:Envelope "
+       "xmlns:env=\"http://www.w3.org/2003/05/soap-envelope\"><env:Header/><env:Body><env:Fault><env:Code><env:Value>"
+       "env:Receiver</env:Value></env:Code><env:Reason><env:Text xml:lang=\"en\">simulated status 503</env:Text>"},
       {"wrong password", {}, L"gehEim", "", "failure 0: Unexpected HTTP Status code 401wrong or missing"},
       {"SOAP fault", {}, L"geh\u00E9im", "<ImAuftrag/>", "Unexpected HTTP Status code 500<?xml"},
   };
@@ -374,6 +380,44 @@ TEST_F(KasseSimRelayTest, RelayRefusesOptionsThatDoNotFit) {
     EXPECT_EQ(process.exitStatus(), 2) << c.reason;
     EXPECT_EQ(process.errors().rfind(std::string("kasse-sim: ") + c.reason + "\n", 0), 0u) << process.errors();
   }
+}
+
+// A start that cannot work ends at once with exit status 1 and one line
+// naming what failed and why, not the usage text; a port that another
+// simulator holds is not shared.
+TEST_F(KasseSimRelayTest, FailedStartSaysWhy) {
+  const auto holder = start("holder", {});
+  const std::string busy = std::to_string(holder->port());
+  const std::string missing = (scratch_.path() / "missing.pem").string();
+  const struct {
+    std::vector<std::string> options;
+    std::string error;
+  } cases[] = {
+      {{"--port", busy, "--rect", "4"}, "cannot listen on 127.0.0.1:" + busy + ": Address already in use"},
+      {{"--tls", missing, missing}, "cannot read certificate file '" + missing + "': No such file or directory"},
+      {{"--body", missing}, "cannot read body file '" + missing + "': No such file or directory"},
+      {{"--relay", "http://kasse/x", "--record", dir("relay").string(), "--relay-ca", missing},
+       "cannot read CA file '" + missing + "': No such file or directory"},
+  };
+  for (const auto& c : cases) {
+    SimProcess process(scratch_.path(), "failed", c.options);
+    EXPECT_EQ(process.exitStatus(), 1) << c.error;
+    EXPECT_EQ(process.errors(), "kasse-sim: " + c.error + "\n");
+  }
+}
+
+// With HTTPS the address shown is the one a client can verify.
+TEST_F(KasseSimRelayTest, HttpsAddressNamesTheCertificatesHost) {
+  if (!fixture_) GTEST_SKIP() << "the test CA is made by CTest (QEL_KASSE_SIM_DIR is not set)";
+  const auto kasse = start("kasse", {"--tls", fixture_->path("trusted.pem"), fixture_->path("trusted.key")});
+  const std::string serving = "kasse-sim: serving https://localhost:" + std::to_string(kasse->port()) + "/ ";
+  // The line follows the port on the other stream.
+  std::string errors = kasse->errors();
+  for (int i = 0; i < 500 && errors.find('\n') == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    errors = kasse->errors();
+  }
+  EXPECT_EQ(errors.rfind(serving, 0), 0u) << errors;
 }
 
 }  // namespace

@@ -93,6 +93,10 @@ TEST_F(VersionResource, BothLanguagesNameTheProductAndItsVersion) {
     EXPECT_EQ(text(language.block, L"InternalName"), L"QelConnect");
     EXPECT_EQ(text(language.block, L"FileDescription"), language.description);
     EXPECT_EQ(text(language.block, L"Comments"), language.comments);
+    // Explorer leaves the fields out when they are missing; the copyright
+    // sign shows that the text survived the resource compiler.
+    EXPECT_FALSE(text(language.block, L"CompanyName").empty());
+    EXPECT_EQ(text(language.block, L"LegalCopyright").rfind(L"\u00A9 ", 0), 0u);
   }
 }
 

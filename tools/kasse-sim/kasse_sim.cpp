@@ -12,7 +12,9 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -21,6 +23,7 @@
 #include "tools/kasse-sim/recording.h"
 #include "tools/kasse-sim/relay.h"
 #include "tools/kasse-sim/request_schema.h"
+#include "tools/kasse-sim/server_start.h"
 #include "tools/kasse-sim/sim_options.h"
 #include "tools/kasse-sim/soap_messages.h"
 
@@ -64,10 +67,17 @@ std::string trim(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+std::string readBodyFile(const std::string& path) {
+  checkReadableFile("body file", path);
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 class Simulator {
  public:
   explicit Simulator(SimOptions options) : options_(std::move(options)) {
     if (options_.user) expectedAuthorization_ = "basic " + base64(*options_.user + ":" + *options_.password);
+    if (options_.bodyFile) body_ = readBodyFile(*options_.bodyFile);
   }
 
   void install(httplib::Server& server) {
@@ -76,6 +86,9 @@ class Simulator {
         ".*", [this](const httplib::Request& request, httplib::Response& response) { handlePost(request, response); });
     const auto refuse = [this](const httplib::Request& request, httplib::Response& response) {
       record(request);
+      // Like the real service's server, the credentials are checked before
+      // the method: a GET with wrong ones gets 401, with right ones 405.
+      if (refuseCredentials(request, response)) return;
       response.set_header("Allow", "POST");
       reply(request, response, 405, "only POST is served", "text/plain");
     };
@@ -106,11 +119,7 @@ class Simulator {
             "text/plain");
       return;
     }
-    if (!expectedAuthorization_.empty() && !authorized(request)) {
-      response.set_header("WWW-Authenticate", "Basic realm=\"SAP Kasse\"");
-      reply(request, response, 401, "wrong or missing credentials", "text/plain");
-      return;
-    }
+    if (refuseCredentials(request, response)) return;
     OrderSummary order;
     try {
       order = checkSalesRequest(request.body);
@@ -129,10 +138,22 @@ class Simulator {
     }
     waitDelay();
     response.status = options_.status;
-    response.set_content(salesResponse(options_.prefix, options_.rect, options_.rectmsg), kSoapContentType);
-    log(request, response.status,
-        "Dwaufragid=" + order.dwaufragid + " Dwbelegnr=" + order.dwbelegnr + " total=" + order.total +
-            " -> Rect=" + std::to_string(options_.rect) + " Rectmsg=\"" + options_.rectmsg + "\"");
+    const std::string what =
+        "Dwaufragid=" + order.dwaufragid + " Dwbelegnr=" + order.dwbelegnr + " total=" + order.total + " -> ";
+    if (options_.bodyFile) {
+      response.set_content(body_, kSoapContentType);
+      log(request, response.status, what + "body of " + *options_.bodyFile);
+    } else if (options_.status >= 400) {
+      // A real service answers a failure status with a fault, the client's
+      // (Sender) for 4xx and its own (Receiver) for 5xx.
+      const std::string reason = "simulated status " + std::to_string(options_.status);
+      response.set_content(soapFault(reason, options_.status < 500), kSoapContentType);
+      log(request, response.status, what + "Fault: " + reason);
+    } else {
+      response.set_content(salesResponse(options_.prefix, options_.rect, options_.rectmsg), kSoapContentType);
+      log(request, response.status,
+          what + "Rect=" + std::to_string(options_.rect) + " Rectmsg=\"" + options_.rectmsg + "\"");
+    }
   }
 
   enum class MixedAnswer { Accepted, Refused, Failed, Silent };
@@ -176,6 +197,15 @@ class Simulator {
     log(request, response.status, what + "Rect=" + std::to_string(rect));
   }
 
+  // Answers 401 and returns true unless the request carries the expected
+  // credentials (or none are expected).
+  bool refuseCredentials(const httplib::Request& request, httplib::Response& response) {
+    if (expectedAuthorization_.empty() || authorized(request)) return false;
+    response.set_header("WWW-Authenticate", "Basic realm=\"SAP Kasse\"");
+    reply(request, response, 401, "wrong or missing credentials", "text/plain");
+    return true;
+  }
+
   bool authorized(const httplib::Request& request) const {
     const std::string given = trim(request.get_header_value("Authorization"));
     const std::size_t space = given.find(' ');
@@ -214,6 +244,7 @@ class Simulator {
   const SimOptions options_;
   const RequestSchema schema_{embeddedKasseSchema()};
   std::string expectedAuthorization_;
+  std::string body_;  // of --body
   std::atomic<unsigned long> requestCount_{0};
   std::mutex mutex_;
   std::condition_variable wake_;
@@ -221,29 +252,16 @@ class Simulator {
   std::mutex logMutex_;
 };
 
-// Serves exactly one TLS version, to stand in for an old cash register
-// (1.1) or a current one. OpenSSL admits TLS 1.1 and its SHA-1 handshake
-// only at security level 0.
-void limitTlsVersion(SSL_CTX* context, const std::string& version) {
-  const int number = version == "1.1" ? TLS1_1_VERSION : version == "1.2" ? TLS1_2_VERSION : TLS1_3_VERSION;
-  if (number < TLS1_2_VERSION) SSL_CTX_set_security_level(context, 0);
-  if (SSL_CTX_set_min_proto_version(context, number) != 1 || SSL_CTX_set_max_proto_version(context, number) != 1) {
-    throw UsageError("cannot serve TLS " + version + " only");
-  }
-}
-
-std::unique_ptr<httplib::Server> makeServer(const SimOptions& options) {
-  if (!options.certFile) return std::make_unique<httplib::Server>();
-  auto server = std::make_unique<httplib::SSLServer>(options.certFile->c_str(), options.keyFile->c_str());
-  if (!server->is_valid()) {
-    throw UsageError("cannot use certificate '" + *options.certFile + "' with key '" + *options.keyFile + "'");
-  }
-  if (options.tlsVersion) limitTlsVersion(server->ssl_context(), *options.tlsVersion);
-  return server;
+// The record folder, made if need be.
+void makeRecordDir(const std::string& dir) {
+  std::error_code error;
+  std::filesystem::create_directories(dir, error);
+  if (error) throw StartError("cannot make the record folder '" + dir + "': " + error.message());
 }
 
 int run(const SimOptions& options) {
-  if (options.recordDir) std::filesystem::create_directories(*options.recordDir);
+  if (options.recordDir) makeRecordDir(*options.recordDir);
+  if (options.relayCaFile) checkReadableFile("CA file", *options.relayCaFile);
 
   // SIGINT and SIGTERM are taken by sigwait on the main thread; blocking
   // them before any other thread exists keeps them away from the server's.
@@ -264,18 +282,11 @@ int run(const SimOptions& options) {
     simulator = std::make_unique<Simulator>(options);
     simulator->install(*server);
   }
-  int port = options.port;
-  if (port == 0) {
-    port = server->bind_to_any_port("127.0.0.1");
-  } else if (!server->bind_to_port("127.0.0.1", port)) {
-    port = -1;
-  }
-  if (port < 0) {
-    std::cerr << "kasse-sim: cannot listen on 127.0.0.1:" << options.port << "\n";
-    return 1;
-  }
+  const int port = bindServer(*server, options.port);
   std::cout << port << std::endl;
-  std::cerr << "kasse-sim: serving " << (options.certFile ? "https" : "http") << "://127.0.0.1:" << port << "/";
+  // A client of the HTTPS server must use the name the certificate is for.
+  const std::string host = options.certFile ? certificateHost(*options.certFile) : "127.0.0.1";
+  std::cerr << "kasse-sim: serving " << (options.certFile ? "https" : "http") << "://" << host << ":" << port << "/";
   if (relay) std::cerr << " as a relay to " << *options.relayUrl;
   std::cerr << " (stop with Ctrl+C)" << std::endl;
 

@@ -10,8 +10,8 @@ namespace qel::sim {
 
 const char kUsage[] =
     "usage: kasse-sim --port N [--tls CERT KEY [--tls-version V]] [--user U --password P] [--rect N]\n"
-    "                 [--rectmsg TEXT]\n"
-    "                 [--prefix n0|ns1] [--status CODE] [--delay SECONDS] [--record DIR] [--mix A:R:E:T]\n"
+    "                 [--rectmsg TEXT] [--prefix n0|ns1] [--status CODE] [--body FILE] [--delay SECONDS]\n"
+    "                 [--record DIR] [--mix A:R:E:T]\n"
     "       kasse-sim --port N [--tls CERT KEY] --relay URL [--relay-ca FILE] --record DIR\n"
     "  --port N         port on 127.0.0.1; 0 picks a free one. The port is printed on the first line.\n"
     "  --tls CERT KEY   serve HTTPS with this PEM certificate (chain) and key\n"
@@ -20,7 +20,9 @@ const char kUsage[] =
     "  --rect N         Rect of every answer (0 accepts the order; default 0)\n"
     "  --rectmsg TEXT   Rectmsg of every answer (UTF-8; default empty)\n"
     "  --prefix P       prefix of the response element, n0 (default) or ns1\n"
-    "  --status CODE    HTTP status of the answer to a good request (default 200)\n"
+    "  --status CODE    HTTP status of the answer to a good request (default 200); from 400 on\n"
+    "                   the answer is a SOAP 1.2 fault\n"
+    "  --body FILE      send FILE as the body of the answer to a good request, as it is\n"
     "  --delay SECONDS  wait this long before answering (fractions allowed)\n"
     "  --record DIR     write each request's headers and body to files in DIR\n"
     "  --mix A:R:E:T    mixed answers by the order's Dwbelegnr modulo A+R+E+T: the first A of each\n"
@@ -107,8 +109,9 @@ SimOptions parseOptions(int argc, const char* const argv[]) {
   };
   for (; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    if (answerOption.empty() && (arg == "--user" || arg == "--password" || arg == "--rect" || arg == "--rectmsg" ||
-                                 arg == "--prefix" || arg == "--status" || arg == "--delay" || arg == "--mix")) {
+    if (answerOption.empty() &&
+        (arg == "--user" || arg == "--password" || arg == "--rect" || arg == "--rectmsg" || arg == "--prefix" ||
+         arg == "--status" || arg == "--body" || arg == "--delay" || arg == "--mix")) {
       answerOption = arg;
     }
     if (arg == "--port") {
@@ -134,6 +137,8 @@ SimOptions parseOptions(int argc, const char* const argv[]) {
       if (options.prefix != "n0" && options.prefix != "ns1") throw UsageError("--prefix must be n0 or ns1");
     } else if (arg == "--status") {
       options.status = static_cast<int>(parseWhole(arg, next(arg), 100, 599));
+    } else if (arg == "--body") {
+      options.bodyFile = next(arg);
     } else if (arg == "--delay") {
       options.delaySeconds = parseSeconds(next(arg));
     } else if (arg == "--record") {

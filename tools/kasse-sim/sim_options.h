@@ -32,6 +32,9 @@ struct SimOptions {
   std::string rectmsg;  // UTF-8
   std::string prefix = "n0";
   int status = 200;
+  // The body of every answer to a good request, sent as it is; without it a
+  // status of 400 or more gets a SOAP fault, any other the sales response.
+  std::optional<std::string> bodyFile;
   double delaySeconds = 0.0;
   std::optional<std::string> recordDir;
   std::optional<AnswerMix> mix;

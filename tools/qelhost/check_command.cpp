@@ -1,5 +1,6 @@
 // qelhost check: the configuration and terminal number as the library reads
-// them, then the connection stages of ConnectionCheck, one line each.
+// them, then the connection stages of ConnectionCheck and whether the cash
+// register refuses the credentials, one line each.
 #include "tools/qelhost/check_command.h"
 
 #include <filesystem>
@@ -14,21 +15,37 @@
 #include "platform/platform.h"
 #include "tools/qelhost/password_status.h"
 #include "transport/connection_check.h"
+#include "transport/credential_check.h"
 
 namespace qel::qelhost {
 namespace {
 
-constexpr char kEmpty[] = "(empty)";
-constexpr char kNone[] = "(none)";
-constexpr char kSystemStore[] = "(none: the system's certificate store)";
-constexpr char kDefaultTerminal[] = " (the default: no Sales.ini here)";
+constexpr char kDefaultEmpty[] = " (the default: empty)";
+constexpr char kDefaultNone[] = "(the default: none)";
+constexpr char kSystemStore[] = "(the default: the system's certificate store)";
+constexpr char kDefaultNumber[] = " (the default)";
+constexpr char kNoSalesIni[] = " (the default: no Sales.ini here)";
+constexpr char kNoTerminalKey[] = " (the default: Sales.ini gives no TerminalID)";
 constexpr char kNoUrl[] = "needs QelConnect.xml";
+constexpr char kNoConnection[] = "needs a connection";
+constexpr char kCredentials[] = "credentials";
+constexpr char kNotRefusedPrefix[] = "not refused: HTTP status ";
+constexpr char kNotRefusedSuffix[] = " to a GET of url with them (401 or 403 would mean refused); nothing was booked";
+constexpr char kRefusedPrefix[] = "refused: HTTP status ";
+constexpr char kRefusedSuffix[] = " to a GET of url with them; a sale would fail with \"Unexpected HTTP Status code ";
+constexpr char kWarning[] = "warning";
+constexpr char kNoAltName[] =
+    "the certificate has no subjectAltName: this build accepts its common name, Windows (Schannel) refuses it "
+    "(\"schannel: CertFindExtension() returned no extension.\")";
 constexpr char kPassed[] = "passed";
 constexpr char kFailed[] = "FAILED";
 constexpr char kReadConfig[] = "read QelConnect.xml";
 constexpr char kReadTerminal[] = "read Sales.ini";
 constexpr char kDecryptPassword[] = "decrypt password";
-constexpr char kAllPassed[] = "All steps passed: the cash register can be reached. No order was sent.";
+constexpr char kNoPassword[] = "the password does not decrypt here";
+constexpr char kAllPassed[] =
+    "All steps passed: the cash register can be reached and did not refuse the credentials. No order was sent, "
+    "so whether the path in url leads to the sales service only a test sale shows.";
 constexpr char kSomeFailed[] = "A step failed: a sale from this workstation would fail with the message above.";
 
 constexpr int kOutcomeWidth = 12;
@@ -38,7 +55,11 @@ constexpr int kNameWidth = 16;
 
 std::string utf8(const std::wstring& text) { return platform::wideToUtf8(text); }
 
-std::string orEmpty(const std::wstring& text) { return text.empty() ? kEmpty : utf8(text); }
+// Values are shown between quotes, so that a blank at either end shows.
+std::string quoted(const std::wstring& text) { return "'" + utf8(text) + "'"; }
+
+// A text whose default is empty.
+std::string textOrDefault(const std::wstring& text) { return quoted(text) + (text.empty() ? kDefaultEmpty : ""); }
 
 std::string padded(const std::string& text, int width) {
   return text.size() >= static_cast<std::size_t>(width) ? text + " " : text + std::string(width - text.size(), ' ');
@@ -80,15 +101,19 @@ const char* stageText(ConnectionStage stage) {
 }
 
 // The password is never shown, only whether there is one (and whether a
-// protected one decrypts: `passwordProblem` says why not).
+// protected one decrypts: `passwordProblem` says why not). A value that
+// equals its default says so, whether its element is missing or gives it.
 void printConfig(std::ostream& out, const ConnectorConfig& config, std::string& passwordProblem) {
-  printValue(out, "username", orEmpty(config.username));
+  const ConnectorConfig defaults;
+  printValue(out, "username", textOrDefault(config.username));
   printValue(out, "password", passwordStatus(config, passwordProblem));
-  printValue(out, "url", orEmpty(config.url));
-  printValue(out, "caFile", config.caFile.empty() ? kSystemStore : utf8(config.caFile));
-  printValue(out, "certSubject", config.hasCertSubject ? orEmpty(config.certSubject) : kNone);
-  printValue(out, "oldkasse", config.oldkasse ? "1" : "0");
-  printValue(out, "oldkasseprefix", std::to_string(config.oldkasseprefix));
+  printValue(out, "url", quoted(config.url));
+  printValue(out, "caFile", config.caFile.empty() ? kSystemStore : quoted(config.caFile));
+  printValue(out, "certSubject", config.hasCertSubject ? quoted(config.certSubject) : kDefaultNone);
+  printValue(out, "oldkasse", config.oldkasse ? "1" : std::string("0") + kDefaultNumber);
+  printValue(
+      out, "oldkasseprefix",
+      std::to_string(config.oldkasseprefix) + (config.oldkasseprefix == defaults.oldkasseprefix ? kDefaultNumber : ""));
 }
 
 // The same call as a sale makes; its exception is the operator's message.
@@ -116,9 +141,13 @@ bool readTerminal(std::ostream& out) {
     printStep(out, kFailed, kReadTerminal, utf8(e.message()));
     return false;
   }
-  std::string value = orEmpty(terminal->terminalId());
+  std::string value = quoted(terminal->terminalId());
   const platform::FileKind kind = platform::fileKind(kTerminalFileName);
-  if (kind == platform::FileKind::Missing || kind == platform::FileKind::Folder) value += kDefaultTerminal;
+  if (kind == platform::FileKind::Missing || kind == platform::FileKind::Folder) {
+    value += kNoSalesIni;
+  } else if (!terminal->fromFile()) {
+    value += kNoTerminalKey;
+  }
   printStep(out, kPassed, kReadTerminal, "");
   printValue(out, "TerminalID", value);
   return true;
@@ -128,8 +157,27 @@ bool checkConnection(std::ostream& out, const ConnectorConfig& config) {
   const std::vector<StageResult> results = ConnectionCheck(config).run();
   for (const StageResult& result : results) {
     printStep(out, outcomeText(result.outcome), stageText(result.stage), utf8(result.detail));
+    if (result.withoutSubjectAltName) printStep(out, kWarning, stageText(result.stage), kNoAltName);
   }
   return ConnectionCheck::allPassed(results);
+}
+
+// Proves only that the server at url did not refuse the credentials for a
+// request that books nothing; a cash register that checks them only for a
+// sale would still refuse that.
+bool checkCredentials(std::ostream& out, const ConnectorConfig& config) {
+  const CredentialResult result = CredentialCheck(config).run();
+  if (!result.answered) {
+    printStep(out, kFailed, kCredentials, utf8(result.failure));
+    return false;
+  }
+  const std::string status = std::to_string(result.status);
+  if (result.refused()) {
+    printStep(out, kFailed, kCredentials, kRefusedPrefix + status + kRefusedSuffix + status + "...\"");
+    return false;
+  }
+  printStep(out, kPassed, kCredentials, kNotRefusedPrefix + status + kNotRefusedSuffix);
+  return true;
 }
 
 }  // namespace
@@ -144,7 +192,14 @@ bool runCheck(std::ostream& out) {
   bool passed = false;
   if (config) {
     try {
-      passed = checkConnection(out, *config) && terminalRead && passwordProblem.empty();
+      const bool connected = checkConnection(out, *config);
+      if (!connected) {
+        printStep(out, outcomeText(StageOutcome::NotReached), kCredentials, kNoConnection);
+      } else if (!passwordProblem.empty()) {
+        printStep(out, outcomeText(StageOutcome::NotReached), kCredentials, kNoPassword);
+      } else {
+        passed = checkCredentials(out, *config) && terminalRead;
+      }
     } catch (const VubException& e) {
       printStep(out, kFailed, stageText(ConnectionStage::Connect), utf8(e.message()));
     }
@@ -152,6 +207,7 @@ bool runCheck(std::ostream& out) {
     for (ConnectionStage stage : {ConnectionStage::Resolve, ConnectionStage::Connect, ConnectionStage::Handshake}) {
       printStep(out, outcomeText(StageOutcome::NotReached), stageText(stage), kNoUrl);
     }
+    printStep(out, outcomeText(StageOutcome::NotReached), kCredentials, kNoUrl);
   }
   out << (passed ? kAllPassed : kSomeFailed) << "\n";
   return passed;

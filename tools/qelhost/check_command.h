@@ -8,8 +8,9 @@
 namespace qel::qelhost {
 
 // Writes one line per step (read QelConnect.xml, read Sales.ini, resolve,
-// connect, TLS handshake) with its outcome to `out`; a failed step shows the
-// message the operator would see. Returns true when every step passed.
+// connect, TLS handshake, credentials) with its outcome to `out`; a failed
+// step shows the message the operator would see. Returns true when every
+// step passed.
 bool runCheck(std::ostream& out);
 
 }  // namespace qel::qelhost

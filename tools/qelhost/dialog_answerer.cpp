@@ -8,6 +8,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "tools/qelhost/system.h"
+
 namespace qel::qelhost {
 namespace {
 
@@ -75,6 +77,8 @@ bool DialogAnswerer::nextAnswer() {
 }
 
 void DialogAnswerer::holdUntilLine() {
+  // A held box is looked at (and photographed) as the operator sees it.
+  paintHeldBoxActive();
   out_ << "  (held: Enter answers it) " << std::flush;
   std::string line;
   if (!std::getline(in_, line)) {

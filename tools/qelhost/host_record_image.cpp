@@ -4,6 +4,8 @@
 // checks the library rather than echoing it.
 #include "tools/qelhost/host_record_image.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <initializer_list>
 #include <limits>
@@ -137,7 +139,7 @@ class RecordBuilder {
     hostkit::SaleBytes sale;
     sale.id = f.int32("Dwaufragid");
     sale.belegnummer = f.int32("Dwbelegnr");
-    sale.bruttogesamtpreis = f.number("Dblbruttogesamtpreis");
+    sale.bruttogesamtpreis = amount(f, "Dblbruttogesamtpreis");
     sale.poolId = f.int32("Dwpoolid");
     image_.summary_.grossTotal = sale.bruttogesamtpreis;
     positions(f, sale);
@@ -151,7 +153,7 @@ class RecordBuilder {
     Fields f(refundJson, "refund", {"Dwbelegnr", "Dblbruttogesamtpreis", "Szwaehrung", "Dwaufragid"});
     hostkit::RefundBytes refund;
     refund.belegnummer = f.int32("Dwbelegnr");
-    refund.bruttogesamtpreis = f.number("Dblbruttogesamtpreis");
+    refund.bruttogesamtpreis = amount(f, "Dblbruttogesamtpreis");
     refund.waehrung = text(f, "Szwaehrung", kCurrencyWidth);
     refund.id = f.int32("Dwaufragid");
     image_.refund_ = std::make_unique<hostkit::RefundRecord>(hostkit::hostRefund(refund));
@@ -187,10 +189,10 @@ class RecordBuilder {
     hostkit::PositionBytes p;
     p.id = f.int32("Dwposid");
     p.aboauftrag = f.byte("Faboauftrag", 0);
-    p.gesamtpreis = f.number("Dbticketgesamtpreis");
-    p.mwstbetrag = f.number("Dbmwstbetrag");
-    p.vvksum = f.number("Dbvvksum");
-    p.vvkrefsum = f.number("Dbvvkrefsum");
+    p.gesamtpreis = amount(f, "Dbticketgesamtpreis");
+    p.mwstbetrag = amount(f, "Dbmwstbetrag");
+    p.vvksum = amount(f, "Dbvvksum");
+    p.vvkrefsum = amount(f, "Dbvvkrefsum");
     if (f.has("event")) {
       p.event = event(Fields(f.at("event"), f.pathOf("event"),
                              {"Dwvaid", "Dwvanummer", "Dwvanummerzusatz", "Tvadatum", "Tvabis", "Szname"}));
@@ -202,7 +204,7 @@ class RecordBuilder {
       Fields t(list[k], f.path() + ".tickets[" + std::to_string(k) + "]",
                {"Dwticketid", "Dbvvk", "Dwvvkref", "Dbticketgesamtpreis"});
       p.tickets.push_back(
-          {t.int32("Dwticketid"), t.number("Dbvvk"), t.number("Dwvvkref"), t.number("Dbticketgesamtpreis")});
+          {t.int32("Dwticketid"), amount(t, "Dbvvk"), amount(t, "Dwvvkref"), amount(t, "Dbticketgesamtpreis")});
     }
     image_.summary_.tickets += list.size();
     return p;
@@ -219,8 +221,8 @@ class RecordBuilder {
     if (!given) return;
     Fields record(f.at(fixed.key), f.pathOf(fixed.key), {"Szwaehrung", "Dbsumme", "Dbsteuersatz"});
     fee.waehrung = text(record, "Szwaehrung", kCurrencyWidth);
-    fee.summe = record.number("Dbsumme");
-    fee.steuersatz = record.number("Dbsteuersatz");
+    fee.summe = amount(record, "Dbsumme");
+    fee.steuersatz = amount(record, "Dbsteuersatz");
     if (fee.flag == 1) ++image_.summary_.fixedFees;
   }
 
@@ -232,8 +234,8 @@ class RecordBuilder {
       Fields a(list[j], f.path() + ".additionalFees[" + std::to_string(j) + "]",
                {"Szbezeichnung", "Szwaehrung", "Dbsumme", "Dbsteuersatz"});
       sale.zusatzgebuehren.push_back({text(a, "Szbezeichnung", hostkit::HostSale::kFeeNameWidth),
-                                      text(a, "Szwaehrung", kCurrencyWidth), a.number("Dbsumme"),
-                                      a.number("Dbsteuersatz")});
+                                      text(a, "Szwaehrung", kCurrencyWidth), amount(a, "Dbsumme"),
+                                      amount(a, "Dbsteuersatz")});
     }
     image_.summary_.additionalFees = list.size();
   }
@@ -245,6 +247,17 @@ class RecordBuilder {
       zahlartId = Fields(*paymentTypeJson, "paymentType", {"dwZahlartID"}).uint32("dwZahlartID", 1);
     put<std::uint32_t>(record->data(), paymenttype::kDwZahlartId, zahlartId);
     return record;
+  }
+
+  // An amount: the request carries two decimals, so more are noted.
+  double amount(const Fields& f, const char* key) {
+    const double value = f.number(key);
+    const double cents = value * 100.0;
+    if (std::abs(cents - std::round(cents)) > 1e-6 * std::max(1.0, std::abs(cents))) {
+      warnings_ << "note: " << f.pathOf(key) << " " << f.at(key).dump()
+                << " has more than two decimals; the request carries two\n";
+    }
+    return value;
   }
 
   // A host text for a field of `width` bytes: it fills the field with the NUL

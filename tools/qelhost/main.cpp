@@ -31,11 +31,15 @@
 namespace qel::qelhost {
 namespace {
 
-// Exit codes of qelhost itself; the library's result is printed, not passed
-// on, so that a declined sale does not look like a broken run.
+// Exit codes, so that a site can script a test sale: 0 only when every
+// export called returned 0 (for check: every step passed); 1 when the sale
+// or refund was not completed (refused, failed, timed out, cancelled; for
+// check: a step failed); 2 for a wrong command line or an order file or
+// working folder that cannot be used; 3 when the library cannot be loaded.
 constexpr int kExitRan = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitNoLibrary = 3;
 
 constexpr char kUsage[] =
     "usage: qelhost [options] ORDER.json\n"
@@ -53,7 +57,9 @@ constexpr char kUsage[] =
     "check reads QelConnect.xml and Sales.ini in the working folder as the library\n"
     "does, shows their values (the password masked), then resolves the cash\n"
     "register's host, connects and completes the TLS handshake, without sending\n"
-    "an order. Exit code 0 when every step passed, 1 otherwise.\n"
+    "an order; last, one GET of the url with the credentials fails only on 401 or\n"
+    "403. It runs qelhost's own copy of the library's code, so not with --library.\n"
+    "Exit code 0 when every step passed, 1 otherwise.\n"
     "\n"
     "trace prints the transaction trace of the working folder (QelConnect.trace\n"
     "and QelConnect.trace.1) as a table, newest last: --last N shows the last N\n"
@@ -72,7 +78,12 @@ constexpr char kUsage[] =
     "  --hold           keep each dialog on screen until a line is read from\n"
     "                   standard input, then answer it (to look at the box)\n"
     "  --version        print the library's version, read from its file\n"
-    "  --help           show this text\n";
+    "  --help           show this text\n"
+    "\n"
+    "exit codes: 0 the sale or refund was done (check: every step passed);\n"
+    "1 it was not completed: refused, failed, timed out or cancelled (check: a\n"
+    "step failed; trace: no trace in the folder); 2 wrong command line, or an order file or working folder that\n"
+    "cannot be used; 3 the library cannot be loaded.\n";
 
 struct Options {
   std::string orderFile;
@@ -89,6 +100,13 @@ struct Options {
 };
 
 class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// An order file or working folder that cannot be used: told without the
+// usage text, with the same exit code.
+class InputError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
@@ -117,6 +135,30 @@ std::size_t parseCount(const std::string& text) {
     throw UsageError("--last takes a number of entries (1 or more), not '" + text + "'");
   }
   return value;
+}
+
+// --version and check do not run a sale: what only a sale uses is refused
+// rather than silently ignored.
+void refuseOptionsThatDoNotApply(const Options& options) {
+  const Options defaults;
+  const bool saleOptions = !options.answers.empty() || options.init != defaults.init ||
+                           options.prefill != defaults.prefill || options.hold != defaults.hold;
+  if (options.version) {
+    if (options.check || options.trace || !options.orderFile.empty()) {
+      throw UsageError("--version takes no order file and no command");
+    }
+    if (saleOptions || !options.workdir.empty()) throw UsageError("--version takes no option but --library");
+  } else if (options.check) {
+    if (!options.library.empty()) {
+      throw UsageError(
+          "check does not load a library: it runs qelhost's own copy of the library's code, so --library does not "
+          "apply");
+    }
+    if (saleOptions) throw UsageError("check takes no option but --workdir");
+  }
+  if (options.trace && (saleOptions || !options.library.empty() || options.version)) {
+    throw UsageError("trace takes no option but --workdir, --last and --in-doubt");
+  }
 }
 
 std::optional<Options> parseArguments(int argc, char** argv) {
@@ -171,17 +213,53 @@ std::optional<Options> parseArguments(int argc, char** argv) {
   if (options.orderFile.empty() && !options.version && !options.check && !options.trace) {
     throw UsageError("no order file given");
   }
+  refuseOptionsThatDoNotApply(options);
   return options;
 }
 
-nlohmann::json readOrderFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open order file " + path);
-  try {
-    return nlohmann::json::parse(in);
-  } catch (const nlohmann::json::parse_error& e) {
-    throw std::runtime_error(path + ": " + e.what());
+// Why a file could not be read, as the system or the platform layer says.
+std::string readFailure(const platform::FileReadResult& result) {
+  switch (result.status) {
+    case platform::FileRead::Missing:
+      return "no such file";
+    case platform::FileRead::Folder:
+      return "a folder, not a file";
+    case platform::FileRead::NotRegular:
+      return "not a regular file";
+    case platform::FileRead::TooLarge:
+      return "larger than 16 MiB";
+    default:
+      return platform::wideToUtf8(platform::systemErrorText(result.systemError));
   }
+}
+
+// nlohmann's messages start with the exception's id, "[json.exception.
+// parse_error.101] ", which says nothing to the reader of the file.
+std::string withoutExceptionId(const std::string& what) {
+  const std::size_t end = what.rfind("] ", what.find(' '));
+  return what.rfind("[json.exception.", 0) == 0 && end != std::string::npos ? what.substr(end + 2) : what;
+}
+
+nlohmann::json readOrderFile(const std::string& path) {
+  constexpr std::size_t kMaxOrderFileBytes = 16u * 1024u * 1024u;
+  std::string content;
+  const platform::FileReadResult result = platform::readFile(path, content, kMaxOrderFileBytes);
+  if (result.status != platform::FileRead::Ok) {
+    throw InputError("cannot read order file '" + path + "': " + readFailure(result));
+  }
+  try {
+    return nlohmann::json::parse(content);
+  } catch (const nlohmann::json::parse_error& e) {
+    throw InputError(path + ": " + withoutExceptionId(e.what()));
+  }
+}
+
+// Makes `dir` the working folder, or says why it cannot be.
+void enterWorkdir(const std::string& dir) {
+  if (dir.empty()) return;
+  std::error_code error;
+  std::filesystem::current_path(dir, error);
+  if (error) throw InputError("cannot use working folder '" + dir + "': " + error.message());
 }
 
 std::string hex32(std::uint32_t value) {
@@ -233,21 +311,31 @@ int printVersion(const Options& options) {
 // The library is not loaded: the check runs the library's own code for the
 // files and the connection, linked into qelhost.
 int check(const Options& options) {
-  if (!options.workdir.empty()) std::filesystem::current_path(options.workdir);
+  enterWorkdir(options.workdir);
   return runCheck(std::cout) ? kExitRan : kExitFailed;
 }
 
 int trace(const Options& options) {
-  if (!options.workdir.empty()) std::filesystem::current_path(options.workdir);
+  enterWorkdir(options.workdir);
   return printTrace(options.traceQuery, std::cout, std::cerr) ? kExitRan : kExitFailed;
+}
+
+// The records of the order file; a field it cannot use is an input error.
+HostRecordImage orderImage(const std::string& orderFile) {
+  const nlohmann::json document = readOrderFile(orderFile);
+  try {
+    return HostRecordImage::fromJson(document, std::cerr);
+  } catch (const std::exception& e) {
+    throw InputError(orderFile + ": " + withoutExceptionId(e.what()));
+  }
 }
 
 int run(const Options& options) {
   // Everything named relative to where qelhost was started is resolved
   // before the working folder changes.
-  HostRecordImage image = HostRecordImage::fromJson(readOrderFile(options.orderFile), std::cerr);
+  HostRecordImage image = orderImage(options.orderFile);
   std::filesystem::path libraryPath = libraryPathOf(options);
-  if (!options.workdir.empty()) std::filesystem::current_path(options.workdir);
+  enterWorkdir(options.workdir);
 
   printSummary(image, options.orderFile);
   hostkit::HostLibrary library(libraryPath);
@@ -264,13 +352,14 @@ int run(const Options& options) {
     std::uint32_t moduleHandle = 0;
     std::int32_t code = exports.init(nullptr, &moduleHandle);
     std::cout << "hrECInit returned " << describeResult(code) << ", module handle " << hex32(moduleHandle) << "\n";
+    if (code != QEL_OK) return kExitFailed;
   }
 
   if (image.isRefund()) {
     std::cout << "Calling hrECRefund\n" << std::flush;
     std::int32_t code = exports.refund(nullptr, nullptr, image.refund());
     std::cout << "hrECRefund returned " << describeResult(code) << "\n";
-    return kExitRan;
+    return code == QEL_OK ? kExitRan : kExitFailed;
   }
 
   hostkit::LowMemory result(kPaymentResultSize);
@@ -279,7 +368,7 @@ int run(const Options& options) {
   std::int32_t code = exports.execute(nullptr, nullptr, image.hostOrder(), image.paymentType(), nullptr, result.data());
   std::cout << "hrECExecute returned " << describeResult(code) << "\n";
   printPaymentResult(result.data(), options.prefill, std::cout);
-  return kExitRan;
+  return code == QEL_OK ? kExitRan : kExitFailed;
 }
 
 }  // namespace
@@ -299,8 +388,13 @@ int main(int argc, char** argv) {
   } catch (const UsageError& e) {
     std::cerr << "qelhost: " << e.what() << "\n\n" << kUsage;
     return kExitUsage;
-  } catch (const std::exception& e) {
+  } catch (const InputError& e) {
     std::cerr << "qelhost: " << e.what() << "\n";
-    return kExitFailed;
+    return kExitUsage;
+  } catch (const std::exception& e) {
+    // What is left: the library cannot be loaded, lacks an export or
+    // carries no version.
+    std::cerr << "qelhost: " << e.what() << "\n";
+    return kExitNoLibrary;
   }
 }

@@ -9,7 +9,7 @@ namespace qel::qelhost {
 namespace {
 
 constexpr char kMask[] = "********";
-constexpr char kEmpty[] = "(empty)";
+constexpr char kEmpty[] = "'' (the default: empty)";
 constexpr char kMachineScope[] = "protected (machine scope), decrypts here";
 constexpr char kUserScope[] = "protected (user scope), decrypts here";
 constexpr char kOtherScope[] = "protected, decrypts here";

@@ -14,6 +14,12 @@ namespace qel::qelhost {
 // True when standard input is an interactive terminal.
 bool standardInputIsTerminal();
 
+// Before the calling thread blocks on standard input with a box on screen:
+// makes sure that the box, the foreground window, is painted active, as on
+// Windows (Wine draws a program's first box inactive without a window
+// manager). Nothing on Linux.
+void paintHeldBoxActive();
+
 // The version that the library's file carries (Windows: the ProductVersion of
 // its version resource; Linux: its "@(#)QelConnect" marker), read without
 // loading it. Throws std::runtime_error when the file has none.

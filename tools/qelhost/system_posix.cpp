@@ -58,6 +58,8 @@ char encodeCp1252(char32_t c) {
 
 bool standardInputIsTerminal() { return isatty(STDIN_FILENO) != 0; }
 
+void paintHeldBoxActive() {}
+
 std::string libraryVersion(const std::filesystem::path& library) {
   std::ifstream in(library, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + library.string());

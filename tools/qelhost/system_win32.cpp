@@ -39,6 +39,17 @@ std::string lastErrorText(const char* what) {
 
 }  // namespace
 
+void paintHeldBoxActive() {
+  // Wine paints a program's first box with an inactive caption while no
+  // window has the X server's focus, although it is the foreground window;
+  // its frame is told again that it is active and painted at once, since
+  // the thread blocks next.
+  HWND box = GetActiveWindow();
+  if (box == nullptr || box != GetForegroundWindow()) return;
+  SendMessageW(box, WM_NCACTIVATE, TRUE, 0);
+  RedrawWindow(box, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
 bool standardInputIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
 
 std::string libraryVersion(const std::filesystem::path& library) {

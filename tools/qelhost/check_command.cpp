@@ -114,6 +114,8 @@ void printConfig(std::ostream& out, const ConnectorConfig& config, std::string& 
   printValue(
       out, "oldkasseprefix",
       std::to_string(config.oldkasseprefix) + (config.oldkasseprefix == defaults.oldkasseprefix ? kDefaultNumber : ""));
+  printValue(out, "trace", config.trace ? "1 (QelConnect.trace is written)" : std::string("0") + kDefaultNumber);
+  printValue(out, "traceBodies", config.traceBodies ? "1 (with the bodies)" : std::string("0") + kDefaultNumber);
 }
 
 // The same call as a sale makes; its exception is the operator's message.

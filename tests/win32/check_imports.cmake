@@ -5,12 +5,7 @@
 # the list must still be imported (see the list's head for why).
 cmake_minimum_required(VERSION 3.20)
 
-execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "${OBJDUMP} -p ${DLL} failed")
-endif()
-string(REPLACE ";" "\\;" dump "${dump}")
-string(REPLACE "\n" ";" lines "${dump}")
+include(${CMAKE_CURRENT_LIST_DIR}/pe_dump.cmake)
 
 # objdump lists each DLL's imports under "DLL Name: X" as lines of a tab,
 # the address, a tab, the hint and the name; an import by ordinal has no name

@@ -13,12 +13,7 @@ set(expected_exports
 set(system_dlls advapi32.dll bcrypt.dll crypt32.dll gdi32.dll kernel32.dll msvcrt.dll ntdll.dll
   secur32.dll user32.dll ws2_32.dll)
 
-execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "${OBJDUMP} -p ${DLL} failed")
-endif()
-string(REPLACE ";" "\\;" dump "${dump}")
-string(REPLACE "\n" ";" lines "${dump}")
+include(${CMAKE_CURRENT_LIST_DIR}/pe_dump.cmake)
 
 set(failures "")
 set(base "")

@@ -82,8 +82,9 @@ constexpr char kUsage[] =
     "\n"
     "exit codes: 0 the sale or refund was done (check: every step passed);\n"
     "1 it was not completed: refused, failed, timed out or cancelled (check: a\n"
-    "step failed; trace: no trace in the folder); 2 wrong command line, or an order file or working folder that\n"
-    "cannot be used; 3 the library cannot be loaded.\n";
+    "step failed; trace: no trace in the folder); 2 wrong command line, or an\n"
+    "order file or working folder that cannot be used; 3 the library cannot be\n"
+    "loaded.\n";
 
 struct Options {
   std::string orderFile;
@@ -111,30 +112,29 @@ class InputError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-std::uint8_t parseByte(const std::string& text) {
+// The whole of `text` as a number without a sign (0x and 0 prefixes taken
+// in base 0); nothing when it is not one.
+std::optional<unsigned long> parseWhole(const std::string& text, int base) {
+  if (text.empty() || text[0] == '-' || text[0] == '+') return std::nullopt;
   std::size_t used = 0;
-  unsigned long value = 0;
   try {
-    value = std::stoul(text, &used, 0);
+    const unsigned long value = std::stoul(text, &used, base);
+    if (used == text.size()) return value;
   } catch (const std::exception&) {
-    used = 0;
   }
-  if (used != text.size() || value > 255) throw UsageError("--prefill takes a byte value 0-255, not '" + text + "'");
-  return static_cast<std::uint8_t>(value);
+  return std::nullopt;
+}
+
+std::uint8_t parseByte(const std::string& text) {
+  const std::optional<unsigned long> value = parseWhole(text, 0);
+  if (!value || *value > 255) throw UsageError("--prefill takes a byte value 0-255, not '" + text + "'");
+  return static_cast<std::uint8_t>(*value);
 }
 
 std::size_t parseCount(const std::string& text) {
-  std::size_t used = 0;
-  unsigned long value = 0;
-  try {
-    value = std::stoul(text, &used, 10);
-  } catch (const std::exception&) {
-    used = 0;
-  }
-  if (used != text.size() || value == 0 || text[0] == '-') {
-    throw UsageError("--last takes a number of entries (1 or more), not '" + text + "'");
-  }
-  return value;
+  const std::optional<unsigned long> value = parseWhole(text, 10);
+  if (!value || *value == 0) throw UsageError("--last takes a number of entries (1 or more), not '" + text + "'");
+  return *value;
 }
 
 // --version and check do not run a sale: what only a sale uses is refused

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -78,6 +80,10 @@ TEST(ConcurrentSaleTest, TwoThreadsSellWithoutTouchingTheHostsSignals) {
   for (const std::atomic<int>& count : completed) EXPECT_EQ(count.load(), kSalesPerThread);
   EXPECT_EQ(changes.load(), 0) << "the host's SIGPIPE handler was replaced during a transfer";
   EXPECT_EQ(kasse.connections(), 2 * kSalesPerThread);
+  // Both threads traced every sale, one whole line each.
+  const std::string trace = readFile("QelConnect.trace");
+  EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 2 * kSalesPerThread);
+  EXPECT_EQ(std::count(trace.begin(), trace.end(), '{'), 4 * kSalesPerThread) << "an entry and its times each";
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "base/system_error_text.h"
 #include "base/vub_exception.h"
 
 namespace qel {
@@ -22,12 +23,6 @@ const wchar_t kUserDescription[] = L"QelConnect password (user scope)";
 const wchar_t kNotProtected[] = L"Could not protect the password: ";
 const wchar_t kNotDecryptedPrefix[] = L"Could not decrypt endpoint/protectedPassword in configuration file '";
 const wchar_t kNotDecryptedSuffix[] = L"' (protected on another computer or for another user?): ";
-const wchar_t kCodeOpen[] = L" (";
-const wchar_t kCodeClose[] = L")";
-
-std::wstring withCode(std::uint32_t code) {
-  return platform::systemErrorText(code) + kCodeOpen + std::to_wstring(code) + kCodeClose;
-}
 
 }  // namespace
 
@@ -36,7 +31,7 @@ std::string protectPassword(std::string_view utf8Password, platform::ProtectionS
   std::string base64;
   std::uint32_t error = 0;
   if (!platform::protectText(utf8Password, kEntropy, description, scope, base64, error)) {
-    throw VubException(kNotProtected + withCode(error), static_cast<std::int32_t>(error));
+    throw VubException(kNotProtected + systemErrorWithCode(error), static_cast<std::int32_t>(error));
   }
   return base64;
 }
@@ -46,11 +41,20 @@ UnprotectedPassword unprotectPassword(std::string_view base64, const std::string
   std::wstring description;
   std::uint32_t error = 0;
   if (!platform::unprotectText(base64, kEntropy, password.utf8, description, error)) {
-    throw VubException(kNotDecryptedPrefix + platform::utf8ToWide(utf8FileName) + kNotDecryptedSuffix + withCode(error),
-                       static_cast<std::int32_t>(error));
+    throw VubException(
+        kNotDecryptedPrefix + platform::utf8ToWide(utf8FileName) + kNotDecryptedSuffix + systemErrorWithCode(error),
+        static_cast<std::int32_t>(error));
   }
   if (description == kMachineDescription) password.scope = PasswordScope::Machine;
   if (description == kUserDescription) password.scope = PasswordScope::User;
+  return password;
+}
+
+platform::SecretBytes passwordToSend(const ConnectorConfig& config) {
+  if (config.hasProtectedPassword) return unprotectPassword(config.protectedPassword, config.fileName).utf8;
+  std::string text = platform::wideToUtf8(config.password);
+  platform::SecretBytes password(text.data(), text.size());
+  platform::wipeString(text);
   return password;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "config/connector_config.h"
 #include "platform/platform.h"
 
 namespace qel {
@@ -26,5 +27,10 @@ struct UnprotectedPassword {
 // Throws VubException with the operator's message and the system's error
 // code when that is not possible on this computer for this user.
 UnprotectedPassword unprotectPassword(std::string_view base64, const std::string& utf8FileName);
+
+// The password that a request to the cash register carries, in UTF-8:
+// endpoint/protectedPassword decrypted, or else endpoint/password. Throws
+// as unprotectPassword does.
+platform::SecretBytes passwordToSend(const ConnectorConfig& config);
 
 }  // namespace qel

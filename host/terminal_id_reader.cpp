@@ -10,6 +10,7 @@
 #include <tuple>
 #include <utility>
 
+#include "base/system_error_text.h"
 #include "base/vub_exception.h"
 #include "host/working_files.h"
 #include "platform/platform.h"
@@ -23,8 +24,6 @@ constexpr std::string_view kDefaultTerminalId = "16213";
 const wchar_t kNotReadPrefix[] = L"Could not read file '";
 const wchar_t kNotReadMiddle[] = L"': ";
 const wchar_t kNotRegular[] = L"not a regular file";
-const wchar_t kCodeOpen[] = L" (";
-const wchar_t kCodeClose[] = L")";
 const wchar_t kTooLargePrefix[] = L"File '";
 const wchar_t kTooLargeSuffix[] = L"' exceeds 64 MiB";
 // No real Sales.ini comes near a few MiB; a larger one is refused rather
@@ -119,9 +118,7 @@ std::string readContent(const std::string& fileName) {
     case platform::FileRead::Failed:
       break;
   }
-  throw VubException(notRead + platform::systemErrorText(read.systemError) + kCodeOpen +
-                         std::to_wstring(read.systemError) + kCodeClose,
-                     static_cast<std::int32_t>(read.systemError));
+  throw VubException(notRead + systemErrorWithCode(read.systemError), static_cast<std::int32_t>(read.systemError));
 }
 
 // The terminal number, and whether it came from the file.

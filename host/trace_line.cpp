@@ -140,7 +140,7 @@ std::wstring withoutUserInfo(const std::wstring& url) {
   return url.substr(0, authority) + url.substr(at + 1);
 }
 
-std::string formatTraceLine(const TraceEntry& entry) {
+std::string formatTraceLine(const TraceEntry& entry, const TransferReport& transfer) {
   JsonLine line;
   line.string("time", entry.time);
   line.string("version", QEL_LIBRARY_VERSION);
@@ -154,7 +154,7 @@ std::string formatTraceLine(const TraceEntry& entry) {
   line.string("url", withoutUserInfo(entry.url));
   line.string("outcome", entry.outcome);
   if (entry.message) line.string("message", *entry.message);
-  if (entry.transfer != nullptr) writeTransfer(line, *entry.transfer);
+  writeTransfer(line, transfer);
   return line.finish();
 }
 

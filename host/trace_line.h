@@ -29,15 +29,14 @@ struct TraceEntry {
   std::wstring url;                  // as configured
   const char* outcome = "failed";
   std::optional<std::wstring> message;  // the operator's error box, if any
-  // What the transfer did; null when the transaction ended before one began.
-  const TransferReport* transfer = nullptr;
 };
 
-// The entry as one line of JSON ending in "\n". Every text is written as
+// The entry, with what `transfer` did as far as it got, as one line of JSON
+// ending in "\n". Every text is written as
 // UTF-8; a response that is not UTF-8 is read with the ANSI code page, as an
 // error box shows it. The url loses any user name and password, and nothing
 // else that the transfer knows of the credentials is ever written.
-std::string formatTraceLine(const TraceEntry& entry);
+std::string formatTraceLine(const TraceEntry& entry, const TransferReport& transfer);
 
 // `url` without the user information (`user:password@`) of its authority.
 std::wstring withoutUserInfo(const std::wstring& url);

@@ -57,8 +57,7 @@ void TransactionTrace::write(const char* outcome, const std::wstring* message) n
     entry.url = url_;
     entry.outcome = outcome;
     if (message != nullptr) entry.message = *message;
-    entry.transfer = &report_;
-    platform::appendRecord(kTraceFileName, formatTraceLine(entry), kTraceLimitBytes, kPreviousTraceFileName);
+    platform::appendRecord(kTraceFileName, formatTraceLine(entry, report_), kTraceLimitBytes, kPreviousTraceFileName);
   } catch (...) {
     // No memory for the line: the transaction goes on without it.
   }

@@ -19,9 +19,6 @@ namespace {
 using namespace curl;
 
 const wchar_t kGetFailed[] = L"Could not switch to GET";
-const wchar_t kUsernameFailed[] = L"Failed to set username";
-const wchar_t kPasswordFailed[] = L"Failed to set password";
-const wchar_t kWriteFunctionFailed[] = L"Failed to set response write callback";
 
 // The body says nothing about the credentials; it is dropped as it comes.
 std::size_t dropBody(char*, std::size_t size, std::size_t count, void*) { return size * count; }
@@ -37,16 +34,8 @@ CredentialResult CredentialCheck::run() const {
   // handle is gone.
   const std::string url = platform::wideToUtf8(config_.url);
   const std::string username = platform::wideToUtf8(config_.username);
-  // A protected password is decrypted as a sale decrypts it, and wiped when
-  // the check is done.
-  platform::SecretBytes password;
-  if (config_.hasProtectedPassword) {
-    password = unprotectPassword(config_.protectedPassword, config_.fileName).utf8;
-  } else {
-    std::string text = platform::wideToUtf8(config_.password);
-    password = platform::SecretBytes(text.data(), text.size());
-    platform::wipeString(text);
-  }
+  // The password a sale sends, wiped when the check is done.
+  const platform::SecretBytes password = passwordToSend(config_);
   std::array<char, CURL_ERROR_SIZE> errorBuffer{};
   EasyHandle handle(curl_easy_init());
   if (!handle) throw VubException(kEasyInitFailed);

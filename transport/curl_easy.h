@@ -19,6 +19,9 @@ using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
 inline constexpr wchar_t kEasyInitFailed[] = L"curl_easy_init() failed";
 inline constexpr wchar_t kUrlFailed[] = L"Could not set url";
 inline constexpr wchar_t kErrorBufferFailed[] = L"Failed to set error buffer";
+inline constexpr wchar_t kUsernameFailed[] = L"Failed to set username";
+inline constexpr wchar_t kPasswordFailed[] = L"Failed to set password";
+inline constexpr wchar_t kWriteFunctionFailed[] = L"Failed to set response write callback";
 
 // Sets one option; a refusal becomes the step's message.
 template <typename Value>

@@ -25,9 +25,6 @@ static_assert(CURL_ERROR_SIZE == 256, "HttpClient's error buffer must have libcu
 
 const wchar_t kGlobalInitFailed[] = L"curl_global_init error";
 const wchar_t kNotInitialized[] = L"Curl is not initialized. Call globalInit() first.";
-const wchar_t kUsernameFailed[] = L"Failed to set username";
-const wchar_t kPasswordFailed[] = L"Failed to set password";
-const wchar_t kWriteFunctionFailed[] = L"Failed to set response write callback";
 const wchar_t kWriteDataFailed[] = L"Failed to set response write buffer";
 const wchar_t kStatusUnavailable[] = L"Could not get HTTP status code";
 const wchar_t kUnexpectedStatus[] = L"Unexpected HTTP Status code ";

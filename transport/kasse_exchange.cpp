@@ -132,11 +132,7 @@ KasseResponse& KasseExchange::transfer(const Order& order, KasseResponse& respon
   HttpClient::globalInit();
   // A protected password is decrypted only now, before anything is sent,
   // and its clear text lives in the client, which wipes it when it goes.
-  if (config_.hasProtectedPassword) {
-    client.setCredentials(config_.username, unprotectPassword(config_.protectedPassword, config_.fileName).utf8);
-  } else {
-    client.setCredentials(config_.username, config_.password);
-  }
+  client.setCredentials(config_.username, passwordToSend(config_));
   client.addHeader(L"Content-Type", L"application/soap+xml");
   if (!config_.caFile.empty()) client.setCaFile(config_.caFile);
   const std::string body = client.postForBytes(config_.url, envelope.c_str(), report);

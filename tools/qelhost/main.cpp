@@ -22,6 +22,7 @@
 #include "platform/platform.h"
 #include "tools/qelhost/check_command.h"
 #include "tools/qelhost/dialog_answerer.h"
+#include "tools/qelhost/exit_codes.h"
 #include "tools/qelhost/host_record_image.h"
 #include "tools/qelhost/protect_command.h"
 #include "tools/qelhost/result_printer.h"
@@ -30,16 +31,6 @@
 
 namespace qel::qelhost {
 namespace {
-
-// Exit codes, so that a site can script a test sale: 0 only when every
-// export called returned 0 (for check: every step passed); 1 when the sale
-// or refund was not completed (refused, failed, timed out, cancelled; for
-// check: a step failed); 2 for a wrong command line or an order file or
-// working folder that cannot be used; 3 when the library cannot be loaded.
-constexpr int kExitRan = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitNoLibrary = 3;
 
 constexpr char kUsage[] =
     "usage: qelhost [options] ORDER.json\n"
@@ -98,6 +89,9 @@ struct Options {
   bool check = false;
   bool trace = false;
   TraceQuery traceQuery;
+
+  // An order file, check or trace: what the run is for (--version aside).
+  bool commandGiven() const { return !orderFile.empty() || check || trace; }
 };
 
 class UsageError : public std::runtime_error {
@@ -144,9 +138,7 @@ void refuseOptionsThatDoNotApply(const Options& options) {
   const bool saleOptions = !options.answers.empty() || options.init != defaults.init ||
                            options.prefill != defaults.prefill || options.hold != defaults.hold;
   if (options.version) {
-    if (options.check || options.trace || !options.orderFile.empty()) {
-      throw UsageError("--version takes no order file and no command");
-    }
+    if (options.commandGiven()) throw UsageError("--version takes no order file and no command");
     if (saleOptions || !options.workdir.empty()) throw UsageError("--version takes no option but --library");
   } else if (options.check) {
     if (!options.library.empty()) {
@@ -196,23 +188,21 @@ std::optional<Options> parseArguments(int argc, char** argv) {
       options.traceQuery.inDoubtOnly = true;
     } else if (!arg.empty() && arg[0] == '-') {
       throw UsageError("unknown option " + arg);
-    } else if (arg == "check" && options.orderFile.empty() && !options.check && !options.trace) {
-      options.check = true;
-    } else if (arg == "trace" && options.orderFile.empty() && !options.check && !options.trace) {
-      options.trace = true;
-    } else if (options.orderFile.empty() && !options.check && !options.trace) {
-      options.orderFile = arg;
-    } else {
+    } else if (options.commandGiven()) {
       throw UsageError(options.check   ? "check takes no order file"
                        : options.trace ? "trace takes no order file"
                                        : "only one order file, please");
+    } else if (arg == "check") {
+      options.check = true;
+    } else if (arg == "trace") {
+      options.trace = true;
+    } else {
+      options.orderFile = arg;
     }
   }
   const bool traceOptions = options.traceQuery.last != 0 || options.traceQuery.inDoubtOnly;
   if (traceOptions && !options.trace) throw UsageError("--last and --in-doubt go with trace");
-  if (options.orderFile.empty() && !options.version && !options.check && !options.trace) {
-    throw UsageError("no order file given");
-  }
+  if (!options.commandGiven() && !options.version) throw UsageError("no order file given");
   refuseOptionsThatDoNotApply(options);
   return options;
 }

@@ -10,14 +10,11 @@
 #include "base/vub_exception.h"
 #include "config/protected_password.h"
 #include "platform/platform.h"
+#include "tools/qelhost/exit_codes.h"
 #include "tools/qelhost/secret_input.h"
 
 namespace qel::qelhost {
 namespace {
-
-constexpr int kExitRan = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 
 constexpr char kUsage[] =
     "usage: qelhost protect-password [--user-scope]\n"

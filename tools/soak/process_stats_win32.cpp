@@ -4,8 +4,6 @@
 #include <malloc.h>
 #include <psapi.h>
 
-#include <vector>
-
 #include "tools/soak/process_stats.h"
 
 namespace qel::soak {
@@ -23,45 +21,29 @@ std::size_t crtHeapInUse() {
   return used;
 }
 
-// SYSTEM_HANDLE_INFORMATION of NtQuerySystemInformation (class 16): every
-// handle of the system with the process that owns it.
-struct SystemHandleEntry {
-  ULONG ownerPid;
-  BYTE objectType;
-  BYTE flags;
-  USHORT handle;
-  PVOID object;
-  ACCESS_MASK access;
-};
-struct SystemHandleInformation {
-  ULONG count;
-  SystemHandleEntry handles[1];
-};
-using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-constexpr ULONG kSystemHandleInformation = 16;
-constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+// Handle values are multiples of four, and Windows and Wine both hand out
+// the lowest free slot first, so the table is dense: past this many free
+// slots in a row no handle of the process is left.
+constexpr ULONG_PTR kHandleStep = 4;
+constexpr std::size_t kFreeSlotsAtEnd = 1024;
 
-// GetProcessHandleCount, or where it answers 0 (Wine does) the handles of
-// this process in the system's handle list.
+// GetProcessHandleCount, or where it answers 0 (Wine does) the handles this
+// process holds, found by asking each slot about itself. The system's whole
+// handle list (NtQuerySystemInformation) is not used: Wine's server crashes
+// listing it while another process starts or ends.
 std::size_t openHandles() {
   DWORD count = 0;
   if (GetProcessHandleCount(GetCurrentProcess(), &count) && count > 0) return count;
-  auto query = reinterpret_cast<QuerySystemInformation>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-  if (query == nullptr) return 0;
-  std::vector<BYTE> buffer(1 << 16);
-  LONG status = 0;
-  ULONG needed = 0;
-  while ((status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) ==
-         kInfoLengthMismatch) {
-    buffer.resize(buffer.size() * 2);
-  }
-  if (status < 0) return 0;
-  const auto* info = reinterpret_cast<const SystemHandleInformation*>(buffer.data());
-  const ULONG self = GetCurrentProcessId();
   std::size_t own = 0;
-  for (ULONG i = 0; i < info->count; ++i) {
-    if (info->handles[i].ownerPid == self) ++own;
+  std::size_t freeInARow = 0;
+  for (ULONG_PTR value = kHandleStep; freeInARow < kFreeSlotsAtEnd; value += kHandleStep) {
+    DWORD flags = 0;
+    if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) {
+      ++own;
+      freeInARow = 0;
+    } else {
+      ++freeInARow;
+    }
   }
   return own;
 }

@@ -57,8 +57,9 @@ err=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
 trap 'rm -f "$out" "$err"' EXIT
 
 # A background job would read from /dev/null; the program keeps the
-# caller's standard input (the command-line host reads answers from it).
-exec 3<&0
+# caller's standard input (the command-line host reads answers from it), or
+# reads /dev/null when the caller has none open.
+{ exec 3<&0; } 2>/dev/null || exec 3</dev/null
 wine "$@" <&3 3<&- >"$out" 2>"$err" &
 program=$!
 exec 3<&-

@@ -22,6 +22,7 @@
 #include "platform/platform.h"
 #include "tools/qelhost/check_command.h"
 #include "tools/qelhost/dialog_answerer.h"
+#include "tools/qelhost/error_line.h"
 #include "tools/qelhost/exit_codes.h"
 #include "tools/qelhost/host_record_image.h"
 #include "tools/qelhost/protect_command.h"
@@ -307,15 +308,23 @@ int check(const Options& options) {
 
 int trace(const Options& options) {
   enterWorkdir(options.workdir);
-  return printTrace(options.traceQuery, std::cout, std::cerr) ? kExitRan : kExitFailed;
+  std::ostringstream complaint;
+  const bool printed = printTrace(options.traceQuery, std::cout, complaint);
+  std::cerr << complaint.str() << std::flush;
+  return printed ? kExitRan : kExitFailed;
 }
 
 // The records of the order file; a field it cannot use is an input error.
 HostRecordImage orderImage(const std::string& orderFile) {
   const nlohmann::json document = readOrderFile(orderFile);
+  // The notes go out whole, in one write.
+  std::ostringstream notes;
   try {
-    return HostRecordImage::fromJson(document, std::cerr);
+    HostRecordImage image = HostRecordImage::fromJson(document, notes);
+    std::cerr << notes.str() << std::flush;
+    return image;
   } catch (const std::exception& e) {
+    std::cerr << notes.str() << std::flush;
     throw InputError(orderFile + ": " + withoutExceptionId(e.what()));
   }
 }
@@ -376,15 +385,16 @@ int main(int argc, char** argv) {
     if (options->trace) return trace(*options);
     return run(*options);
   } catch (const UsageError& e) {
-    std::cerr << "qelhost: " << e.what() << "\n\n" << kUsage;
+    printError(e.what());
+    std::cerr << "\n" << kUsage;
     return kExitUsage;
   } catch (const InputError& e) {
-    std::cerr << "qelhost: " << e.what() << "\n";
+    printError(e.what());
     return kExitUsage;
   } catch (const std::exception& e) {
     // What is left: the library cannot be loaded, lacks an export or
     // carries no version.
-    std::cerr << "qelhost: " << e.what() << "\n";
+    printError(e.what());
     return kExitNoLibrary;
   }
 }

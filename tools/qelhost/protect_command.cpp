@@ -10,6 +10,7 @@
 #include "base/vub_exception.h"
 #include "config/protected_password.h"
 #include "platform/platform.h"
+#include "tools/qelhost/error_line.h"
 #include "tools/qelhost/exit_codes.h"
 #include "tools/qelhost/secret_input.h"
 
@@ -49,7 +50,8 @@ int runProtectPassword(int argc, char** argv, std::ostream& out) {
       return kExitRan;
     }
     if (arg != "--user-scope") {
-      std::cerr << "qelhost: protect-password: unknown argument " << arg << "\n\n" << kUsage;
+      printError("protect-password: unknown argument " + std::string(arg));
+      std::cerr << "\n" << kUsage;
       return kExitUsage;
     }
     scope = platform::ProtectionScope::User;
@@ -73,7 +75,7 @@ int runProtectPassword(int argc, char** argv, std::ostream& out) {
     std::cerr << kPasteHint;
     out << "<protectedPassword>" << element << "</protectedPassword>\n";
   } catch (const VubException& e) {
-    std::cerr << "qelhost: " << platform::wideToUtf8(e.message()) << "\n";
+    printError(platform::wideToUtf8(e.message()));
     return kExitFailed;
   }
   return kExitRan;

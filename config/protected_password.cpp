@@ -52,10 +52,7 @@ UnprotectedPassword unprotectPassword(std::string_view base64, const std::string
 
 platform::SecretBytes passwordToSend(const ConnectorConfig& config) {
   if (config.hasProtectedPassword) return unprotectPassword(config.protectedPassword, config.fileName).utf8;
-  std::string text = platform::wideToUtf8(config.password);
-  platform::SecretBytes password(text.data(), text.size());
-  platform::wipeString(text);
-  return password;
+  return platform::secretUtf8(config.password);
 }
 
 }  // namespace qel

@@ -68,6 +68,13 @@ std::optional<std::string_view> findTemplate(std::uint16_t id, std::uint32_t& la
 // U+FFFD, unpaired surrogates are encoded as U+FFFD.
 std::wstring utf8ToWide(std::string_view bytes);
 std::string wideToUtf8(std::wstring_view text);
+// A secret's UTF-8 bytes, with the conversion's own buffer wiped.
+inline SecretBytes secretUtf8(std::wstring_view text) {
+  std::string utf8 = wideToUtf8(text);
+  SecretBytes secret(utf8.data(), utf8.size());
+  wipeString(utf8);
+  return secret;
+}
 // The calling thread's ANSI code page (Windows) or Windows-1252 (POSIX).
 std::wstring ansiToWide(std::string_view bytes);
 // True when `bytes` is well-formed UTF-8.

@@ -35,11 +35,17 @@ const long kTimeoutSeconds = 6;
 // The cash register speaks HTTP, with or without TLS; nothing else.
 const char kWebProtocols[] = "http,https";
 
-const wchar_t kPemCaFilePrefix[] = L"CA file '";
+const wchar_t kCaFilePrefix[] = L"CA file '";
+const wchar_t kCaFileNotRegular[] = L"' is not a regular file";
 const wchar_t kCaFileWithoutPem[] = L"' holds no certificate in PEM form (-----BEGIN CERTIFICATE-----)";
 const char kPemCertificateStart[] = "-----BEGIN CERTIFICATE-----";
 // Far above any bundle of CAs; a larger file is left to libcurl.
 constexpr std::size_t kMaxCaFileBytes = std::size_t{8} << 20;
+
+[[noreturn]] void refuseCaFile(const std::string& utf8CaFile, const wchar_t* reason) {
+  throw VubException(kCaFilePrefix + platform::utf8ToWide(utf8CaFile) + reason,
+                     static_cast<std::int32_t>(CURLE_SSL_CACERT_BADFILE));
+}
 
 // Schannel reads a DER or text file in caFile as no certificate at all and
 // then reports the server's chain as partial, which points the operator at
@@ -49,9 +55,7 @@ constexpr std::size_t kMaxCaFileBytes = std::size_t{8} << 20;
 void refuseCaFileWithoutPem(const std::string& utf8CaFile) {
   std::string content;
   if (platform::readFile(utf8CaFile, content, kMaxCaFileBytes).status != platform::FileRead::Ok) return;
-  if (content.find(kPemCertificateStart) != std::string::npos) return;
-  throw VubException(kPemCaFilePrefix + platform::utf8ToWide(utf8CaFile) + kCaFileWithoutPem,
-                     static_cast<std::int32_t>(CURLE_SSL_CACERT_BADFILE));
+  if (content.find(kPemCertificateStart) == std::string::npos) refuseCaFile(utf8CaFile, kCaFileWithoutPem);
 }
 
 }  // namespace
@@ -92,12 +96,7 @@ void setTlsVerification(void* handle, const std::string& utf8CaFile) {
   // libcurl would open a pipe in the file's place and wait for a writer that
   // never comes, so anything but a file is refused before a connection is
   // made. A missing file or a folder is left to libcurl, which reports it.
-  static const wchar_t kCaFilePrefix[] = L"CA file '";
-  static const wchar_t kCaFileNotRegular[] = L"' is not a regular file";
-  if (platform::fileKind(utf8CaFile) == platform::FileKind::Other) {
-    throw VubException(kCaFilePrefix + platform::utf8ToWide(utf8CaFile) + kCaFileNotRegular,
-                       static_cast<std::int32_t>(CURLE_SSL_CACERT_BADFILE));
-  }
+  if (platform::fileKind(utf8CaFile) == platform::FileKind::Other) refuseCaFile(utf8CaFile, kCaFileNotRegular);
   refuseCaFileWithoutPem(utf8CaFile);
   // libcurl keeps a copy of the path.
   setOption(handle, CURLOPT_CAINFO, utf8CaFile.c_str(), kCaFileFailed);

@@ -15,9 +15,9 @@ namespace qel {
 void setConnectionRules(void* handle);
 
 // Switches on the verification of the server's certificate chain and host
-// name and requires TLS 1.2 or later. `utf8CaFile` names a PEM file of trusted certificates that then
-// becomes the only trust; empty means the system's trust store. Throws
-// VubException when libcurl refuses an option.
+// name and requires TLS 1.2 or later. `utf8CaFile` names a PEM file of
+// trusted certificates that then becomes the only trust; empty means the
+// system's trust store. Throws VubException when libcurl refuses an option.
 void setTlsVerification(void* handle, const std::string& utf8CaFile);
 
 // The exception of a failed libcurl transfer as the operator sees it:

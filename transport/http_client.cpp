@@ -102,9 +102,7 @@ void HttpClient::globalInit() {
 }
 
 void HttpClient::setCredentials(const std::wstring& username, const std::wstring& password) {
-  std::string utf8 = platform::wideToUtf8(password);
-  setCredentials(username, platform::SecretBytes(utf8.data(), utf8.size()));
-  platform::wipeString(utf8);
+  setCredentials(username, platform::secretUtf8(password));
 }
 
 void HttpClient::setCredentials(const std::wstring& username, platform::SecretBytes utf8Password) {
@@ -163,7 +161,7 @@ std::string HttpClient::postForBytes(const std::wstring& url, const char* utf8Bo
   if (curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) {
     throw VubException(kStatusUnavailable);
   }
-  if (status != 200 && status != 201) {
+  if (!isAnswerStatus(status)) {
     throw VubException(kUnexpectedStatus + formatInt2(static_cast<std::int32_t>(status)) +
                        responseForMessage(response_));
   }

@@ -75,20 +75,19 @@ void judge(const char* utf8, Body&& body, KasseResponse& response) {
 // judgement: a Rect that was read decides between accepted and refused; an
 // answer without one leaves the order in doubt.
 void judgeReported(const std::string& body, KasseResponse& response, TransferReport& report) {
+  const auto record = [&](TransferOutcome outcome) {
+    report.rect = response.rect;
+    report.rectmsg = response.rectmsg;
+    report.outcome = outcome;
+  };
   try {
     evaluateResponseBytes(body, response);
   } catch (const VubException&) {
     // A refusal is the one judgement that fails with a Rect other than 0.
-    if (response.rect != 0) {
-      report.rect = response.rect;
-      report.rectmsg = response.rectmsg;
-      report.outcome = TransferOutcome::Refused;
-    }
+    if (response.rect != 0) record(TransferOutcome::Refused);
     throw;
   }
-  report.rect = response.rect;
-  report.rectmsg = response.rectmsg;
-  report.outcome = TransferOutcome::Accepted;
+  record(TransferOutcome::Accepted);
 }
 
 }  // namespace

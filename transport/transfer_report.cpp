@@ -12,8 +12,6 @@ std::int64_t info(CURL* handle, CURLINFO what) {
   return static_cast<std::int64_t>(value);
 }
 
-bool isAnswer(long status) { return status == 200 || status == 201; }
-
 }  // namespace
 
 void recordTransfer(void* handle, int result, std::size_t bodySize, const std::string& received,
@@ -34,7 +32,7 @@ void recordTransfer(void* handle, int result, std::size_t bodySize, const std::s
   // libcurl counts the body bytes it handed to the connection; whether the
   // cash register may hold the whole order is decided from that alone.
   const bool wholeBodySent = report.bytesSent >= static_cast<std::int64_t>(bodySize);
-  if (report.httpStatus >= 200 && !isAnswer(report.httpStatus)) {
+  if (report.httpStatus >= 200 && !isAnswerStatus(report.httpStatus)) {
     report.outcome = TransferOutcome::Refused;
   } else if (static_cast<CURLcode>(result) == CURLE_OK || wholeBodySent) {
     report.outcome = TransferOutcome::InDoubt;

@@ -52,6 +52,10 @@ struct TransferReport {
   std::string response;
 };
 
+// The HTTP statuses of an answer to be judged: 200 and 201. Any other is the
+// cash register's refusal.
+inline bool isAnswerStatus(long status) { return status == 200 || status == 201; }
+
 // Records what libcurl reports of the transfer on `handle` (a CURL*) that
 // ended with `result` (a CURLcode), after sending a body of `bodySize` bytes
 // and receiving `received`, and the outcome as far as the wire tells it:

@@ -208,6 +208,9 @@ std::optional<Options> parseArguments(int argc, char** argv) {
   return options;
 }
 
+// Far above any order a box office sells at once.
+constexpr std::size_t kMaxOrderFileMiB = 16;
+
 // Why a file could not be read, as the system or the platform layer says.
 std::string readFailure(const platform::FileReadResult& result) {
   switch (result.status) {
@@ -218,7 +221,7 @@ std::string readFailure(const platform::FileReadResult& result) {
     case platform::FileRead::NotRegular:
       return "not a regular file";
     case platform::FileRead::TooLarge:
-      return "larger than 16 MiB";
+      return "larger than " + std::to_string(kMaxOrderFileMiB) + " MiB";
     default:
       return platform::wideToUtf8(platform::systemErrorText(result.systemError));
   }
@@ -232,9 +235,8 @@ std::string withoutExceptionId(const std::string& what) {
 }
 
 nlohmann::json readOrderFile(const std::string& path) {
-  constexpr std::size_t kMaxOrderFileBytes = 16u * 1024u * 1024u;
   std::string content;
-  const platform::FileReadResult result = platform::readFile(path, content, kMaxOrderFileBytes);
+  const platform::FileReadResult result = platform::readFile(path, content, kMaxOrderFileMiB << 20);
   if (result.status != platform::FileRead::Ok) {
     throw InputError("cannot read order file '" + path + "': " + readFailure(result));
   }

@@ -12,4 +12,10 @@ namespace qel::qelhost {
 // std::runtime_error when standard input cannot be read.
 std::string readSecret(const char* prompt);
 
+// Drops one final line break (LF or CR LF) from what was read.
+inline void dropFinalLineBreak(std::string& text) {
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  if (!text.empty() && text.back() == '\r') text.pop_back();
+}
+
 }  // namespace qel::qelhost

@@ -34,11 +34,6 @@ class EchoOff {
   bool active_ = false;
 };
 
-void dropFinalLineBreak(std::string& text) {
-  if (!text.empty() && text.back() == '\n') text.pop_back();
-  if (!text.empty() && text.back() == '\r') text.pop_back();
-}
-
 }  // namespace
 
 std::string readSecret(const char* prompt) {

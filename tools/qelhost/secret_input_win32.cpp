@@ -70,8 +70,7 @@ std::string readAll(HANDLE input) {
     text.append(buffer, read);
   }
   platform::wipeBytes(buffer, sizeof buffer);
-  if (!text.empty() && text.back() == '\n') text.pop_back();
-  if (!text.empty() && text.back() == '\r') text.pop_back();
+  dropFinalLineBreak(text);
   return text;
 }
 

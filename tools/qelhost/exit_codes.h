@@ -14,5 +14,9 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 // The library cannot be loaded.
 constexpr int kExitNoLibrary = 3;
+// The sale or refund failed after the whole order may have reached the cash
+// register: it may be booked, and its receipt must be checked there before
+// it is sold again.
+constexpr int kExitInDoubt = 4;
 
 }  // namespace qel::qelhost

@@ -74,7 +74,7 @@ constexpr char kUsage[] =
     "  --help           show this text\n"
     "\n"
     "exit codes: 0 the sale or refund was done (check: every step passed);\n"
-    "1 it was not completed: refused, failed, timed out or cancelled (check: a\n"
+    "1 it was not completed: refused, failed or cancelled (check: a\n"
     "step failed; trace: no trace in the folder); 2 wrong command line, or an\n"
     "order file or working folder that cannot be used; 3 the library cannot be\n"
     "loaded; 4 it failed in doubt: the cash register may have booked it (check\n"

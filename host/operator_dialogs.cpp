@@ -51,8 +51,8 @@ void showTransferError(void* owner, const std::wstring& message, const std::opti
 
 bool saysPossiblyBooked(std::wstring_view boxText) {
   const std::wstring_view tail(kCheckBeforeRetrying);
-  return boxText.size() >= tail.size() && boxText.substr(boxText.size() - tail.size()) == tail &&
-         boxText.find(kPossibleBooking) != std::wstring_view::npos;
+  const std::size_t at = boxText.rfind(tail);
+  return at != std::wstring_view::npos && at + tail.size() == boxText.size();
 }
 
 }  // namespace qel

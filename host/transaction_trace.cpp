@@ -2,7 +2,6 @@
 // the flow and the transfer, written ahead of the request and at the end.
 #include "host/transaction_trace.h"
 
-#include <array>
 #include <atomic>
 
 #include "base/utc_time.h"
@@ -27,26 +26,26 @@ const char* outcomeName(TransferOutcome outcome) {
   return "failed";
 }
 
+// The last `digits` hexadecimal digits of `value`.
+void appendHex(std::string& out, std::uint64_t value, int digits) {
+  static const char kHex[] = "0123456789abcdef";
+  for (int shift = 4 * digits; shift != 0;) {
+    shift -= 4;
+    out += kHex[(value >> shift) & 0xF];
+  }
+}
+
 }  // namespace
 
 std::string newTransactionId() {
-  std::array<unsigned char, 16> bytes{};
-  if (!platform::randomBytes(bytes.data(), bytes.size())) {
-    // No random numbers: the time and a count of this process's
-    // transactions still tell the process's own transactions apart.
-    static std::atomic<std::uint32_t> count{0};
-    const std::int64_t now = platform::utcMilliseconds();
-    const std::uint32_t n = count.fetch_add(1, std::memory_order_relaxed);
-    for (std::size_t i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(now >> (8 * i));
-    for (std::size_t i = 0; i < 4; ++i) bytes[8 + i] = static_cast<unsigned char>(n >> (8 * i));
-  }
-  static const char kHex[] = "0123456789abcdef";
+  static std::atomic<std::uint32_t> count{0};
+  std::uint32_t salt = 0;
+  platform::randomBytes(&salt, sizeof salt);
   std::string id;
-  id.reserve(2 * bytes.size());
-  for (const unsigned char b : bytes) {
-    id += kHex[b >> 4];
-    id += kHex[b & 0xF];
-  }
+  appendHex(id, static_cast<std::uint64_t>(platform::utcMilliseconds()), 12);
+  appendHex(id, platform::processId(), 8);
+  appendHex(id, ++count, 4);
+  appendHex(id, salt, 8);
   return id;
 }
 

@@ -72,9 +72,10 @@ class TransactionTrace {
   TransferReport report_;
 };
 
-// A new transaction's name: 32 hexadecimal digits from the system's random
-// numbers, so that no two processes, before or after a restart, pick the
-// same one.
+// A new transaction's name, 32 hexadecimal digits: the time in
+// milliseconds, the process's id, a count of the process's transactions and
+// a random number, so that no two transactions of any processes, before or
+// after a restart, have the same one.
 std::string newTransactionId();
 
 }  // namespace qel

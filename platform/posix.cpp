@@ -4,8 +4,7 @@
 #include <dlfcn.h>
 #include <sys/random.h>
 #include <time.h>
-
-#include <cerrno>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -49,16 +48,11 @@ std::int64_t utcMilliseconds() {
   return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
-bool randomBytes(void* out, std::size_t size) {
-  auto* bytes = static_cast<unsigned char*>(out);
-  while (size > 0) {
-    const ssize_t got = getrandom(bytes, size, 0);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    bytes += got;
-    size -= static_cast<std::size_t>(got);
-  }
-  return true;
+std::uint32_t processId() { return static_cast<std::uint32_t>(getpid()); }
+
+void randomBytes(void* out, std::size_t size) {
+  // Up to 256 bytes come whole or not at all, and are never interrupted.
+  (void)getrandom(out, size, 0);
 }
 
 std::uintptr_t moduleBaseAddress() {

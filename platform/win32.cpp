@@ -60,11 +60,12 @@ std::int64_t utcMilliseconds() {
   return (steps - kStepsFrom1601To1970) / 10000;
 }
 
-bool randomBytes(void* out, std::size_t size) {
+std::uint32_t processId() { return GetCurrentProcessId(); }
+
+void randomBytes(void* out, std::size_t size) {
   // Windows 7 takes the system's preferred generator without an algorithm
   // handle; libcurl imports the same function.
-  return BCryptGenRandom(nullptr, static_cast<PUCHAR>(out), static_cast<ULONG>(size),
-                         BCRYPT_USE_SYSTEM_PREFERRED_RNG) == 0;
+  BCryptGenRandom(nullptr, static_cast<PUCHAR>(out), static_cast<ULONG>(size), BCRYPT_USE_SYSTEM_PREFERRED_RNG);
 }
 
 std::uintptr_t moduleBaseAddress() {

@@ -3,6 +3,7 @@
 // a file that stays bounded and never gets in the sale's way.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -21,6 +22,11 @@ hostkit::HostSale largeSale() {
   hostkit::SaleBytes sale = smallSale();
   sale.positions.assign(2000, sale.positions.front());
   return hostkit::HostSale(sale);
+}
+
+std::int64_t millisecondsNow() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
 }
 
 struct TracedEnd {
@@ -96,6 +102,7 @@ TEST_F(FaultTest, TraceNamesHowEachSaleEnded) {
     writeFile("QelConnect.xml", configFor(server.url()));
     const void* order = end.large ? large.record() : sale_.record();
     std::filesystem::remove("QelConnect.trace");
+    const std::int64_t before = millisecondsNow();
     const CallOutcome outcome = callSale(order, paymentType_.data(), result_.data(), end.answers);
     const std::vector<std::string> lines = traceLines();
     ASSERT_EQ(lines.size(), 2u);
@@ -111,6 +118,10 @@ TEST_F(FaultTest, TraceNamesHowEachSaleEnded) {
     const std::string id = traceText(ahead, "id");
     EXPECT_EQ(id.size(), 32u);
     EXPECT_EQ(id.find_first_not_of("0123456789abcdef"), std::string::npos) << id;
+    // It starts with the time the sale began, in milliseconds.
+    const std::int64_t began = static_cast<std::int64_t>(std::stoull(id.substr(0, 12), nullptr, 16));
+    EXPECT_LE(before, began);
+    EXPECT_LE(began, millisecondsNow());
     const std::string& line = lines.back();
     EXPECT_EQ(traceText(line, "id"), id);
     EXPECT_EQ(traceText(line, "outcome"), end.outcome);
@@ -124,6 +135,16 @@ TEST_F(FaultTest, TraceNamesHowEachSaleEnded) {
       EXPECT_EQ(traceText(line, "message"), "(no message)") << "no error box, no message";
     }
   }
+}
+
+// A refund that the cash register took is traced as accepted: there is no
+// printing question to decline.
+TEST_F(FaultTest, AcceptedRefundIsTracedAsAccepted) {
+  startKasse();
+  ASSERT_EQ(refund().code, 0);
+  const std::string line = expectSendingThenOutcome();
+  EXPECT_EQ(traceText(line, "kind"), "refund");
+  EXPECT_EQ(traceText(line, "outcome"), "accepted");
 }
 
 // The password travels only in the Authorization header, which is never

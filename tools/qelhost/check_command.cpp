@@ -103,8 +103,8 @@ const char* stageText(ConnectionStage stage) {
 
 // The password is never shown, only whether there is one (and whether a
 // protected one decrypts: `passwordProblem` says why not), nor the url's
-// user information. A value that
-// equals its default says so, whether its element is missing or gives it.
+// user information. A value that equals its default says so, whether its
+// element is missing or gives it.
 void printConfig(std::ostream& out, const ConnectorConfig& config, std::string& passwordProblem) {
   const ConnectorConfig defaults;
   printValue(out, "username", textOrDefault(config.username));

@@ -42,6 +42,8 @@ constexpr char kPassed[] = "passed";
 constexpr char kFailed[] = "FAILED";
 constexpr char kReadConfig[] = "read QelConnect.xml";
 constexpr char kReadTerminal[] = "read Sales.ini";
+constexpr char kNote[] = "note";
+constexpr char kReadAsAnsi[] = "the file is not UTF-8: its text was read in the ANSI code page";
 constexpr char kDecryptPassword[] = "decrypt password";
 constexpr char kNoPassword[] = "the password does not decrypt here";
 constexpr char kAllPassed[] =
@@ -130,6 +132,7 @@ std::optional<ConnectorConfig> readConfig(std::ostream& out, std::string& passwo
     return std::nullopt;
   }
   printStep(out, kPassed, kReadConfig, "");
+  if (config.readAsAnsi) printStep(out, kNote, kReadConfig, kReadAsAnsi);
   printConfig(out, config, passwordProblem);
   return config;
 }

@@ -116,8 +116,9 @@ TEST_F(FaultTest, TraceNamesHowEachSaleEnded) {
     EXPECT_NE(line.find("\"receipt\":815,\"total\":42.50,"), std::string::npos) << line;
     EXPECT_EQ(traced.value("httpStatus", 0), end.httpStatus);
     EXPECT_EQ(traced.contains("rect"), std::string(end.name) == "Rect 4" || end.outcome[0] == 'a');
-    if (traced.contains("rect"))
+    if (traced.contains("rect")) {
       EXPECT_EQ(traceText(line, "rectmsg"), end.outcome[0] == 'a' ? "OK" : kBackslashRectmsg);
+    }
     // Plain http has no TLS handshake; the connection itself takes time.
     const nlohmann::json times = traced.value("times", nlohmann::json::object());
     EXPECT_EQ(times.value("tls", -1.0), 0.0) << line;

@@ -3,6 +3,9 @@
 // name the layers above use.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "platform/utf8.h"
 
 namespace qel {
@@ -13,5 +16,8 @@ template <typename Out>
 void appendUtf8(Out& out, char32_t cp) {
   platform::detail::appendUtf8(out, cp);
 }
+
+// `text` in UTF-16 as UTF-8; an unpaired surrogate becomes U+FFFD.
+inline std::string utf16ToUtf8(std::u16string_view text) { return platform::detail::encodeUtf8(text); }
 
 }  // namespace qel

@@ -118,9 +118,18 @@ const tinyxml2::XMLElement* child(const tinyxml2::XMLNode* parent, const char* n
   return parent != nullptr ? parent->FirstChildElement(name) : nullptr;
 }
 
+// A file that is not UTF-8 was saved in the ANSI code page (Notepad's
+// default on older Windows); it is read in that code page, as an answer
+// that is not UTF-8 is, rather than turning its characters into U+FFFD.
+bool decodeAnsi(std::string& content) {
+  if (platform::isValidUtf8(content)) return false;
+  content = platform::wideToUtf8(platform::ansiToWide(content));
+  return true;
+}
+
 // LoadFile's result codes with the file read once: anything that cannot be
 // opened or is not a regular file is "not found", a failed read a read error.
-tinyxml2::XMLError load(tinyxml2::XMLDocument& document, const std::string& fileName) {
+tinyxml2::XMLError load(tinyxml2::XMLDocument& document, const std::string& fileName, bool& readAsAnsi) {
   std::string content;
   switch (platform::readFile(fileName, content, ConnectorConfig::kMaxFileBytes).status) {
     case platform::FileRead::Missing:
@@ -135,6 +144,7 @@ tinyxml2::XMLError load(tinyxml2::XMLDocument& document, const std::string& file
     case platform::FileRead::Ok:
       break;
   }
+  readAsAnsi = decodeAnsi(content);
   return parseXml(document, content);
 }
 
@@ -142,7 +152,7 @@ tinyxml2::XMLError load(tinyxml2::XMLDocument& document, const std::string& file
 
 void ConnectorConfig::loadFromFile(const std::string& fileName) {
   tinyxml2::XMLDocument document;
-  const tinyxml2::XMLError result = load(document, fileName);
+  const tinyxml2::XMLError result = load(document, fileName, readAsAnsi);
   if (result != tinyxml2::XML_SUCCESS) throwLoadError(result, fileName);
 
   // Without an address nothing can be sent, so these two must be present;

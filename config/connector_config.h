@@ -36,6 +36,9 @@ struct ConnectorConfig {
   // The name the settings were read from, as given to loadFromFile, for
   // messages that arise later.
   std::string fileName;
+  // The file was not UTF-8 (an editor saved it in the ANSI code page, such
+  // as Windows-1252), so its text was read in the ANSI code page.
+  bool readAsAnsi = false;
 
   // Reads `fileName` (UTF-8, relative to the working folder). Throws
   // VubException with the operator's message when the file is missing or

@@ -1,5 +1,7 @@
 // Looks up "TerminalID" in "Sales.ini" the way the host's own settings are
-// read: line by line in text mode, every line split at each "=".
+// read: line by line in text mode, every line split at each "=". A file that
+// an editor saved with a byte-order mark (UTF-8, or UTF-16 as Notepad's
+// "Unicode") is decoded to UTF-8 first.
 #include "host/terminal_id_reader.h"
 
 #include <cstddef>
@@ -11,6 +13,7 @@
 #include <utility>
 
 #include "base/system_error_text.h"
+#include "base/utf8.h"
 #include "base/vub_exception.h"
 #include "host/working_files.h"
 #include "platform/platform.h"
@@ -35,6 +38,10 @@ constexpr std::size_t kMaxFileBytes = std::size_t{64} << 20;
 constexpr std::size_t kMaxValueBytes = 99;
 // The longest UTF-8 sequence has three continuation bytes.
 constexpr std::size_t kMaxContinuationBytes = 3;
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LittleEndianMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BigEndianMark = "\xFE\xFF";
 
 // Windows text mode ends a file at the first Ctrl-Z byte.
 constexpr char kTextModeEndOfFile = '\x1A';
@@ -87,6 +94,32 @@ std::string_view boundValue(std::string_view value) {
   return value.substr(0, cut);
 }
 
+// UTF-16 bytes after their mark as UTF-8. An odd last byte is no character
+// and is dropped.
+std::string utf16AsUtf8(std::string_view bytes, bool bigEndian) {
+  std::u16string units(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const auto first = static_cast<unsigned char>(bytes[2 * i]);
+    const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
+    units[i] = static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+  }
+  return utf16ToUtf8(units);
+}
+
+// The content as UTF-8 text, decoded by its byte-order mark. Without a
+// mark the bytes are taken as they are: UTF-8, as the host writes it.
+std::string decodedContent(std::string content) {
+  const std::string_view bytes = content;
+  if (bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark) return content.substr(kUtf8Mark.size());
+  if (bytes.substr(0, kUtf16LittleEndianMark.size()) == kUtf16LittleEndianMark) {
+    return utf16AsUtf8(bytes.substr(kUtf16LittleEndianMark.size()), false);
+  }
+  if (bytes.substr(0, kUtf16BigEndianMark.size()) == kUtf16BigEndianMark) {
+    return utf16AsUtf8(bytes.substr(kUtf16BigEndianMark.size()), true);
+  }
+  return content;
+}
+
 // The value after the last "TerminalID" field of the content, if any.
 std::optional<std::string_view> findValue(std::string_view content) {
   std::optional<std::string_view> value;
@@ -123,7 +156,7 @@ std::string readContent(const std::string& fileName) {
 
 // The terminal number, and whether it came from the file.
 std::pair<std::wstring, bool> lookUp(const std::string& fileName) {
-  const std::string content = readContent(fileName);
+  const std::string content = decodedContent(readContent(fileName));
   const std::optional<std::string_view> found = findValue(content);
   return {platform::utf8ToWide(boundValue(found.value_or(kDefaultTerminalId))), found.has_value()};
 }

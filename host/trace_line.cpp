@@ -9,6 +9,7 @@
 #include "render/format.h"
 #include "render/text_buffer.h"
 #include "transport/http_client.h"
+#include "transport/shown_url.h"
 
 namespace qel {
 namespace {
@@ -130,15 +131,6 @@ void writeTransfer(JsonLine& line, const TransferReport& report) {
 }
 
 }  // namespace
-
-std::wstring withoutUserInfo(const std::wstring& url) {
-  const std::size_t scheme = url.find(L"://");
-  const std::size_t authority = scheme == std::wstring::npos ? 0 : scheme + 3;
-  const std::size_t authorityEnd = url.find_first_of(L"/?#", authority);
-  const std::size_t at = url.rfind(L'@', authorityEnd == std::wstring::npos ? std::wstring::npos : authorityEnd);
-  if (at == std::wstring::npos || at < authority) return url;
-  return url.substr(0, authority) + url.substr(at + 1);
-}
 
 std::string formatTraceLine(const TraceEntry& entry, const TransferReport* transfer) {
   JsonLine line;

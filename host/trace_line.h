@@ -41,7 +41,4 @@ struct TraceEntry {
 // else that the transfer knows of the credentials is ever written.
 std::string formatTraceLine(const TraceEntry& entry, const TransferReport* transfer);
 
-// `url` without the user information (`user:password@`) of its authority.
-std::wstring withoutUserInfo(const std::wstring& url);
-
 }  // namespace qel

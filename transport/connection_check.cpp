@@ -30,14 +30,6 @@ const wchar_t kVerifiedAgainstStore[] = L"certificate verified against the syste
 const wchar_t kNotVerifiedUnderWine[] =
     L"handshake completed, certificate NOT verified: Wine's Schannel accepts any certificate without caFile";
 
-struct UrlCleanup {
-  void operator()(CURLU* url) const noexcept { curl_url_cleanup(url); }
-};
-struct TextFree {
-  void operator()(char* text) const noexcept { curl_free(text); }
-};
-using CurlText = std::unique_ptr<char, TextFree>;
-
 // The host and scheme as libcurl will read them from the url, guessing the
 // scheme as a transfer does when the url names none. A url that libcurl
 // cannot read leaves both empty; the connection attempt then fails and says
@@ -53,7 +45,7 @@ struct Target {
 
 Target readTarget(const std::string& url) {
   Target target;
-  std::unique_ptr<CURLU, UrlCleanup> parsed(curl_url());
+  UrlHandle parsed(curl_url());
   if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), CURLU_GUESS_SCHEME) != CURLUE_OK) {
     return target;
   }

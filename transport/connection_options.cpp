@@ -38,9 +38,12 @@ const char kWebProtocols[] = "http,https";
 const wchar_t kCaFilePrefix[] = L"CA file '";
 const wchar_t kCaFileNotRegular[] = L"' is not a regular file";
 const wchar_t kCaFileWithoutPem[] = L"' holds no certificate in PEM form (-----BEGIN CERTIFICATE-----)";
+const wchar_t kCaFileTooLarge[] = L"' exceeds 1 MiB";
 const char kPemCertificateStart[] = "-----BEGIN CERTIFICATE-----";
-// Far above any bundle of CAs; a larger file is left to libcurl.
-constexpr std::size_t kMaxCaFileBytes = std::size_t{8} << 20;
+// libcurl's Schannel refuses a larger CA file; a whole system bundle is a
+// fifth of it. Both builds refuse it before connecting, as OpenSSL would
+// otherwise parse a runaway file for longer than the transfer may take.
+constexpr std::size_t kMaxCaFileBytes = std::size_t{1} << 20;
 
 [[noreturn]] void refuseCaFile(const std::string& utf8CaFile, const wchar_t* reason) {
   throw VubException(kCaFilePrefix + platform::utf8ToWide(utf8CaFile) + reason,
@@ -50,11 +53,14 @@ constexpr std::size_t kMaxCaFileBytes = std::size_t{8} << 20;
 // Schannel reads a DER or text file in caFile as no certificate at all and
 // then reports the server's chain as partial, which points the operator at
 // the wrong end; OpenSSL's message is no clearer. A file that can be read
-// but holds no PEM certificate is therefore refused here, naming the file.
-// Anything that cannot be read is left to libcurl, which says why.
-void refuseCaFileWithoutPem(const std::string& utf8CaFile) {
+// but holds no PEM certificate is therefore refused here, naming the file,
+// and so is one over the size limit. Anything that cannot be read is left to
+// libcurl, which says why.
+void refuseUnfitCaFile(const std::string& utf8CaFile) {
   std::string content;
-  if (platform::readFile(utf8CaFile, content, kMaxCaFileBytes).status != platform::FileRead::Ok) return;
+  const platform::FileRead read = platform::readFile(utf8CaFile, content, kMaxCaFileBytes).status;
+  if (read == platform::FileRead::TooLarge) refuseCaFile(utf8CaFile, kCaFileTooLarge);
+  if (read != platform::FileRead::Ok) return;
   if (content.find(kPemCertificateStart) == std::string::npos) refuseCaFile(utf8CaFile, kCaFileWithoutPem);
 }
 
@@ -97,7 +103,7 @@ void setTlsVerification(void* handle, const std::string& utf8CaFile) {
   // never comes, so anything but a file is refused before a connection is
   // made. A missing file or a folder is left to libcurl, which reports it.
   if (platform::fileKind(utf8CaFile) == platform::FileKind::Other) refuseCaFile(utf8CaFile, kCaFileNotRegular);
-  refuseCaFileWithoutPem(utf8CaFile);
+  refuseUnfitCaFile(utf8CaFile);
   // libcurl keeps a copy of the path.
   setOption(handle, CURLOPT_CAINFO, utf8CaFile.c_str(), kCaFileFailed);
   // With a configured file the certificate must chain to one of its

@@ -72,6 +72,11 @@ std::vector<std::string> documents(int n) {
       "<r" + many + " a0='&#x41;'/>",
       "<r a0=\"&#&#&#&#\"" + many + "/>",
       "<r><x" + many + "/><y" + many + many + "/></r>",
+      // A comment whose "-->" overlaps its own "<!--"; an element after a
+      // closing tag; a rejected hex reference before a valid one.
+      "<!--><x" + many + "/>--><r/>",
+      "<r><a></a><x" + many + "/></r>",
+      "<r>&#xg;&#x41;</r>",
       // Malformed attributes after good ones: no quote, no '=', no end.
       "<r" + many + " b=1/>",
       "<r" + many + " b />",

@@ -132,11 +132,38 @@ TEST_P(CompatibilityTest, OldkasseIsExactlyOneAndPrefixFollowsAtoi) {
   EXPECT_EQ(config.oldkasseprefix, c.expectedPrefix) << c.prefix;
 }
 
+// A file that is not UTF-8 is read in the ANSI code page, whole; one that
+// is stays UTF-8, also where it would read otherwise in Windows-1252.
+TEST_F(ConnectorConfigTest, FileThatIsNotUtf8IsReadInTheAnsiCodePage) {
+  const struct {
+    std::string password;
+    std::wstring expected;
+    bool readAsAnsi;
+  } cases[] = {
+      {"K\xE4sse\x80"
+       "1",
+       L"K\u00E4sse\u20AC1", true},
+      {"K\xC3\xA4sse\xE2\x82\xAC"
+       "1",
+       L"K\u00E4sse\u20AC1", false},
+      {"&#x20AC;\xE4", L"\u20AC\u00E4", true},
+      {"plain", L"plain", false},
+  };
+  for (const auto& c : cases) {
+    std::string text = file();
+    text.replace(text.find("geheim"), 6, c.password);
+    const ConnectorConfig config = load(text);
+    EXPECT_EQ(config.password, c.expected) << c.password;
+    EXPECT_EQ(config.readAsAnsi, c.readAsAnsi) << c.password;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Values, CompatibilityTest,
     ::testing::Values(CompatibilityCase{"1", true, "12abc", 12}, CompatibilityCase{"true", false, "-3", -3},
                       CompatibilityCase{"yes", false, "abc", 0}, CompatibilityCase{"01", false, "", 0},
-                      CompatibilityCase{" 1", false, " +5 ", 5}, CompatibilityCase{"", false, "0x10", 0}));
+                      CompatibilityCase{" 1", false, " +5 ", 5}, CompatibilityCase{"", false, "0x10", 0},
+                      CompatibilityCase{"1x", false, "1x", 1}, CompatibilityCase{"10", false, "10", 10}));
 
 TEST_F(ConnectorConfigTest, MissingFileNamesTheFileAndTheInstallFolder) {
   ConnectorConfig config;

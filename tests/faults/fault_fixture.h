@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -58,33 +60,23 @@ inline std::string lastTraceLine() {
   return trace.substr(trace.rfind('\n') + 1);
 }
 
-// The text of `"key":"..."` in a trace line, unescaped (UTF-8), or
-// "(no key)".
+// A trace line parsed as JSON. A line that is not one JSON object fails the
+// test and reads as an empty object.
+inline nlohmann::json traceLine(const std::string& line) {
+  nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
+  if (parsed.is_object()) return parsed;
+  ADD_FAILURE() << "not one JSON object: " << line;
+  return nlohmann::json::object();
+}
+
+// The text of `key` in a trace line (UTF-8), or "(no key)".
 inline std::string traceText(const std::string& line, const std::string& key) {
-  const std::string open = "\"" + key + "\":\"";
-  const std::size_t begin = line.find(open);
-  if (begin == std::string::npos) return "(no " + key + ")";
-  std::string text;
-  for (std::size_t i = begin + open.size(); i < line.size() && line[i] != '"'; ++i) {
-    if (line[i] != '\\' || i + 1 == line.size()) {
-      text += line[i];
-      continue;
-    }
-    const char c = line[++i];
-    if (c == 'n') {
-      text += '\n';
-    } else if (c == 'r') {
-      text += '\r';
-    } else if (c == 't') {
-      text += '\t';
-    } else if (c == 'u' && i + 4 < line.size()) {
-      text += static_cast<char>(std::stoi(line.substr(i + 1, 4), nullptr, 16));
-      i += 4;
-    } else {
-      text += c;
-    }
-  }
-  return text;
+  const nlohmann::json parsed = traceLine(line);
+  const auto found = parsed.find(key);
+  if (found == parsed.end()) return "(no " + key + ")";
+  if (found->is_string()) return found->get<std::string>();
+  ADD_FAILURE() << key << " is no text: " << line;
+  return found->dump();
 }
 
 // `text` as UTF-8, for the ASCII texts of the tests ("?" for anything else).

@@ -29,6 +29,9 @@ std::int64_t millisecondsNow() {
       .count();
 }
 
+// A message with backslashes, which JSON must escape.
+const char kBackslashRectmsg[] = "Beleg C:\\kasse\\doppelt";
+
 struct TracedEnd {
   const char* name;
   FaultScript script;
@@ -36,6 +39,7 @@ struct TracedEnd {
   bool large;
   std::vector<int> answers;
   const char* outcome;
+  int httpStatus;  // 0: none traced
 };
 
 TEST_F(FaultTest, TraceNamesHowEachSaleEnded) {
@@ -45,55 +49,71 @@ TEST_F(FaultTest, TraceNamesHowEachSaleEnded) {
        FaultServer::Start::AfterRequest,
        false,
        {kAnswerOk, kAnswerOk},
-       "accepted"},
+       "accepted",
+       200},
       {"printing declined",
        [](FaultConnection& c) { c.send(httpResponse(200, kasseAnswer("0", "OK"))); },
        FaultServer::Start::AfterRequest,
        false,
        {kAnswerOk, kAnswerCancel},
-       "accepted-not-printed"},
+       "accepted-not-printed",
+       200},
       {"Rect 4",
-       [](FaultConnection& c) { c.send(httpResponse(200, kasseAnswer("4", "Beleg doppelt"))); },
+       [](FaultConnection& c) { c.send(httpResponse(200, kasseAnswer("4", kBackslashRectmsg))); },
        FaultServer::Start::AfterRequest,
        false,
        {kAnswerOk},
-       "refused"},
+       "refused",
+       200},
       {"HTTP 500",
        [](FaultConnection& c) { c.send(httpResponse(500, "busy")); },
        FaultServer::Start::AfterRequest,
        false,
        {kAnswerOk},
-       "refused"},
+       "refused",
+       500},
+      {"HTTP 302",
+       [](FaultConnection& c) { c.send(httpResponse(302, "moved")); },
+       FaultServer::Start::AfterRequest,
+       false,
+       {kAnswerOk},
+       "refused",
+       302},
+      {"HTTP 204",
+       [](FaultConnection& c) { c.send(httpResponse(204, "")); },
+       FaultServer::Start::AfterRequest,
+       false,
+       {kAnswerOk},
+       "refused",
+       204},
       {"200 without the response element",
        [](FaultConnection& c) { c.send(httpResponse(200, "<a/>")); },
        FaultServer::Start::AfterRequest,
        false,
        {kAnswerOk},
-       "in-doubt"},
+       "in-doubt",
+       200},
       {"reset after the whole request",
        [](FaultConnection& c) { c.reset(); },
        FaultServer::Start::AfterRequest,
        false,
        {kAnswerOk},
-       "in-doubt"},
+       "in-doubt",
+       0},
       {"HTTP 502 before the body",
        [](FaultConnection& c) { c.send(httpResponse(502, "Bad Gateway")); },
        FaultServer::Start::AfterHead,
        true,
        {kAnswerOk},
-       "refused"},
-      {"HTTP 302",
-       [](FaultConnection& c) { c.send(httpResponse(302, "")); },
-       FaultServer::Start::AfterRequest,
-       false,
-       {kAnswerOk},
-       "refused"},
+       "refused",
+       502},
       {"reset before the body",
        [](FaultConnection& c) { c.reset(); },
        FaultServer::Start::AfterHead,
        true,
        {kAnswerOk},
-       "failed"},
+       "failed",
+       0},
   };
   const hostkit::HostSale large = largeSale();
   for (const TracedEnd& end : ends) {
@@ -124,9 +144,20 @@ TEST_F(FaultTest, TraceNamesHowEachSaleEnded) {
     EXPECT_LE(began, millisecondsNow());
     const std::string& line = lines.back();
     EXPECT_EQ(traceText(line, "id"), id);
+    const nlohmann::json traced = traceLine(line);
     EXPECT_EQ(traceText(line, "outcome"), end.outcome);
     EXPECT_EQ(traceText(line, "kind"), "sale");
     EXPECT_NE(line.find("\"receipt\":815,\"total\":42.50,"), std::string::npos) << line;
+    EXPECT_EQ(traced.value("httpStatus", 0), end.httpStatus);
+    EXPECT_EQ(traced.contains("rect"), std::string(end.name) == "Rect 4" || end.outcome[0] == 'a');
+    if (traced.contains("rect")) {
+      EXPECT_EQ(traceText(line, "rectmsg"), end.outcome[0] == 'a' ? "OK" : kBackslashRectmsg);
+    }
+    // Plain http has no TLS handshake; the connection itself takes time.
+    const nlohmann::json times = traced.value("times", nlohmann::json::object());
+    EXPECT_EQ(times.value("tls", -1.0), 0.0) << line;
+    EXPECT_GT(times.value("connect", 0.0), 0.0) << line;
+    EXPECT_LE(times.value("connect", 0.0), times.value("total", 0.0)) << line;
     if (outcome.boxes.size() > 1 && outcome.boxes.back().caption == kErrorCaption) {
       const bool inDoubt = std::string(end.outcome) == "in-doubt";
       EXPECT_EQ(traceText(line, "message"),
@@ -148,26 +179,43 @@ TEST_F(FaultTest, AcceptedRefundIsTracedAsAccepted) {
 }
 
 // The password travels only in the Authorization header, which is never
-// written; a url with user information loses it. The bodies are written
-// when asked for, as they were sent and received.
+// written; a url with user information loses it, however it is written.
+// The bodies are written when asked for, as they were sent and received.
 TEST_F(FaultTest, TraceKeepsBodiesOnRequestAndNeverTheCredentials) {
   const std::string answer = kasseAnswer("0", "OK");
   FaultServer server([&](FaultConnection& c) { c.send(httpResponse(200, answer)); });
   const std::string url = server.url();
-  const std::string withUser = url.substr(0, 7) + "kasse:geheim@" + url.substr(7);
+  const std::string hostAndPath = url.substr(7);
+  struct UserUrl {
+    std::string configured;
+    std::string traced;
+    bool sold;
+  };
+  const UserUrl urls[] = {
+      {"http://kasse:geheim@" + hostAndPath, url, true},
+      {"http://kasse:ge%40heim@" + hostAndPath, url, true},
+      {"http://kasse:ge@heim@" + hostAndPath, hostAndPath, false},
+      {"http://kasse:ge/heim@" + hostAndPath, hostAndPath, false},
+      {"kasse:geheim@" + hostAndPath + "?back=http://x", hostAndPath + "?back=http://x", true},
+      {url + "?mail=kasse@example.org", url + "?mail=kasse@example.org", true},
+  };
   for (const char* bodies : {"1", "0"}) {
-    SCOPED_TRACE(bodies);
-    std::filesystem::remove("QelConnect.trace");
-    writeFile("QelConnect.xml",
-              configFor(withUser, "", std::string("<trace>1</trace><traceBodies>") + bodies + "</traceBodies>"));
-    ASSERT_EQ(sell().code, 0);
-    const std::string trace = readFile("QelConnect.trace");
-    for (const char* secret : {"geheim", "a2Fzc2U6Z2VoZWlt" /* kasse:geheim in Base64 */}) {
-      EXPECT_EQ(trace.find(secret), std::string::npos) << secret;
+    for (const UserUrl& c : urls) {
+      SCOPED_TRACE(c.configured + " bodies " + bodies);
+      std::filesystem::remove("QelConnect.trace");
+      writeFile("QelConnect.xml",
+                configFor(c.configured, "", std::string("<trace>1</trace><traceBodies>") + bodies + "</traceBodies>"));
+      EXPECT_EQ(sell().code, c.sold ? 0 : kNotCompleted);
+      const std::string trace = readFile("QelConnect.trace");
+      for (const char* secret : {"heim", "a2Fzc2U6Z2VoZWlt" /* kasse:geheim in Base64 */}) {
+        EXPECT_EQ(trace.find(secret), std::string::npos) << secret;
+      }
+      const std::string line = lastTraceLine();
+      EXPECT_EQ(traceText(line, "url"), c.traced);
+      if (!c.sold) continue;
+      EXPECT_EQ(traceText(line, "request"), bodies[0] == '1' ? server.lastBody() : "(no request)");
+      EXPECT_EQ(traceText(line, "response"), bodies[0] == '1' ? answer : "(no response)");
     }
-    EXPECT_EQ(traceText(trace, "url"), url);
-    EXPECT_EQ(traceText(trace, "request"), bodies[0] == '1' ? server.lastBody() : "(no request)");
-    EXPECT_EQ(traceText(trace, "response"), bodies[0] == '1' ? answer : "(no response)");
   }
 }
 
@@ -181,7 +229,7 @@ TEST_F(FaultTest, TraceIsBoundedAndNeverInTheWay) {
     EXPECT_EQ(outcome.code, 0);
     EXPECT_EQ(outcome.boxes.size(), 2u) << "no error box";
   };
-  for (const char* off : {"", "<trace>0</trace>", "<trace>yes</trace>", "<trace> 1</trace>"}) {
+  for (const char* off : {"", "<trace>0</trace>", "<trace>yes</trace>", "<trace> 1</trace>", "<trace>10</trace>"}) {
     writeFile("QelConnect.xml", configFor(kasse_->url(), "", off));
     sellOk();
     EXPECT_FALSE(std::filesystem::exists("QelConnect.trace")) << off;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "tests/host/flow_fixture.h"
@@ -91,11 +92,14 @@ TEST_F(SaleFlow, PrintingIsAskedUnlessTheTotalIsNegative) {
 // Sales.ini as the host leaves it, seen in the request's Dwsubpoolid.
 TEST_F(SaleFlow, TerminalNumberComesFromSalesIniOrTheDefault) {
   struct Case {
-    const char* salesIni;  // nullptr: no Sales.ini
+    std::optional<std::string> salesIni;  // none: no Sales.ini
     const char* subPoolId;
   };
+  // The file as UTF-16 LE (Notepad's "Unicode") without its byte-order mark.
+  std::string utf16;
+  for (const char c : std::string("[Kasse]\r\nTerminalID=4711\r\n")) utf16 += {c, '\0'};
   const Case cases[] = {
-      {nullptr, "0|16213"},
+      {std::nullopt, "0|16213"},
       {"[Kasse]\r\nTerminalID=4711\r\n", "0|4711"},
       {"TerminalID=1\r\nx=TerminalID=12=34\r\nTerminalID =99\r\n", "0|12"},
       {"TerminalID=1\nx=TerminalID=12=34\nTerminalID =99\n", "0|12"},
@@ -105,14 +109,17 @@ TEST_F(SaleFlow, TerminalNumberComesFromSalesIniOrTheDefault) {
        "d\r\n",
        "0|Kasse S\xC3\xBC"
        "d"},
+      {"\xEF\xBB\xBFTerminalID=4711\r\n", "0|4711"},
+      {"\xFF\xFE" + utf16, "0|4711"},
+      {"\xFE\xFF" + ('\0' + utf16.substr(0, utf16.size() - 1)), "0|4711"},
   };
   acceptingKasse();
   for (const Case& c : cases) {
     std::remove("Sales.ini");
-    if (c.salesIni != nullptr) writeFile("Sales.ini", c.salesIni);
+    if (c.salesIni) writeFile("Sales.ini", *c.salesIni);
     ASSERT_EQ(sell(smallSale(), {kIdOk, kIdOk}), 0);
     EXPECT_NE(lastBody().find(std::string("<Dwsubpoolid>") + c.subPoolId + "</Dwsubpoolid>"), std::string::npos)
-        << (c.salesIni ? c.salesIni : "(no Sales.ini)");
+        << c.salesIni.value_or("(no Sales.ini)");
     EXPECT_NE(readFile("QelConnect.log").find("PaySystemDate.dwTerminalNr: 77\r\n"), std::string::npos)
         << "the record's terminal is the pool, whatever Sales.ini says";
   }

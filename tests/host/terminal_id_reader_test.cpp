@@ -51,7 +51,6 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{"LastMatchInFileWins", "[A]\r\nTerminalID=1\r\n[B]\r\nTerminalID=2\r\n", L"2"},
                     Case{"LastMatchInLineWins", "TerminalID=TerminalID=8", L"8"},
                     Case{"TrailingBlankKept", "TerminalID=3 \r\n", L"3 "},
-                    Case{"ByteOrderMarkBlocksFirstLine", "\xEF\xBB\xBFTerminalID=5\r\n", L"16213"},
                     Case{"ValueIsUtf8", "TerminalID=Kasse-\xC3\x9C-\xE2\x82\xAC", L"Kasse-\u00DC-\u20AC"},
                     Case{"SectionAndCommentAreFields", "; TerminalID=9\r\n", L"16213"}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
@@ -66,6 +65,31 @@ INSTANTIATE_TEST_SUITE_P(LineEnds, TerminalIdContent,
                                          Case{"CtrlZEndsFile", "TerminalID=5\r\n\x1ATerminalID=6\r\n", L"5"}),
                          [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
+// Bytes of `ascii` in UTF-16, little or big endian.
+std::string utf16(const std::string& ascii, bool bigEndian) {
+  std::string bytes;
+  for (const char c : ascii) bytes += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+  return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, TerminalIdContent,
+    testing::Values(
+        Case{"Utf8MarkSkipped", "\xEF\xBB\xBFTerminalID=5\r\n", L"5"},
+        Case{"Utf8MarkOnlyAtStart", "A=1\r\n\xEF\xBB\xBFTerminalID=5\r\n", L"16213"},
+        Case{"Utf16LittleEndian", "\xFF\xFE" + utf16("[Kasse]\r\nTerminalID=4711\r\nX=1\r\n", false), L"4711"},
+        Case{"Utf16BigEndian", "\xFE\xFF" + utf16("TerminalID=0815=9\n", true), L"0815"},
+        Case{"Utf16BeyondBasicPlane",
+             "\xFF\xFE" + utf16("TerminalID=", false) + std::string("\xC4\x00\x3D\xD8\x00\xDE", 6),
+             L"\u00C4\U0001F600"},
+        Case{"Utf16LoneSurrogateReplaced", "\xFE\xFF" + utf16("TerminalID=", true) + std::string("\xD8\x3D\x00\x41", 4),
+             L"\uFFFDA"},
+        Case{"Utf16OddLastByteDropped", "\xFF\xFE" + utf16("TerminalID=7", false) + "8", L"7"},
+        Case{"Utf16NulEndsValue",
+             "\xFF\xFE" + utf16("TerminalID=12", false) + std::string(2, '\0') + std::string("3\0", 2), L"12"},
+        Case{"Utf16WithoutMarkNotRead", utf16("TerminalID=5", false), L"16213"}),
+    [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
 INSTANTIATE_TEST_SUITE_P(
     Length, TerminalIdContent,
     testing::Values(Case{"NinetyNineBytesKept", "TerminalID=" + k99, std::wstring(99, L'a')},
@@ -74,6 +98,12 @@ INSTANTIATE_TEST_SUITE_P(
                          std::wstring(98, L'a')},
                     Case{"ThreeByteCharacterAcrossLimitDropped", "TerminalID=" + std::string(97, 'a') + "\xE2\x82\xAC",
                          std::wstring(97, L'a')},
+                    Case{"FourContinuationBytesCutAtLimit",
+                         "TerminalID=" + std::string(96, 'a') + "\x80\x80\x80\x80\x80",
+                         std::wstring(96, L'a') + std::wstring(3, L'\uFFFD')},
+                    Case{"Utf16CutTo99Bytes",
+                         "\xFF\xFE" + utf16("TerminalID=" + std::string(98, 'a'), false) + "\xAC\x20",
+                         std::wstring(98, L'a')},
                     Case{"CharacterEndingAtLimitKept", "TerminalID=" + std::string(97, 'a') + "\xC3\xA9" + "xyz",
                          std::wstring(97, L'a') + L"\u00E9"},
                     Case{"NulEndsValue",

@@ -5,7 +5,8 @@
 #   tls_fixture.sh start KASSE_SIM DIR
 #   tls_fixture.sh stop DIR
 # DIR receives ca.pem, other-ca.pem, the test CA as DER (ca.der), a text
-# file that holds no certificate (not-pem.txt) and, per server NAME,
+# file that holds no certificate (not-pem.txt), the CA padded to 1 MiB and to
+# one byte more (ca-1mib.pem, ca-over-1mib.pem) and, per server NAME,
 # NAME.port.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/tls_lib.sh"
@@ -44,6 +45,12 @@ make_certificates() {
   # caFile mistakes: the right CA in DER form, and a file of plain text.
   openssl x509 -in ca.pem -outform DER -out ca.der
   echo "QelConnect test: this is no certificate" >not-pem.txt
+  # The CA padded with line ends to the size limit of a caFile, and one byte
+  # past it.
+  local size
+  size=$(stat -c %s ca.pem)
+  { cat ca.pem; head -c $((1048576 - size)) /dev/zero | tr '\0' '\n'; } >ca-1mib.pem
+  { cat ca-1mib.pem; echo; } >ca-over-1mib.pem
 }
 
 start_servers() {

@@ -27,6 +27,7 @@
 #include "order/host_records.h"
 #include "platform/platform.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/server_loopback.h"
 #include "tests/support/tls_fixture.h"
 #include "tests/transport/vub_failure.h"
 #include "transport/http_client.h"
@@ -360,6 +361,31 @@ TEST_F(KasseSimRelayTest, UnreachableCashRegisterGives502AndIsRecorded) {
   EXPECT_EQ(readFile(record / "000001-response-headers.txt"),
             "HTTP/1.1 502 Bad Gateway\r\nContent-Type: text/plain; charset=utf-8\r\n");
   EXPECT_EQ(readFile(record / "000001-response-body.txt"), body);
+}
+
+// A session cookie can stand in for the login: the record keeps the names
+// of the cookies and of their attributes, never a cookie's value.
+TEST_F(KasseSimRelayTest, CookiesAreMaskedInTheRecord) {
+  test::LoopbackServer kasse(
+      "HTTP/1.1 200 OK\r\nSet-Cookie: MYSSO2=s3ss10n; path=/; HttpOnly\r\nSet-Cookie: sap-usercontext=sap-client=1"
+      "\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
+  const std::wstring kasseUrl = kasse.url();
+  const auto relay = startRelay(std::string(kasseUrl.begin(), kasseUrl.end()));
+  HttpClient::globalInit();
+  HttpClient client;
+  client.addHeader(L"Cookie", L"MYSSO2=s3ss10n; sap-usercontext=sap-client=1;x");
+  EXPECT_EQ(client.postForBytes(widen(url(relay->port())), "<x/>"), "ok");
+
+  const fs::path record = dir("relay");
+  const std::string request = readFile(record / "000001-headers.txt");
+  EXPECT_NE(request.find("Cookie: MYSSO2=***; sap-usercontext=***;x\r\n"), std::string::npos) << request;
+  const std::string answer = readFile(record / "000001-response-headers.txt");
+  EXPECT_NE(answer.find("Set-Cookie: MYSSO2=***; path=/; HttpOnly\r\n"), std::string::npos) << answer;
+  EXPECT_NE(answer.find("Set-Cookie: sap-usercontext=***\r\n"), std::string::npos) << answer;
+  std::string everything = relay->output();
+  for (const auto& entry : fs::directory_iterator(record)) everything += readFile(entry.path());
+  EXPECT_EQ(everything.find("s3ss10n"), std::string::npos);
+  EXPECT_EQ(everything.find("client=1"), std::string::npos);
 }
 
 TEST_F(KasseSimRelayTest, RelayRefusesOptionsThatDoNotFit) {

@@ -47,9 +47,29 @@ bool isOneOf(const std::string& name, const char* const (&names)[N]) {
   return false;
 }
 
+// Every "name=value" pair of a cookie header with its value masked; with
+// `firstOnly` (Set-Cookie) only the cookie itself, not its attributes.
+std::string maskedCookies(const std::string& value, bool firstOnly) {
+  std::string masked;
+  std::size_t start = 0;
+  for (bool first = true;; first = false) {
+    const std::size_t end = value.find(';', start);
+    const std::string pair = value.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    const std::size_t equals = pair.find('=');
+    masked +=
+        (first || !firstOnly) && equals != std::string::npos ? pair.substr(0, equals + 1) + kMaskedCredentials : pair;
+    if (end == std::string::npos) return masked;
+    masked += ';';
+    start = end + 1;
+  }
+}
+
 // Credentials never reach the record: the scheme stays, so that support can
-// see that they were sent and how.
+// see that they were sent and how. A session cookie can stand in for the
+// login, so cookies keep only their names.
 std::string maskedValue(const std::string& name, const std::string& value) {
+  if (sameName(name, "Cookie")) return maskedCookies(value, false);
+  if (sameName(name, "Set-Cookie")) return maskedCookies(value, true);
   if (!sameName(name, "Authorization") && !sameName(name, "Proxy-Authorization")) return value;
   const std::size_t space = value.find(' ');
   if (space == std::string::npos) return kMaskedCredentials;

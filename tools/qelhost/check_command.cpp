@@ -16,6 +16,7 @@
 #include "tools/qelhost/password_status.h"
 #include "transport/connection_check.h"
 #include "transport/credential_check.h"
+#include "transport/shown_url.h"
 
 namespace qel::qelhost {
 namespace {
@@ -41,6 +42,8 @@ constexpr char kPassed[] = "passed";
 constexpr char kFailed[] = "FAILED";
 constexpr char kReadConfig[] = "read QelConnect.xml";
 constexpr char kReadTerminal[] = "read Sales.ini";
+constexpr char kNote[] = "note";
+constexpr char kReadAsAnsi[] = "the file is not UTF-8: its text was read in the ANSI code page";
 constexpr char kDecryptPassword[] = "decrypt password";
 constexpr char kNoPassword[] = "the password does not decrypt here";
 constexpr char kAllPassed[] =
@@ -101,13 +104,14 @@ const char* stageText(ConnectionStage stage) {
 }
 
 // The password is never shown, only whether there is one (and whether a
-// protected one decrypts: `passwordProblem` says why not). A value that
-// equals its default says so, whether its element is missing or gives it.
+// protected one decrypts: `passwordProblem` says why not), nor the url's
+// user information. A value that equals its default says so, whether its
+// element is missing or gives it.
 void printConfig(std::ostream& out, const ConnectorConfig& config, std::string& passwordProblem) {
   const ConnectorConfig defaults;
   printValue(out, "username", textOrDefault(config.username));
   printValue(out, "password", passwordStatus(config, passwordProblem));
-  printValue(out, "url", quoted(config.url));
+  printValue(out, "url", quoted(withoutUserInfo(config.url)));
   printValue(out, "caFile", config.caFile.empty() ? kSystemStore : quoted(config.caFile));
   printValue(out, "certSubject", config.hasCertSubject ? quoted(config.certSubject) : kDefaultNone);
   printValue(out, "oldkasse", config.oldkasse ? "1" : std::string("0") + kDefaultNumber);
@@ -128,6 +132,7 @@ std::optional<ConnectorConfig> readConfig(std::ostream& out, std::string& passwo
     return std::nullopt;
   }
   printStep(out, kPassed, kReadConfig, "");
+  if (config.readAsAnsi) printStep(out, kNote, kReadConfig, kReadAsAnsi);
   printConfig(out, config, passwordProblem);
   return config;
 }

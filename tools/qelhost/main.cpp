@@ -22,6 +22,7 @@
 #include "platform/platform.h"
 #include "tools/qelhost/check_command.h"
 #include "tools/qelhost/command_line.h"
+#include "tools/qelhost/components.h"
 #include "tools/qelhost/dialog_answerer.h"
 #include "tools/qelhost/entry.h"
 #include "tools/qelhost/error_line.h"
@@ -128,11 +129,17 @@ std::filesystem::path libraryPathOf(const Options& options) {
 }
 
 // The version is read from the file, not asked of the library, so that it
-// also names a library that would not load.
+// also names a library that would not load. The components follow, as
+// qelhost was built with them: the library of the same package was linked
+// with the same static libraries (the package's SBOM lists them).
 int printVersion(const Options& options) {
   std::filesystem::path libraryPath = libraryPathOf(options);
   std::string version = libraryVersion(libraryPath);
   std::cout << "QelConnect " << version << " (" << libraryPath.u8string() << ")\n";
+  for (const Component& component : linkedComponents()) {
+    std::cout << "  " << component.name << " " << component.version
+              << (component.detail.empty() ? "" : " (" + component.detail + ")") << "\n";
+  }
   return kExitRan;
 }
 

@@ -17,6 +17,7 @@ struct Accepted {
   std::string orderFile;
   std::string workdir;
   bool init;
+  bool hold;
   int prefill;
   std::size_t last;
   bool userScope;
@@ -24,21 +25,22 @@ struct Accepted {
 
 TEST(QelhostCommandLine, ReadsEveryOptionWhereItBelongs) {
   const Accepted cases[] = {
-      {{"sale.json"}, Command::Sale, "sale.json", "", true, 0, 0, false},
+      {{"sale.json"}, Command::Sale, "sale.json", "", true, false, 0, 0, false},
       {{"--no-init", "--prefill", "255", "--workdir", "Kasse \xC3\x9C\xE2\x82\xAC", "r.json"},
        Command::Sale,
        "r.json",
        "Kasse \xC3\x9C\xE2\x82\xAC",
        false,
+       false,
        255,
        0,
        false},
-      {{"--prefill", "0x10", "s.json"}, Command::Sale, "s.json", "", true, 16, 0, false},
-      {{"--version", "--library", "x.dll"}, Command::Version, "", "", true, 0, 0, false},
-      {{"--workdir", "w", "check"}, Command::Check, "", "w", true, 0, 0, false},
-      {{"check", "--workdir", "w"}, Command::Check, "", "w", true, 0, 0, false},
-      {{"trace", "--last", "1", "--in-doubt"}, Command::Trace, "", "", true, 0, 1, false},
-      {{"protect-password", "--user-scope"}, Command::ProtectPassword, "", "", true, 0, 0, true},
+      {{"--hold", "--prefill", "0x10", "s.json"}, Command::Sale, "s.json", "", true, true, 16, 0, false},
+      {{"--version", "--library", "x.dll"}, Command::Version, "", "", true, false, 0, 0, false},
+      {{"--workdir", "w", "check"}, Command::Check, "", "w", true, false, 0, 0, false},
+      {{"check", "--workdir", "w"}, Command::Check, "", "w", true, false, 0, 0, false},
+      {{"trace", "--last", "1", "--in-doubt"}, Command::Trace, "", "", true, false, 0, 1, false},
+      {{"protect-password", "--user-scope"}, Command::ProtectPassword, "", "", true, false, 0, 0, true},
   };
   for (const Accepted& c : cases) {
     std::ostringstream help;
@@ -48,6 +50,7 @@ TEST(QelhostCommandLine, ReadsEveryOptionWhereItBelongs) {
     EXPECT_EQ(options->orderFile, c.orderFile);
     EXPECT_EQ(options->workdir, c.workdir);
     EXPECT_EQ(options->init, c.init);
+    EXPECT_EQ(options->hold, c.hold);
     EXPECT_EQ(options->prefill, c.prefill);
     EXPECT_EQ(options->traceQuery.last, c.last);
     EXPECT_EQ(options->userScope, c.userScope);
@@ -62,11 +65,21 @@ TEST(QelhostCommandLine, AnswersAreReadInOrder) {
   EXPECT_EQ(options->answers, (std::vector<bool>{true, false}));
 }
 
+// Each option with the value it takes in one column, a flag without one.
 TEST(QelhostCommandLine, HelpIsWrittenAndNothingRuns) {
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"}, {"trace", "-h"}}) {
+  const struct {
+    std::vector<std::string> args;
+    std::string line;
+  } cases[] = {
+      {{"--help"}, "\n  --prefill BYTE        fill the result record with BYTE (0-255) before the call\n"},
+      {{"--help"}, "\n  --no-init             skip hrECInit, so that QelConnect.log keeps its entries\n"},
+      {{"trace", "-h"}, "\n  --last N              only the last N entries\n"},
+  };
+  for (const auto& c : cases) {
     std::ostringstream help;
-    EXPECT_FALSE(parseCommandLine(args, help).has_value());
-    EXPECT_NE(help.str().find("exit codes:\n  0  "), std::string::npos) << args[0];
+    EXPECT_FALSE(parseCommandLine(c.args, help).has_value());
+    EXPECT_NE(help.str().find(c.line), std::string::npos) << help.str();
+    EXPECT_NE(help.str().find("exit codes:\n  0  "), std::string::npos) << c.args[0];
   }
 }
 

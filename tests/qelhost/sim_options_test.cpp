@@ -43,11 +43,20 @@ TEST(SimOptions, AcceptsEachValueAtItsLimits) {
   EXPECT_EQ(b->relayUrl.value_or(""), "HTTPS://x");
   EXPECT_EQ(b->relayCaFile.value_or(""), "ca.pem");
 
-  const std::optional<SimOptions> c = parse({"--port", "1", "--status", "100", "--mix", "0:1:2:3", "--delay", "0"});
+  const std::optional<SimOptions> c =
+      parse({"--port", "1", "--status", "100", "--mix", "01000000:1:2:3", "--delay", "0"});
   ASSERT_TRUE(c.has_value());
   EXPECT_EQ(c->status, 100);
-  EXPECT_EQ(c->mix->accepted, 0);
+  EXPECT_EQ(c->mix->accepted, 1000000);
   EXPECT_EQ(c->mix->silent, 3);
+}
+
+TEST(SimOptions, HelpShowsEachOptionWithItsValue) {
+  const char* argv[] = {"kasse-sim", "--help"};
+  std::ostringstream help;
+  EXPECT_FALSE(parseOptions(2, argv, help).has_value());
+  EXPECT_NE(help.str().find("\n  --port N (required)   port on 127.0.0.1;"), std::string::npos) << help.str();
+  EXPECT_NE(help.str().find("\n  --tls CERT KEY        serve HTTPS"), std::string::npos) << help.str();
 }
 
 TEST(SimOptions, RefusesWhatDoesNotFit) {
@@ -64,6 +73,7 @@ TEST(SimOptions, RefusesWhatDoesNotFit) {
       {"--port", "1", "--mix", "1:2:3"},
       {"--port", "1", "--mix", "1:2:3:4:5"},
       {"--port", "1", "--mix", "1:+2:3:4"},
+      {"--port", "1", "--mix", "99999999999999999999:0:0:0"},
       {"--port", "1", "--tls", "c"},
       {"--port", "1", "--tls-version", "1.2"},
       {"--port", "1", "--tls", "c", "k", "--tls-version", "1.0"},

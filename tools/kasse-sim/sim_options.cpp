@@ -3,6 +3,7 @@
 #include "tools/kasse-sim/sim_options.h"
 
 #include <cctype>
+#include <charconv>
 
 #include <CLI/CLI.hpp>
 
@@ -37,9 +38,11 @@ bool parseMix(const std::string& text, AnswerMix& mix) {
     const std::size_t colon = text.find(':', start);
     if ((i < 3) != (colon != std::string::npos)) return false;
     const std::string share = text.substr(start, colon - start);
-    if (share.empty() || share.size() > 7 || share.find_first_not_of("0123456789") != std::string::npos) return false;
-    *shares[i] = std::stoi(share);
-    if (*shares[i] > 1000000) return false;
+    unsigned long value = 0;
+    const char* end = share.data() + share.size();
+    const std::from_chars_result read = std::from_chars(share.data(), end, value);
+    if (share.empty() || read.ec != std::errc() || read.ptr != end || value > 1000000) return false;
+    *shares[i] = static_cast<int>(value);
     start = colon + 1;
   }
   return mix.accepted + mix.refused + mix.failed + mix.silent > 0;

@@ -54,7 +54,6 @@ constexpr char kExitCodes[] =
 struct RawValues {
   std::string answers;
   unsigned prefill = 0;
-  bool noInit = false;
 };
 
 void excludeAll(CLI::App* command, const std::vector<CLI::Option*>& options) {
@@ -84,8 +83,7 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
                                         "the library's working folder (QelConnect.xml, Sales.ini,\n"
                                         "QelConnect.log); default: the current folder")
                              ->type_name("DIR");
-  CLI::Option* noInit =
-      app.add_flag("--no-init", raw.noInit, "skip hrECInit, so that QelConnect.log keeps its entries");
+  CLI::Option* noInit = app.add_flag("--no-init", "skip hrECInit, so that QelConnect.log keeps its entries");
   CLI::Option* prefill =
       app.add_option("--prefill", raw.prefill, "fill the result record with BYTE (0-255) before the call")
           ->type_name("BYTE")
@@ -142,7 +140,7 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
     throw UsageError(std::string("--answers: ") + e.what());
   }
   options.prefill = static_cast<std::uint8_t>(raw.prefill);
-  options.init = !raw.noInit;
+  if (noInit->count() > 0) options.init = false;
   return options;
 }
 

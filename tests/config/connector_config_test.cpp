@@ -262,10 +262,10 @@ TEST_F(ConnectorConfigTest, WarnsOfForgivenMistakesWithTheirLines) {
        {{2, "<endpoint> is given again and ignored; the one on line 1 counts"},
         {2, "unknown element <file> in <endpoint> is ignored; did you mean <caFile>?"},
         {2, "unknown element <pw> in <endpoint> is ignored; did you mean <url>?"}}},
-      // Only the first 64 letters of a name are compared: the 65th, a "c", does
+      // Only the first 64 letters of a name are compared: the 65th, a "y", does
       // not make it nearer to <compatibility> than to <endpoint>.
-      {"<" + std::string(64, 'z') + "c/>",
-       {{2, "unknown element <" + std::string(64, 'z') + "c> is ignored; did you mean <endpoint>?"}}},
+      {"<" + std::string(64, 'z') + "y/>",
+       {{2, "unknown element <" + std::string(64, 'z') + "y> is ignored; did you mean <endpoint>?"}}},
       {"<diagnostic/><compatibility><oldkase>1</oldkase></compatibility>",
        {{2, "unknown element <diagnostic> is ignored; did you mean <diagnostics>?"},
         {2, "unknown element <oldkase> in <compatibility> is ignored; did you mean <oldkasse>?"}}},

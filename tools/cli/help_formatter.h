@@ -15,7 +15,7 @@ class HelpFormatter : public CLI::Formatter {
   HelpFormatter() { column_width(24); }
 
   std::string make_option_opts(const CLI::Option* option) const override {
-    if (option->get_type_size() == 0 || option->get_type_name().empty()) return "";
+    if (option->get_type_size() == 0) return "";
     return " " + option->get_type_name() + (option->get_required() ? " (required)" : "");
   }
 };

@@ -336,7 +336,8 @@ def main():
              f"Figures from one run of `{args.command}` ({args.started}, at commit `{commit}`). "
              "`scripts/bench.sh` builds the benchmarks (`bench/`) in "
              f"`{os.path.relpath(args.native_dir, root)}` and `{os.path.relpath(args.win32_dir, root)}` "
-             "(build type RelWithDebInfo, as the product), runs them and writes this file.", "",
+             "(build type RelWithDebInfo, as the product), runs them and writes this file. The files named here "
+             "under `bench/`, `build/` and `scripts/` belong to the source tree, not to the release package.", "",
              "## Machine", "",
              f"- CPU: {cpu_model()}, {os.cpu_count()} logical cores; memory {memory_gib()}",
              f"- System: {platform.system()} {platform.release()}; {compiler}",

@@ -103,11 +103,40 @@ int legacyErrorNumber(tinyxml2::XMLError error) {
 // otherwise nothing. A missing element also gives nothing.
 const char* rawText(const tinyxml2::XMLElement* element) { return element != nullptr ? element->GetText() : nullptr; }
 
-// A switch: on only when the element's text is exactly "1".
-bool isOne(const tinyxml2::XMLElement* element) {
-  const char* raw = rawText(element);
-  return raw != nullptr && std::string_view(raw) == "1";
-}
+// The number and switch elements read: each text kept as written, each
+// mistake noted.
+class ValueReader {
+ public:
+  explicit ValueReader(ConnectorConfig& config) : config_(config) {}
+
+  // A switch: on only when the element's text is exactly "1".
+  bool isOne(const tinyxml2::XMLElement* element) {
+    const char* raw = keep(element);
+    warnings_.checkSwitch(element, raw);
+    return raw != nullptr && std::string_view(raw) == "1";
+  }
+
+  // A number read like atoi: leading digits count.
+  std::int32_t leadingInt(const tinyxml2::XMLElement* element, std::int32_t fallback) {
+    const char* raw = keep(element);
+    if (element == nullptr) return fallback;
+    const std::int32_t value = raw != nullptr ? parseLeadingInt(raw).value_or(0) : fallback;
+    warnings_.checkNumber(element, raw, value);
+    return value;
+  }
+
+  ConfigWarnings& warnings() { return warnings_; }
+
+ private:
+  const char* keep(const tinyxml2::XMLElement* element) {
+    const char* raw = rawText(element);
+    if (element != nullptr) config_.written[element->Name()] = raw != nullptr ? raw : "";
+    return raw;
+  }
+
+  ConnectorConfig& config_;
+  ConfigWarnings warnings_;
+};
 
 std::wstring text(const tinyxml2::XMLElement* element) {
   const char* raw = rawText(element);
@@ -185,15 +214,16 @@ void ConnectorConfig::loadFromFile(const std::string& fileName) {
     protectedPassword = raw != nullptr ? raw : "";
   }
 
+  ValueReader values(*this);
+  values.warnings().checkStructure(document);
   const tinyxml2::XMLElement* compatibility = child(&document, "compatibility");
-  oldkasse = isOne(child(compatibility, "oldkasse"));
-  if (const char* raw = rawText(child(compatibility, "oldkasseprefix"))) {
-    oldkasseprefix = parseLeadingInt(raw).value_or(0);
-  }
+  oldkasse = values.isOne(child(compatibility, "oldkasse"));
+  oldkasseprefix = values.leadingInt(child(compatibility, "oldkasseprefix"), oldkasseprefix);
 
   const tinyxml2::XMLElement* diagnostics = child(&document, "diagnostics");
-  trace = isOne(child(diagnostics, "trace"));
-  traceBodies = isOne(child(diagnostics, "traceBodies"));
+  trace = values.isOne(child(diagnostics, "trace"));
+  traceBodies = values.isOne(child(diagnostics, "traceBodies"));
+  warnings = values.warnings().take();
 }
 
 }  // namespace qel

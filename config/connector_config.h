@@ -3,7 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
+#include <vector>
+
+#include "config/config_warnings.h"
 
 namespace qel {
 
@@ -33,6 +37,13 @@ struct ConnectorConfig {
   // QelConnect.trace, with the request and response bodies when both are on.
   bool trace = false;
   bool traceBodies = false;
+  // The text of each number and switch as the file gives it (UTF-8), by
+  // element name (oldkasse, oldkasseprefix, trace, traceBodies); an element
+  // that is not given is not here. qelhost check shows them beside the
+  // values read.
+  std::map<std::string, std::string> written;
+  // Mistakes the reader forgave, in the order of the file's lines.
+  std::vector<ConfigWarning> warnings;
   // The name the settings were read from, as given to loadFromFile, for
   // messages that arise later.
   std::string fileName;

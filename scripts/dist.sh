@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Makes the release package QelConnect-<version>-win32.zip from a built win32
-# tree: the DLL and qelhost.exe (stripped), the examples that qelhost.exe
-# needs for a test sale, the site guide as README.md, the documentation (the
-# simulator's README included), and SHA256SUMS over all of them.
+# tree: the DLL and qelhost.exe (stripped), the SBOM the build wrote for them,
+# the examples that qelhost.exe needs for a test sale, the site guide as
+# README.md, the documentation (the simulator's README included), the
+# changelog, and SHA256SUMS over all of them.
 # Usage: scripts/dist.sh [BUILD_DIR [OUT_DIR]]   (defaults: build/win32, dist)
 #
 # With QEL_SIGN_PKCS12 (a PKCS#12 file with the code-signing certificate and
@@ -32,7 +33,7 @@ fail() {
 # The version is CMake's project version, as the tree was configured with it.
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/CMakeCache.txt" 2>/dev/null || true)
 [ -n "$version" ] || fail "no project version in $BUILD/CMakeCache.txt: configure the win32 tree first"
-for built in QelConnect.dll qelhost.exe; do
+for built in QelConnect.dll qelhost.exe QelConnect.spdx.json; do
   [ -f "$BUILD/$built" ] || fail "$BUILD/$built is missing: build the win32 tree first (make build-win32)"
 done
 
@@ -68,10 +69,12 @@ export SOURCE_DATE_EPOCH
 # The documentation is what the repository tracks, not whatever else lies in
 # docs/ at the moment. The simulator's README comes along under its own path
 # because the documentation links to it there. The repository's README.md is
-# about building; the package's is the site guide, added below.
-mapfile -t documents < <(git -C "$ROOT" ls-files -- 'docs/*.md' ':!docs/site-guide.md' docs/kasse.wsdl \
+# about building; the package's is the site guide, added below. The guide for
+# developers stays in the source tree.
+mapfile -t documents < <(git -C "$ROOT" ls-files -- 'docs/*.md' ':!docs/site-guide.md' \
+  ':!docs/development.md' docs/kasse.wsdl \
   docs/kasse.xsd 'docs/screenshots/*.png' examples/QelConnect.xml examples/Sales.ini examples/sale.json \
-  examples/refund.json tools/kasse-sim/README.md)
+  examples/refund.json tools/kasse-sim/README.md CHANGELOG.md)
 [ ${#documents[@]} -gt 0 ] || fail "no documentation found in $ROOT"
 
 name=QelConnect-$version
@@ -91,6 +94,11 @@ for document in "${documents[@]}"; do
   cp "$ROOT/$document" "$stage/$name/$document"
 done
 cp "$ROOT/docs/site-guide.md" "$stage/$name/README.md"
+cp "$BUILD/QelConnect.spdx.json" "$stage/$name/"
+# The package stands alone: its documents name no file it lacks, unless they
+# say that the file belongs to the source tree.
+python3 "$ROOT/scripts/check-package-refs.py" "$stage/$name" >&2 ||
+  fail "the documents name files that are not in the package (above)"
 
 (
   cd "$stage/$name"

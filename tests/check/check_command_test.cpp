@@ -57,7 +57,7 @@ TEST(CheckCommandTest, ReachableServerPassesAndShowsTheValuesWithoutThePassword)
   EXPECT_EQ(run.output.find("s3cr"), std::string::npos) << run.output;
   for (const std::string& expected : std::vector<std::string>{
            "passed      read QelConnect.xml\n", "username        'kasse'\n", "password        ********\n",
-           "url             '" + urlOf(server) + "'\n", "oldkasse        1\n", "oldkasseprefix  12\n",
+           "url             '" + urlOf(server) + "'\n", "oldkasse        '1'\n", "oldkasseprefix  '12'\n",
            "certSubject     (the default: none)\n", "TerminalID      '4711'\n", "passed      connect ",
            "not needed  TLS handshake\n", "passed      credentials           not refused: HTTP status 200 ",
            "All steps passed"}) {
@@ -83,8 +83,8 @@ TEST(CheckCommandTest, ValuesAreQuotedAndDefaultsNamed) {
   for (const std::string& expected : std::vector<std::string>{
            "username        '' (the default: empty)\n", "password        '' (the default: empty)\n",
            "url             'http://127.0.0.1:1/sap/kasse '\n",
-           "caFile          (the default: the system's certificate store)\n", "oldkasse        0 (the default)\n",
-           "oldkasseprefix  0 (the default)\n",
+           "caFile          (the default: the system's certificate store)\n", "oldkasse        '0' (the default)\n",
+           "oldkasseprefix  '0' (the default)\n",
            "TerminalID      '16213' (the default: Sales.ini gives no TerminalID)\n",
            "not run     credentials           needs a connection\n"}) {
     EXPECT_NE(run.output.find(expected), std::string::npos) << expected << " missing in:\n" << run.output;

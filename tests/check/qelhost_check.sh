@@ -93,8 +93,9 @@ mkdir -p "$work/example"
 sed 's#<url>[^<]*</url>#<url>http://127.0.0.1:1/sap/bc/srt/kasse</url>#' "$EXAMPLES/QelConnect.xml" \
   >"$work/example/QelConnect.xml"
 cp "$EXAMPLES/Sales.ini" "$work/example/"
-expect example "$work/example" 1 "username        'QELUSER'" "oldkasse        0 (the default)" \
-  "oldkasseprefix  0 (the default)" "TerminalID      '0815'"
+expect example "$work/example" 1 "username        'QELUSER'" "oldkasse        '0' (the default)" \
+  "oldkasseprefix  '0' (the default)" "trace           '0' (the default)" "TerminalID      '0815'"
+grep -qF "warning     QelConnect.xml" "$work/example.txt" && { echo "example: a warning"; failures=$((failures + 1)); }
 
 write_config "$work/https" "https://localhost:$(port trusted)/sap/bc/srt/kasse" "$FIXTURE/ca.pem"
 expect https "$work/https" 0 "passed      resolve host          localhost: 127.0.0.1" \
@@ -136,8 +137,41 @@ printf '{"order": {"Dwbelegnr": 1,}}' >"$work/bad.json"
 expect_run bad-order-file 2 \
   "qelhost: $(program_path "$work/bad.json"): parse error at line 1, column 27: syntax error while parsing object key" -- \
   "$(program_path "$work/bad.json")"
-expect_run extra-argument 2 "qelhost: only one order file, please" -- "$sale" "$sale"
-expect_run check-library 2 "qelhost: check does not load a library" -- --library x.dll check
+expect_run extra-argument 2 "qelhost: The following argument was not expected: " -- "$sale" "$sale"
+expect_run check-library 2 "qelhost: check excludes --library" -- --library x.dll check
 expect_run no-library 3 "qelhost: cannot load the library" -- --library "$(program_path "$work/none.dll")" "$sale"
+
+# The five mistakes a site makes most, in a folder outside the ANSI code page:
+# five warnings with their lines, each value as written, and the check
+# passes all the same. A sale from there, with the order file and the
+# library there as well, goes through.
+odd="$work/Kasse $(printf '\xc3\x9c\xe2\x82\xac')"
+mkdir -p "$odd"
+cat >"$odd/QelConnect.xml" <<XML
+<endpoint><username>kasse</username><password>$PASSWORD</password><url>http://127.0.0.1:$(port plain)/sap/bc/srt/kasse</url></endpoint>
+<compatibility><oldkasse>0</oldkasse><oldkasseprefix>12abc</oldkasseprefix></compatibility>
+<diagnostics>
+  <trace>yes</trace>
+</diagnostics>
+<diagnostics><trace>1</trace></diagnostics>
+<endpoint>
+  <protectedpassword>AAAA</protectedpassword>
+</endpoint>
+XML
+w="warning     QelConnect.xml        line"
+expect mistakes "$odd" 0 "oldkasseprefix  '12abc' (read as 12)" "trace           'yes' (read as 0, the default)" \
+  "$w 2: <oldkasseprefix> '12abc' is read only up to its first non-digit, as 12" \
+  "$w 4: <trace> 'yes' is neither 0 nor 1: read as 0" \
+  "$w 6: <diagnostics> is given again and ignored; the one on line 3 counts" \
+  "$w 7: <endpoint> is given again and ignored; the one on line 1 counts" \
+  "$w 8: unknown element <protectedpassword> in <endpoint> is ignored; did you mean <protectedPassword>?"
+[ "$(grep -c "^warning " "$work/mistakes.txt")" -eq 5 ] || { echo "mistakes: not five warnings"; failures=$((failures + 1)); }
+for library in "$(dirname "$QELHOST")"/QelConnect.dll "$(dirname "$QELHOST")"/libQelConnect.so; do
+  [ -f "$library" ] && break
+done
+cp "$library" "$EXAMPLES/sale.json" "$odd/"
+expect_run odd-folder 0 "hrECExecute returned 0 (0x00000000): done" -- --workdir "$(program_path "$odd")" \
+  --library "$(program_path "$odd/$(basename "$library")")" --answers ok,ok "$(program_path "$odd/sale.json")"
+expect_run odd-version 0 "QelConnect " -- --library "$(program_path "$odd/$(basename "$library")")" --version
 
 [ $failures -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }

@@ -6,7 +6,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/vub_exception.h"
 #include "tests/support/scratch_dir.h"
@@ -252,6 +255,76 @@ TEST_F(ConnectorConfigTest, MissingEndpointOrUrlIsReported) {
         << c.bytes;
     EXPECT_EQ(e.code(), 0);
   }
+}
+
+// Each mistake that a sale forgives gives one warning on its line, and a file
+// without mistakes gives none.
+TEST_F(ConnectorConfigTest, WarnsOfForgivenMistakesWithTheirLines) {
+  const std::string endpoint = "<endpoint><url>http://h/</url></endpoint>\n";
+  const struct {
+    std::string rest;
+    std::vector<std::pair<int, std::string>> warnings;
+  } cases[] = {
+      {"<compatibility><oldkasse>0</oldkasse><oldkasseprefix>-12</oldkasseprefix></compatibility>\n"
+       "<diagnostics><trace>1</trace><traceBodies>0</traceBodies></diagnostics>",
+       {}},
+      {"<compatibility>\n<oldkasseprefix>12abc</oldkasseprefix></compatibility>",
+       {{3, "<oldkasseprefix> '12abc' is read only up to its first non-digit, as 12"}}},
+      {"<compatibility><oldkasseprefix>abc</oldkasseprefix><oldkasse>+1</oldkasse></compatibility>",
+       {{2, "<oldkasse> '+1' is neither 0 nor 1: read as 0"},
+        {2, "<oldkasseprefix> 'abc' is not a number: read as 0"}}},
+      {"<compatibility><oldkasseprefix> 5</oldkasseprefix></compatibility>",
+       {{2, "<oldkasseprefix> ' 5' is read only up to its first non-digit, as 5"}}},
+      {"<compatibility><oldkasseprefix>+</oldkasseprefix></compatibility>",
+       {{2, "<oldkasseprefix> '+' is not a number: read as 0"}}},
+      {"<diagnostics>\n<trace>yes</trace>\n<traceBodies/></diagnostics>",
+       {{3, "<trace> 'yes' is neither 0 nor 1: read as 0"}, {4, "<traceBodies> '' is neither 0 nor 1: read as 0"}}},
+      {"<diagnostics><trace>0</trace></diagnostics>\n<diagnostics><trace>1</trace></diagnostics>",
+       {{3, "<diagnostics> is given again and ignored; the one on line 2 counts"}}},
+      {"<endpoint>\n<protectedpassword>AAAA</protectedpassword></endpoint>",
+       {{2, "<endpoint> is given again and ignored; the one on line 1 counts"},
+        {3, "unknown element <protectedpassword> in <endpoint> is ignored; did you mean <protectedPassword>?"}}},
+      // The nearest name: letters that differ cost more than letters missing.
+      {"<endpoint><file/><pw/></endpoint>",
+       {{2, "<endpoint> is given again and ignored; the one on line 1 counts"},
+        {2, "unknown element <file> in <endpoint> is ignored; did you mean <caFile>?"},
+        {2, "unknown element <pw> in <endpoint> is ignored; did you mean <url>?"}}},
+      // Only the first 64 letters of a name are compared: the 65th, a "y", does
+      // not make it nearer to <compatibility> than to <endpoint>.
+      {"<" + std::string(64, 'z') + "y/>",
+       {{2, "unknown element <" + std::string(64, 'z') + "y> is ignored; did you mean <endpoint>?"}}},
+      {"<diagnostic/><compatibility><oldkase>1</oldkase></compatibility>",
+       {{2, "unknown element <diagnostic> is ignored; did you mean <diagnostics>?"},
+        {2, "unknown element <oldkase> in <compatibility> is ignored; did you mean <oldkasse>?"}}},
+  };
+  for (const auto& c : cases) {
+    const ConnectorConfig config = load(endpoint + c.rest);
+    std::vector<std::pair<int, std::string>> warnings;
+    for (const ConfigWarning& w : config.warnings) warnings.emplace_back(w.line, w.text);
+    EXPECT_EQ(warnings, c.warnings) << c.rest;
+  }
+}
+
+// A hostile file with a warning on every element gives the first hundred and
+// counts the rest.
+TEST_F(ConnectorConfigTest, WarningsStopAtTheirLimit) {
+  for (const int unknown : {100, 101}) {
+    std::string bytes = "<endpoint><url>http://h/</url></endpoint>";
+    for (int i = 0; i < unknown; ++i) bytes += "<x/>";
+    const ConnectorConfig config = load(bytes);
+    ASSERT_EQ(config.warnings.size(), unknown == 100 ? 100u : 101u);
+    EXPECT_EQ(config.warnings.back().text, unknown == 100 ? "unknown element <x> is ignored; did you mean <endpoint>?"
+                                                          : "1 more warnings not shown");
+  }
+}
+
+// The texts of numbers and switches are kept as written for qelhost check.
+TEST_F(ConnectorConfigTest, KeepsNumbersAndSwitchesAsWritten) {
+  const ConnectorConfig config = load(
+      "<endpoint><url>u</url></endpoint><compatibility><oldkasseprefix>07x</oldkasseprefix></compatibility>"
+      "<diagnostics><trace>yes</trace><traceBodies/></diagnostics>");
+  const std::map<std::string, std::string> expected{{"oldkasseprefix", "07x"}, {"trace", "yes"}, {"traceBodies", ""}};
+  EXPECT_EQ(config.written, expected);
 }
 
 }  // namespace

@@ -76,7 +76,8 @@ with zipfile.ZipFile(package) as archive:
     for required in ["QelConnect.dll", "qelhost.exe", "SHA256SUMS", "README.md", "examples/QelConnect.xml",
                      "examples/Sales.ini", "examples/sale.json", "examples/refund.json",
                      "docs/configuration.md", "docs/troubleshooting.md", "docs/kasse.wsdl", "docs/kasse.xsd",
-                     "tools/kasse-sim/README.md"]:
+                     "tools/kasse-sim/README.md", "CHANGELOG.md", "QelConnect.spdx.json",
+                     "docs/operations.md"]:
         if f"{top}/{required}" not in names:
             problems.append(f"{required} is missing")
     # The package's README is the site guide, for what is in the package:
@@ -104,6 +105,17 @@ for problem in problems:
     print("FAILED:", problem)
 sys.exit(1 if problems else 0)
 PY
+
+# The reference check that dist.sh runs: the package as it is passes, the
+# same package with a mention of a source file and a broken link does not.
+unpacked=$work/unpacked/QelConnect-$version
+if [ -d "$unpacked" ]; then
+  python3 "$SOURCE/scripts/check-package-refs.py" "$unpacked" || fail "the package's documents name missing files"
+  cp -r "$unpacked" "$work/stray"
+  printf 'See `tests/support/tls_fixture.sh` and [the notes](notes.md).\n' >>"$work/stray/docs/operations.md"
+  python3 "$SOURCE/scripts/check-package-refs.py" "$work/stray" >"$work/stray.out" || true
+  [ "$(wc -l <"$work/stray.out")" = 2 ] || fail "the reference check found $(cat "$work/stray.out") in a stray package"
+fi
 
 packaged=$work/unpacked/QelConnect-$version/QelConnect.dll
 if [ -f "$packaged" ]; then

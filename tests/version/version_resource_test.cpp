@@ -1,5 +1,6 @@
-// The DLL's version resource as Windows reads it: the numbers and the texts of
-// both language blocks must give the project version and the product's name.
+// The version resources of the DLL and of qelhost.exe as Windows reads them:
+// the numbers and the texts of both language blocks must give the project
+// version, the product's name and the file's own.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -11,14 +12,41 @@
 namespace qel {
 namespace {
 
-class VersionResource : public ::testing::Test {
+// Each file with what its resource says of it; the descriptions in German
+// (with umlauts: a resource compiled in the wrong code page would show them
+// garbled in Explorer), then English.
+struct ResourceFile {
+  const wchar_t* path;
+  DWORD fileType;
+  const wchar_t* originalFilename;
+  const wchar_t* internalName;
+  const wchar_t* descriptions[2];
+  friend void PrintTo(const ResourceFile& file, std::ostream* os) { *os << file.internalName[0]; }
+};
+
+const ResourceFile kFiles[] = {
+    {QEL_DLL_PATH,
+     VFT_DLL,
+     L"QelConnect.dll",
+     L"QelConnect",
+     {L"QelConnect Zahlungsmodul: übergibt Verkäufe und Erstattungen an die SAP-Kasse",
+      L"QelConnect payment module: hands sales and refunds to the SAP cash register"}},
+    {QEL_HOST_PATH,
+     VFT_APP,
+     L"qelhost.exe",
+     L"qelhost",
+     {L"QelConnect Prüf- und Testprogramm: prüft die Einstellungen, Testverkauf über QelConnect.dll",
+      L"QelConnect check and test program: checks the settings, test sale through QelConnect.dll"}},
+};
+
+class VersionResource : public ::testing::TestWithParam<ResourceFile> {
  protected:
   void SetUp() override {
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(QEL_DLL_PATH, &ignored);
+    const DWORD size = GetFileVersionInfoSizeW(GetParam().path, &ignored);
     ASSERT_NE(size, 0u) << "no version resource, Windows error " << GetLastError();
     info_.resize(size);
-    ASSERT_TRUE(GetFileVersionInfoW(QEL_DLL_PATH, 0, size, info_.data()));
+    ASSERT_TRUE(GetFileVersionInfoW(GetParam().path, 0, size, info_.data()));
   }
 
   // The binary value under `key` (its length is counted in bytes), or an
@@ -42,7 +70,7 @@ class VersionResource : public ::testing::Test {
   std::vector<unsigned char> info_;
 };
 
-TEST_F(VersionResource, FixedInfoCarriesTheProjectVersionOfADll) {
+TEST_P(VersionResource, FixedInfoCarriesTheProjectVersionAndType) {
   const std::vector<unsigned char> block = query(L"\\");
   ASSERT_EQ(block.size(), sizeof(VS_FIXEDFILEINFO));
   VS_FIXEDFILEINFO fixed;
@@ -54,12 +82,12 @@ TEST_F(VersionResource, FixedInfoCarriesTheProjectVersionOfADll) {
   EXPECT_EQ(fixed.dwFileVersionLS, low);
   EXPECT_EQ(fixed.dwProductVersionMS, high);
   EXPECT_EQ(fixed.dwProductVersionLS, low);
-  EXPECT_EQ(fixed.dwFileType, static_cast<DWORD>(VFT_DLL));
+  EXPECT_EQ(fixed.dwFileType, GetParam().fileType);
   EXPECT_EQ(fixed.dwFileOS, static_cast<DWORD>(VOS_NT_WINDOWS32));
   EXPECT_EQ(fixed.dwFileFlags & fixed.dwFileFlagsMask, 0u) << "no debug, pre-release or patched flag";
 }
 
-TEST_F(VersionResource, ListsGermanThenEnglishInUnicode) {
+TEST_P(VersionResource, ListsGermanThenEnglishInUnicode) {
   const std::vector<unsigned char> table = query(L"\\VarFileInfo\\Translation");
   ASSERT_EQ(table.size(), 8u);
   std::vector<WORD> words(4);
@@ -69,29 +97,25 @@ TEST_F(VersionResource, ListsGermanThenEnglishInUnicode) {
 
 struct LanguageBlock {
   const wchar_t* block;
-  const wchar_t* description;
-  // The Windows versions that the DLL is built and reviewed for.
+  // The Windows versions that the files are built and reviewed for.
   const wchar_t* comments;
 };
 
-// The German description holds umlauts: a resource compiled in the wrong code
-// page would show them garbled in Explorer.
 const LanguageBlock kBlocks[] = {
-    {L"040704b0", L"QelConnect Zahlungsmodul: übergibt Verkäufe und Erstattungen an die SAP-Kasse",
-     L"Für Windows 7 SP1 und neuer, 32- und 64-Bit-Windows"},
-    {L"040904b0", L"QelConnect payment module: hands sales and refunds to the SAP cash register",
-     L"For Windows 7 SP1 and later, 32-bit and 64-bit Windows"},
+    {L"040704b0", L"Für Windows 7 SP1 und neuer, 32- und 64-Bit-Windows"},
+    {L"040904b0", L"For Windows 7 SP1 and later, 32-bit and 64-bit Windows"},
 };
 
-TEST_F(VersionResource, BothLanguagesNameTheProductAndItsVersion) {
-  for (const LanguageBlock& language : kBlocks) {
+TEST_P(VersionResource, BothLanguagesNameTheProductAndItsVersion) {
+  for (std::size_t i = 0; i < 2; ++i) {
+    const LanguageBlock& language = kBlocks[i];
     SCOPED_TRACE(testing::Message() << "block " << std::string(language.block, language.block + 8));
     EXPECT_EQ(text(language.block, L"ProductName"), L"QelConnect");
     EXPECT_EQ(text(language.block, L"ProductVersion"), QEL_PROJECT_VERSION);
     EXPECT_EQ(text(language.block, L"FileVersion"), QEL_PROJECT_VERSION);
-    EXPECT_EQ(text(language.block, L"OriginalFilename"), L"QelConnect.dll");
-    EXPECT_EQ(text(language.block, L"InternalName"), L"QelConnect");
-    EXPECT_EQ(text(language.block, L"FileDescription"), language.description);
+    EXPECT_EQ(text(language.block, L"OriginalFilename"), GetParam().originalFilename);
+    EXPECT_EQ(text(language.block, L"InternalName"), GetParam().internalName);
+    EXPECT_EQ(text(language.block, L"FileDescription"), GetParam().descriptions[i]);
     EXPECT_EQ(text(language.block, L"Comments"), language.comments);
     // Explorer leaves the fields out when they are missing; the copyright
     // sign shows that the text survived the resource compiler.
@@ -99,6 +123,8 @@ TEST_F(VersionResource, BothLanguagesNameTheProductAndItsVersion) {
     EXPECT_EQ(text(language.block, L"LegalCopyright").rfind(L"\u00A9 ", 0), 0u);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Files, VersionResource, ::testing::ValuesIn(kFiles));
 
 }  // namespace
 }  // namespace qel

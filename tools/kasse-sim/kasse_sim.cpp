@@ -17,6 +17,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "tools/kasse-sim/order_check.h"
@@ -306,16 +307,11 @@ int run(const SimOptions& options) {
 }  // namespace qel::sim
 
 int main(int argc, char* argv[]) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
-      std::cout << qel::sim::kUsage;
-      return 0;
-    }
-  }
   try {
-    return qel::sim::run(qel::sim::parseOptions(argc, argv));
+    const std::optional<qel::sim::SimOptions> options = qel::sim::parseOptions(argc, argv, std::cout);
+    return options ? qel::sim::run(*options) : 0;
   } catch (const qel::sim::UsageError& e) {
-    std::cerr << "kasse-sim: " << e.what() << "\n" << qel::sim::kUsage;
+    std::cerr << "kasse-sim: " << e.what() << "\nRun with --help for more information.\n";
     return 2;
   } catch (const std::exception& e) {
     std::cerr << "kasse-sim: " << e.what() << "\n";

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 
@@ -51,9 +52,12 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-extern const char kUsage[];
+// Reads "A:R:E:T" into `mix`; false unless each share is a whole number from
+// 0 to 1000000 and one of them is above 0.
+bool parseMix(const std::string& text, AnswerMix& mix);
 
-// Throws UsageError with a one-line reason for anything it cannot accept.
-SimOptions parseOptions(int argc, const char* const argv[]);
+// Writes the help asked for to `out` and returns nothing; throws UsageError
+// with a one-line reason for anything it cannot accept.
+std::optional<SimOptions> parseOptions(int argc, const char* const argv[], std::ostream& out);
 
 }  // namespace qel::sim

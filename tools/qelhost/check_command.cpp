@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/vub_exception.h"
+#include "config/config_warnings.h"
 #include "config/connector_config.h"
 #include "host/terminal_id_reader.h"
 #include "host/working_files.h"
@@ -25,6 +26,8 @@ constexpr char kDefaultEmpty[] = " (the default: empty)";
 constexpr char kDefaultNone[] = "(the default: none)";
 constexpr char kSystemStore[] = "(the default: the system's certificate store)";
 constexpr char kDefaultNumber[] = " (the default)";
+constexpr char kTraceOn[] = " (QelConnect.trace is written)";
+constexpr char kBodiesOn[] = " (with the bodies)";
 constexpr char kNoSalesIni[] = " (the default: no Sales.ini here)";
 constexpr char kNoTerminalKey[] = " (the default: Sales.ini gives no TerminalID)";
 constexpr char kNoUrl[] = "needs QelConnect.xml";
@@ -103,6 +106,17 @@ const char* stageText(ConnectionStage stage) {
   return "";
 }
 
+// A number or switch: its text as written, between quotes, then the value
+// read where that differs, and whether it is the default. Not given at all,
+// only the value read.
+std::string asWritten(const ConnectorConfig& config, const char* name, long value, bool isDefault) {
+  const std::string read = std::to_string(value);
+  const auto written = config.written.find(name);
+  if (written == config.written.end()) return read + kDefaultNumber;
+  if (written->second == read) return "'" + read + "'" + (isDefault ? kDefaultNumber : "");
+  return "'" + written->second + "' (read as " + read + (isDefault ? ", the default)" : ")");
+}
+
 // The password is never shown, only whether there is one (and whether a
 // protected one decrypts: `passwordProblem` says why not), nor the url's
 // user information. A value that equals its default says so, whether its
@@ -114,12 +128,18 @@ void printConfig(std::ostream& out, const ConnectorConfig& config, std::string& 
   printValue(out, "url", quoted(withoutUserInfo(config.url)));
   printValue(out, "caFile", config.caFile.empty() ? kSystemStore : quoted(config.caFile));
   printValue(out, "certSubject", config.hasCertSubject ? quoted(config.certSubject) : kDefaultNone);
-  printValue(out, "oldkasse", config.oldkasse ? "1" : std::string("0") + kDefaultNumber);
+  printValue(out, "oldkasse", asWritten(config, "oldkasse", config.oldkasse, !config.oldkasse));
   printValue(
       out, "oldkasseprefix",
-      std::to_string(config.oldkasseprefix) + (config.oldkasseprefix == defaults.oldkasseprefix ? kDefaultNumber : ""));
-  printValue(out, "trace", config.trace ? "1 (QelConnect.trace is written)" : std::string("0") + kDefaultNumber);
-  printValue(out, "traceBodies", config.traceBodies ? "1 (with the bodies)" : std::string("0") + kDefaultNumber);
+      asWritten(config, "oldkasseprefix", config.oldkasseprefix, config.oldkasseprefix == defaults.oldkasseprefix));
+  printValue(out, "trace", asWritten(config, "trace", config.trace, !config.trace) + (config.trace ? kTraceOn : ""));
+  printValue(out, "traceBodies",
+             asWritten(config, "traceBodies", config.traceBodies, !config.traceBodies) +
+                 (config.traceBodies ? kBodiesOn : ""));
+  for (const ConfigWarning& warning : config.warnings) {
+    printStep(out, kWarning, kConfigFileName,
+              (warning.line > 0 ? "line " + std::to_string(warning.line) + ": " : std::string()) + warning.text);
+  }
 }
 
 // The same call as a sale makes; its exception is the operator's message.

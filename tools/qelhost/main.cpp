@@ -22,7 +22,10 @@
 #include "hostkit/low_memory.h"
 #include "platform/platform.h"
 #include "tools/qelhost/check_command.h"
+#include "tools/qelhost/command_line.h"
+#include "tools/qelhost/components.h"
 #include "tools/qelhost/dialog_answerer.h"
+#include "tools/qelhost/entry.h"
 #include "tools/qelhost/error_line.h"
 #include "tools/qelhost/exit_codes.h"
 #include "tools/qelhost/host_record_image.h"
@@ -34,181 +37,12 @@
 namespace qel::qelhost {
 namespace {
 
-constexpr char kUsage[] =
-    "usage: qelhost [options] ORDER.json\n"
-    "       qelhost [--workdir DIR] check\n"
-    "       qelhost [--workdir DIR] trace [--last N] [--in-doubt]\n"
-    "       qelhost [--library PATH] --version\n"
-    "       qelhost protect-password [--user-scope]   (see qelhost protect-password --help)\n"
-    "\n"
-    "Runs one sale (\"order\") or refund (\"refund\") of ORDER.json through the\n"
-    "payment-system library: hrECInit, then hrECExecute or hrECRefund.\n"
-    "The keys of ORDER.json are the field names of the host's records, with\n"
-    "\"positions\", \"tickets\", \"event\" and \"additionalFees\" for the lists;\n"
-    "see examples/sale.json and examples/refund.json.\n"
-    "\n"
-    "check reads QelConnect.xml and Sales.ini in the working folder as the library\n"
-    "does, shows their values (the password masked), then resolves the cash\n"
-    "register's host, connects and completes the TLS handshake, without sending\n"
-    "an order; last, one GET of the url with the credentials fails only on 401 or\n"
-    "403. It runs qelhost's own copy of the library's code, so not with --library.\n"
-    "Exit code 0 when every step passed, 1 otherwise.\n"
-    "\n"
-    "trace prints the transaction trace of the working folder (QelConnect.trace\n"
-    "and QelConnect.trace.1) as a table, newest last: --last N shows the last N\n"
-    "entries, --in-doubt only the sales and refunds that the cash register may\n"
-    "have booked although the box office shows them as failed. Exit code 1 when\n"
-    "there is no trace.\n"
-    "\n"
-    "options:\n"
-    "  --answers LIST   answers to the OK/Cancel questions in order, e.g. ok,cancel;\n"
-    "                   further questions are asked on standard input\n"
-    "  --library PATH   the library to load (default: the one beside qelhost)\n"
-    "  --workdir DIR    the library's working folder (QelConnect.xml, Sales.ini,\n"
-    "                   QelConnect.log); default: the current folder\n"
-    "  --no-init        skip hrECInit, so that QelConnect.log keeps its entries\n"
-    "  --prefill BYTE   fill the result record with BYTE (0-255) before the call\n"
-    "  --hold           keep each dialog on screen until a line is read from\n"
-    "                   standard input, then answer it (to look at the box)\n"
-    "  --version        print the library's version, read from its file\n"
-    "  --help           show this text\n"
-    "\n"
-    "exit codes: 0 the sale or refund was done (check: every step passed);\n"
-    "1 it was not completed: refused, failed or cancelled (check: a\n"
-    "step failed; trace: no trace in the folder); 2 wrong command line, or an\n"
-    "order file or working folder that cannot be used; 3 the library cannot be\n"
-    "loaded; 4 it failed in doubt: the cash register may have booked it (check\n"
-    "the receipt there before selling it again).\n";
-
-struct Options {
-  std::string orderFile;
-  std::vector<bool> answers;
-  std::string library;
-  std::string workdir;
-  bool init = true;
-  std::uint8_t prefill = 0;
-  bool hold = false;
-  bool version = false;
-  bool check = false;
-  bool trace = false;
-  TraceQuery traceQuery;
-
-  // An order file, check or trace: what the run is for (--version aside).
-  bool commandGiven() const { return !orderFile.empty() || check || trace; }
-};
-
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // An order file or working folder that cannot be used: told without the
 // usage text, with the same exit code.
 class InputError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
-
-// The whole of `text` as a number without a sign (0x and 0 prefixes taken
-// in base 0); nothing when it is not one.
-std::optional<unsigned long> parseWhole(const std::string& text, int base) {
-  if (text.empty() || text[0] == '-' || text[0] == '+') return std::nullopt;
-  std::size_t used = 0;
-  try {
-    const unsigned long value = std::stoul(text, &used, base);
-    if (used == text.size()) return value;
-  } catch (const std::exception&) {
-  }
-  return std::nullopt;
-}
-
-std::uint8_t parseByte(const std::string& text) {
-  const std::optional<unsigned long> value = parseWhole(text, 0);
-  if (!value || *value > 255) throw UsageError("--prefill takes a byte value 0-255, not '" + text + "'");
-  return static_cast<std::uint8_t>(*value);
-}
-
-std::size_t parseCount(const std::string& text) {
-  const std::optional<unsigned long> value = parseWhole(text, 10);
-  if (!value || *value == 0) throw UsageError("--last takes a number of entries (1 or more), not '" + text + "'");
-  return *value;
-}
-
-// --version and check do not run a sale: what only a sale uses is refused
-// rather than silently ignored.
-void refuseOptionsThatDoNotApply(const Options& options) {
-  const Options defaults;
-  const bool saleOptions = !options.answers.empty() || options.init != defaults.init ||
-                           options.prefill != defaults.prefill || options.hold != defaults.hold;
-  if (options.version) {
-    if (options.commandGiven()) throw UsageError("--version takes no order file and no command");
-    if (saleOptions || !options.workdir.empty()) throw UsageError("--version takes no option but --library");
-  } else if (options.check) {
-    if (!options.library.empty()) {
-      throw UsageError(
-          "check does not load a library: it runs qelhost's own copy of the library's code, so --library does not "
-          "apply");
-    }
-    if (saleOptions) throw UsageError("check takes no option but --workdir");
-  }
-  if (options.trace && (saleOptions || !options.library.empty() || options.version)) {
-    throw UsageError("trace takes no option but --workdir, --last and --in-doubt");
-  }
-}
-
-std::optional<Options> parseArguments(int argc, char** argv) {
-  Options options;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= argc) throw UsageError(arg + " needs a value");
-      return argv[++i];
-    };
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
-      return std::nullopt;
-    } else if (arg == "--answers") {
-      try {
-        options.answers = parseAnswers(value());
-      } catch (const std::invalid_argument& e) {
-        throw UsageError(std::string("--answers: ") + e.what());
-      }
-    } else if (arg == "--library") {
-      options.library = value();
-    } else if (arg == "--workdir") {
-      options.workdir = value();
-    } else if (arg == "--no-init") {
-      options.init = false;
-    } else if (arg == "--prefill") {
-      options.prefill = parseByte(value());
-    } else if (arg == "--hold") {
-      options.hold = true;
-    } else if (arg == "--version") {
-      options.version = true;
-    } else if (arg == "--last") {
-      options.traceQuery.last = parseCount(value());
-    } else if (arg == "--in-doubt") {
-      options.traceQuery.inDoubtOnly = true;
-    } else if (!arg.empty() && arg[0] == '-') {
-      throw UsageError("unknown option " + arg);
-    } else if (options.commandGiven()) {
-      throw UsageError(options.check   ? "check takes no order file"
-                       : options.trace ? "trace takes no order file"
-                                       : "only one order file, please");
-    } else if (arg == "check") {
-      options.check = true;
-    } else if (arg == "trace") {
-      options.trace = true;
-    } else {
-      options.orderFile = arg;
-    }
-  }
-  const bool traceOptions = options.traceQuery.last != 0 || options.traceQuery.inDoubtOnly;
-  if (traceOptions && !options.trace) throw UsageError("--last and --in-doubt go with trace");
-  if (!options.commandGiven() && !options.version) throw UsageError("no order file given");
-  refuseOptionsThatDoNotApply(options);
-  return options;
-}
 
 // Far above any order a box office sells at once.
 constexpr std::size_t kMaxOrderFileMiB = 16;
@@ -253,7 +87,7 @@ nlohmann::json readOrderFile(const std::string& path) {
 void enterWorkdir(const std::string& dir) {
   if (dir.empty()) return;
   std::error_code error;
-  std::filesystem::current_path(dir, error);
+  std::filesystem::current_path(std::filesystem::u8path(dir), error);
   if (error) throw InputError("cannot use working folder '" + dir + "': " + error.message());
 }
 
@@ -291,15 +125,22 @@ struct Exports {
 };
 
 std::filesystem::path libraryPathOf(const Options& options) {
-  return options.library.empty() ? hostkit::HostLibrary::besideProgram() : std::filesystem::absolute(options.library);
+  return options.library.empty() ? hostkit::HostLibrary::besideProgram()
+                                 : std::filesystem::absolute(std::filesystem::u8path(options.library));
 }
 
 // The version is read from the file, not asked of the library, so that it
-// also names a library that would not load.
+// also names a library that would not load. The components follow, as
+// qelhost was built with them: the library of the same package was linked
+// with the same static libraries (the package's SBOM lists them).
 int printVersion(const Options& options) {
   std::filesystem::path libraryPath = libraryPathOf(options);
   std::string version = libraryVersion(libraryPath);
-  std::cout << "QelConnect " << version << " (" << libraryPath.string() << ")\n";
+  std::cout << "QelConnect " << version << " (" << libraryPath.u8string() << ")\n";
+  for (const Component& component : linkedComponents()) {
+    std::cout << "  " << component.name << " " << component.version
+              << (component.detail.empty() ? "" : " (" + component.detail + ")") << "\n";
+  }
   return kExitRan;
 }
 
@@ -384,22 +225,26 @@ int run(const Options& options) {
 }
 
 }  // namespace
-}  // namespace qel::qelhost
 
-int main(int argc, char** argv) {
-  using namespace qel::qelhost;
+int runQelhost(const std::vector<std::string>& arguments) {
   try {
-    if (argc > 1 && std::string(argv[1]) == "protect-password")
-      return runProtectPassword(argc - 1, argv + 1, std::cout);
-    std::optional<Options> options = parseArguments(argc, argv);
+    std::optional<Options> options = parseCommandLine(arguments, std::cout);
     if (!options) return kExitRan;
-    if (options->version) return printVersion(*options);
-    if (options->check) return check(*options);
-    if (options->trace) return trace(*options);
+    switch (options->command) {
+      case Command::Version:
+        return printVersion(*options);
+      case Command::Check:
+        return check(*options);
+      case Command::Trace:
+        return trace(*options);
+      case Command::ProtectPassword:
+        return runProtectPassword(options->userScope, std::cout);
+      case Command::Sale:
+        break;
+    }
     return run(*options);
   } catch (const UsageError& e) {
-    printError(e.what());
-    std::cerr << "\n" << kUsage;
+    printError(std::string(e.what()) + "\nRun with --help for more information.");
     return kExitUsage;
   } catch (const InputError& e) {
     printError(e.what());
@@ -411,3 +256,5 @@ int main(int argc, char** argv) {
     return kExitNoLibrary;
   }
 }
+
+}  // namespace qel::qelhost

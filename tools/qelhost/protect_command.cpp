@@ -5,7 +5,6 @@
 
 #include <iostream>
 #include <string>
-#include <string_view>
 
 #include "base/vub_exception.h"
 #include "config/protected_password.h"
@@ -17,15 +16,6 @@
 namespace qel::qelhost {
 namespace {
 
-constexpr char kUsage[] =
-    "usage: qelhost protect-password [--user-scope]\n"
-    "\n"
-    "Reads the cash register's password (typed without echo, or from standard\n"
-    "input when that is not a console), encrypts it with the Windows Data\n"
-    "Protection API and prints the element endpoint/protectedPassword, which\n"
-    "replaces endpoint/password in QelConnect.xml. It can be decrypted only on\n"
-    "this computer: by every user of it (the default), or with --user-scope by\n"
-    "the Windows user who runs this command alone.\n";
 constexpr char kPrompt[] = "Password of the cash register: ";
 constexpr char kUnavailable[] =
     "qelhost: protect-password needs the Windows Data Protection API, which this build does not have\n";
@@ -41,21 +31,9 @@ struct TypedPassword {
 
 }  // namespace
 
-int runProtectPassword(int argc, char** argv, std::ostream& out) {
-  platform::ProtectionScope scope = platform::ProtectionScope::Machine;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      out << kUsage;
-      return kExitRan;
-    }
-    if (arg != "--user-scope") {
-      printError("protect-password: unknown argument " + std::string(arg));
-      std::cerr << "\n" << kUsage;
-      return kExitUsage;
-    }
-    scope = platform::ProtectionScope::User;
-  }
+int runProtectPassword(bool userScope, std::ostream& out) {
+  const platform::ProtectionScope scope =
+      userScope ? platform::ProtectionScope::User : platform::ProtectionScope::Machine;
   if (!platform::dataProtectionAvailable()) {
     std::cerr << kUnavailable;
     return kExitFailed;

@@ -6,9 +6,9 @@
 
 namespace qel::qelhost {
 
-// Runs the subcommand with the arguments after its name (`argc` counts
-// "protect-password" itself as argv[0]). Writes the element to `out` and
-// everything else to standard error; returns qelhost's exit code.
-int runProtectPassword(int argc, char** argv, std::ostream& out);
+// Reads the password and writes the element to `out`, protected for this
+// computer or, with `userScope`, for the user alone; everything else goes to
+// standard error. Returns qelhost's exit code.
+int runProtectPassword(bool userScope, std::ostream& out);
 
 }  // namespace qel::qelhost

@@ -62,14 +62,14 @@ void paintHeldBoxActive() {}
 
 std::string libraryVersion(const std::filesystem::path& library) {
   std::ifstream in(library, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + library.string());
+  if (!in) throw std::runtime_error("cannot read " + library.u8string());
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const std::size_t marker = bytes.find(kVersionMarker);
-  if (marker == std::string::npos) throw std::runtime_error(library.string() + " carries no version marker");
+  if (marker == std::string::npos) throw std::runtime_error(library.u8string() + " carries no version marker");
   const std::size_t start = marker + std::strlen(kVersionMarker);
   const std::size_t end = bytes.find('\0', start);
   if (end == std::string::npos || end == start)
-    throw std::runtime_error(library.string() + " has a broken version marker");
+    throw std::runtime_error(library.u8string() + " has a broken version marker");
   return bytes.substr(start, end - start);
 }
 

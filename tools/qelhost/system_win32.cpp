@@ -56,10 +56,10 @@ std::string libraryVersion(const std::filesystem::path& library) {
   const std::wstring file = library.wstring();
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
-  if (size == 0) throw std::runtime_error(lastErrorText(("no version resource in " + library.string()).c_str()));
+  if (size == 0) throw std::runtime_error(lastErrorText(("no version resource in " + library.u8string()).c_str()));
   std::vector<unsigned char> info(size);
   if (!GetFileVersionInfoW(file.c_str(), 0, size, info.data())) {
-    throw std::runtime_error(lastErrorText(("cannot read the version resource of " + library.string()).c_str()));
+    throw std::runtime_error(lastErrorText(("cannot read the version resource of " + library.u8string()).c_str()));
   }
   // The strings are looked up under the first language that the resource
   // lists in its translation table.
@@ -70,13 +70,13 @@ std::string libraryVersion(const std::filesystem::path& library) {
   void* value = nullptr;
   UINT length = 0;
   if (!VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", &value, &length) || length < sizeof(Translation)) {
-    throw std::runtime_error("the version resource of " + library.string() + " lists no language");
+    throw std::runtime_error("the version resource of " + library.u8string() + " lists no language");
   }
   const Translation* first = static_cast<const Translation*>(value);
   wchar_t key[64];
   swprintf(key, 64, L"\\StringFileInfo\\%04x%04x\\ProductVersion", first->language, first->codePage);
   if (!VerQueryValueW(info.data(), key, &value, &length) || length == 0) {
-    throw std::runtime_error("the version resource of " + library.string() + " has no ProductVersion");
+    throw std::runtime_error("the version resource of " + library.u8string() + " has no ProductVersion");
   }
   return platform::wideToUtf8(static_cast<const wchar_t*>(value));
 }

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <string>
 
+#include "tools/kasse-sim/ledger.h"
 #include "tools/kasse-sim/order_check.h"
 #include "tools/kasse-sim/recording.h"
 #include "tools/kasse-sim/relay.h"
@@ -78,6 +79,7 @@ class Simulator {
   explicit Simulator(SimOptions options) : options_(std::move(options)) {
     if (options_.user) expectedAuthorization_ = "basic " + base64(*options_.user + ":" + *options_.password);
     if (options_.bodyFile) body_ = readBodyFile(*options_.bodyFile);
+    if (options_.ledgerFile) ledger_ = std::make_unique<Ledger>(*options_.ledgerFile);
   }
 
   void install(httplib::Server& server) {
@@ -136,6 +138,10 @@ class Simulator {
       answerMixed(request, response, order);
       return;
     }
+    // Booked before the wait, as a cash register that is slow to answer
+    // has already booked; an answer given with --body is not known to
+    // accept.
+    if (!options_.bodyFile && options_.rect == 0 && (options_.status == 200 || options_.status == 201)) book(order);
     waitDelay();
     response.status = options_.status;
     const std::string what =
@@ -180,7 +186,9 @@ class Simulator {
         log(request, response.status, what + "simulated failure");
         return;
       case MixedAnswer::Silent:
-        // The connector has given up by the time this answer is written.
+        // Booked at once; the connector has given up by the time this
+        // answer is written.
+        book(order);
         wait(kSilentSeconds);
         response.status = 200;
         response.set_content(salesResponse(options_.prefix, 0, options_.rectmsg), kSoapContentType);
@@ -190,6 +198,7 @@ class Simulator {
         rect = kMixRefusedRect;
         break;
       case MixedAnswer::Accepted:
+        book(order);
         break;
     }
     response.status = 200;
@@ -220,6 +229,10 @@ class Simulator {
     log(request, status, reason);
   }
 
+  void book(const OrderSummary& order) {
+    if (ledger_) ledger_->book(order);
+  }
+
   void waitDelay() { wait(options_.delaySeconds); }
 
   void wait(double seconds) {
@@ -245,6 +258,7 @@ class Simulator {
   const RequestSchema schema_{embeddedKasseSchema()};
   std::string expectedAuthorization_;
   std::string body_;  // of --body
+  std::unique_ptr<Ledger> ledger_;
   std::atomic<unsigned long> requestCount_{0};
   std::mutex mutex_;
   std::condition_variable wake_;

@@ -11,7 +11,7 @@ namespace qel::sim {
 const char kUsage[] =
     "usage: kasse-sim --port N [--tls CERT KEY [--tls-version V]] [--user U --password P] [--rect N]\n"
     "                 [--rectmsg TEXT] [--prefix n0|ns1] [--status CODE] [--body FILE] [--delay SECONDS]\n"
-    "                 [--record DIR] [--mix A:R:E:T]\n"
+    "                 [--record DIR] [--mix A:R:E:T] [--ledger FILE]\n"
     "       kasse-sim --port N [--tls CERT KEY] --relay URL [--relay-ca FILE] --record DIR\n"
     "  --port N         port on 127.0.0.1; 0 picks a free one. The port is printed on the first line.\n"
     "  --tls CERT KEY   serve HTTPS with this PEM certificate (chain) and key\n"
@@ -28,6 +28,8 @@ const char kUsage[] =
     "  --mix A:R:E:T    mixed answers by the order's Dwbelegnr modulo A+R+E+T: the first A of each\n"
     "                   cycle accepted, R refused (Rect 4), E status 500 with a SOAP fault, T not\n"
     "                   answered for 8 seconds (the connector gives up after 6)\n"
+    "  --ledger FILE    append a JSON line to FILE for every order booked (answered with Rect 0),\n"
+    "                   before the answer goes out\n"
     "  --relay URL      check nothing and answer nothing: forward each request to the cash register\n"
     "                   at exactly URL (http or https) and return its answer unchanged; --record\n"
     "                   keeps both sides, the Authorization header masked\n"
@@ -111,7 +113,7 @@ SimOptions parseOptions(int argc, const char* const argv[]) {
     const std::string_view arg = argv[i];
     if (answerOption.empty() &&
         (arg == "--user" || arg == "--password" || arg == "--rect" || arg == "--rectmsg" || arg == "--prefix" ||
-         arg == "--status" || arg == "--body" || arg == "--delay" || arg == "--mix")) {
+         arg == "--status" || arg == "--body" || arg == "--delay" || arg == "--mix" || arg == "--ledger")) {
       answerOption = arg;
     }
     if (arg == "--port") {
@@ -145,6 +147,8 @@ SimOptions parseOptions(int argc, const char* const argv[]) {
       options.recordDir = next(arg);
     } else if (arg == "--mix") {
       options.mix = parseMix(next(arg));
+    } else if (arg == "--ledger") {
+      options.ledgerFile = next(arg);
     } else if (arg == "--relay") {
       options.relayUrl = parseRelayUrl(next(arg));
     } else if (arg == "--relay-ca") {

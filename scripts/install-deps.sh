@@ -8,7 +8,7 @@ NATIVE_PKGS=(
   cmake g++ make pkg-config ninja-build
   libcurl4-openssl-dev libtinyxml2-dev libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev openssl ca-certificates
-  libcpp-httplib-dev nlohmann-json3-dev
+  libcpp-httplib-dev nlohmann-json3-dev libcli11-dev
   libxml2-dev libxml2-utils
   valgrind python3
   clang-14 libclang-rt-14-dev clang-format-14

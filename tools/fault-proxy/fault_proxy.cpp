@@ -47,6 +47,7 @@ struct Record {
   bool forwarded = false;  // the whole request went to the cash register
   int upstreamStatus = 0;  // of the cash register's answer, 0 without one
   std::string note;
+  std::string heldAnswer;  // of a delay, sent once the connection is logged
 };
 
 class Proxy {
@@ -65,7 +66,13 @@ class Proxy {
     record.connection = index;
     record.fault = plan_.choose(index);
     handle(client, record);
+    // Logged before the hold, so that the log is whole once the cash
+    // register has seen every request.
     report(record);
+    if (!record.heldAnswer.empty()) {
+      std::this_thread::sleep_for(std::chrono::duration<double>(settings_.delaySeconds));
+      client.send(record.heldAnswer);
+    }
   }
 
  private:
@@ -113,8 +120,7 @@ class Proxy {
       case Fault::CloseAfter:
         return;
       case Fault::Delay:
-        std::this_thread::sleep_for(std::chrono::duration<double>(settings_.delaySeconds));
-        client.send(whole);
+        record.heldAnswer = whole;
         return;
       case Fault::CutAnswer:
         client.send(whole.substr(0, whole.size() / 2));

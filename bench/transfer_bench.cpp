@@ -5,7 +5,7 @@
 // interleaved in blocks, so that the machine's drift hits both alike.
 //   transfer_bench --url URL --record-file FILE [--cafile PEM] [--library DLL]
 //                  [--runs N] [--blocks N] [--per-block N] [--label TEXT]
-//                  [--only small|large] [--placement TEXT]
+//                  [--only small|large] [--placement TEXT] [--trace 0|1]
 // The server (bench_server) must record the request after a POST to
 // /bench/arm into the file named by --record-file. One JSON line per order
 // size goes to standard output.
@@ -45,6 +45,9 @@ struct Options {
   int runs = 5;
   int blocks = 20;
   int perBlock = 5;
+  // "1": the library writes its transaction trace; otherwise the
+  // configuration has no diagnostics at all.
+  std::string trace = "0";
 };
 
 Options parse(int argc, char** argv) {
@@ -59,6 +62,7 @@ Options parse(int argc, char** argv) {
     else if (name == "--label") options.label = value;
     else if (name == "--only") options.only = value;
     else if (name == "--placement") options.placement = value;
+    else if (name == "--trace") options.trace = value;
     else if (name == "--runs") options.runs = std::atoi(value.c_str());
     else if (name == "--blocks") options.blocks = std::atoi(value.c_str());
     else if (name == "--per-block") options.perBlock = std::atoi(value.c_str());
@@ -81,6 +85,7 @@ void prepareWorkingFolder(const Options& options) {
   std::string config = "<endpoint><username>kasse</username><password>geheim</password><url>" + options.url + "</url>";
   if (!options.caFile.empty()) config += "<caFile>" + options.caFile + "</caFile>";
   config += "</endpoint><compatibility><oldkasse>0</oldkasse><oldkasseprefix>0</oldkasseprefix></compatibility>";
+  if (options.trace == "1") config += "<diagnostics><trace>1</trace></diagnostics>";
   writeFile("QelConnect.xml", config);
   writeFile("Sales.ini", "[Kasse]\r\nTerminalID=12\r\n");
 }

@@ -11,6 +11,14 @@ constexpr wchar_t kAskTransfer[] = L"Ticket in die Kasse uebertragen?";
 constexpr wchar_t kAskPrinting[] = L"Tickets drucken?";
 constexpr wchar_t kErrorCaption[] = L"Fehler bei Daten\u00fcbertragung";
 
+// The paragraph of a transaction that may have been booked:
+// kPossibleBooking, the kind's words, the receipt, kCheckBeforeRetrying.
+constexpr wchar_t kPossibleBooking[] = L"\r\n\r\nDie Kasse hat ";
+constexpr wchar_t kSaleReceipt[] = L"Beleg ";
+constexpr wchar_t kRefundReceipt[] = L"die R\u00fcckbuchung von Beleg ";
+constexpr wchar_t kCheckBeforeRetrying[] =
+    L" m\u00f6glicherweise schon gebucht. Bitte pr\u00fcfen Sie das an der Kasse, bevor Sie erneut \u00fcbertragen.";
+
 bool ask(void* owner, const wchar_t* question) {
   return platform::messageBox(owner, question, kTransactionCaption, platform::Buttons::OkCancel) == platform::kIdOk;
 }
@@ -21,8 +29,30 @@ bool confirmTransfer(void* owner) { return ask(owner, kAskTransfer); }
 
 bool confirmPrinting(void* owner) { return ask(owner, kAskPrinting); }
 
-void showTransferError(void* owner, const std::wstring& message) {
-  platform::messageBox(owner, message.c_str(), kErrorCaption, platform::Buttons::Ok);
+std::wstring transferErrorText(const std::wstring& message, const std::optional<PossibleBooking>& booking) {
+  if (!booking) return message;
+  std::wstring text = message;
+  text += kPossibleBooking;
+  text += booking->kind == TransactionKind::Refund ? kRefundReceipt : kSaleReceipt;
+  text += std::to_wstring(booking->receipt);
+  text += kCheckBeforeRetrying;
+  return text;
+}
+
+void showTransferError(void* owner, const std::wstring& message, const std::optional<PossibleBooking>& booking) {
+  std::wstring text;
+  try {
+    text = transferErrorText(message, booking);
+  } catch (...) {
+    // No memory for the paragraph: the message alone is still worth showing.
+  }
+  platform::messageBox(owner, text.empty() ? message.c_str() : text.c_str(), kErrorCaption, platform::Buttons::Ok);
+}
+
+bool saysPossiblyBooked(std::wstring_view boxText) {
+  const std::wstring_view tail(kCheckBeforeRetrying);
+  return boxText.size() >= tail.size() && boxText.substr(boxText.size() - tail.size()) == tail &&
+         boxText.find(kPossibleBooking) != std::wstring_view::npos;
 }
 
 }  // namespace qel

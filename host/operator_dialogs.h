@@ -1,7 +1,12 @@
 // The operator's dialogs: the two questions of a sale and the error box.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
+
+#include "host/transaction_kind.h"
 
 namespace qel {
 
@@ -11,8 +16,24 @@ bool confirmTransfer(void* owner);
 // "Tickets drucken?" — true only when the operator chose OK.
 bool confirmPrinting(void* owner);
 
-// Shows a failure's message under "Fehler bei Datenübertragung" with only an
-// OK button; the answer is of no interest.
-void showTransferError(void* owner, const std::wstring& message);
+// A failed transaction that the cash register may nevertheless have booked.
+struct PossibleBooking {
+  TransactionKind kind;
+  std::int32_t receipt;
+};
+
+// The error box's text: the failure's message and, for a transaction that
+// may have been booked, an empty line and the paragraph that tells the
+// operator to check the receipt at the cash register before trying again.
+std::wstring transferErrorText(const std::wstring& message, const std::optional<PossibleBooking>& booking);
+
+// Shows transferErrorText under "Fehler bei Datenübertragung" with only an
+// OK button; the answer is of no interest. Should the paragraph not fit in
+// memory, the message is shown alone.
+void showTransferError(void* owner, const std::wstring& message, const std::optional<PossibleBooking>& booking);
+
+// True when an error box's text says that its transaction may have been
+// booked, for a host that must tell such a failure apart.
+bool saysPossiblyBooked(std::wstring_view boxText);
 
 }  // namespace qel

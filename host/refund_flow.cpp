@@ -23,23 +23,20 @@ constexpr wchar_t kNullRefund[] = L"Invalid call of hrECRefund: the refund recor
 
 std::int32_t runRefund(void* owner, const void* hostRefund) noexcept {
   TransactionTrace trace(TransactionTrace::Kind::Refund);
-  return runGuarded(
-      owner,
-      [&]() -> std::int32_t {
-        if (hostRefund == nullptr) throw VubException(kNullRefund);
-        Order order;
-        order.fillFromRefund(HostRefundRecord(hostRefund));
-        ConnectorConfig config;
-        config.loadFromFile(kConfigFileName);
-        trace.begin(config);
-        trace.noteOrder(order);
-        KasseExchange exchange(std::move(config));
-        KasseResponse response;
-        exchange.transfer(order, response, trace.report());
-        trace.completed(true);
-        return kResultDone;
-      },
-      [&](const std::wstring& message) noexcept { trace.failed(message); });
+  return runGuarded(owner, trace, [&]() -> std::int32_t {
+    if (hostRefund == nullptr) throw VubException(kNullRefund);
+    Order order;
+    order.fillFromRefund(HostRefundRecord(hostRefund));
+    ConnectorConfig config;
+    config.loadFromFile(kConfigFileName);
+    trace.begin(config);
+    trace.noteOrder(order);
+    KasseExchange exchange(std::move(config));
+    KasseResponse response;
+    exchange.transfer(order, response, trace.report());
+    trace.completed(true);
+    return kResultDone;
+  });
 }
 
 }  // namespace qel

@@ -53,20 +53,17 @@ void transferSale(Order& order, const HostOrderRecord& hostOrder, const void* ho
 
 std::int32_t runSale(void* owner, const void* hostOrder, const void* hostPaymentType, void* paymentResult) noexcept {
   TransactionTrace trace(TransactionTrace::Kind::Sale);
-  return runGuarded(
-      owner,
-      [&]() -> std::int32_t {
-        // A host that passes no record gets the error box alone: there is no
-        // point in asking the operator about a sale that cannot be read.
-        requireRecords(hostOrder, hostPaymentType, paymentResult);
-        if (!confirmTransfer(owner)) return kResultNotCompleted;
-        Order order;
-        transferSale(order, HostOrderRecord(hostOrder), hostPaymentType, paymentResult, trace);
-        const bool printed = order.hasNegativeTotal() || confirmPrinting(owner);
-        trace.completed(printed);
-        return printed ? kResultDone : kResultNotCompleted;
-      },
-      [&](const std::wstring& message) noexcept { trace.failed(message); });
+  return runGuarded(owner, trace, [&]() -> std::int32_t {
+    // A host that passes no record gets the error box alone: there is no
+    // point in asking the operator about a sale that cannot be read.
+    requireRecords(hostOrder, hostPaymentType, paymentResult);
+    if (!confirmTransfer(owner)) return kResultNotCompleted;
+    Order order;
+    transferSale(order, HostOrderRecord(hostOrder), hostPaymentType, paymentResult, trace);
+    const bool printed = order.hasNegativeTotal() || confirmPrinting(owner);
+    trace.completed(printed);
+    return printed ? kResultDone : kResultNotCompleted;
+  });
 }
 
 }  // namespace qel

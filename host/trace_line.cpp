@@ -140,10 +140,11 @@ std::wstring withoutUserInfo(const std::wstring& url) {
   return url.substr(0, authority) + url.substr(at + 1);
 }
 
-std::string formatTraceLine(const TraceEntry& entry, const TransferReport& transfer) {
+std::string formatTraceLine(const TraceEntry& entry, const TransferReport* transfer) {
   JsonLine line;
   line.string("time", entry.time);
   line.string("version", QEL_LIBRARY_VERSION);
+  if (!entry.id.empty()) line.string("id", entry.id);
   line.string("kind", entry.kind);
   if (entry.order) {
     line.integer("orderId", entry.order->orderId);
@@ -154,7 +155,7 @@ std::string formatTraceLine(const TraceEntry& entry, const TransferReport& trans
   line.string("url", withoutUserInfo(entry.url));
   line.string("outcome", entry.outcome);
   if (entry.message) line.string("message", *entry.message);
-  writeTransfer(line, transfer);
+  if (transfer != nullptr) writeTransfer(line, *transfer);
   return line.finish();
 }
 

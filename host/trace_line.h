@@ -24,6 +24,9 @@ struct TracedOrder {
 
 struct TraceEntry {
   std::string time;  // ISO 8601, UTC
+  // The transaction's own name, the same on its "sending" line and on the
+  // line of its outcome; empty, the key is left out.
+  std::string id;
   const char* kind = "sale";
   std::optional<TracedOrder> order;  // unset when the order was never read
   std::wstring url;                  // as configured
@@ -31,12 +34,12 @@ struct TraceEntry {
   std::optional<std::wstring> message;  // the operator's error box, if any
 };
 
-// The entry, with what `transfer` did as far as it got, as one line of JSON
-// ending in "\n". Every text is written as
+// The entry, with what `transfer` did as far as it got (nothing of the
+// transfer when it is null), as one line of JSON ending in "\n". Every text is written as
 // UTF-8; a response that is not UTF-8 is read with the ANSI code page, as an
 // error box shows it. The url loses any user name and password, and nothing
 // else that the transfer knows of the credentials is ever written.
-std::string formatTraceLine(const TraceEntry& entry, const TransferReport& transfer);
+std::string formatTraceLine(const TraceEntry& entry, const TransferReport* transfer);
 
 // `url` without the user information (`user:password@`) of its authority.
 std::wstring withoutUserInfo(const std::wstring& url);

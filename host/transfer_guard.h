@@ -9,6 +9,7 @@
 #include "base/vub_exception.h"
 #include "host/operator_dialogs.h"
 #include "host/result_codes.h"
+#include "host/transaction_trace.h"
 #include "platform/platform.h"
 
 namespace qel {
@@ -17,12 +18,14 @@ constexpr wchar_t kInternalErrorPrefix[] = L"Internal error: ";
 
 // Runs `transfer` (which returns a result code). A failure shows its message
 // once the objects of the transfer are gone and gives kResultNotCompleted;
-// `failed` (noexcept) learns the message just before the box shows it.
-template <typename Transfer, typename Failed>
-std::int32_t runGuarded(void* owner, Transfer&& transfer, Failed&& failed) noexcept {
+// `trace` records the failure just before the box shows it, and decides
+// whether the box tells the operator that the cash register may have booked
+// the transaction.
+template <typename Transfer>
+std::int32_t runGuarded(void* owner, TransactionTrace& trace, Transfer&& transfer) noexcept {
   const auto fail = [&](const std::wstring& message) {
-    failed(message);
-    showTransferError(owner, message);
+    trace.failed(message);
+    showTransferError(owner, message, trace.possibleBooking());
   };
   try {
     try {

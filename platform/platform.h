@@ -29,6 +29,10 @@ std::uintptr_t moduleBaseAddress();
 // The system clock: milliseconds since 1970-01-01 00:00 UTC.
 std::int64_t utcMilliseconds();
 
+// Fills `size` bytes at `out` from the system's cryptographic random number
+// generator. False when the system gave none.
+bool randomBytes(void* out, std::size_t size);
+
 // Keeps this library mapped until the process ends, whatever the host
 // unloads: code that started threads or global state which may outlive the
 // current call (libcurl's resolver threads, Winsock) must not be unmapped

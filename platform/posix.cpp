@@ -2,7 +2,10 @@
 // for message boxes, resources and the Windows code pages (its files are in
 // posix_files.cpp).
 #include <dlfcn.h>
+#include <sys/random.h>
 #include <time.h>
+
+#include <cerrno>
 
 #include <atomic>
 #include <cstdio>
@@ -44,6 +47,18 @@ std::int64_t utcMilliseconds() {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
   return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+bool randomBytes(void* out, std::size_t size) {
+  auto* bytes = static_cast<unsigned char*>(out);
+  while (size > 0) {
+    const ssize_t got = getrandom(bytes, size, 0);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    bytes += got;
+    size -= static_cast<std::size_t>(got);
+  }
+  return true;
 }
 
 std::uintptr_t moduleBaseAddress() {

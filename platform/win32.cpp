@@ -2,6 +2,8 @@
 // address and resources and code-page conversion (its files are in
 // win32_files.cpp).
 #include <windows.h>
+// After windows.h, which it needs.
+#include <bcrypt.h>
 
 #include "platform/platform.h"
 #include "platform/win32_calls.h"
@@ -56,6 +58,13 @@ std::int64_t utcMilliseconds() {
   const std::int64_t steps = (static_cast<std::int64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
   constexpr std::int64_t kStepsFrom1601To1970 = 116444736000000000;
   return (steps - kStepsFrom1601To1970) / 10000;
+}
+
+bool randomBytes(void* out, std::size_t size) {
+  // Windows 7 takes the system's preferred generator without an algorithm
+  // handle; libcurl imports the same function.
+  return BCryptGenRandom(nullptr, static_cast<PUCHAR>(out), static_cast<ULONG>(size),
+                         BCRYPT_USE_SYSTEM_PREFERRED_RNG) == 0;
 }
 
 std::uintptr_t moduleBaseAddress() {

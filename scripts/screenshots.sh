@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Photographs the operator's three dialogs as the real DLL shows them (the two
-# questions and an error box) under Wine on a virtual X display, into
+# Photographs the operator's dialogs as the real DLL shows them (the two
+# questions, an error box and the error box of a sale in doubt) under Wine on a virtual X display, into
 # docs/screenshots/. Run after `make build`; installs its own few extras.
 # Usage: scripts/screenshots.sh
 # The build trees can be chosen with QEL_NATIVE_DIR (kasse-sim) and
@@ -133,7 +133,7 @@ shoot() {
 }
 
 # Runs one sale of examples/sale.json held at every box, which ends with
-# qelhost's exit code `expected` (0 done, 1 not completed); `plan` lists, per
+# qelhost's exit code `expected` (0 done, 1 not completed, 4 in doubt); `plan` lists, per
 # box, the caption to photograph and the file name, or "-" for none.
 run_sale() {
   local folder=$1 expected=$2
@@ -182,6 +182,13 @@ main() {
   run_sale "$WORK/refused" 1 \
     Transaktionsfenster - \
     "Fehler bei Daten" error-box.png
+
+  # Reads the whole order, then answers after the 6-second limit.
+  start_simulator stalling --delay 8
+  prepare_folder "$WORK/in-doubt" "$SIM_PORT"
+  run_sale "$WORK/in-doubt" 4 \
+    Transaktionsfenster - \
+    "Fehler bei Daten" in-doubt-box.png
 
   say "done: $(cd "$ROOT" && ls docs/screenshots/*.png | tr '\n' ' ')"
 }

@@ -134,6 +134,7 @@ KasseResponse& KasseExchange::transfer(const Order& order, KasseResponse& respon
   client.setCredentials(config_.username, passwordToSend(config_));
   client.addHeader(L"Content-Type", L"application/soap+xml");
   if (!config_.caFile.empty()) client.setCaFile(config_.caFile);
+  if (report != nullptr && report->beforeSending) report->beforeSending();
   const std::string body = client.postForBytes(config_.url, envelope.c_str(), report);
 
   if (report == nullptr) {

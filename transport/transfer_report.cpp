@@ -33,7 +33,8 @@ void recordTransfer(void* handle, int result, std::size_t bodySize, const std::s
   // cash register may hold the whole order is decided from that alone.
   const bool wholeBodySent = report.bytesSent >= static_cast<std::int64_t>(bodySize);
   if (report.httpStatus >= 200 && !isAnswerStatus(report.httpStatus)) {
-    report.outcome = TransferOutcome::Refused;
+    const bool gatewayLostIt = isGatewayStatus(report.httpStatus) && wholeBodySent;
+    report.outcome = gatewayLostIt ? TransferOutcome::InDoubt : TransferOutcome::Refused;
   } else if (static_cast<CURLcode>(result) == CURLE_OK || wholeBodySent) {
     report.outcome = TransferOutcome::InDoubt;
   } else {

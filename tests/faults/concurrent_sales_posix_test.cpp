@@ -8,6 +8,8 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <map>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -80,10 +82,16 @@ TEST(ConcurrentSaleTest, TwoThreadsSellWithoutTouchingTheHostsSignals) {
   for (const std::atomic<int>& count : completed) EXPECT_EQ(count.load(), kSalesPerThread);
   EXPECT_EQ(changes.load(), 0) << "the host's SIGPIPE handler was replaced during a transfer";
   EXPECT_EQ(kasse.connections(), 2 * kSalesPerThread);
-  // Both threads traced every sale, one whole line each.
+  // Both threads traced every sale, two whole lines each: the one written
+  // ahead and the outcome, paired by the sale's own id.
   const std::string trace = readFile("QelConnect.trace");
-  EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 2 * kSalesPerThread);
-  EXPECT_EQ(std::count(trace.begin(), trace.end(), '{'), 4 * kSalesPerThread) << "an entry and its times each";
+  EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 4 * kSalesPerThread);
+  EXPECT_EQ(std::count(trace.begin(), trace.end(), '{'), 6 * kSalesPerThread) << "an entry and its times each";
+  std::map<std::string, std::string> ends;
+  std::istringstream lines(trace);
+  for (std::string line; std::getline(lines, line);) ends[traceText(line, "id")] += traceText(line, "outcome") + ";";
+  EXPECT_EQ(ends.size(), static_cast<std::size_t>(2 * kSalesPerThread)) << "one id per sale";
+  for (const auto& [id, outcomes] : ends) EXPECT_EQ(outcomes, "sending;accepted;") << id;
 }
 
 }  // namespace

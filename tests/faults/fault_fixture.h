@@ -39,6 +39,18 @@ inline std::string configFor(const std::string& url, const std::string& caFile =
 // The size past which the trace starts a new file.
 constexpr std::size_t kTraceLimit = std::size_t{10} << 20;
 
+// The lines of the transaction trace, without their line breaks.
+inline std::vector<std::string> traceLines() {
+  const std::string trace = readFile("QelConnect.trace");
+  std::vector<std::string> lines;
+  for (std::size_t begin = 0; begin < trace.size();) {
+    const std::size_t end = trace.find('\n', begin);
+    lines.push_back(trace.substr(begin, end - begin));
+    begin = end == std::string::npos ? trace.size() : end + 1;
+  }
+  return lines;
+}
+
 // The last line of the transaction trace, without its line break.
 inline std::string lastTraceLine() {
   std::string trace = readFile("QelConnect.trace");
@@ -172,5 +184,25 @@ class FaultTest : public ::testing::Test {
 };
 
 inline bool startsWith(const std::wstring& text, const std::wstring& prefix) { return text.rfind(prefix, 0) == 0; }
+
+// The box's message as the trace holds it: the text without the paragraph
+// of a possible booking, which `inDoubt` says the box must end with.
+inline std::wstring messageOfBox(const std::wstring& text, const std::wstring& paragraph, bool inDoubt) {
+  const bool ends =
+      text.size() >= paragraph.size() && text.compare(text.size() - paragraph.size(), paragraph.size(), paragraph) == 0;
+  EXPECT_EQ(ends, inDoubt) << "the paragraph of a possible booking, in doubt and only then";
+  return ends ? text.substr(0, text.size() - paragraph.size()) : text;
+}
+
+// The trace of one transfer: the line written ahead and the outcome line of
+// the same transaction. Returns the outcome line.
+inline std::string expectSendingThenOutcome() {
+  const std::vector<std::string> lines = traceLines();
+  EXPECT_EQ(lines.size(), 2u);
+  if (lines.size() != 2) return {};
+  EXPECT_EQ(traceText(lines[0], "outcome"), "sending");
+  EXPECT_EQ(traceText(lines[0], "id"), traceText(lines[1], "id"));
+  return lines[1];
+}
 
 }  // namespace qel::test

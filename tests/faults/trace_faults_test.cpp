@@ -70,6 +70,18 @@ TEST_F(FaultTest, TraceNamesHowEachSaleEnded) {
        false,
        {kAnswerOk},
        "in-doubt"},
+      {"HTTP 502 before the body",
+       [](FaultConnection& c) { c.send(httpResponse(502, "Bad Gateway")); },
+       FaultServer::Start::AfterHead,
+       true,
+       {kAnswerOk},
+       "refused"},
+      {"HTTP 302",
+       [](FaultConnection& c) { c.send(httpResponse(302, "")); },
+       FaultServer::Start::AfterRequest,
+       false,
+       {kAnswerOk},
+       "refused"},
       {"reset before the body",
        [](FaultConnection& c) { c.reset(); },
        FaultServer::Start::AfterHead,
@@ -83,13 +95,31 @@ TEST_F(FaultTest, TraceNamesHowEachSaleEnded) {
     FaultServer server(end.script, end.start);
     writeFile("QelConnect.xml", configFor(server.url()));
     const void* order = end.large ? large.record() : sale_.record();
+    std::filesystem::remove("QelConnect.trace");
     const CallOutcome outcome = callSale(order, paymentType_.data(), result_.data(), end.answers);
-    const std::string line = lastTraceLine();
+    const std::vector<std::string> lines = traceLines();
+    ASSERT_EQ(lines.size(), 2u);
+    // The line written ahead carries the order, and nothing of a transfer
+    // that has yet to happen.
+    const std::string& ahead = lines.front();
+    EXPECT_EQ(traceText(ahead, "outcome"), "sending");
+    EXPECT_NE(ahead.find("\"kind\":\"sale\",\"orderId\":4711,\"receipt\":815,\"total\":42.50,"), std::string::npos)
+        << ahead;
+    for (const char* key : {"\"message\"", "\"httpStatus\"", "\"times\"", "\"bytesSent\"", "\"request\""}) {
+      EXPECT_EQ(ahead.find(key), std::string::npos) << key;
+    }
+    const std::string id = traceText(ahead, "id");
+    EXPECT_EQ(id.size(), 32u);
+    EXPECT_EQ(id.find_first_not_of("0123456789abcdef"), std::string::npos) << id;
+    const std::string& line = lines.back();
+    EXPECT_EQ(traceText(line, "id"), id);
     EXPECT_EQ(traceText(line, "outcome"), end.outcome);
     EXPECT_EQ(traceText(line, "kind"), "sale");
     EXPECT_NE(line.find("\"receipt\":815,\"total\":42.50,"), std::string::npos) << line;
     if (outcome.boxes.size() > 1 && outcome.boxes.back().caption == kErrorCaption) {
-      EXPECT_EQ(traceText(line, "message"), ascii(outcome.boxes.back().text));
+      const bool inDoubt = std::string(end.outcome) == "in-doubt";
+      EXPECT_EQ(traceText(line, "message"),
+                ascii(messageOfBox(outcome.boxes.back().text, possiblyBooked(815), inDoubt)));
     } else {
       EXPECT_EQ(traceText(line, "message"), "(no message)") << "no error box, no message";
     }
@@ -147,7 +177,7 @@ TEST_F(FaultTest, TraceIsBoundedAndNeverInTheWay) {
   writeFile("QelConnect.trace", full);
   sellOk();
   EXPECT_EQ(readFile("QelConnect.trace.1"), full);
-  EXPECT_EQ(traceText(readFile("QelConnect.trace"), "outcome"), "accepted");
+  EXPECT_EQ(traceText(expectSendingThenOutcome(), "outcome"), "accepted");
 
   writeFile("QelConnect.trace", "{\"cut off");
   sellOk();

@@ -2,8 +2,10 @@
 # The transaction trace as support reads it: qelhost (natively, or
 # qelhost.exe with the DLL under Wine) sells the example order against
 # kasse-sim servers that accept, refuse and stall, and once with nothing
-# listening; then `qelhost trace` must list the four outcomes and
-# `--in-doubt` the stalled sale alone, and the file must hold no credential.
+# listening, each with its own exit code; a fifth sale is killed while its
+# cash register stalls. Then `qelhost trace` must list every transaction
+# once (a line written by 1.0.0 among them), `--in-doubt` the stalled sale,
+# the killed one and the old line's, and the file must hold no credential.
 #   qelhost_trace.sh QELHOST KASSE_SIM EXAMPLES_DIR [RUNNER]
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../support/tls_lib.sh"
@@ -34,15 +36,53 @@ fail() {
   failures=$((failures + 1))
 }
 
-qelhost trace >"$work/none.txt" 2>&1 && fail "trace without a file exits 0"
-
-for port in "$(cat "$work/accepting.port")" "$(cat "$work/refusing.port")" "$(cat "$work/stalling.port")" 1; do
+configure() {
   cat >"$work/site/QelConnect.xml" <<XML
-<endpoint><username>kasse</username><password>geheim</password><url>http://127.0.0.1:$port/sap/kasse</url></endpoint>
+<endpoint><username>kasse</username><password>geheim</password><url>http://127.0.0.1:$1/sap/kasse</url></endpoint>
 <diagnostics><trace>1</trace><traceBodies>1</traceBodies></diagnostics>
 XML
-  qelhost --answers ok,ok "$(program_path "$EXAMPLES/sale.json")" >/dev/null 2>&1 || true
+}
+
+code=0
+qelhost trace >"$work/none.txt" 2>&1 || code=$?
+[ "$code" = 1 ] || fail "trace without a file exits $code, not 1"
+
+# A line as 1.0.0 wrote it, without an id.
+echo '{"time":"2026-11-30T09:00:00.000Z","version":"1.0.0","kind":"sale","orderId":1,"receipt":99,'\
+'"total":1.00,"terminalId":"4711","url":"http://127.0.0.1:1/","outcome":"in-doubt","message":"Timeout"}' \
+  >"$work/site/QelConnect.trace"
+
+codes=""
+for port in "$(cat "$work/accepting.port")" "$(cat "$work/refusing.port")" "$(cat "$work/stalling.port")" 1; do
+  configure "$port"
+  code=0
+  qelhost --answers ok,ok "$(program_path "$EXAMPLES/sale.json")" >"$work/sale-$port.txt" 2>&1 || code=$?
+  codes="$codes$code "
 done
+[ "$codes" = "0 1 4 1 " ] || fail "the sales exit with $codes, not 0 1 4 1"
+grep -q "Die Kasse hat Beleg 100234 m.*glicherweise schon gebucht" "$work/sale-$(cat "$work/stalling.port").txt" ||
+  fail "the stalled sale's box does not say it may be booked"
+
+# Ended from outside while the cash register stalls, once its line written
+# ahead is in the trace: SIGKILL natively, the Wine process killed under Wine.
+sed 's/"Dwbelegnr": 100234/"Dwbelegnr": 100235/' "$EXAMPLES/sale.json" >"$work/killed.json"
+configure "$(cat "$work/stalling.port")"
+before=$(wc -l <"$work/site/QelConnect.trace")
+${RUNNER:+"$RUNNER"} "$QELHOST" --workdir "$(program_path "$work/site")" --answers ok,ok \
+  "$(program_path "$work/killed.json")" >"$work/killed.txt" 2>&1 &
+host=$!
+for _ in $(seq 400); do
+  [ "$(wc -l <"$work/site/QelConnect.trace")" -gt "$before" ] && break
+  sleep 0.05
+done
+if [ -n "$RUNNER" ]; then
+  # The Windows process itself, not the script that runs it.
+  pkill -KILL -f "^[^ ]*qelhost\.exe .*killed\.json" || fail "no qelhost.exe to kill"
+else
+  kill -KILL "$host"
+fi
+wait "$host" 2>/dev/null || true
+[ "$(wc -l <"$work/site/QelConnect.trace")" -eq $((before + 1)) ] || fail "the killed sale left other than one line"
 
 echo "QelConnect.trace:"
 cat "$work/site/QelConnect.trace" | cut -c1-400
@@ -50,10 +90,13 @@ qelhost trace >"$work/all.txt"
 qelhost trace --in-doubt >"$work/in-doubt.txt"
 cat "$work/all.txt" "$work/in-doubt.txt"
 
-[ "$(awk 'NR > 1 { print $5 }' "$work/all.txt" | paste -sd' ')" = "accepted refused in-doubt failed" ] ||
+[ "$(awk 'NR > 1 { print $3, $5 }' "$work/all.txt" | paste -sd' ')" = \
+  "99 in-doubt 100234 accepted 100234 refused 100234 in-doubt 100234 failed 100235 in-doubt" ] ||
   fail "trace lists other outcomes"
-[ "$(awk 'NR > 1 { print $3, $5 }' "$work/in-doubt.txt" | paste -sd' ')" = "100234 in-doubt" ] ||
-  fail "trace --in-doubt lists other entries"
+[ "$(awk 'NR > 1 { print $3, $5 }' "$work/in-doubt.txt" | paste -sd' ')" = \
+  "99 in-doubt 100234 in-doubt 100235 in-doubt" ] || fail "trace --in-doubt lists other entries"
+grep -q "100235 .* in-doubt  *No outcome recorded: the process ended during the transfer.$" "$work/in-doubt.txt" ||
+  fail "the killed sale is not named as one without an outcome"
 # The password, user:password and its Base64 form.
 for secret in geheim "kasse:geheim" a2Fzc2U6Z2VoZWlt; do
   grep -qF "$secret" "$work/site/QelConnect.trace" && fail "the trace holds $secret"

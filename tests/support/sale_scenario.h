@@ -28,6 +28,15 @@ constexpr wchar_t kAskTransfer[] = L"Ticket in die Kasse uebertragen?";
 constexpr wchar_t kAskPrinting[] = L"Tickets drucken?";
 constexpr wchar_t kErrorCaption[] = L"Fehler bei Daten\u00fcbertragung";
 
+// What the error box adds to its message when the cash register may have
+// booked the sale (or refund) of `receipt` although the transfer failed.
+inline std::wstring possiblyBooked(std::int32_t receipt, bool refund = false) {
+  return std::wstring(L"\r\n\r\nDie Kasse hat ") + (refund ? L"die R\u00fcckbuchung von Beleg " : L"Beleg ") +
+         std::to_wstring(receipt) +
+         L" m\u00f6glicherweise schon gebucht. Bitte pr\u00fcfen Sie das an der Kasse, bevor Sie erneut "
+         L"\u00fcbertragen.";
+}
+
 using PaymentTypeRecord = std::array<std::uint8_t, 8>;
 
 inline std::string readFile(const std::string& name) {

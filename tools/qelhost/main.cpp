@@ -15,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/operator_dialogs.h"
 #include "host/qelconnect.h"
 #include "hostkit/dialog_answerer.h"
 #include "hostkit/host_library.h"
@@ -73,10 +74,11 @@ constexpr char kUsage[] =
     "  --help           show this text\n"
     "\n"
     "exit codes: 0 the sale or refund was done (check: every step passed);\n"
-    "1 it was not completed: refused, failed, timed out or cancelled (check: a\n"
+    "1 it was not completed: refused, failed or cancelled (check: a\n"
     "step failed; trace: no trace in the folder); 2 wrong command line, or an\n"
     "order file or working folder that cannot be used; 3 the library cannot be\n"
-    "loaded.\n";
+    "loaded; 4 it failed in doubt: the cash register may have booked it (check\n"
+    "the receipt there before selling it again).\n";
 
 struct Options {
   std::string orderFile;
@@ -331,6 +333,12 @@ HostRecordImage orderImage(const std::string& orderFile) {
   }
 }
 
+// The exit code of a sale or refund whose export returned `code`.
+int exitCodeOf(std::int32_t code, bool possiblyBooked) {
+  if (code == QEL_OK) return kExitRan;
+  return possiblyBooked ? kExitInDoubt : kExitFailed;
+}
+
 int run(const Options& options) {
   // Everything named relative to where qelhost was started is resolved
   // before the working folder changes.
@@ -342,7 +350,10 @@ int run(const Options& options) {
   hostkit::HostLibrary library(libraryPath);
   Exports exports(library);
   DialogAnswerer answerer(options.answers, std::cin, standardInputIsTerminal(), std::cout, options.hold);
-  hostkit::DialogAnswerer boxes(library, [&answerer](const hostkit::ShownDialog& box) {
+  // The error box of a failure in doubt says so; the return code cannot.
+  bool possiblyBooked = false;
+  hostkit::DialogAnswerer boxes(library, [&answerer, &possiblyBooked](const hostkit::ShownDialog& box) {
+    possiblyBooked = possiblyBooked || saysPossiblyBooked(box.text);
     const bool hasCancel = std::find(box.buttons.begin(), box.buttons.end(), hostkit::kIdCancel) != box.buttons.end();
     const bool ok = answerer.answer(platform::wideToUtf8(box.caption), platform::wideToUtf8(box.text),
                                     hasCancel ? DialogButtons::OkCancel : DialogButtons::Ok);
@@ -360,7 +371,7 @@ int run(const Options& options) {
     std::cout << "Calling hrECRefund\n" << std::flush;
     std::int32_t code = exports.refund(nullptr, nullptr, image.refund());
     std::cout << "hrECRefund returned " << describeResult(code) << "\n";
-    return code == QEL_OK ? kExitRan : kExitFailed;
+    return exitCodeOf(code, possiblyBooked);
   }
 
   hostkit::LowMemory result(kPaymentResultSize);
@@ -369,7 +380,7 @@ int run(const Options& options) {
   std::int32_t code = exports.execute(nullptr, nullptr, image.hostOrder(), image.paymentType(), nullptr, result.data());
   std::cout << "hrECExecute returned " << describeResult(code) << "\n";
   printPaymentResult(result.data(), options.prefill, std::cout);
-  return code == QEL_OK ? kExitRan : kExitFailed;
+  return exitCodeOf(code, possiblyBooked);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <iomanip>
 #include <sstream>
 #include <string>
+#include <unordered_set>
 
 #include <nlohmann/json.hpp>
 
@@ -45,20 +46,49 @@ std::string shortMessage(std::string message) {
   return shortened ? message + "..." : message;
 }
 
-// Reads `name` into `entries`, keeping at most `keep` of the newest when
-// `keep` is not 0. False when the file cannot be opened.
-bool readEntries(const char* name, const TraceQuery& query, std::deque<nlohmann::json>& entries) {
+// What a "sending" line stands for when no line of the same transaction
+// followed it.
+constexpr char kNoOutcome[] = "No outcome recorded: the process ended during the transfer.";
+
+using Ids = std::unordered_set<std::string>;
+
+// Calls `each` with every entry of `name`, oldest first. False when the file
+// cannot be opened.
+template <typename Each>
+bool forEachEntry(const char* name, Each&& each) {
   std::ifstream in(name, std::ios::binary);
   if (!in) return false;
   std::string line;
   while (std::getline(in, line)) {
     nlohmann::json entry = nlohmann::json::parse(line, nullptr, false);
-    if (!entry.is_object()) continue;
-    if (query.inDoubtOnly && textOf(entry, "outcome") != "in-doubt") continue;
-    entries.push_back(std::move(entry));
-    if (query.last != 0 && entries.size() > query.last) entries.pop_front();
+    if (entry.is_object()) each(entry);
   }
   return true;
+}
+
+// The ids of the transactions whose end was recorded.
+void collectEnded(const char* name, Ids& ended) {
+  forEachEntry(name, [&](const nlohmann::json& entry) {
+    const std::string id = textOf(entry, "id");
+    if (!id.empty() && textOf(entry, "outcome") != kSendingOutcome) ended.insert(id);
+  });
+}
+
+// Reads `name` into `entries`, keeping at most `keep` of the newest when
+// `keep` is not 0. A transaction shows once: its "sending" line is left out
+// once its end is recorded, and stands for it, in doubt, when it is not.
+// False when the file cannot be opened.
+bool readEntries(const char* name, const TraceQuery& query, const Ids& ended, std::deque<nlohmann::json>& entries) {
+  return forEachEntry(name, [&](nlohmann::json& entry) {
+    if (textOf(entry, "outcome") == kSendingOutcome) {
+      if (ended.count(textOf(entry, "id")) != 0) return;
+      entry["outcome"] = "in-doubt";
+      entry["message"] = kNoOutcome;
+    }
+    if (query.inDoubtOnly && textOf(entry, "outcome") != "in-doubt") return;
+    entries.push_back(std::move(entry));
+    if (query.last != 0 && entries.size() > query.last) entries.pop_front();
+  });
 }
 
 // One row of the table, without blanks at its end.
@@ -75,9 +105,12 @@ void printRow(std::ostream& out, const std::string& time, const std::string& kin
 }  // namespace
 
 bool printTrace(const TraceQuery& query, std::ostream& out, std::ostream& err) {
+  Ids ended;
+  collectEnded(kPreviousTraceFileName, ended);
+  collectEnded(kTraceFileName, ended);
   std::deque<nlohmann::json> entries;
-  readEntries(kPreviousTraceFileName, query, entries);
-  if (!readEntries(kTraceFileName, query, entries) && entries.empty()) {
+  readEntries(kPreviousTraceFileName, query, ended, entries);
+  if (!readEntries(kTraceFileName, query, ended, entries) && entries.empty()) {
     err << "No " << kTraceFileName << " in this folder. The trace is written only when QelConnect.xml holds\n"
         << "<diagnostics><trace>1</trace></diagnostics>.\n";
     return false;

@@ -129,12 +129,14 @@ int run(const Options& options) {
   for (const std::string& log : options.proxyLogs) readProxyLog(log, totals.faults, faultOf);
   int refunds = 0;
   int killed = 0;
+  int planned = 0;
   for (Transaction& t : totals.transactions) {
     t.booked = booked[t.receipt];
     t.fault = faultOf[t.receipt];
     booked.erase(t.receipt);
     refunds += t.refund ? 1 : 0;
     killed += t.host.killed ? 1 : 0;
+    planned += t.host.killPlanned ? 1 : 0;
   }
   for (const auto& [receipt, count] : booked) {
     if (count > 0) totals.unsoldBookings.insert(receipt);
@@ -143,7 +145,8 @@ int run(const Options& options) {
   const RunSettings& run = options.run;
   std::cout << "reconcile: " << run.transactions << " transactions (" << run.transactions - refunds << " sales, "
             << refunds << " refunds) in " << run.urls.size() << " folders, seed " << run.seed << ", " << killed
-            << " hosts killed in the transfer, " << static_cast<int>(seconds + 0.5) << " s\n";
+            << " of " << planned << " hosts killed in the transfer (the others ended first), "
+            << static_cast<int>(seconds + 0.5) << " s\n";
   const int violations = printReconciliation(totals, std::cout);
   std::cout << (violations == 0 ? "reconcile: every sale accounted for\n"
                                 : "reconcile: " + std::to_string(violations) + " violation(s)\n");

@@ -19,6 +19,7 @@ struct HostView {
   int exitCode = 0;             // qelhost's, unless killed
   bool resultFilled = false;    // a sale's result record was written
   bool doubtParagraph = false;  // the error box named the sale in doubt
+  bool killPlanned = false;     // to be killed once its request goes out
 };
 
 // The trace's word on one transaction.

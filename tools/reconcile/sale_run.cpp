@@ -121,6 +121,7 @@ Transaction runOne(const RunSettings& settings, std::size_t worker, int index) {
   const std::size_t traceStart = sizeOf(trace);
   const bool kill = static_cast<int>(seeded(settings.seed, kKillStream, index) % 1000) < settings.killPermille;
   ChildProcess host(settings.qelhost, {"--workdir", dir, "--answers", "ok,ok", order}, output);
+  t.host.killPlanned = kill;
   t.host.killed = kill && killDuringTransfer(host, settings, index, trace, traceStart, t.receipt);
   if (!t.host.killed) t.host.exitCode = host.wait();
   const std::string shown = readAll(output);

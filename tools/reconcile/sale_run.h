@@ -23,7 +23,7 @@ struct RunSettings {
   // the request is going out.
   int killPermille = 20;
   // A killed host gets up to this long after its `sending` line.
-  int killDelayMs = 20;
+  int killDelayMs = 2;
   std::uint64_t seed = 1;
   std::int64_t firstReceipt = 500000;
 };

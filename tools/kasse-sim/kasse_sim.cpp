@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "tools/kasse-sim/ledger.h"
 #include "tools/kasse-sim/order_check.h"
@@ -304,7 +305,14 @@ int run(const SimOptions& options) {
   if (relay) std::cerr << " as a relay to " << *options.relayUrl;
   std::cerr << " (stop with Ctrl+C)" << std::endl;
 
-  std::thread serving([&server] { server->listen_after_bind(); });
+  std::atomic<bool> ended{false};
+  std::thread serving([&server, &ended] {
+    server->listen_after_bind();
+    ended = true;
+  });
+  // cpp-httplib's stop() does nothing before the server runs: a signal that
+  // came that early would leave the serving thread listening for ever.
+  while (!server->is_running() && !ended) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   int signal = 0;
   sigwait(&stopSignals, &signal);
   if (relay) relay->stop();

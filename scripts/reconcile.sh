@@ -58,7 +58,8 @@ mkdir -p "$RUN"
 pids=()
 trap 'for p in "${pids[@]}"; do kill -TERM "$p" 2>/dev/null || true; done; wait 2>/dev/null || true' EXIT
 
-# Starts a server writing into $RUN/NAME.out and gives its port (first line).
+# Starts a server writing into $RUN/NAME.out and sets PORT to its port (the
+# first line). Not in a subshell, so that the exit trap knows the server.
 start() {
   local name=$1
   shift
@@ -68,21 +69,20 @@ start() {
     [ -s "$RUN/$name.out" ] && break
     sleep 0.05
   done
-  local port
-  port=$(head -n 1 "$RUN/$name.out")
-  [ -n "$port" ] || { echo "reconcile: $name did not start" >&2; cat "$RUN/$name.err" >&2; exit 2; }
-  echo "$port"
+  PORT=$(head -n 1 "$RUN/$name.out")
+  [ -n "$PORT" ] || { echo "reconcile: $name did not start" >&2; cat "$RUN/$name.err" >&2; exit 2; }
 }
 
-SIM_PORT=$(start kasse-sim "$BUILD/kasse-sim" --port 0 --ledger "$RUN/ledger.jsonl")
+start kasse-sim "$BUILD/kasse-sim" --port 0 --ledger "$RUN/ledger.jsonl"
+SIM_PORT=$PORT
 args=(--run "$SEEN" --ledger "$SEEN/ledger.jsonl" --transactions "$TRANSACTIONS" --seed "$SEED")
 for f in $(seq "$FOLDERS"); do
   # Each folder's proxy has a seed of its own, so that the faults of every
   # receipt follow from the run's seed.
-  port=$(start "proxy-$f" "$BUILD/fault-proxy" --port 0 --upstream "$SIM_PORT" --seed $((SEED + f)) \
-    --shares "$SHARES" --log "$RUN/proxy-$f.jsonl")
+  start "proxy-$f" "$BUILD/fault-proxy" --port 0 --upstream "$SIM_PORT" --seed $((SEED + f)) \
+    --shares "$SHARES" --log "$RUN/proxy-$f.jsonl"
   sed -n 2p "$RUN/proxy-$f.out"
-  args+=(--url "http://127.0.0.1:$port/sap/bc/srt/kasse" --proxy-log "$SEEN/proxy-$f.jsonl")
+  args+=(--url "http://127.0.0.1:$PORT/sap/bc/srt/kasse" --proxy-log "$SEEN/proxy-$f.jsonl")
 done
 
 if [ $WINE -eq 1 ]; then

@@ -116,6 +116,8 @@ TEST_F(EvidenceTest, SendingLineIsAloneOnlyWithoutItsOutcome) {
 {"id":"x","receipt":3,"outcome":"in-doubt"}
 {"id":"d","receipt":4,"outc
 {"receipt":5,"outcome":"refused"}
+{"id":"e","outcome":"failed"}
+{"id":"f","receipt":"6","outcome":"failed"}
 )");
   const auto views = readTrace({older, newer, file("missing-never-written", "")});
   ASSERT_EQ(views.size(), 4u);

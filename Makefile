@@ -2,7 +2,7 @@
 # drives the build trees (native, native with sanitizers, win32) and their
 # tests, and the demo, benchmark, fuzz and soak runs.
 .PHONY: all deps build build-linux build-asan build-tsan build-win32 win-deps \
-        test test-linux test-asan test-tsan test-win32 demo demo-win bench fuzz soak dist clean
+        test test-linux test-asan test-tsan test-win32 demo demo-win bench fuzz soak reconcile dist clean
 
 JOBS ?= 2
 LINUX_DIR := build/linux
@@ -75,6 +75,13 @@ fuzz: deps
 # valgrind (scripts/soak.sh --wine: the same soak with the DLL under Wine).
 soak: build
 	@bash scripts/soak.sh
+
+# RECONCILE_TRANSACTIONS (default 5,000) sales and refunds under network
+# faults and killed hosts, reconciled against the cash register's ledger
+# (scripts/reconcile.sh --wine: the same with the DLL under Wine). make test
+# runs a short one of each.
+reconcile: build
+	@bash scripts/reconcile.sh --transactions $(if $(RECONCILE_TRANSACTIONS),$(RECONCILE_TRANSACTIONS),5000)
 
 # The release package dist/QelConnect-<version>-win32.zip, reproducible from
 # the win32 tree and the last commit.

@@ -398,6 +398,7 @@ TEST_F(KasseSimRelayTest, RelayRefusesOptionsThatDoNotFit) {
       {{"--relay", "http://kasse/x"}, "--relay requires --record"},
       {{"--relay", "http://kasse/x", "--record", record, "--rect", "4"}, "--rect excludes --relay"},
       {{"--relay-ca", "ca.pem", "--record", record}, "--relay-ca requires --relay"},
+      {{"--relay", "http://kasse/x", "--record", record, "--ledger", "book"}, "--ledger excludes --relay"},
   };
   for (const auto& c : cases) {
     SimProcess process(scratch_.path(), "usage", c.options);
@@ -420,6 +421,7 @@ TEST_F(KasseSimRelayTest, FailedStartSaysWhy) {
       {{"--port", busy, "--rect", "4"}, "cannot listen on 127.0.0.1:" + busy + ": Address already in use"},
       {{"--tls", missing, missing}, "cannot read certificate file '" + missing + "': No such file or directory"},
       {{"--body", missing}, "cannot read body file '" + missing + "': No such file or directory"},
+      {{"--ledger", missing + "/book"}, "cannot open the ledger '" + missing + "/book': No such file or directory"},
       {{"--relay", "http://kasse/x", "--record", dir("relay").string(), "--relay-ca", missing},
        "cannot read CA file '" + missing + "': No such file or directory"},
   };
@@ -427,6 +429,45 @@ TEST_F(KasseSimRelayTest, FailedStartSaysWhy) {
     SimProcess process(scratch_.path(), "failed", c.options);
     EXPECT_EQ(process.exitStatus(), 1) << c.error;
     EXPECT_EQ(process.errors(), "kasse-sim: " + c.error + "\n");
+  }
+}
+
+// The ledger books exactly the orders answered with Rect 0 and a status the
+// connector takes as an answer, and a lost answer does not unbook them.
+TEST_F(KasseSimRelayTest, LedgerBooksWhatIsAnsweredWithRectZero) {
+  const std::string body = (scratch_.path() / "answer.xml").string();
+  std::ofstream(body) << "<anything/>";
+  const std::string booked = R"({"receipt":815,"order":471,"total":"59.75","terminal":"K1","positions":1,"time":")";
+  const struct {
+    std::vector<std::string> options;
+    bool books;
+  } cases[] = {
+      {{}, true},
+      {{"--rect", "4"}, false},
+      {{"--status", "201"}, true},
+      {{"--status", "202"}, false},
+      {{"--status", "500"}, false},
+      {{"--body", body}, false},
+      {{"--mix", "1:0:0:0"}, true},
+      {{"--mix", "0:1:0:0"}, false},
+      {{"--mix", "0:0:1:0"}, false},
+  };
+  int row = 0;
+  for (const auto& c : cases) {
+    const fs::path ledger = scratch_.path() / ("ledger-" + std::to_string(++row));
+    std::vector<std::string> options = c.options;
+    options.insert(options.end(), {"--ledger", ledger.string()});
+    const auto kasse = start("ledger", options);
+    outcome([&] { return transfer(config(kasse->port()), richSale()); });
+    const std::string lines = readFile(ledger);
+    const std::string where = "row " + std::to_string(row) + ": " + lines;
+    if (!c.books) {
+      EXPECT_EQ(lines, "") << where;
+      continue;
+    }
+    ASSERT_EQ(lines.rfind(booked, 0), 0u) << where;
+    EXPECT_EQ(lines.find('\n'), lines.size() - 1) << where;
+    EXPECT_EQ(lines.size(), std::string(booked).size() + std::string("2024-05-01T10:15:02.123Z\"}\n").size()) << where;
   }
 }
 

@@ -19,7 +19,9 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
+#include "tools/kasse-sim/ledger.h"
 #include "tools/kasse-sim/order_check.h"
 #include "tools/kasse-sim/recording.h"
 #include "tools/kasse-sim/relay.h"
@@ -79,6 +81,7 @@ class Simulator {
   explicit Simulator(SimOptions options) : options_(std::move(options)) {
     if (options_.user) expectedAuthorization_ = "basic " + base64(*options_.user + ":" + *options_.password);
     if (options_.bodyFile) body_ = readBodyFile(*options_.bodyFile);
+    if (options_.ledgerFile) ledger_ = std::make_unique<Ledger>(*options_.ledgerFile);
   }
 
   void install(httplib::Server& server) {
@@ -137,6 +140,10 @@ class Simulator {
       answerMixed(request, response, order);
       return;
     }
+    // Booked before the wait, as a cash register that is slow to answer
+    // has already booked; an answer given with --body is not known to
+    // accept.
+    if (!options_.bodyFile && options_.rect == 0 && (options_.status == 200 || options_.status == 201)) book(order);
     waitDelay();
     response.status = options_.status;
     const std::string what =
@@ -181,7 +188,9 @@ class Simulator {
         log(request, response.status, what + "simulated failure");
         return;
       case MixedAnswer::Silent:
-        // The connector has given up by the time this answer is written.
+        // Booked at once; the connector has given up by the time this
+        // answer is written.
+        book(order);
         wait(kSilentSeconds);
         response.status = 200;
         response.set_content(salesResponse(options_.prefix, 0, options_.rectmsg), kSoapContentType);
@@ -191,6 +200,7 @@ class Simulator {
         rect = kMixRefusedRect;
         break;
       case MixedAnswer::Accepted:
+        book(order);
         break;
     }
     response.status = 200;
@@ -221,6 +231,10 @@ class Simulator {
     log(request, status, reason);
   }
 
+  void book(const OrderSummary& order) {
+    if (ledger_) ledger_->book(order);
+  }
+
   void waitDelay() { wait(options_.delaySeconds); }
 
   void wait(double seconds) {
@@ -246,6 +260,7 @@ class Simulator {
   const RequestSchema schema_{embeddedKasseSchema()};
   std::string expectedAuthorization_;
   std::string body_;  // of --body
+  std::unique_ptr<Ledger> ledger_;
   std::atomic<unsigned long> requestCount_{0};
   std::mutex mutex_;
   std::condition_variable wake_;
@@ -291,7 +306,14 @@ int run(const SimOptions& options) {
   if (relay) std::cerr << " as a relay to " << *options.relayUrl;
   std::cerr << " (stop with Ctrl+C)" << std::endl;
 
-  std::thread serving([&server] { server->listen_after_bind(); });
+  std::atomic<bool> ended{false};
+  std::thread serving([&server, &ended] {
+    server->listen_after_bind();
+    ended = true;
+  });
+  // cpp-httplib's stop() does nothing before the server runs: a signal that
+  // came that early would leave the serving thread listening for ever.
+  while (!server->is_running() && !ended) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   int signal = 0;
   sigwait(&stopSignals, &signal);
   if (relay) relay->stop();

@@ -200,7 +200,8 @@ OrderSummary checkOrder(const XMLElement* order) {
   checkFixedFee(e[15], e[16], path);
   expectInteger(e[17], path);
   expectForm(e[18], kSubPool, "a sub-pool id, a bar and a terminal id", path);
-  return OrderSummary{text(e[0]), text(e[1]), text(e[3])};
+  const std::string subPool = text(e[18]);
+  return OrderSummary{text(e[0]), text(e[1]), text(e[3]), subPool.substr(subPool.find('|') + 1), positions.size()};
 }
 
 }  // namespace

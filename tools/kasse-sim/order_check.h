@@ -2,6 +2,7 @@
 // envelope around ImAuftrag with every element in its place and form.
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 
@@ -12,6 +13,8 @@ struct OrderSummary {
   std::string dwaufragid;
   std::string dwbelegnr;
   std::string total;
+  std::string terminal;  // of Dwsubpoolid, after the bar
+  std::size_t positions = 0;
 };
 
 // Thrown with a reason that names the offending element.

@@ -107,6 +107,10 @@ std::optional<SimOptions> parseOptions(int argc, const char* const argv[], std::
                               "fault, T not answered for 8 seconds (the connector gives up after 6)")
                    ->type_name("A:R:E:T")
                    ->check(CLI::Validator(checkMixText, "", "mix")));
+  answerOption(app.add_option("--ledger", options.ledgerFile,
+                              "append a JSON line to FILE for every order booked (answered with\n"
+                              "Rect 0), before the answer goes out")
+                   ->type_name("FILE"));
   CLI::Option* record =
       app.add_option("--record", options.recordDir, "write each request's headers and body to files in DIR")
           ->type_name("DIR");

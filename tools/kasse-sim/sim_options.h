@@ -39,6 +39,8 @@ struct SimOptions {
   double delaySeconds = 0.0;
   std::optional<std::string> recordDir;
   std::optional<AnswerMix> mix;
+  // Where every order answered with Rect 0 is booked, one JSON line each.
+  std::optional<std::string> ledgerFile;
   // Relay mode: forward every request to this URL and record both sides
   // instead of answering; the options of the answer above do not apply.
   std::optional<std::string> relayUrl;

@@ -1,0 +1,37 @@
+// A program started for the run, its standard output and error in a file:
+// waited for, or killed without a chance to tidy up (SIGKILL on POSIX,
+// TerminateProcess on Windows), as a crash or a pulled plug would end it.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qel::reconcile {
+
+class ChildProcess {
+ public:
+  // Starts `program` with `arguments`, standard input empty, standard
+  // output and error appended to `outputFile`; throws std::runtime_error
+  // with the system's reason when it cannot.
+  ChildProcess(const std::string& program, const std::vector<std::string>& arguments, const std::string& outputFile);
+  // A child still running is killed.
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // Its exit code once it ended; nothing while it runs.
+  std::optional<int> poll();
+  // Waits for its end and gives its exit code.
+  int wait();
+  // Ends it at once and waits for that.
+  void kill();
+
+ private:
+  struct Handle;
+  std::unique_ptr<Handle> handle_;
+  std::optional<int> exitCode_;
+};
+
+}  // namespace qel::reconcile

@@ -1,0 +1,141 @@
+// The three promises checked per receipt, and the table of the run.
+#include "tools/reconcile/reconciliation.h"
+
+#include <array>
+#include <iomanip>
+
+namespace qel::reconcile {
+namespace {
+
+// qelhost's exit codes: done, not completed, ended in doubt.
+constexpr int kExitRan = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitInDoubt = 4;
+
+constexpr std::array<Violation, 6> kViolations = {Violation::PaidNotBookedOnce, Violation::NotPaidButBooked,
+                                                  Violation::BookedNotNamed,    Violation::BookedTwice,
+                                                  Violation::BookedUnsold,      Violation::HostBroken};
+
+bool traceInDoubt(const TraceView& trace) { return trace.sendingAlone || trace.outcome == "in-doubt"; }
+
+// The row of the outcome table a transaction falls in.
+std::string outcomeRow(const Transaction& t) {
+  std::string row = t.refund ? "refund " : "sale ";
+  if (t.host.killed) {
+    if (t.trace.sendingAlone) return row + "killed, sending line alone";
+    if (t.trace.outcome.empty()) return row + "killed before sending";
+    return row + "killed after its outcome (" + t.trace.outcome + ")";
+  }
+  switch (shownAs(t)) {
+    case Shown::Paid:
+      return row + "shown as paid";
+    case Shown::NotPaid:
+      return row + "shown as not paid";
+    case Shown::InDoubt:
+      return row + "shown in doubt";
+    default:
+      return row + "host did not run";
+  }
+}
+
+// What the run knows of `t`, for the line of a violation.
+std::string evidenceOf(const Transaction& t) {
+  std::string text = t.refund ? "refund" : "sale";
+  text += ", fault " + (t.fault.empty() ? std::string("unseen") : t.fault);
+  text += t.host.killed ? ", killed" : ", exit " + std::to_string(t.host.exitCode);
+  text += ", trace " + (t.trace.sendingAlone      ? std::string("sending alone")
+                        : t.trace.outcome.empty() ? std::string("none")
+                                                  : t.trace.outcome);
+  return text + ", booked " + std::to_string(t.booked);
+}
+
+}  // namespace
+
+Shown shownAs(const Transaction& t) {
+  if (t.host.killed) {
+    if (t.trace.outcome == "accepted") return Shown::Paid;
+    return traceInDoubt(t.trace) ? Shown::InDoubt : Shown::NotPaid;
+  }
+  switch (t.host.exitCode) {
+    case kExitRan:
+      // A sale is paid with its result record; a refund has none.
+      return t.refund || t.host.resultFilled ? Shown::Paid : Shown::HostBroken;
+    case kExitFailed:
+      return Shown::NotPaid;
+    case kExitInDoubt:
+      return Shown::InDoubt;
+    default:
+      return Shown::HostBroken;
+  }
+}
+
+bool namedInDoubt(const Transaction& t) {
+  if (!t.trace.listedInDoubt || !traceInDoubt(t.trace)) return false;
+  return t.host.killed || (t.host.exitCode == kExitInDoubt && t.host.doubtParagraph);
+}
+
+const char* describe(Violation violation) {
+  switch (violation) {
+    case Violation::PaidNotBookedOnce:
+      return "shown as paid, not booked exactly once";
+    case Violation::NotPaidButBooked:
+      return "shown as not paid and not in doubt, but booked";
+    case Violation::BookedNotNamed:
+      return "booked, not shown as paid, not named in doubt";
+    case Violation::BookedTwice:
+      return "booked more than once";
+    case Violation::BookedUnsold:
+      return "booked, but sold by nobody";
+    case Violation::HostBroken:
+      return "host could not run the transaction";
+  }
+  return "";
+}
+
+std::vector<Violation> violationsOf(const Transaction& t) {
+  std::vector<Violation> found;
+  const Shown shown = shownAs(t);
+  if (shown == Shown::Paid && t.booked != 1) found.push_back(Violation::PaidNotBookedOnce);
+  if (shown == Shown::NotPaid && t.booked != 0) found.push_back(Violation::NotPaidButBooked);
+  if (shown == Shown::InDoubt && t.booked > 0 && !namedInDoubt(t)) found.push_back(Violation::BookedNotNamed);
+  if (t.booked > 1) found.push_back(Violation::BookedTwice);
+  if (shown == Shown::HostBroken) found.push_back(Violation::HostBroken);
+  return found;
+}
+
+int printReconciliation(const Totals& totals, std::ostream& out) {
+  out << "faults injected (per connection)\n";
+  for (const auto& [kind, count] : totals.faults)
+    out << "  " << std::left << std::setw(42) << kind << std::right << std::setw(6) << count << "\n";
+  std::map<std::string, std::pair<int, int>> outcomes;  // row: transactions, booked
+  std::map<Violation, int> counts;
+  std::vector<std::string> details;
+  for (const Transaction& t : totals.transactions) {
+    auto& row = outcomes[outcomeRow(t)];
+    ++row.first;
+    row.second += t.booked > 0 ? 1 : 0;
+    for (Violation v : violationsOf(t)) {
+      ++counts[v];
+      details.push_back("  receipt " + std::to_string(t.receipt) + " (" + evidenceOf(t) + "): " + describe(v));
+    }
+  }
+  counts[Violation::BookedUnsold] += static_cast<int>(totals.unsoldBookings.size());
+  for (std::int64_t receipt : totals.unsoldBookings) {
+    details.push_back("  receipt " + std::to_string(receipt) + ": " + describe(Violation::BookedUnsold));
+  }
+  out << "outcomes" << std::string(36, ' ') << "count  booked\n";
+  for (const auto& [row, numbers] : outcomes) {
+    out << "  " << std::left << std::setw(42) << row << std::right << std::setw(6) << numbers.first << std::setw(8)
+        << numbers.second << "\n";
+  }
+  int total = 0;
+  out << "violations\n";
+  for (Violation v : kViolations) {
+    out << "  " << std::left << std::setw(48) << describe(v) << std::right << std::setw(6) << counts[v] << "\n";
+    total += counts[v];
+  }
+  for (const std::string& line : details) out << line << "\n";
+  return total;
+}
+
+}  // namespace qel::reconcile

@@ -1,0 +1,73 @@
+// Reconciling, receipt by receipt, what the box office was shown with what
+// the cash register booked: the three promises a payment plug-in makes, and
+// the table that counts them.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace qel::reconcile {
+
+// What one transaction's host saw. A killed host saw nothing; what it had
+// got to is read from its trace.
+struct HostView {
+  bool killed = false;
+  int exitCode = 0;             // qelhost's, unless killed
+  bool resultFilled = false;    // a sale's result record was written
+  bool doubtParagraph = false;  // the error box named the sale in doubt
+  bool killPlanned = false;     // to be killed once its request goes out
+};
+
+// The trace's word on one transaction.
+struct TraceView {
+  std::string outcome;         // of the outcome line; empty without one
+  bool sendingAlone = false;   // a `sending` line without its outcome line
+  bool listedInDoubt = false;  // `qelhost trace --in-doubt` lists it
+};
+
+struct Transaction {
+  std::int64_t receipt = 0;
+  bool refund = false;
+  HostView host;
+  TraceView trace;
+  int booked = 0;     // ledger lines of its receipt
+  std::string fault;  // what the proxy did to its connection, if it saw the receipt
+};
+
+// How the box office (or, for a killed host, its trace) shows it.
+enum class Shown { Paid, NotPaid, InDoubt, HostBroken };
+
+Shown shownAs(const Transaction& t);
+// Named in doubt everywhere it can be: a living host's box, exit code,
+// trace line and `qelhost trace`; a killed host's trace and `qelhost trace`.
+bool namedInDoubt(const Transaction& t);
+
+enum class Violation {
+  PaidNotBookedOnce,  // shown as paid, not booked exactly once
+  NotPaidButBooked,   // shown as not paid and not in doubt, yet booked
+  BookedNotNamed,     // booked, not shown as paid, not named in doubt
+  BookedTwice,        // more than one booking of a receipt
+  BookedUnsold,       // a booking of a receipt nobody sold
+  HostBroken,         // the host could not run the transaction at all
+};
+
+const char* describe(Violation violation);
+
+// The violations of `t`, in the order above.
+std::vector<Violation> violationsOf(const Transaction& t);
+
+struct Totals {
+  std::map<std::string, int> faults;  // injected, by kind
+  std::vector<Transaction> transactions;
+  std::set<std::int64_t> unsoldBookings;  // receipts booked but never sold
+};
+
+// Prints the faults, the outcomes and the violations, each violation with
+// its receipt; gives the number of violations.
+int printReconciliation(const Totals& totals, std::ostream& out);
+
+}  // namespace qel::reconcile

@@ -1,0 +1,173 @@
+// Running the transactions: order files, qelhost per transaction, and the
+// kill of a host whose request is on its way.
+#include "tools/reconcile/sale_run.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "tools/reconcile/child_process.h"
+
+namespace qel::reconcile {
+namespace {
+
+constexpr char kDoubtParagraph[] = "m\xC3\xB6glicherweise schon gebucht";
+constexpr char kUntouchedRecord[] = "untouched: every byte as prefilled";
+constexpr std::uint64_t kKillStream = 1;
+constexpr std::uint64_t kDelayStream = 2;
+constexpr std::uint64_t kAmountStream = 3;
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeAll(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  if (!out.flush()) throw std::runtime_error("cannot write " + path);
+}
+
+std::int64_t orderIdOf(std::int64_t receipt) { return receipt + 1000000; }
+
+// A sale of one ticket, or the refund of an earlier sale's ticket; the
+// amount varies with the seed.
+std::string orderFile(const RunSettings& settings, int index, std::int64_t receipt, bool refund) {
+  const double total = 5.0 + static_cast<double>(seeded(settings.seed, kAmountStream, index) % 9500) / 100.0;
+  nlohmann::ordered_json order;
+  if (refund) {
+    order["refund"] = {{"Dwbelegnr", receipt},
+                       {"Dblbruttogesamtpreis", total},
+                       {"Szwaehrung", "EUR"},
+                       {"Dwaufragid", orderIdOf(receipt - 1)}};
+    return order.dump(1);
+  }
+  const nlohmann::ordered_json event = {{"Dwvaid", 501},          {"Dwvanummer", 2024},   {"Dwvanummerzusatz", 1},
+                                        {"Tvadatum", 1719079200}, {"Tvabis", 1719090000}, {"Szname", "Abendkasse"}};
+  const nlohmann::ordered_json ticket = {{"Dwticketid", receipt}, {"Dbticketgesamtpreis", total}};
+  order["paymentType"] = {{"dwZahlartID", 3}};
+  order["order"] = {
+      {"Dwaufragid", orderIdOf(receipt)},
+      {"Dwbelegnr", receipt},
+      {"Dblbruttogesamtpreis", total},
+      {"Dwpoolid", 12},
+      {"positions", nlohmann::ordered_json::array({{{"Dwposid", 1},
+                                                    {"Dbticketgesamtpreis", total},
+                                                    {"event", event},
+                                                    {"tickets", nlohmann::ordered_json::array({ticket})}}})}};
+  return order.dump(1);
+}
+
+void prepareWorker(const RunSettings& settings, std::size_t worker) {
+  const std::string dir = workerDir(settings, worker);
+  std::filesystem::create_directories(dir + "/orders");
+  writeAll(dir + "/QelConnect.xml", "<endpoint><username>kasse</username><password>geheim</password><url>" +
+                                        settings.urls[worker] +
+                                        "</url></endpoint>\n<diagnostics><trace>1</trace></diagnostics>\n");
+  writeAll(dir + "/Sales.ini", "[Kasse]\r\nTerminalID=K" + std::to_string(worker + 1) + "\r\n");
+}
+
+// Whether the trace, from byte `from` on, holds the `sending` line of
+// `receipt`.
+bool sendingTraced(const std::string& trace, std::size_t from, std::int64_t receipt) {
+  std::ifstream in(trace, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(from));
+  const std::string key = "\"receipt\":" + std::to_string(receipt) + ",";
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.find("\"outcome\":\"sending\"") != std::string::npos && line.find(key) != std::string::npos) return true;
+  }
+  return false;
+}
+
+std::size_t sizeOf(const std::string& path) {
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path, error);
+  return error ? 0 : static_cast<std::size_t>(size);
+}
+
+// Kills the host once its request is on its way, after a seeded pause;
+// true when it was killed rather than ending first.
+bool killDuringTransfer(ChildProcess& host, const RunSettings& settings, int index, const std::string& trace,
+                        std::size_t traceStart, std::int64_t receipt) {
+  while (!host.poll()) {
+    if (sendingTraced(trace, traceStart, receipt)) {
+      const auto pause = seeded(settings.seed, kDelayStream, index) % (settings.killDelayMs + 1);
+      std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+      if (host.poll()) return false;
+      host.kill();
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
+
+Transaction runOne(const RunSettings& settings, std::size_t worker, int index) {
+  const std::string dir = workerDir(settings, worker);
+  Transaction t;
+  t.receipt = settings.firstReceipt + index;
+  t.refund = settings.refundEvery > 0 && index % settings.refundEvery == settings.refundEvery - 1;
+  const std::string order = dir + "/orders/" + std::to_string(t.receipt) + ".json";
+  const std::string output = dir + "/orders/" + std::to_string(t.receipt) + ".out";
+  writeAll(order, orderFile(settings, index, t.receipt, t.refund));
+  const std::string trace = dir + "/QelConnect.trace";
+  const std::size_t traceStart = sizeOf(trace);
+  const bool kill = static_cast<int>(seeded(settings.seed, kKillStream, index) % 1000) < settings.killPermille;
+  ChildProcess host(settings.qelhost, {"--workdir", dir, "--answers", "ok,ok", order}, output);
+  t.host.killPlanned = kill;
+  t.host.killed = kill && killDuringTransfer(host, settings, index, trace, traceStart, t.receipt);
+  if (!t.host.killed) t.host.exitCode = host.wait();
+  const std::string shown = readAll(output);
+  t.host.resultFilled =
+      shown.find("PaymentResult (") != std::string::npos && shown.find(kUntouchedRecord) == std::string::npos;
+  t.host.doubtParagraph = shown.find(kDoubtParagraph) != std::string::npos;
+  return t;
+}
+
+}  // namespace
+
+std::uint64_t seeded(std::uint64_t seed, std::uint64_t stream, std::uint64_t index) {
+  std::uint64_t x = seed ^ (stream << 56) ^ (index * 0x9E3779B97F4A7C15ull);
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  return x ^ (x >> 31);
+}
+
+std::string workerDir(const RunSettings& settings, std::size_t worker) {
+  return settings.runDir + "/worker-" + std::to_string(worker + 1);
+}
+
+std::vector<Transaction> runTransactions(const RunSettings& settings) {
+  const std::size_t workers = settings.urls.size();
+  for (std::size_t w = 0; w < workers; ++w) prepareWorker(settings, w);
+  std::vector<Transaction> transactions(static_cast<std::size_t>(settings.transactions));
+  std::mutex failureMutex;
+  std::string failure;
+  // Each folder sells its share in turn, so that its proxy's n-th
+  // connection is its n-th transaction.
+  std::vector<std::thread> threads;
+  for (std::size_t w = 0; w < workers; ++w) {
+    threads.emplace_back([&, w] {
+      try {
+        for (int i = static_cast<int>(w); i < settings.transactions; i += static_cast<int>(workers)) {
+          transactions[static_cast<std::size_t>(i)] = runOne(settings, w, i);
+        }
+      } catch (const std::exception& e) {
+        std::lock_guard<std::mutex> lock(failureMutex);
+        failure = e.what();
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  if (!failure.empty()) throw std::runtime_error(failure);
+  return transactions;
+}
+
+}  // namespace qel::reconcile

@@ -1,7 +1,11 @@
-// The operator's dialogs: the two questions of a sale and the error box.
+// The operator's dialogs: the two questions of a sale, the progress window
+// of a slow transfer and the error box.
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+#include "platform/platform.h"
 
 namespace qel {
 
@@ -10,6 +14,12 @@ bool confirmTransfer(void* owner);
 
 // "Tickets drucken?" — true only when the operator chose OK.
 bool confirmPrinting(void* owner);
+
+// While alive, a transfer that has taken half a second shows its progress
+// window, caption "Transaktionsfenster", text "Übertragung an die Kasse …
+// (3 von 6 s)": the seconds begun out of the time limit.
+platform::TransferProgress transferProgress(void* owner);
+std::wstring transferProgressText(std::int64_t elapsedMs);
 
 // Shows a failure's message under "Fehler bei Datenübertragung" with only an
 // OK button; the answer is of no interest.

@@ -1,11 +1,18 @@
-// hrECExecute through QelConnect.dll under Wine, the case that only Windows
-// sharing can set up: a log that another program holds open. The cases that
-// both targets run are in tests/host/flow_cases_test.cpp.
+// hrECExecute and hrECRefund through QelConnect.dll under Wine, the cases
+// that only Windows can set up: a log that another program holds open, and
+// the host's window during a slow transfer. The cases that both targets run
+// are in tests/host/flow_cases_test.cpp and progress_cases_test.cpp.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <ostream>
+#include <thread>
+
 #include "tests/host/flow_fixture.h"
+#include "tests/render/golden_documents.h"
 
 namespace qel::test {
 namespace {
@@ -28,6 +35,87 @@ class HeldFile {
 };
 
 using SaleFlowDll = FlowTest;
+using namespace std::chrono_literals;
+
+// The host's window while a call runs: a timer on it counts its ticks, and
+// another thread keeps asking Windows whether the window hangs (a window
+// whose thread takes no message for 5 seconds does).
+class HostWatch {
+ public:
+  explicit HostWatch(void* host) : host_(static_cast<HWND>(host)) {
+    ticks = 0;
+    SetTimer(host_, kTimerId, 100, &HostWatch::onTimer);
+    asker_ = std::thread([this] {
+      while (!stop_) {
+        if (IsHungAppWindow(host_)) hung_ = true;
+        Sleep(200);
+      }
+    });
+  }
+  ~HostWatch() {
+    stop_ = true;
+    asker_.join();
+    KillTimer(host_, kTimerId);
+  }
+  HostWatch(const HostWatch&) = delete;
+  HostWatch& operator=(const HostWatch&) = delete;
+
+  int timerTicks() const { return ticks; }
+  bool seenHung() const { return hung_; }
+
+ private:
+  static constexpr UINT_PTR kTimerId = 0x7151;
+  static void CALLBACK onTimer(HWND, UINT, UINT_PTR, DWORD) { ++ticks; }
+  inline static std::atomic<int> ticks{0};
+
+  HWND host_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> hung_{false};
+  std::thread asker_;
+};
+
+// A 3-second transfer: the host's timer keeps firing (the two boxes alone
+// give it a tick or two), and the window disables its owner while it shows.
+TEST_F(SaleFlowDll, TheHostsWindowLivesOnDuringASlowTransfer) {
+  slowKasse(3000ms, httpResponse(200, kasseAnswer("0", "OK")));
+  HostWatch watch(owner());
+  EXPECT_EQ(sell(smallSale(), {kIdOk, kIdOk}), 0);
+  EXPECT_GE(watch.timerTicks(), 10);
+  EXPECT_FALSE(watch.seenHung());
+  ASSERT_EQ(progress_.size(), 2u);
+  EXPECT_FALSE(progress_[0].ownerEnabled) << "owner disabled while the window shows";
+  EXPECT_TRUE(progress_[1].ownerEnabled) << "owner enabled before the window goes";
+  EXPECT_TRUE(IsWindowEnabled(static_cast<HWND>(owner())));
+}
+
+struct StalledTransfer {
+  const char* name;
+  bool refund;
+};
+void PrintTo(const StalledTransfer& c, std::ostream* out) { *out << c.name; }
+
+class StalledTransferDll : public FlowTest, public ::testing::WithParamInterface<StalledTransfer> {};
+
+// A cash register that takes the request and never answers: the transfer
+// waits out its 6 seconds, and Windows never takes the host for hung.
+TEST_P(StalledTransferDll, NeverMakesTheHostHang) {
+  server_.emplace([](const ReceivedRequest&, ServerConnection& connection) { connection.holdUntilStopped(); });
+  writeFile("QelConnect.xml", configFor(server_->url(), 0));
+  HostWatch watch(owner());
+  const auto record = refundExample();
+  const std::int32_t code = GetParam().refund ? refund(record.data()) : sell(smallSale(), {kIdOk});
+  EXPECT_EQ(code, kNotCompleted);
+  EXPECT_FALSE(watch.seenHung());
+  ASSERT_EQ(progress_.size(), 2u);
+  EXPECT_EQ(progress_[1].text, L"\u00dcbertragung an die Kasse \u2026 (6 von 6 s)");
+  ASSERT_FALSE(dialogs().empty());
+  EXPECT_EQ(dialogs().back().caption, kErrorCaption);
+  EXPECT_EQ(progress_[1].boxesBefore, dialogs().size() - 1) << "the window goes before the error box";
+}
+
+INSTANTIATE_TEST_SUITE_P(BothTransfers, StalledTransferDll,
+                         ::testing::Values(StalledTransfer{"Sale", false}, StalledTransfer{"Refund", true}),
+                         [](const ::testing::TestParamInfo<StalledTransfer>& info) { return info.param.name; });
 
 // Another program holding the log open without any sharing costs the entry
 // and nothing else.

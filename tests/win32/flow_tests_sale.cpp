@@ -88,6 +88,66 @@ TEST_F(SaleFlowDll, TheHostsWindowLivesOnDuringASlowTransfer) {
   EXPECT_TRUE(IsWindowEnabled(static_cast<HWND>(owner())));
 }
 
+// A host timer that starts another sale while the first one's transfer runs:
+// the second runs to its end inside the first, with its own boxes and
+// request, as it would from inside a message box, and the first then ends
+// as usual.
+class NestedSale {
+ public:
+  NestedSale(void* host, const hostkit::HostLibrary& library, const void* paymentType)
+      : host_(static_cast<HWND>(host)), execute_(library.execute()), paymentType_(paymentType) {
+    result.fill(kResultPattern);
+    active = this;
+    SetTimer(host_, kTimerId, 100, &NestedSale::onTimer);
+  }
+  ~NestedSale() {
+    KillTimer(host_, kTimerId);
+    active = nullptr;
+  }
+  NestedSale(const NestedSale&) = delete;
+  NestedSale& operator=(const NestedSale&) = delete;
+
+  std::atomic<bool> transferRunning{false};
+  std::optional<std::int32_t> code;
+  ResultRecord result;
+
+ private:
+  static constexpr UINT_PTR kTimerId = 0x7152;
+  static void CALLBACK onTimer(HWND, UINT, UINT_PTR, DWORD) {
+    NestedSale* self = active;
+    if (self == nullptr || self->code || !self->transferRunning) return;
+    KillTimer(self->host_, kTimerId);
+    hostkit::HostSale record(smallSale(7.0));
+    self->code =
+        self->execute_(nullptr, self->host_, record.record(), self->paymentType_, nullptr, self->result.data());
+  }
+  inline static NestedSale* active = nullptr;
+
+  HWND host_;
+  decltype(&hrECExecute) execute_;
+  const void* paymentType_;
+};
+
+TEST_F(SaleFlowDll, ASaleStartedByAHostTimerDuringTheTransferRunsInsideIt) {
+  NestedSale nested(owner(), *library_, paymentType_.data());
+  server_.emplace([&nested](const ReceivedRequest&, ServerConnection& connection) {
+    nested.transferRunning = true;
+    std::this_thread::sleep_for(1000ms);
+    connection.send(httpResponse(200, kasseAnswer("0", "OK")));
+  });
+  writeFile("QelConnect.xml", configFor(server_->url(), 0));
+
+  EXPECT_EQ(sell(smallSale(), {kIdOk, kIdOk, kIdOk, kIdOk}), 0);
+  EXPECT_EQ(nested.code, std::optional<std::int32_t>(0));
+  EXPECT_EQ(requestCount(), 2u);
+  ASSERT_EQ(dialogs().size(), 4u);
+  const wchar_t* expected[] = {kAskTransfer, kAskTransfer, kAskPrinting, kAskPrinting};
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(dialogs()[i].text, expected[i]) << "box " << i;
+  EXPECT_TRUE(result_ == expectedResult(42.5));
+  EXPECT_TRUE(nested.result == expectedResult(7.0));
+  EXPECT_TRUE(IsWindowEnabled(static_cast<HWND>(owner())));
+}
+
 struct StalledTransfer {
   const char* name;
   bool refund;

@@ -148,6 +148,27 @@ TEST_F(SaleFlowDll, ASaleStartedByAHostTimerDuringTheTransferRunsInsideIt) {
   EXPECT_TRUE(IsWindowEnabled(static_cast<HWND>(owner())));
 }
 
+// The host ends its message loop (PostQuitMessage) while the transfer runs:
+// the transfer still completes, and the WM_QUIT is posted again when it
+// ends, as a modal loop does (a box that follows, like any message box with
+// a WM_QUIT waiting, then ends at once), and waits in the queue afterwards
+// with its exit code.
+void CALLBACK quitOnce(HWND window, UINT, UINT_PTR id, DWORD) {
+  KillTimer(window, id);
+  PostQuitMessage(42);
+}
+
+TEST_F(SaleFlowDll, AQuitDuringTheTransferIsKeptForTheHost) {
+  slowKasse(1000ms, httpResponse(200, kasseAnswer("0", "OK")));
+  SetTimer(static_cast<HWND>(owner()), 0x7153, 700, &quitOnce);
+  sell(smallSale(), {kIdOk, kIdOk});
+  EXPECT_EQ(requestCount(), 1u);
+  EXPECT_TRUE(result_ == expectedResult(42.5));
+  MSG message{};
+  ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 42u);
+}
+
 struct StalledTransfer {
   const char* name;
   bool refund;

@@ -24,16 +24,19 @@ constexpr int kIdCancel = 2;
 int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons);
 
 // While a transfer runs on the calling thread, the host's window must keep
-// answering: the transfer gives the thread's messages their turn through
-// keepTransferAlive at least every kTransferTurnMs, and once it has taken
-// kProgressDelayMs a progress window owned by `owner` (Windows: a captioned
-// window without buttons over the owner, which is disabled while it shows,
-// as under a message box) says that it is running. A transfer that ends
-// sooner shows nothing and dispatches no message. The window goes when the
+// answering: the transfer calls keepTransferAlive at least every
+// kTransferTurnMs, which gives the thread's messages a turn once that long
+// has passed since the last one (so they wait at most about twice as long),
+// and once the transfer has taken kProgressDelayMs a progress window owned
+// by `owner` (Windows: a captioned window without buttons over the owner,
+// which is disabled while it shows, as under a message box) says that it is
+// running. A transfer that ends within kTransferTurnMs dispatches no
+// message; one that ends within kProgressDelayMs shows nothing. The window goes when the
 // object goes, before anything else can show. The development library
 // reports the window through its dialog seam instead (dialog_handler.h).
 // A host message that calls into the library again runs that call to its
-// end inside the turn; its own transfer has its own progress.
+// end inside the turn, as inside a message box; its transfer has its own
+// progress, and the outer transfer waits, its time limits running.
 constexpr int kTransferTurnMs = 50;
 constexpr int kProgressDelayMs = 500;
 

@@ -1,4 +1,5 @@
-// The operator's dialogs: the two questions of a sale and the error box.
+// The operator's dialogs: the two questions of a sale, the progress window
+// of a slow transfer and the error box.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,8 @@
 
 #include "host/transaction_kind.h"
 
+#include "platform/platform.h"
+
 namespace qel {
 
 // "Ticket in die Kasse uebertragen?" — true only when the operator chose OK.
@@ -15,6 +18,12 @@ bool confirmTransfer(void* owner);
 
 // "Tickets drucken?" — true only when the operator chose OK.
 bool confirmPrinting(void* owner);
+
+// While alive, a transfer that has taken half a second shows its progress
+// window, caption "Transaktionsfenster", text "Übertragung an die Kasse …
+// (3 von 6 s)": the seconds begun out of the time limit.
+platform::TransferProgress transferProgress(void* owner);
+std::wstring transferProgressText(std::int64_t elapsedMs);
 
 // A failed transaction that the cash register may nevertheless have booked.
 struct PossibleBooking {

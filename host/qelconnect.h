@@ -46,8 +46,13 @@ QEL_API void QEL_CALL vECShowLastErrorText(void);
 #if !defined(_WIN32)
 /* Development library only: the dialog seam. A handler answers every message
  * box instead of a window (type: 0 OK, 1 OK/Cancel; returns 1 IDOK or
- * 2 IDCANCEL). NULL restores the default, which prints the box to standard
- * error and answers IDCANCEL. QelDialogHandler is the handler's type. */
+ * 2 IDCANCEL). It also learns, on the thread of the call, when the progress
+ * window of a slow transfer would show (type QEL_DIALOG_PROGRESS_SHOWN, with
+ * its caption and its text then) and when it would go (type
+ * QEL_DIALOG_PROGRESS_HIDDEN, with the same texts); those answers are
+ * ignored. NULL restores the default, which prints the box to standard error
+ * and answers IDCANCEL, and prints nothing of the progress window.
+ * QelDialogHandler is the handler's type. */
 QEL_API void qelSetDialogHandler(QelDialogHandler handler);
 #endif
 

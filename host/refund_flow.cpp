@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "config/connector_config.h"
+#include "host/operator_dialogs.h"
 #include "host/result_codes.h"
 #include "host/transaction_trace.h"
 #include "host/transfer_guard.h"
@@ -25,6 +26,7 @@ std::int32_t runRefund(void* owner, const void* hostRefund) noexcept {
   TransactionTrace trace(TransactionTrace::Kind::Refund);
   return runGuarded(owner, trace, [&]() -> std::int32_t {
     if (hostRefund == nullptr) throw VubException(kNullRefund);
+    const platform::TransferProgress progress = transferProgress(owner);
     Order order;
     order.fillFromRefund(HostRefundRecord(hostRefund));
     ConnectorConfig config;

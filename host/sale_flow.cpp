@@ -29,11 +29,13 @@ void requireRecords(const void* hostOrder, const void* hostPaymentType, const vo
   if (paymentResult == nullptr) throw VubException(kNullResult);
 }
 
-// Everything between the two questions. The objects are released in the
-// reverse order of their creation on every path, and all of them before a
+// Everything between the two questions, under the progress window of a
+// slow transfer. The objects are released in the reverse order of their
+// creation on every path, and all of them, the window included, before a
 // failure reaches the error box.
-void transferSale(Order& order, const HostOrderRecord& hostOrder, const void* hostPaymentType, void* paymentResult,
-                  TransactionTrace& trace) {
+void transferSale(void* owner, Order& order, const HostOrderRecord& hostOrder, const void* hostPaymentType,
+                  void* paymentResult, TransactionTrace& trace) {
+  const platform::TransferProgress progress = transferProgress(owner);
   ConnectorConfig config;
   config.loadFromFile(kConfigFileName);
   trace.begin(config);
@@ -59,7 +61,7 @@ std::int32_t runSale(void* owner, const void* hostOrder, const void* hostPayment
     requireRecords(hostOrder, hostPaymentType, paymentResult);
     if (!confirmTransfer(owner)) return kResultNotCompleted;
     Order order;
-    transferSale(order, HostOrderRecord(hostOrder), hostPaymentType, paymentResult, trace);
+    transferSale(owner, order, HostOrderRecord(hostOrder), hostPaymentType, paymentResult, trace);
     const bool printed = order.hasNegativeTotal() || confirmPrinting(owner);
     trace.completed(printed);
     return printed ? kResultDone : kResultNotCompleted;

@@ -16,6 +16,8 @@ thread_local BoxHook* threadAnswerer = nullptr;
 
 // The window class of dialog boxes, message boxes included.
 constexpr const wchar_t* kDialogClass = L"#32770";
+// The library's progress window, whose one child holds its text.
+constexpr const wchar_t* kProgressClass = L"QelConnectProgress";
 // The static control that holds a message box's text.
 constexpr int kMessageTextId = 0xFFFF;
 constexpr UINT_PTR kReadTimerId = 0x51E1;
@@ -64,6 +66,16 @@ ShownDialog readBox(HWND box) {
   return dialog;
 }
 
+ProgressReport readProgress(HWND window, bool shown, std::size_t boxesBefore) {
+  HWND owner = GetWindow(window, GW_OWNER);
+  return {shown,
+          windowText(window),
+          windowText(GetWindow(window, GW_CHILD)),
+          owner,
+          owner == nullptr || IsWindowEnabled(owner) != 0,
+          boxesBefore};
+}
+
 }  // namespace
 
 struct BoxHook::Hook {
@@ -72,7 +84,11 @@ struct BoxHook::Hook {
   static LRESULT CALLBACK onCbt(int code, WPARAM wParam, LPARAM lParam) {
     BoxHook* self = threadAnswerer;
     HWND window = reinterpret_cast<HWND>(wParam);
-    if (self != nullptr && code == HCBT_ACTIVATE && className(window) == kDialogClass) {
+    const bool progressWindow =
+        self != nullptr && (code == HCBT_ACTIVATE || code == HCBT_DESTROYWND) && className(window) == kProgressClass;
+    if (progressWindow) {
+      self->noteProgress(window, code == HCBT_ACTIVATE);
+    } else if (self != nullptr && code == HCBT_ACTIVATE && className(window) == kDialogClass) {
       // A box can be activated more than once; it is answered only once.
       if (std::find(self->boxes_.begin(), self->boxes_.end(), window) == self->boxes_.end()) {
         self->boxes_.push_back(window);
@@ -109,6 +125,19 @@ BoxHook::BoxHook(std::vector<int> script)
 BoxHook::~BoxHook() {
   UnhookWindowsHookEx(static_cast<HHOOK>(hook_));
   threadAnswerer = nullptr;
+}
+
+void BoxHook::noteProgress(void* handle, bool shown) {
+  HWND window = static_cast<HWND>(handle);
+  const auto known = std::find(progressWindows_.begin(), progressWindows_.end(), handle);
+  // A window can be activated more than once; it shows only once.
+  if (shown && known == progressWindows_.end()) {
+    progressWindows_.push_back(handle);
+    progress_.push_back(readProgress(window, true, dialogs_.size()));
+  } else if (!shown && known != progressWindows_.end()) {
+    progressWindows_.erase(known);
+    progress_.push_back(readProgress(window, false, dialogs_.size()));
+  }
 }
 
 void BoxHook::answer(void* window) {

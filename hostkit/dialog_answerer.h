@@ -25,6 +25,8 @@ class DialogAnswerer {
 
   // Every box answered so far, oldest first.
   const std::vector<ShownDialog>& dialogs() const;
+  // The progress window's appearances and goings so far, oldest first.
+  const std::vector<ProgressReport>& progress() const;
 
  private:
   // The platform's way of seeing the boxes.

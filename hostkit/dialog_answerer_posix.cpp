@@ -54,6 +54,11 @@ struct DialogAnswerer::Seam {
 
   // The seam takes a plain function, so the answerer it reaches lives here.
   static int handle(void* owner, const wchar_t* text, const wchar_t* caption, unsigned int type) {
+    if (type == QEL_DIALOG_PROGRESS_SHOWN || type == QEL_DIALOG_PROGRESS_HIDDEN) {
+      active->progress.push_back(
+          {type == QEL_DIALOG_PROGRESS_SHOWN, caption, text, owner, true, active->dialogs.size()});
+      return 0;
+    }
     ShownDialog dialog{
         caption, text, buttonsOf(type), (type & kIconMask) != 0, owner, type & ~(kButtonsMask | kIconMask)};
     // The policy runs inside the library, which no exception may enter.
@@ -70,6 +75,7 @@ struct DialogAnswerer::Seam {
   SetHandler setHandler;
   AnswerPolicy policy;
   std::vector<ShownDialog> dialogs;
+  std::vector<ProgressReport> progress;
 };
 
 DialogAnswerer::DialogAnswerer(const HostLibrary& library, AnswerPolicy policy)
@@ -78,5 +84,7 @@ DialogAnswerer::DialogAnswerer(const HostLibrary& library, AnswerPolicy policy)
 DialogAnswerer::~DialogAnswerer() = default;
 
 const std::vector<ShownDialog>& DialogAnswerer::dialogs() const { return seam_->dialogs; }
+
+const std::vector<ProgressReport>& DialogAnswerer::progress() const { return seam_->progress; }
 
 }  // namespace qel::hostkit

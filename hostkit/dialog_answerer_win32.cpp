@@ -20,4 +20,6 @@ DialogAnswerer::~DialogAnswerer() = default;
 
 const std::vector<ShownDialog>& DialogAnswerer::dialogs() const { return seam_->hook.dialogs(); }
 
+const std::vector<ProgressReport>& DialogAnswerer::progress() const { return seam_->hook.progress(); }
+
 }  // namespace qel::hostkit

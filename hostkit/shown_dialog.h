@@ -27,6 +27,18 @@ struct ShownDialog {
   int answer = 0;
 };
 
+// The progress window of a slow transfer appearing or going.
+struct ProgressReport {
+  bool shown = false;
+  std::wstring caption;
+  std::wstring text;
+  void* owner = nullptr;
+  // Whether the owner took input at that moment (Windows; natively true).
+  bool ownerEnabled = true;
+  // How many boxes had been answered by then.
+  std::size_t boxesBefore = 0;
+};
+
 // Picks the button for a box from what it shows.
 using AnswerPolicy = std::function<int(const ShownDialog&)>;
 

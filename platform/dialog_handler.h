@@ -8,4 +8,10 @@
 
 typedef int (*QelDialogHandler)(void* owner, const wchar_t* text, const wchar_t* caption, unsigned int type);
 
+/* The two types beside the message boxes' MB_ values with which the handler
+ * learns of the progress window of a slow transfer: when it shows (with its
+ * text then) and when it goes (with the same texts). The answer is ignored. */
+#define QEL_DIALOG_PROGRESS_SHOWN 0x10000000u
+#define QEL_DIALOG_PROGRESS_HIDDEN 0x20000000u
+
 #endif /* QEL_DIALOG_HANDLER_H */

@@ -1,5 +1,6 @@
 // The only interface to what Windows offers and POSIX lacks: dialogs, the
-// module's own address and resources, code-page conversion and shared files.
+// progress window of a slow transfer, the module's own address and
+// resources, code-page conversion and shared files.
 #pragma once
 
 #include <cstddef>
@@ -21,6 +22,59 @@ constexpr int kIdCancel = 2;
 // Shows a modal message box owned by `owner` (the host's window handle) and
 // returns the button pressed. No icon is shown. Both texts end with a NUL.
 int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons);
+
+// While a transfer runs on the calling thread, the host's window must keep
+// answering: the transfer calls keepTransferAlive at least every
+// kTransferTurnMs, which gives the thread's messages a turn once that long
+// has passed since the last one (so they wait at most about twice as long),
+// and once the transfer has taken kProgressDelayMs a progress window owned
+// by `owner` (Windows: a captioned window without buttons over the owner,
+// which is disabled while it shows, as under a message box) says that it is
+// running. A transfer that ends within kTransferTurnMs dispatches no
+// message; one that ends within kProgressDelayMs shows nothing. The window goes when the
+// object goes, before anything else can show. The development library
+// reports the window through its dialog seam instead (dialog_handler.h).
+// A host message that calls into the library again runs that call to its
+// end inside the turn, as inside a message box; its transfer has its own
+// progress, and the outer transfer waits, its time limits running.
+constexpr int kTransferTurnMs = 50;
+constexpr int kProgressDelayMs = 500;
+
+class TransferProgress {
+ public:
+  // The window's text for a transfer that has run `elapsedMs`.
+  using Text = std::wstring (*)(std::int64_t elapsedMs);
+
+  // `caption` must outlive the object.
+  TransferProgress(void* owner, const wchar_t* caption, Text text);
+  ~TransferProgress();
+  TransferProgress(const TransferProgress&) = delete;
+  TransferProgress& operator=(const TransferProgress&) = delete;
+
+  // One turn: shows or updates the window when it is due, then dispatches
+  // the messages waiting for the thread. Does nothing until kTransferTurnMs
+  // have passed since the start or the last turn.
+  void turn();
+
+ private:
+  void* owner_;
+  const wchar_t* caption_;
+  Text text_;
+  std::int64_t started_;
+  std::int64_t lastTurn_;
+  std::wstring shownText_;
+  // The platform's window (Windows: its state; POSIX: what was reported).
+  void* window_ = nullptr;
+  // The progress of the call that this thread was in when this one began.
+  TransferProgress* outer_;
+};
+
+// Gives the calling thread's innermost TransferProgress its turn, when it
+// has one; otherwise does nothing.
+void keepTransferAlive();
+
+// Milliseconds from a fixed point that does not move with the system clock.
+std::int64_t steadyMilliseconds();
 
 // The base address under which this library was mapped (its module handle),
 // found from the memory region that holds the library's own code.

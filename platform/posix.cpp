@@ -36,6 +36,10 @@ int defaultDialog(const wchar_t* text, const wchar_t* caption) {
 
 }  // namespace
 
+namespace detail {
+QelDialogHandler currentDialogHandler() { return dialogHandler.load(); }
+}  // namespace detail
+
 int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons) {
   QelDialogHandler handler = dialogHandler.load();
   if (handler == nullptr) return defaultDialog(text, caption);

@@ -11,7 +11,7 @@ Win32Calls win32Calls = {
     {"GetFileType", &::GetFileType},
     {"CloseHandle", &::CloseHandle},
     {"GetFileAttributesW", &::GetFileAttributesW},
-    {"Sleep", &::Sleep},
+    {"Sleep", &pauseKeepingAlive},
     {"MessageBoxW", &::MessageBoxW},
 };
 

@@ -17,11 +17,16 @@ struct Win32Calls {
   SystemCall<decltype(::GetFileType)> GetFileType;
   SystemCall<decltype(::CloseHandle)> CloseHandle;
   SystemCall<decltype(::GetFileAttributesW)> GetFileAttributesW;
-  // The pause between two tries of a locked file.
+  // The pause between two tries of a locked file (by default
+  // pauseKeepingAlive).
   SystemCall<decltype(::Sleep)> Sleep;
   SystemCall<decltype(::MessageBoxW)> MessageBoxW;
 };
 
 extern Win32Calls win32Calls;
+
+// Sleep as a transfer takes it: in turns of the thread's messages while a
+// TransferProgress runs on the thread (win32_progress.cpp).
+void WINAPI pauseKeepingAlive(DWORD milliseconds);
 
 }  // namespace qel::platform::detail

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Photographs the operator's dialogs as the real DLL shows them (the two
-# questions, an error box and the error box of a sale in doubt) under Wine on a virtual X display, into
+# questions, the progress window of a slow transfer, an error box and the
+# error box of a sale in doubt) under Wine on a virtual X display, into
 # docs/screenshots/. Run after `make build`; installs its own few extras.
 # Usage: scripts/screenshots.sh
 # The build trees can be chosen with QEL_NATIVE_DIR (kasse-sim) and
@@ -24,6 +25,9 @@ export LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8
 EXTRA_PKGS=(imagemagick xdotool fonts-wine xvfb)
 # How long to wait for a box or a program before giving up, in seconds.
 WAIT_LIMIT=60
+# The slow cash register's delay, and when its progress window is taken.
+SLOW_ANSWER=4
+PROGRESS_AFTER=1.2
 
 say() { echo "screenshots: $*"; }
 fail() { echo "screenshots: $*" >&2; exit 1; }
@@ -133,8 +137,10 @@ shoot() {
 }
 
 # Runs one sale of examples/sale.json held at every box, which ends with
-# qelhost's exit code `expected` (0 done, 1 not completed, 4 in doubt); `plan` lists, per
-# box, the caption to photograph and the file name, or "-" for none.
+# qelhost's exit code `expected` (0 done, 1 not completed, 4 in doubt); `plan`
+# lists, per box, the caption to photograph and the file name, or "-" for
+# none. The caption @progress stands for no box but the progress window,
+# which is photographed a moment after the box before it was answered.
 run_sale() {
   local folder=$1 expected=$2
   shift 2
@@ -151,6 +157,12 @@ run_sale() {
   while [ $# -gt 0 ]; do
     caption=$1 name=$2
     shift 2
+    if [ "$caption" = @progress ]; then
+      # The window shows after half a second and counts the seconds.
+      sleep "$PROGRESS_AFTER"
+      shoot Transaktionsfenster "$name"
+      continue
+    fi
     box=$((box + 1))
     wait_for_hold "$output" "$box"
     [ "$name" = - ] || shoot "$caption" "$name"
@@ -176,6 +188,13 @@ main() {
   run_sale "$WORK/accepted" 0 \
     Transaktionsfenster transfer-question.png \
     Transaktionsfenster print-question.png
+
+  start_simulator slow --delay "$SLOW_ANSWER"
+  prepare_folder "$WORK/slow" "$SIM_PORT"
+  run_sale "$WORK/slow" 0 \
+    Transaktionsfenster - \
+    @progress progress-window.png \
+    Transaktionsfenster -
 
   start_simulator refusing --rect 4 --rectmsg "Beleg 100234 ist bereits gebucht"
   prepare_folder "$WORK/refused" "$SIM_PORT"

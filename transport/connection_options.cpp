@@ -30,7 +30,6 @@ const wchar_t kCaFileFailed[] = L"Could not set CA file";
 const wchar_t kSeparator[] = L": ";
 
 const long kConnectTimeoutSeconds = 3;
-const long kTimeoutSeconds = 6;
 
 // The cash register speaks HTTP, with or without TLS; nothing else.
 const char kWebProtocols[] = "http,https";
@@ -68,7 +67,7 @@ void refuseUnfitCaFile(const std::string& utf8CaFile) {
 
 void setConnectionRules(void* handle) {
   setOption(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds, kConnectTimeoutFailed);
-  setOption(handle, CURLOPT_TIMEOUT, kTimeoutSeconds, kTimeoutFailed);
+  setOption(handle, CURLOPT_TIMEOUT, kTransferTimeoutSeconds, kTimeoutFailed);
   // file://, dict://, gopher:// and their kind would read local files or
   // write the request to any port; they fail as unsupported before anything
   // is sent, in the url and in any redirect.

@@ -8,6 +8,9 @@
 
 namespace qel {
 
+// The longest a whole exchange with the cash register may take.
+constexpr long kTransferTimeoutSeconds = 6;
+
 // Sets on libcurl's easy handle (CURL*, which libcurl declares as void) what
 // every connection keeps to: the connect and whole-transfer time-outs, http
 // and https only, no proxy, no signals. Throws VubException when libcurl

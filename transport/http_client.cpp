@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "transport/connection_options.h"
 #include "transport/curl_easy.h"
+#include "transport/transfer_loop.h"
 #include "transport/transfer_report.h"
 
 namespace qel {
@@ -188,7 +189,7 @@ void HttpClient::captureResponse(void* handle) {
 }
 
 void HttpClient::perform(void* handle, const char* utf8Body, TransferReport* report) {
-  const CURLcode result = curl_easy_perform(handle);
+  const CURLcode result = performInTurns(handle);
   if (report != nullptr) recordTransfer(handle, result, std::strlen(utf8Body), response_, *report);
   if (result == CURLE_WRITE_ERROR && responseTooLarge_) throw VubException(kResponseTooLarge);
   if (result != CURLE_OK) throw transferFailure(result, errorBuffer_.data());

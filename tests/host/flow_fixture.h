@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "hostkit/dialog_answerer.h"
@@ -47,6 +49,14 @@ class FlowTest : public ::testing::Test {
     writeFile("QelConnect.xml", configFor(server_->url(), prefix));
   }
   void acceptingKasse(int prefix = 0) { startKasse(httpResponse(200, kasseAnswer("0", "OK")), prefix); }
+  // A cash register that answers with `response` after `delay`.
+  void slowKasse(std::chrono::milliseconds delay, std::string response) {
+    server_.emplace([delay, response](const ReceivedRequest&, ServerConnection& connection) {
+      std::this_thread::sleep_for(delay);
+      connection.send(response);
+    });
+    writeFile("QelConnect.xml", configFor(server_->url(), 0));
+  }
 
   // One sale through hrECExecute, its boxes answered with `answers` (OK
   // beyond them); the boxes it showed are in dialogs() afterwards.
@@ -56,6 +66,7 @@ class FlowTest : public ::testing::Test {
     const std::int32_t code =
         library_->execute()(nullptr, owner(), record.record(), paymentType_.data(), nullptr, result_.data());
     dialogs_ = answerer.dialogs();
+    progress_ = answerer.progress();
     return code;
   }
 
@@ -63,6 +74,7 @@ class FlowTest : public ::testing::Test {
     hostkit::DialogAnswerer answerer(*library_, std::vector<int>{});
     const std::int32_t code = library_->refund()(nullptr, owner(), record);
     dialogs_ = answerer.dialogs();
+    progress_ = answerer.progress();
     return code;
   }
 
@@ -99,6 +111,7 @@ class FlowTest : public ::testing::Test {
   hostkit::HostWindow host_;
   std::optional<LoopbackServer> server_;
   std::vector<ShownDialog> dialogs_;
+  std::vector<hostkit::ProgressReport> progress_;
   PaymentTypeRecord paymentType_ = paymentType();
   ResultRecord result_;
 

@@ -111,6 +111,7 @@ const std::vector<FileFaultCase>& fileFaultCases() {
       {"writes of one byte each", "write", atMost(1), FileRead::Ok, 0, 0, true, true},
       {"a write that moves nothing", "write", atMost(0), FileRead::Ok, 0, 0, false, true},
       {"a full disk", "write", failing(ENOSPC), FileRead::Ok, 0, 0, false, true},
+      {"a disk full after 300 bytes", "write", fillingUp(300, ENOSPC), FileRead::Ok, 0, 0, false, true},
       {"an open refused", "open", failing(EACCES), FileRead::NotOpened, EACCES, 0, false, false},
       {"a read that fails", "read", failing(EIO), FileRead::Failed, EIO, 0, true, true},
       {"an fstat that fails", "fstat", failing(EIO), FileRead::Failed, EIO, 0, false, false},

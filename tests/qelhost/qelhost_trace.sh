@@ -34,7 +34,9 @@ fail() {
   failures=$((failures + 1))
 }
 
-qelhost trace >"$work/none.txt" 2>&1 && fail "trace without a file exits 0"
+status=0
+qelhost trace >"$work/none.txt" 2>&1 || status=$?
+[ "$status" -eq 1 ] || fail "trace without a file exits $status, not 1"
 
 for port in "$(cat "$work/accepting.port")" "$(cat "$work/refusing.port")" "$(cat "$work/stalling.port")" 1; do
   cat >"$work/site/QelConnect.xml" <<XML
@@ -54,6 +56,26 @@ cat "$work/all.txt" "$work/in-doubt.txt"
   fail "trace lists other outcomes"
 [ "$(awk 'NR > 1 { print $3, $5 }' "$work/in-doubt.txt" | paste -sd' ')" = "100234 in-doubt" ] ||
   fail "trace --in-doubt lists other entries"
+qelhost trace --last 1 >"$work/last.txt"
+[ "$(awk '{ print $5 }' "$work/last.txt" | paste -sd' ')" = "outcome failed" ] || fail "trace --last 1 lists other entries"
+
+# A line nested deeper than any entry is skipped like any unreadable line,
+# without a crash, and a message's control characters are shown escaped.
+{
+  printf '{"kind":'
+  printf '%*s' 500000 '' | tr ' ' '['
+  printf '%*s' 500000 '' | tr ' ' ']'
+  printf '}\n{"time":"2024-05-01T10:00:00.000Z","kind":"sale","receipt":7,"total":1.00,"outcome":"refused",'
+  printf '"message":"\\u001b[56Gaccepted\\u001b[K\\u009b8m C:\\\\kasse"}\n'
+} >>"$work/site/QelConnect.trace"
+status=0
+qelhost trace >"$work/hostile.txt" || status=$?
+tail -n 1 "$work/hostile.txt"
+[ "$status" -eq 0 ] || fail "trace of a deeply nested line exits $status"
+[ "$(wc -l <"$work/hostile.txt")" -eq 6 ] || fail "trace shows the deeply nested line"
+[ "$(tail -n 1 "$work/hostile.txt")" = "$(printf '%-25s%-7s%10s%11s  %-21s%s' 2024-05-01T10:00:00.000Z sale 7 1.00 refused \
+  '\x1b[56Gaccepted\x1b[K\x9b8m C:\kasse')" ] || fail "trace shows the hostile message otherwise"
+
 # The password, user:password and its Base64 form.
 for secret in geheim "kasse:geheim" a2Fzc2U6Z2VoZWlt; do
   grep -qF "$secret" "$work/site/QelConnect.trace" && fail "the trace holds $secret"

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 #include "platform/whole_read.h"
@@ -141,6 +143,29 @@ bool isPlainFile(const BY_HANDLE_FILE_INFORMATION& info) {
          info.nNumberOfLinks == 1;
 }
 
+// The last part of a path, after its last separator.
+std::wstring_view lastPart(std::wstring_view path) {
+  const std::size_t separator = path.find_last_of(L"\\/");
+  return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
+}
+
+// False when the system names the opened file other than `name`: where a
+// link is not seen as a reparse point (Wine shows a Unix symbolic link as
+// the file it leads to), the file's own name still tells. A file system
+// that gives no name is taken at its word.
+bool openedAsNamed(HANDLE file, const std::string& name) {
+  const DWORD room = GetFinalPathNameByHandleW(file, nullptr, 0, FILE_NAME_NORMALIZED);
+  std::wstring path(room, L'\0');
+  const DWORD length = GetFinalPathNameByHandleW(file, path.data(), room, FILE_NAME_NORMALIZED);
+  if (length == 0 || length >= room) return true;
+  path.resize(length);
+  const std::wstring wanted = utf8ToWide(name);
+  const std::wstring_view opened = lastPart(path);
+  const std::wstring_view asked = lastPart(wanted);
+  return CompareStringOrdinal(opened.data(), static_cast<int>(opened.size()), asked.data(),
+                              static_cast<int>(asked.size()), TRUE) == CSTR_EQUAL;
+}
+
 // True when `name` still leads to the file that `info` describes.
 bool stillNamed(const std::string& name, const BY_HANDLE_FILE_INFORMATION& info) {
   const Handle named(openForWriting(name, FILE_READ_ATTRIBUTES, OPEN_EXISTING));
@@ -186,7 +211,10 @@ class LockedFile {
       file_.reset(openForWriting(name, access, OPEN_ALWAYS));
       if (!file_) return;
       turn_ = std::make_unique<FileTurn>(file_.get());
-      if (!GetFileInformationByHandle(file_.get(), &info_) || !isPlainFile(info_)) break;
+      if (!GetFileInformationByHandle(file_.get(), &info_) || !isPlainFile(info_) ||
+          !openedAsNamed(file_.get(), name)) {
+        break;
+      }
       if (stillNamed(name, info_)) return;
       turn_.reset();
     }

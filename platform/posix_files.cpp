@@ -1,7 +1,6 @@
 // The POSIX side of the working-folder files: plain descriptors, no stream
 // buffers, each file closed before the call returns.
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -121,7 +120,7 @@ int openLocked(const std::string& name, int access, struct stat& info) {
     Descriptor file(openFile(name, access | O_CREAT | O_NONBLOCK | O_NOFOLLOW));
     if (!file) return -1;
     // A file system without locks still gets its writes.
-    while (::flock(file.get(), LOCK_EX) != 0 && errno == EINTR) {
+    while (posixCalls.flock(file.get(), LOCK_EX) != 0 && errno == EINTR) {
     }
     struct stat named {};
     if (posixCalls.fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1) return -1;

@@ -57,6 +57,7 @@ TEST(DialogAnswerer, MessageLinesAreIndentedAndControlCharactersEscaped) {
        "cut\rover\x7f\xC2\x9B"
        "2J\xC2\xA0",
        "  text:    cut\\x0dover\\x7f\\x9b2J\xC2\xA0\n"},
+      {"c", "\x1f \x7e\xC2\x80|\xC2\x9F|\xC2\xA0|\xC2", "  text:    \\x1f ~\\x80|\\x9f|\xC2\xA0|\xC2\n"},
       {"F\x07hler", "t", "  caption: F\\x07hler\n"},
   };
   for (const Case& c : cases) {

@@ -4,8 +4,12 @@
 namespace qel::qelhost {
 namespace {
 
-// UTF-8 encodes U+0080 to U+009F as 0xC2 followed by this byte.
-bool isC1Tail(unsigned char c) { return c >= 0x80 && c <= 0x9F; }
+// True when `pair` is a C1 control character, U+0080 to U+009F, which
+// UTF-8 encodes as 0xC2 and a byte from 0x80 to 0x9F.
+bool isC1(std::string_view pair) {
+  return pair.size() == 2 && pair[0] == '\xC2' && static_cast<unsigned char>(pair[1]) >= 0x80 &&
+         static_cast<unsigned char>(pair[1]) <= 0x9F;
+}
 
 void appendEscape(std::string& out, unsigned char code) {
   constexpr char kDigits[] = "0123456789abcdef";
@@ -23,7 +27,7 @@ std::string visibleText(std::string_view text) {
     const auto c = static_cast<unsigned char>(text[i]);
     if ((c < 0x20 && c != '\t') || c == 0x7F) {
       appendEscape(out, c);
-    } else if (c == 0xC2 && i + 1 < text.size() && isC1Tail(static_cast<unsigned char>(text[i + 1]))) {
+    } else if (isC1(text.substr(i, 2))) {
       appendEscape(out, static_cast<unsigned char>(text[++i]));
     } else {
       out += text[i];

@@ -2,6 +2,7 @@
 #include "platform/posix_calls.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace qel::platform::detail {
@@ -12,8 +13,8 @@ int openWithMode(const char* name, int flags, mode_t mode) { return ::open(name,
 }  // namespace
 
 PosixCalls posixCalls = {
-    {"open", &openWithMode}, {"read", &::read},   {"write", &::write},
-    {"close", &::close},     {"fstat", &::fstat}, {"stat", &::stat},
+    {"open", &openWithMode}, {"read", &::read}, {"write", &::write}, {"close", &::close},
+    {"fstat", &::fstat},     {"stat", &::stat}, {"flock", &::flock},
 };
 
 }  // namespace qel::platform::detail

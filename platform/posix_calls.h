@@ -20,6 +20,8 @@ struct PosixCalls {
   SystemCall<int(int)> close;
   SystemCall<int(int, struct stat*)> fstat;
   SystemCall<int(const char*, struct stat*)> stat;
+  // flock(2), the turn of each writer of a working-folder file.
+  SystemCall<int(int, int)> flock;
 };
 
 extern PosixCalls posixCalls;

@@ -101,69 +101,89 @@ FileKind fileKind(const std::string& name) {
 
 namespace {
 
-// Opens `name` for writing if it is a regular file, `size` set to its
-// length. O_NONBLOCK keeps the open of a pipe from waiting for a reader;
-// such a name is refused like one that cannot be opened.
-int openRegularForWriting(const std::string& name, int flags, off_t* size = nullptr, int access = O_WRONLY) {
-  Descriptor file(openFile(name, access | O_CREAT | O_NONBLOCK | flags));
-  struct stat info {};
-  if (!file || posixCalls.fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
-  if (size != nullptr) *size = info.st_size;
-  return file.release();
+// A file renamed by another process between our open and our lock is opened
+// again under its name; more tries than this mean something else keeps
+// renaming it.
+constexpr int kRenamedRetries = 16;
+
+// Opens the working-folder file `name` for writing (`access` and `flags`
+// added), created when missing, and locks it against every other process
+// and descriptor that writes it (flock: one lock per open file, so threads
+// exclude each other too). The name is never followed as a symbolic link,
+// and the file is refused unless it is a regular file with this one name, so
+// that nothing it links to is touched; O_NONBLOCK keeps the open of a pipe
+// from waiting for a reader. Since another process may have renamed the file
+// while this one waited for the lock, the name must still lead to the locked
+// file. `info` then holds the file's state. -1 when refused or not opened.
+int openLocked(const std::string& name, int access, struct stat& info) {
+  for (int attempt = 0; attempt < kRenamedRetries; ++attempt) {
+    Descriptor file(openFile(name, access | O_CREAT | O_NONBLOCK | O_NOFOLLOW));
+    if (!file) return -1;
+    // A file system without locks still gets its writes.
+    while (posixCalls.flock(file.get(), LOCK_EX) != 0 && errno == EINTR) {
+    }
+    struct stat named {};
+    if (posixCalls.fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1) return -1;
+    if (::lstat(name.c_str(), &named) == 0 && named.st_ino == info.st_ino && named.st_dev == info.st_dev) {
+      return file.release();
+    }
+  }
+  return -1;
 }
 
-// Opens the record file `name` for appending, read access included, and
-// renames it to `previous` first when `incoming` more bytes would take it
-// past `limit`. -1 when it cannot be opened or renamed.
-int openRecordFile(const std::string& name, std::size_t incoming, std::uint64_t limit, const std::string& previous,
-                   off_t& size) {
-  Descriptor file(openRegularForWriting(name, O_APPEND, &size, O_RDWR));
-  if (!file) return -1;
-  if (size == 0 || static_cast<std::uint64_t>(size) + incoming <= limit) return file.release();
-  if (::rename(name.c_str(), previous.c_str()) != 0) return -1;
-  return openRegularForWriting(name, O_APPEND, &size, O_RDWR);
-}
-
-}  // namespace
-
-bool appendToFile(const std::string& name, std::string_view bytes) {
-  const Descriptor file(openRegularForWriting(name, O_APPEND));
-  if (!file) return false;
+// Appends all of `bytes` to the locked file `fd` of `size` bytes. A write
+// that fails part of the way (a full disk) is taken back to `size`, so that
+// no half an entry stays in the file for the next one to be glued to.
+bool appendWhole(int fd, off_t size, std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t written = posixCalls.write(file.get(), bytes.data(), bytes.size());
+    const ssize_t written = posixCalls.write(fd, bytes.data(), bytes.size());
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
+    if (written <= 0) {
+      static_cast<void>(::ftruncate(fd, size));
+      return false;
+    }
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
 }
 
+}  // namespace
+
+bool appendToFile(const std::string& name, std::string_view bytes) {
+  struct stat info {};
+  const Descriptor file(openLocked(name, O_WRONLY | O_APPEND, info));
+  return file && appendWhole(file.get(), info.st_size, bytes);
+}
+
 bool truncateFile(const std::string& name) {
-  return static_cast<bool>(Descriptor(openRegularForWriting(name, O_TRUNC)));
+  struct stat info {};
+  const Descriptor file(openLocked(name, O_WRONLY, info));
+  return file && ::ftruncate(file.get(), 0) == 0;
 }
 
 bool appendRecord(const std::string& name, std::string_view record, std::uint64_t limit, const std::string& previous) {
   static std::mutex recordLock;  // appends of this process, one at a time
   const std::lock_guard<std::mutex> turn(recordLock);
-  off_t size = 0;
-  const Descriptor file(openRecordFile(name, record.size(), limit, previous, size));
-  if (!file) return false;
-  char last = '\n';
-  if (size > 0 && ::pread(file.get(), &last, 1, size - 1) != 1) return false;
-  std::string joined;
-  if (last != '\n') {
-    joined.reserve(record.size() + 1);
-    joined.append(1, '\n').append(record);
-    record = joined;
-  }
-  ssize_t written;
-  do written = posixCalls.write(file.get(), record.data(), record.size());
-  while (written < 0 && errno == EINTR);
-  if (written == static_cast<ssize_t>(record.size())) return true;
-  if (written > 0) {
-    // The descriptor's offset stands at the end of what this write appended.
-    const off_t end = ::lseek(file.get(), 0, SEEK_CUR);
-    if (end >= written) static_cast<void>(::ftruncate(file.get(), end - written));
+  for (int attempt = 0; attempt < kRenamedRetries; ++attempt) {
+    struct stat info {};
+    const Descriptor file(openLocked(name, O_RDWR | O_APPEND, info));
+    if (!file) return false;
+    const off_t size = info.st_size;
+    if (size > 0 && static_cast<std::uint64_t>(size) + record.size() > limit) {
+      // Renamed under the lock, which the others then find on a file that
+      // no longer has the name: they open the new one.
+      if (::rename(name.c_str(), previous.c_str()) != 0) return false;
+      continue;
+    }
+    char last = '\n';
+    if (size > 0 && ::pread(file.get(), &last, 1, size - 1) != 1) return false;
+    std::string joined;
+    if (last != '\n') {
+      joined.reserve(record.size() + 1);
+      joined.append(1, '\n').append(record);
+      record = joined;
+    }
+    return appendWhole(file.get(), size, record);
   }
   return false;
 }

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 #include "platform/whole_read.h"
@@ -113,16 +116,144 @@ FileKind fileKind(const std::string& name) {
   return FileKind::Regular;
 }
 
-bool appendToFile(const std::string& name, std::string_view bytes) {
-  // A handle with append access and no other write access writes at the end
-  // of the file, wherever other writers have left it.
-  const Handle file(openFile(name, FILE_APPEND_DATA, OPEN_ALWAYS));
-  if (!file) return false;
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// A file renamed by another process between our open and our lock is opened
+// again under its name; more tries than this mean something else keeps
+// renaming it.
+constexpr int kRenamedRetries = 16;
+// The lock covers one byte far past the end of any file: Windows locks bind
+// the reads and writes of the bytes they cover, and nobody reads or writes
+// there.
+constexpr DWORD kLockedByteHigh = 0x7FFFFFFF;
+
+// Opens `name` itself, not what a link or another reparse point leads to.
+// Every writer shares deletion, so that a file can be renamed while other
+// processes hold it open waiting for their turn.
+HANDLE openForWriting(const std::string& name, DWORD access, DWORD disposition) {
+  return win32Calls.CreateFileW(utf8ToWide(name).c_str(), access, kShareAll, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+// A regular file with this one name: no folder, no link, no other reparse
+// point and no second name through which a write would reach another file.
+bool isPlainFile(const BY_HANDLE_FILE_INFORMATION& info) {
+  return (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+         info.nNumberOfLinks == 1;
+}
+
+// The last part of a path, after its last separator.
+std::wstring_view lastPart(std::wstring_view path) {
+  const std::size_t separator = path.find_last_of(L"\\/");
+  return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
+}
+
+// False when the system names the opened file other than `name`: where a
+// link is not seen as a reparse point (Wine shows a Unix symbolic link as
+// the file it leads to), the file's own name still tells. A file system
+// that gives no name is taken at its word.
+bool openedAsNamed(HANDLE file, const std::string& name) {
+  const DWORD room = GetFinalPathNameByHandleW(file, nullptr, 0, FILE_NAME_NORMALIZED);
+  std::wstring path(room, L'\0');
+  const DWORD length = GetFinalPathNameByHandleW(file, path.data(), room, FILE_NAME_NORMALIZED);
+  if (length == 0 || length >= room) return true;
+  path.resize(length);
+  const std::wstring wanted = utf8ToWide(name);
+  const std::wstring_view opened = lastPart(path);
+  const std::wstring_view asked = lastPart(wanted);
+  return CompareStringOrdinal(opened.data(), static_cast<int>(opened.size()), asked.data(),
+                              static_cast<int>(asked.size()), TRUE) == CSTR_EQUAL;
+}
+
+// True when `name` still leads to the file that `info` describes.
+bool stillNamed(const std::string& name, const BY_HANDLE_FILE_INFORMATION& info) {
+  const Handle named(openForWriting(name, FILE_READ_ATTRIBUTES, OPEN_EXISTING));
+  BY_HANDLE_FILE_INFORMATION now{};
+  return named && GetFileInformationByHandle(named.get(), &now) &&
+         now.dwVolumeSerialNumber == info.dwVolumeSerialNumber && now.nFileIndexHigh == info.nFileIndexHigh &&
+         now.nFileIndexLow == info.nFileIndexLow;
+}
+
+OVERLAPPED lockedByte() {
+  OVERLAPPED at{};
+  at.OffsetHigh = kLockedByteHigh;
+  return at;
+}
+
+// The turn of one writer of a file among all processes that write it; a
+// file system without locks still gets its writes.
+class FileTurn {
+ public:
+  explicit FileTurn(HANDLE file) : file_(file) {
+    OVERLAPPED at = lockedByte();
+    locked_ = LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at) != 0;
+  }
+  ~FileTurn() {
+    OVERLAPPED at = lockedByte();
+    if (locked_) UnlockFileEx(file_, 0, 1, 0, &at);
+  }
+  FileTurn(const FileTurn&) = delete;
+  FileTurn& operator=(const FileTurn&) = delete;
+
+ private:
+  HANDLE file_;
+  bool locked_;
+};
+
+// A working-folder file opened with `access`, created when missing, in its
+// writer's turn: refused unless it is a plain file, and opened again when
+// another process renamed it while this one waited for the turn.
+class LockedFile {
+ public:
+  LockedFile(const std::string& name, DWORD access) {
+    for (int attempt = 0; attempt < kRenamedRetries; ++attempt) {
+      file_.reset(openForWriting(name, access, OPEN_ALWAYS));
+      if (!file_) return;
+      turn_ = std::make_unique<FileTurn>(file_.get());
+      if (!GetFileInformationByHandle(file_.get(), &info_) || !isPlainFile(info_) ||
+          !openedAsNamed(file_.get(), name)) {
+        break;
+      }
+      if (stillNamed(name, info_)) return;
+      turn_.reset();
+    }
+    turn_.reset();
+    file_.reset(INVALID_HANDLE_VALUE);
+  }
+
+  explicit operator bool() const { return static_cast<bool>(file_); }
+  HANDLE get() const { return file_.get(); }
+  LONGLONG size() const {
+    return static_cast<LONGLONG>((static_cast<ULONGLONG>(info_.nFileSizeHigh) << 32) | info_.nFileSizeLow);
+  }
+
+ private:
+  Handle file_{INVALID_HANDLE_VALUE};
+  // Given up before the handle closes.
+  std::unique_ptr<FileTurn> turn_;
+  BY_HANDLE_FILE_INFORMATION info_{};
+};
+
+bool seek(HANDLE file, LONGLONG offset, DWORD from) {
+  LARGE_INTEGER to;
+  to.QuadPart = offset;
+  return SetFilePointerEx(file, to, nullptr, from) != 0;
+}
+
+// Appends all of `bytes` to the locked file `name` through its append-only
+// handle, which writes at the end wherever other writers left it. A write
+// that fails part of the way (a full disk) is taken back to the length the
+// file had, through a handle that may cut it, so that no half an entry
+// stays behind for the next one to be glued to.
+bool appendWhole(const std::string& name, const LockedFile& file, std::string_view bytes) {
   while (!bytes.empty()) {
     const std::size_t wanted = bytes.size() < kLargestTransfer ? bytes.size() : kLargestTransfer;
     DWORD written = 0;
     if (!win32Calls.WriteFile(file.get(), bytes.data(), static_cast<DWORD>(wanted), &written, nullptr) ||
         written == 0) {
+      const Handle cutter(openForWriting(name, GENERIC_WRITE, OPEN_EXISTING));
+      if (cutter && seek(cutter.get(), file.size(), FILE_BEGIN)) SetEndOfFile(cutter.get());
       return false;
     }
     bytes.remove_prefix(written);
@@ -130,27 +261,8 @@ bool appendToFile(const std::string& name, std::string_view bytes) {
   return true;
 }
 
-bool truncateFile(const std::string& name) {
-  return static_cast<bool>(Handle(openFile(name, GENERIC_WRITE, CREATE_ALWAYS)));
-}
-
-namespace {
-
-// Opens the record file `name` for reading and writing, with its length in
-// `size`, if it is a file on disk.
-HANDLE openRecordFile(const std::string& name, LARGE_INTEGER& size) {
-  Handle file(openFile(name, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS));
-  if (!file || win32Calls.GetFileType(file.get()) != FILE_TYPE_DISK || !win32Calls.GetFileSizeEx(file.get(), &size)) {
-    return INVALID_HANDLE_VALUE;
-  }
-  return file.release();
-}
-
-bool seek(HANDLE file, LONGLONG offset, DWORD from) {
-  LARGE_INTEGER to;
-  to.QuadPart = offset;
-  return SetFilePointerEx(file, to, nullptr, from) != 0;
-}
+// Read access, which the lock needs, and appending.
+constexpr DWORD kAppendAccess = GENERIC_READ | FILE_APPEND_DATA;
 
 // Appends of this process, one at a time. A slim lock needs no set-up and
 // no clean-up, and it does not bring the C++ runtime's error texts along.
@@ -166,36 +278,44 @@ class RecordTurn {
 
 }  // namespace
 
+bool appendToFile(const std::string& name, std::string_view bytes) {
+  const LockedFile file(name, kAppendAccess);
+  return file && appendWhole(name, file, bytes);
+}
+
+bool truncateFile(const std::string& name) {
+  // Opened without emptying, and emptied only once it is known to be ours.
+  const LockedFile file(name, GENERIC_READ | GENERIC_WRITE);
+  return file && SetEndOfFile(file.get());
+}
+
 bool appendRecord(const std::string& name, std::string_view record, std::uint64_t limit, const std::string& previous) {
   if (record.size() > kLargestTransfer) return false;
   const RecordTurn turn;
-  LARGE_INTEGER size{};
-  Handle file(openRecordFile(name, size));
-  if (!file) return false;
-  if (size.QuadPart > 0 && static_cast<std::uint64_t>(size.QuadPart) + record.size() > limit) {
-    // A file is renamed only once no handle of this process holds it.
-    file.reset(INVALID_HANDLE_VALUE);
-    if (!MoveFileExW(utf8ToWide(name).c_str(), utf8ToWide(previous).c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
-    file.reset(openRecordFile(name, size));
+  for (int attempt = 0; attempt < kRenamedRetries; ++attempt) {
+    const LockedFile file(name, kAppendAccess);
     if (!file) return false;
+    const LONGLONG size = file.size();
+    if (size > 0 && static_cast<std::uint64_t>(size) + record.size() > limit) {
+      // Renamed in this writer's turn, which the others then find on a file
+      // that no longer has the name: they open the new one.
+      if (!MoveFileExW(utf8ToWide(name).c_str(), utf8ToWide(previous).c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+      continue;
+    }
+    char last = '\n';
+    DWORD read = 0;
+    if (size > 0 && (!seek(file.get(), size - 1, FILE_BEGIN) ||
+                     !win32Calls.ReadFile(file.get(), &last, 1, &read, nullptr) || read != 1)) {
+      return false;
+    }
+    std::string joined;
+    if (last != '\n') {
+      joined.reserve(record.size() + 1);
+      joined.append(1, '\n').append(record);
+      record = joined;
+    }
+    return appendWhole(name, file, record);
   }
-  char last = '\n';
-  DWORD read = 0;
-  if (size.QuadPart > 0 && (!seek(file.get(), size.QuadPart - 1, FILE_BEGIN) ||
-                            !win32Calls.ReadFile(file.get(), &last, 1, &read, nullptr) || read != 1)) {
-    return false;
-  }
-  std::string joined;
-  if (last != '\n') {
-    joined.reserve(record.size() + 1);
-    joined.append(1, '\n').append(record);
-    record = joined;
-  }
-  if (!seek(file.get(), 0, FILE_END)) return false;
-  DWORD written = 0;
-  const BOOL ok = win32Calls.WriteFile(file.get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
-  if (ok && written == record.size()) return true;
-  if (written > 0 && seek(file.get(), -static_cast<LONGLONG>(written), FILE_CURRENT)) SetEndOfFile(file.get());
   return false;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -122,12 +123,40 @@ TEST_F(FileFaultTest, SalesIniThatIsAFolderGivesTheDefault) {
   EXPECT_EQ(sentTerminalId(), "16213");
 }
 
-// A log that cannot be opened costs the entry and nothing else.
-TEST_F(FileFaultTest, LogThatIsAFolderCostsOnlyTheEntry) {
-  startKasse();
-  std::filesystem::create_directory("QelConnect.log");
-  expectCompletedSale(sell());
-  EXPECT_TRUE(std::filesystem::is_directory("QelConnect.log"));
+// A log or trace that is a folder, or a link to another file, is not written
+// and not emptied by hrECInit: the sale costs the entry, and the file the
+// link leads to keeps every byte.
+TEST_F(FileFaultTest, LogOrTraceThatIsNoFileOfItsOwnCostsOnlyTheEntry) {
+  struct Case {
+    const char* file;
+    const char* kind;
+    void (*make)(const char* name);
+  };
+  const Case cases[] = {
+      {"QelConnect.log", "folder", [](const char* name) { std::filesystem::create_directory(name); }},
+      {"QelConnect.log", "symbolic link", [](const char* name) { std::filesystem::create_symlink("kept.txt", name); }},
+      {"QelConnect.log", "hard link", [](const char* name) { std::filesystem::create_hard_link("kept.txt", name); }},
+      {"QelConnect.trace", "symbolic link",
+       [](const char* name) { std::filesystem::create_symlink("kept.txt", name); }},
+      {"QelConnect.trace", "hard link", [](const char* name) { std::filesystem::create_hard_link("kept.txt", name); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + " as " + c.kind);
+    ScratchDir dir;
+    startKasse();
+    writeFile("kept.txt", "kept\n");
+    try {
+      c.make(c.file);
+    } catch (const std::filesystem::filesystem_error& e) {
+      std::printf("[fault] %s: no %s here (%s)\n", c.file, c.kind, e.what());
+      continue;
+    }
+    expectCompletedSale(sell());
+    std::uint32_t handle = 0;
+    ASSERT_EQ(faultLibrary().init()(nullptr, &handle), 0);
+    EXPECT_EQ(readFile("kept.txt"), "kept\n");
+    EXPECT_EQ(std::filesystem::is_directory(c.file), std::string(c.kind) == "folder");
+  }
 }
 
 }  // namespace

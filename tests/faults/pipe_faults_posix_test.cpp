@@ -1,7 +1,9 @@
 // Pipes and devices in place of the files a sale reads, on POSIX: the sale
 // must neither wait for a writer that never comes nor read a device without
 // end, and must stop before anything is sent.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -49,15 +51,28 @@ TEST_F(PipeFaultTest, PipeOrDeviceStopsTheSaleBeforeSending) {
   }
 }
 
-// A pipe in place of the log has no reader: the sale must not wait for one,
+// A pipe in place of the log or the trace is no file to write: the sale
+// neither waits for a reader nor sends the entry to one that is attached,
 // and only the entry is lost.
-TEST_F(PipeFaultTest, PipeInPlaceOfTheLogCostsOnlyTheEntry) {
-  startKasse();
-  makePipe("QelConnect.log");
-  const CallOutcome outcome = sell();
-  EXPECT_EQ(outcome.code, 0);
-  EXPECT_EQ(outcome.boxes.size(), 2u) << "no error box";
-  EXPECT_FALSE(resultUntouched());
+TEST_F(PipeFaultTest, PipeInPlaceOfTheLogOrTraceCostsOnlyTheEntry) {
+  for (const char* file : {"QelConnect.log", "QelConnect.trace"}) {
+    for (const bool withReader : {false, true}) {
+      SCOPED_TRACE(std::string(file) + (withReader ? " with a reader" : " without a reader"));
+      ScratchDir dir;
+      startKasse();
+      makePipe(file);
+      const int reader = withReader ? open(file, O_RDONLY | O_NONBLOCK) : -1;
+      ASSERT_EQ(reader >= 0, withReader);
+      const CallOutcome outcome = sell();
+      EXPECT_EQ(outcome.code, 0);
+      EXPECT_EQ(outcome.boxes.size(), 2u) << "no error box";
+      EXPECT_FALSE(resultUntouched());
+      if (reader < 0) continue;
+      char received[64];
+      EXPECT_LE(read(reader, received, sizeof received), 0) << "the entry went into the pipe";
+      close(reader);
+    }
+  }
 }
 
 }  // namespace

@@ -2,20 +2,49 @@
 // come, appends that keep what is there, and emptying.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/platform.h"
 #include "tests/support/scratch_dir.h"
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#include <stdlib.h>
+#else
 #include <sys/stat.h>
 #endif
 
 namespace qel {
 namespace {
+
+#if defined(_WIN32)
+std::string ownProgram() {
+  wchar_t path[MAX_PATH];
+  return platform::wideToUtf8({path, GetModuleFileNameW(nullptr, path, MAX_PATH)});
+}
+// cmd.exe takes the outer quotes off.
+std::string command(const std::string& program, const std::string& arguments) {
+  return "\"\"" + program + "\" " + arguments + "\"";
+}
+void setEnvironment(const char* assignment) { _putenv(assignment); }
+#else
+std::string ownProgram() { return std::filesystem::read_symlink("/proc/self/exe").string(); }
+std::string command(const std::string& program, const std::string& arguments) {
+  return "'" + program + "' " + arguments;
+}
+void setEnvironment(const char* assignment) { putenv(const_cast<char*>(assignment)); }
+#endif
 
 using platform::FileRead;
 
@@ -119,6 +148,90 @@ TEST_F(FilesTest, TruncateEmptiesOrCreates) {
   EXPECT_TRUE(std::filesystem::exists("Neu.log"));
   std::filesystem::create_directory("Ordner");
   EXPECT_FALSE(platform::truncateFile("Ordner"));
+}
+
+// A record is added to a file of `size` bytes whose limit is `limit`; the
+// file is renamed first only when the record would take it past the limit.
+TEST_F(FilesTest, RecordsRotateOnlyWhenTheyWouldPassTheLimit) {
+  struct Case {
+    std::size_t size;
+    std::size_t limit;
+    bool rotated;
+  };
+  const std::string record = "{\"n\":1}\n";
+  const Case cases[] = {
+      {10, 10 + record.size(), false},     // lands exactly on the limit
+      {10, 10 + record.size() - 1, true},  // one byte past it
+      {0, 1, false},                       // an empty file is never renamed
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.size) + " bytes, limit " + std::to_string(c.limit));
+    test::ScratchDir dir;
+    const std::string old(c.size, 'x');
+    write("QelConnect.trace", old.empty() ? old : old.substr(1) + "\n");
+    write("QelConnect.trace.1", "older\n");
+    ASSERT_TRUE(platform::appendRecord("QelConnect.trace", record, c.limit, "QelConnect.trace.1"));
+    const std::string written = contentOf("QelConnect.trace");
+    EXPECT_EQ(contentOf("QelConnect.trace.1"), c.rotated ? old.substr(1) + "\n" : "older\n");
+    EXPECT_EQ(written, c.rotated || old.empty() ? record : old.substr(1) + "\n" + record);
+  }
+}
+
+// Writers in processes of their own (this program, run again) append to the
+// same files at once, round after round, each round's pair of files with a
+// limit that makes exactly one of them rename the first file: both files of
+// every round hold exactly the records written, whole, and the first exactly
+// as many as the limit lets it.
+TEST(RecordFiles, WritersInSeveralProcessesLoseNoRecord) {
+  constexpr int kWriters = 4;
+  constexpr int kRounds = 100;
+  constexpr int kPerRound = 4;
+  constexpr std::size_t kRecordSize = 17;  // "IIIIIIII RRR NNN\n"
+  constexpr std::size_t kFirstFile = 8;    // records up to the limit
+  const auto name = [](int round) { return "trace" + std::to_string(round); };
+  const char* role = std::getenv("QEL_RECORD_WRITER");
+  if (role != nullptr && *role != '\0') {
+    const unsigned id = std::random_device()() % 100000000u;
+    for (int round = 0; round < kRounds; ++round) {
+      // Each round starts once every writer is there, so that they meet.
+      const std::string gate = "gate" + std::to_string(round);
+      std::filesystem::create_directories(gate);
+      std::ofstream(gate + "/" + std::to_string(id));
+      while (std::distance(std::filesystem::directory_iterator(gate), {}) < kWriters) std::this_thread::yield();
+      for (int n = 0; n < kPerRound; ++n) {
+        char record[kRecordSize + 1];
+        std::snprintf(record, sizeof record, "%08u %03d %03d\n", id, round, n);
+        EXPECT_TRUE(platform::appendRecord(name(round), record, kFirstFile * kRecordSize, name(round) + ".1"));
+      }
+    }
+    return;
+  }
+  test::ScratchDir dir;
+  const std::string writer = command(ownProgram(), "--gtest_filter=RecordFiles.WritersInSeveralProcessesLoseNoRecord");
+  setEnvironment("QEL_RECORD_WRITER=1");
+  std::vector<int> exits(kWriters, -1);
+  std::vector<std::thread> writers;
+  for (int& exit : exits) writers.emplace_back([&] { exit = std::system(writer.c_str()); });
+  for (std::thread& t : writers) t.join();
+  setEnvironment("QEL_RECORD_WRITER=");
+  for (int exit : exits) ASSERT_EQ(exit, 0);
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    const std::string first = contentOf((name(round) + ".1").c_str());
+    EXPECT_EQ(first.size(), kFirstFile * kRecordSize);
+    std::istringstream lines(first + contentOf(name(round).c_str()));
+    char tag[8];
+    std::snprintf(tag, sizeof tag, " %03d ", round);
+    std::map<std::string, std::set<std::string>> byWriter;
+    for (std::string line; std::getline(lines, line);) {
+      ASSERT_EQ(line.size(), kRecordSize - 1) << line;
+      EXPECT_EQ(line.substr(8, 5), tag);
+      byWriter[line.substr(0, 8)].insert(line.substr(13));
+    }
+    ASSERT_EQ(byWriter.size(), static_cast<std::size_t>(kWriters));
+    for (const auto& [id, numbers] : byWriter)
+      EXPECT_EQ(numbers, (std::set<std::string>{"000", "001", "002", "003"})) << id;
+  }
 }
 
 #if !defined(_WIN32)

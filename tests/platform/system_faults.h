@@ -49,6 +49,13 @@ inline CallScript atMost(std::size_t bytes) {
   s.most = bytes;
   return s;
 }
+// The first write moves at most `bytes`, every later one fails with
+// `error`: a disk that fills up in the middle of an entry.
+inline CallScript fillingUp(std::size_t bytes, std::uint32_t error) {
+  CallScript s = failing(error, -1, 1);
+  s.most = bytes;
+  return s;
+}
 inline CallScript withoutSize() {
   CallScript s;
   s.noSize = true;

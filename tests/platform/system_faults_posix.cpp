@@ -67,6 +67,8 @@ int statStandIn(const char* name, struct stat* info) {
   return failsNow("stat") ? -1 : posixCalls.stat.original(name, info);
 }
 
+int flockStandIn(int fd, int operation) { return failsNow("flock") ? -1 : posixCalls.flock.original(fd, operation); }
+
 int answerOk(void*, const wchar_t*, const wchar_t*, unsigned int) {
   SystemFaults::live().countBox();
   return platform::kIdOk;
@@ -81,6 +83,7 @@ void forEachRow(F&& f) {
   f(posixCalls.close, &closeStandIn);
   f(posixCalls.fstat, &fstatStandIn);
   f(posixCalls.stat, &statStandIn);
+  f(posixCalls.flock, &flockStandIn);
 }
 
 }  // namespace
@@ -111,11 +114,14 @@ const std::vector<FileFaultCase>& fileFaultCases() {
       {"writes of one byte each", "write", atMost(1), FileRead::Ok, 0, 0, true, true},
       {"a write that moves nothing", "write", atMost(0), FileRead::Ok, 0, 0, false, true},
       {"a full disk", "write", failing(ENOSPC), FileRead::Ok, 0, 0, false, true},
+      {"a disk full after 300 bytes", "write", fillingUp(300, ENOSPC), FileRead::Ok, 0, 0, false, true},
       {"an open refused", "open", failing(EACCES), FileRead::NotOpened, EACCES, 0, false, false},
       {"a read that fails", "read", failing(EIO), FileRead::Failed, EIO, 0, true, true},
       {"an fstat that fails", "fstat", failing(EIO), FileRead::Failed, EIO, 0, false, false},
       {"a file that reports no size", "fstat", withoutSize(), FileRead::Ok, 0, 0, true, true},
       {"a close that fails", "close", failing(EIO), FileRead::Ok, 0, 0, true, true},
+      {"a lock interrupted three times", "flock", interrupted(3), FileRead::Ok, 0, 0, true, true},
+      {"a file system without locks", "flock", failing(ENOLCK), FileRead::Ok, 0, 0, true, true},
   };
   return cases;
 }

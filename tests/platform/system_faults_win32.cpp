@@ -130,6 +130,7 @@ const std::vector<FileFaultCase>& fileFaultCases() {
       {"writes of one byte each", "WriteFile", atMost(1), FileRead::Ok, 0, 0, true, true},
       {"a write that moves nothing", "WriteFile", atMost(0), FileRead::Ok, 0, 0, false, true},
       {"a full disk", "WriteFile", failing(ERROR_DISK_FULL), FileRead::Ok, 0, 0, false, true},
+      {"a disk full after 300 bytes", "WriteFile", fillingUp(300, ERROR_DISK_FULL), FileRead::Ok, 0, 0, false, true},
       {"a close that fails", "CloseHandle", failing(ERROR_INVALID_HANDLE), FileRead::Ok, 0, 0, true, true},
   };
   return cases;

@@ -39,12 +39,34 @@ TEST(DialogAnswerer, EndOfInputCancels) {
   EXPECT_FALSE(answerer.answer("c", "t", DialogButtons::OkCancel));
 }
 
-TEST(DialogAnswerer, MessageLinesAreIndented) {
-  std::istringstream in;
-  std::ostringstream out;
-  DialogAnswerer answerer({}, in, false, out);
-  answerer.answer("c", "first\r\nsecond", DialogButtons::Ok);
-  EXPECT_NE(out.str().find("  text:    first\n          second\n"), std::string::npos);
+// Line ends indent the next line; every other control character, the cash
+// register's escape sequences among them, is shown escaped; ordinary text,
+// backslashes and all, stays as it is.
+TEST(DialogAnswerer, MessageLinesAreIndentedAndControlCharactersEscaped) {
+  struct Case {
+    const char* caption;
+    const char* text;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"c", "first\r\nsecond\nthird", "  caption: c\n  text:    first\n          second\n          third\n"},
+      {"c", "Beleg C:\\kasse\\doppelt\tK\xC3\xA4sse \xE2\x82\xAC",
+       "  text:    Beleg C:\\kasse\\doppelt\tK\xC3\xA4sse \xE2\x82\xAC\n"},
+      {"c", "\x1b[56Gaccepted\x1b[K\x1b[8m", "  text:    \\x1b[56Gaccepted\\x1b[K\\x1b[8m\n"},
+      {"c",
+       "cut\rover\x7f\xC2\x9B"
+       "2J\xC2\xA0",
+       "  text:    cut\\x0dover\\x7f\\x9b2J\xC2\xA0\n"},
+      {"c", "\x1f \x7e\xC2\x80|\xC2\x9F|\xC2\xA0|\xC2", "  text:    \\x1f ~\\x80|\\x9f|\xC2\xA0|\xC2\n"},
+      {"F\x07hler", "t", "  caption: F\\x07hler\n"},
+  };
+  for (const Case& c : cases) {
+    std::istringstream in;
+    std::ostringstream out;
+    DialogAnswerer answerer({}, in, false, out);
+    answerer.answer(c.caption, c.text, DialogButtons::Ok);
+    EXPECT_NE(out.str().find(c.shown), std::string::npos) << out.str();
+  }
 }
 
 // Each box that is not answered from the input holds for one line; a box

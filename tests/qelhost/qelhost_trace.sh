@@ -97,6 +97,35 @@ cat "$work/all.txt" "$work/in-doubt.txt"
   "99 in-doubt 100234 in-doubt 100235 in-doubt" ] || fail "trace --in-doubt lists other entries"
 grep -q "100235 .* in-doubt  *No outcome recorded: the process ended during the transfer.$" "$work/in-doubt.txt" ||
   fail "the killed sale is not named as one without an outcome"
+qelhost trace --last 1 >"$work/last.txt"
+[ "$(awk '{ print $5 }' "$work/last.txt" | paste -sd' ')" = "outcome in-doubt" ] || fail "trace --last 1 lists other entries"
+
+# A line nested deeper than an entry may be (16 levels) is skipped like any
+# unreadable line, without a crash, and a message's control characters are
+# shown escaped.
+nested() { # TIME DEPTH
+  printf '{"time":"%s","kind":' "$1"
+  printf '%*s' "$2" '' | tr ' ' '['
+  printf '%*s' "$2" '' | tr ' ' ']'
+  printf '}\n'
+}
+{
+  nested depth-16 16
+  nested depth-17 17
+  nested depth-500000 500000
+  printf '{"time":"cut off\n'
+  printf '{"time":"2024-05-01T10:00:00.000Z","kind":"sale","receipt":7,"total":1.00,"outcome":"refused",'
+  printf '"message":"\\u001b[56Gaccepted\\u001b[K\\u009b8m C:\\\\kasse"}\n'
+} >>"$work/site/QelConnect.trace"
+status=0
+qelhost trace >"$work/hostile.txt" || status=$?
+tail -n 1 "$work/hostile.txt"
+[ "$status" -eq 0 ] || fail "trace of a deeply nested line exits $status"
+[ "$(awk 'NR > 7 { print $1 }' "$work/hostile.txt" | paste -sd' ')" = "depth-16 2024-05-01T10:00:00.000Z" ] ||
+  fail "trace shows other lines of those nested or cut off"
+[ "$(tail -n 1 "$work/hostile.txt")" = "$(printf '%-25s%-7s%10s%11s  %-21s%s' 2024-05-01T10:00:00.000Z sale 7 1.00 refused \
+  '\x1b[56Gaccepted\x1b[K\x9b8m C:\kasse')" ] || fail "trace shows the hostile message otherwise"
+
 # The password, user:password and its Base64 form.
 for secret in geheim "kasse:geheim" a2Fzc2U6Z2VoZWlt; do
   grep -qF "$secret" "$work/site/QelConnect.trace" && fail "the trace holds $secret"

@@ -7,8 +7,10 @@
 #include <ostream>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 #include "tools/qelhost/system.h"
+#include "tools/qelhost/visible_text.h"
 
 namespace qel::qelhost {
 namespace {
@@ -27,15 +29,20 @@ std::string trimmed(const std::string& word) {
 }
 
 // Messages may hold line ends of their own; continuation lines are indented
-// so that the dialog stays readable as one block.
+// so that the dialog stays readable as one block. What else is a control
+// character (the cash register's message is in the text) is shown escaped.
 std::string indented(const std::string& text) {
   std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    out += text[i];
-    if (text[i] == '\n') out += "          ";
+  std::size_t begin = 0;
+  for (;;) {
+    const std::size_t end = text.find('\n', begin);
+    std::string_view line(text.data() + begin, (end == std::string::npos ? text.size() : end) - begin);
+    if (end != std::string::npos && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+    out += visibleText(line);
+    if (end == std::string::npos) return out;
+    out += "\n          ";
+    begin = end + 1;
   }
-  return out;
 }
 
 }  // namespace
@@ -48,7 +55,7 @@ bool DialogAnswerer::answer(const std::string& caption, const std::string& text,
   ++shown_;
   const bool okCancel = buttons == DialogButtons::OkCancel;
   out_ << "Dialog " << shown_ << ":\n"
-       << "  caption: " << caption << "\n"
+       << "  caption: " << visibleText(caption) << "\n"
        << "  text:    " << indented(text) << "\n"
        << "  buttons: " << (okCancel ? "OK, Cancel" : "OK") << "\n";
   // An answer typed on standard input holds the box by itself; only the

@@ -13,6 +13,7 @@
 
 #include "platform/platform.h"
 #include "tools/qelhost/system.h"
+#include "tools/qelhost/visible_text.h"
 
 namespace qel::qelhost {
 namespace {
@@ -83,10 +84,10 @@ std::string valueOf(const std::uint8_t* record, const Field& field) {
       return shortest(read<double>(record, field.offset));
     case Kind::Text: {
       std::size_t length = textLength(record, field);
-      std::string text =
-          "\"" +
-          platform::wideToUtf8(platform::ansiToWide({reinterpret_cast<const char*>(record + field.offset), length})) +
-          "\"";
+      std::string text = "\"" +
+                         visibleText(platform::wideToUtf8(
+                             platform::ansiToWide({reinterpret_cast<const char*>(record + field.offset), length}))) +
+                         "\"";
       if (length == field.width) text += " (no terminator)";
       return text;
     }

@@ -12,12 +12,32 @@
 #include <nlohmann/json.hpp>
 
 #include "host/transaction_trace.h"
+#include "tools/qelhost/visible_text.h"
 
 namespace qel::qelhost {
 namespace {
 
 // A message longer than this is shown up to here, followed by "...".
 constexpr std::size_t kShownMessage = 60;
+// An entry is two levels deep; a line nested deeper is none of ours and is
+// skipped like any unreadable line, before a value of it is built, so that
+// nothing takes it apart or prints it by recursion.
+constexpr int kDeepestEntry = 16;
+
+// The value on `line`: discarded when the line is no JSON or is nested
+// deeper than kDeepestEntry.
+nlohmann::json parseLine(const std::string& line) {
+  bool tooDeep = false;
+  nlohmann::json value = nlohmann::json::parse(
+      line,
+      [&tooDeep](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
+        tooDeep = tooDeep || depth > kDeepestEntry;
+        return !tooDeep;
+      },
+      false);
+  if (tooDeep) return nlohmann::json::value_t::discarded;
+  return value;
+}
 
 std::string textOf(const nlohmann::json& entry, const char* key) {
   const auto it = entry.find(key);
@@ -60,7 +80,7 @@ bool forEachEntry(const char* name, Each&& each) {
   if (!in) return false;
   std::string line;
   while (std::getline(in, line)) {
-    nlohmann::json entry = nlohmann::json::parse(line, nullptr, false);
+    nlohmann::json entry = parseLine(line);
     if (entry.is_object()) each(entry);
   }
   return true;
@@ -91,12 +111,14 @@ bool readEntries(const char* name, const TraceQuery& query, const Ids& ended, st
   });
 }
 
-// One row of the table, without blanks at its end.
+// One row of the table, without blanks at its end; control characters in
+// the values are shown escaped.
 void printRow(std::ostream& out, const std::string& time, const std::string& kind, const std::string& receipt,
               const std::string& total, const std::string& outcome, const std::string& message) {
   std::ostringstream row;
-  row << std::left << std::setw(25) << time << std::setw(7) << kind << std::right << std::setw(10) << receipt
-      << std::setw(11) << total << "  " << std::left << std::setw(21) << outcome << message;
+  row << std::left << std::setw(25) << visibleText(time) << std::setw(7) << visibleText(kind) << std::right
+      << std::setw(10) << visibleText(receipt) << std::setw(11) << visibleText(total) << "  " << std::left
+      << std::setw(21) << visibleText(outcome) << visibleText(message);
   std::string text = row.str();
   text.erase(text.find_last_not_of(' ') + 1);
   out << text << "\n";

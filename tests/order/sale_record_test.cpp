@@ -261,6 +261,8 @@ TEST(SaleRecordTest, ListThatCannotBeReadIsRefused) {
       {[](SaleBytes& s) { s.zusatzgebuehrenCount = 0xFFFFFFFFu; },
        L"Invalid order record: Cdwzusatzgebuehren is 4294967295"},
       {[](SaleBytes& s) { s.positionCount = 1000001; }, L"Invalid order record: Cdwauftragpos is 1000001"},
+      {[](SaleBytes& s) { s.positions[0].ticketCount = 1000001; }, L"Invalid order record: Citicketspos is 1000001"},
+      {[](SaleBytes& s) { s.zusatzgebuehrenCount = 1000001; }, L"Invalid order record: Cdwzusatzgebuehren is 1000001"},
       {[](SaleBytes& s) { s.positions[1].ticketCount = 0x7FFFFFFF; },
        L"Invalid order record: Citicketspos is 2147483647"},
   };
@@ -279,6 +281,43 @@ TEST(SaleRecordTest, ListThatCannotBeReadIsRefused) {
       EXPECT_EQ(e.code(), 0);
     }
     EXPECT_EQ(order, before);
+  }
+}
+
+// A list of exactly a million records is read whole; one more is refused
+// above. The records are zeroed memory that the system maps only when it is
+// written, so a million of them cost little.
+TEST(SaleRecordTest, ListOfAMillionRecordsIsRead) {
+  constexpr std::int32_t kMillion = 1000000;
+  struct Case {
+    const char* list;
+    std::size_t recordSize;
+    // The record that holds the list's count and pointer, from the sale's
+    // start: the header, or the first position right after it.
+    std::size_t owner;
+    std::size_t countOffset;
+    std::size_t pointerOffset;
+    std::size_t (*read)(const Order&);
+  };
+  const Case cases[] = {
+      {"positions", HostPositionRecord::kSize, 0, HostOrderRecord::kCdwauftragpos, HostOrderRecord::kPauftragpos,
+       [](const Order& o) { return o.auftragspositionen().size(); }},
+      {"tickets", HostTicketRecord::kSize, HostSale::kHeaderSize, HostPositionRecord::kCiticketspos,
+       HostPositionRecord::kPticketinfos,
+       [](const Order& o) { return o.auftragspositionen().at(0).ticketinfos.size(); }},
+      {"additional fees", HostAdditionalFeeRecord::kSize, 0, HostOrderRecord::kCdwzusatzgebuehren,
+       HostOrderRecord::kPzusatzgebuehren, [](const Order& o) { return o.zusatzgebuehren().size(); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.list);
+    SaleBytes bytes = richSale();
+    bytes.positions.resize(1);
+    HostSale sale(bytes);
+    const hostkit::LowMemory records(c.recordSize * kMillion);
+    std::uint8_t* owner = sale.begin() + c.owner;
+    HostSale::put<std::int32_t>(owner, c.countOffset, kMillion);
+    HostSale::put<std::uint32_t>(owner, c.pointerOffset, hostkit::LowMemory::addressOf(records.data()));
+    EXPECT_EQ(c.read(decode(sale)), std::size_t{kMillion});
   }
 }
 

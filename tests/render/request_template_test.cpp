@@ -201,6 +201,7 @@ TEST(RequestTemplateTest, TemplateThatDoesNotMatchItsTableIsRefused) {
       {"{id}{name}{summe}{}", L"Unknown placeholder in template 900: {}"},
       {"{id}{na\r\nme}{summe}{bezeichnung}", L"Unknown placeholder in template 900: {bezeichnung}"},
       {"{id}{summe}", L"Missing placeholder in template 900: {name}"},
+      {"{id}{name}", L"Missing placeholder in template 900: {summe}"},
       {"", L"Missing placeholder in template 900: {id}"},
       {"{id}{name}{summe}}", L"Unbalanced brace in template 900"},
       {"{id}{name}{summe}{", L"Unbalanced brace in template 900"},

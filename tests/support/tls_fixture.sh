@@ -4,10 +4,10 @@
 # free loopback ports; "stop" ends them again.
 #   tls_fixture.sh start KASSE_SIM DIR
 #   tls_fixture.sh stop DIR
-# DIR receives ca.pem, other-ca.pem, the test CA as DER (ca.der), a text
-# file that holds no certificate (not-pem.txt), the CA padded to 1 MiB and to
-# one byte more (ca-1mib.pem, ca-over-1mib.pem) and, per server NAME,
-# NAME.port.
+# DIR receives ca.pem, other-ca.pem, the test CA as DER (ca.der) and as an
+# OpenSSL CA directory (ca-directory), a text file that holds no certificate
+# (not-pem.txt), the CA padded to 1 MiB and to one byte more (ca-1mib.pem,
+# ca-over-1mib.pem) and, per server NAME, NAME.port.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/tls_lib.sh"
 
@@ -44,6 +44,11 @@ make_certificates() {
     -extfile noaltname.ext -out noaltname.pem 2>/dev/null
   # caFile mistakes: the right CA in DER form, and a file of plain text.
   openssl x509 -in ca.pem -outform DER -out ca.der
+  # The test CA in a folder of the kind a libcurl build may trust by
+  # default, found by the hash of its name.
+  mkdir ca-directory
+  cp ca.pem ca-directory/
+  openssl rehash ca-directory
   echo "QelConnect test: this is no certificate" >not-pem.txt
   # The CA padded with line ends to the size limit of a caFile, and one byte
   # past it.

@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -10,6 +11,8 @@
 #include "platform/platform.h"
 #include "tests/support/tls_fixture.h"
 #include "tests/transport/vub_failure.h"
+#include "transport/connection_options.h"
+#include "transport/curl_easy.h"
 #include "transport/kasse_exchange.h"
 
 namespace qel {
@@ -52,10 +55,37 @@ TEST_F(HttpsTest, CertificateThatChainsToCaFileIsAccepted) {
   EXPECT_EQ(response.rect, 0);
 }
 
+std::size_t discard(char*, std::size_t size, std::size_t count, void*) { return size * count; }
+
 TEST_F(HttpsTest, CaFileIsTheOnlyTrust) {
   // Self-signed, and signed by a CA that is not in the file.
   expectRefused("untrusted", "ca.pem", CURLE_PEER_FAILED_VERIFICATION);
   expectRefused("trusted", "other-ca.pem", CURLE_PEER_FAILED_VERIFICATION);
+
+  // A libcurl build may also trust a CA directory by default (Debian's
+  // names /etc/ssl/certs). Here a directory that trusts the test CA stands
+  // in for it: beside caFile it must count for nothing.
+  const struct {
+    const char* caFile;
+    CURLcode result;
+  } cases[] = {
+      {"", CURLE_OK},  // the directory alone trusts the server
+      {"ca.pem", CURLE_OK},
+      {"other-ca.pem", CURLE_PEER_FAILED_VERIFICATION},
+  };
+  for (const auto& c : cases) {
+    const curl::EasyHandle handle(curl_easy_init());
+    ASSERT_TRUE(handle);
+    if (curl_easy_setopt(handle.get(), CURLOPT_CAPATH, fixture_->path("ca-directory").c_str()) != CURLE_OK) {
+      GTEST_SKIP() << "this libcurl trusts no CA directory";
+    }
+    setConnectionRules(handle.get());
+    setTlsVerification(handle.get(), *c.caFile == '\0' ? "" : fixture_->path(c.caFile));
+    ASSERT_EQ(curl_easy_setopt(handle.get(), CURLOPT_URL, platform::wideToUtf8(fixture_->url("trusted")).c_str()),
+              CURLE_OK);
+    ASSERT_EQ(curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, discard), CURLE_OK);
+    EXPECT_EQ(curl_easy_perform(handle.get()), c.result) << "caFile '" << c.caFile << "'";
+  }
 }
 
 TEST_F(HttpsTest, CertificateForAnotherHostIsRefused) {

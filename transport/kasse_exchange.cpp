@@ -125,7 +125,11 @@ KasseResponse& KasseExchange::transfer(const Order& order, KasseResponse& respon
   // Everything that can fail without the network is done first, so that a
   // missing template ends the transfer before anything is sent.
   TextBuffer envelope = buildEnvelope(order);
-  if (report != nullptr && report->keepBodies) report->request.assign(envelope.view());
+  // A caller that asks for no report gets one of its own, so that every
+  // transfer is recorded and judged the same way.
+  TransferReport unreported;
+  TransferReport& record = report != nullptr ? *report : unreported;
+  if (record.keepBodies) record.request.assign(envelope.view());
 
   HttpClient client;
   HttpClient::globalInit();
@@ -134,14 +138,9 @@ KasseResponse& KasseExchange::transfer(const Order& order, KasseResponse& respon
   client.setCredentials(config_.username, passwordToSend(config_));
   client.addHeader(L"Content-Type", L"application/soap+xml");
   if (!config_.caFile.empty()) client.setCaFile(config_.caFile);
-  if (report != nullptr && report->beforeSending) report->beforeSending();
-  const std::string body = client.postForBytes(config_.url, envelope.c_str(), report);
-
-  if (report == nullptr) {
-    evaluateResponseBytes(body, response);
-  } else {
-    judgeReported(body, response, *report);
-  }
+  if (record.beforeSending) record.beforeSending();
+  const std::string body = client.postForBytes(config_.url, envelope.c_str(), &record);
+  judgeReported(body, response, record);
   return response;
 }
 

@@ -163,19 +163,6 @@ class Proxy {
   std::mutex mutex_;
 };
 
-Socket listenLoopback(int port) {
-  Socket listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (listener.fd() < 0 || ::bind(listener.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(listener.fd(), 64) != 0) {
-    throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(errno));
-  }
-  return listener;
-}
-
 int boundPort(const Socket& listener) {
   sockaddr_in address{};
   socklen_t size = sizeof address;

@@ -8,12 +8,22 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
+#include <stdexcept>
 
 namespace qel::proxy {
 namespace {
 
 constexpr std::size_t kMaxHead = 64 * 1024;
+
+sockaddr_in loopbackAddress(int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
 
 std::string lowercase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -106,14 +116,21 @@ std::optional<long long> receiptOf(const std::string& body) {
 
 Socket connectLoopback(int port) {
   Socket socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const sockaddr_in address = loopbackAddress(port);
   if (socket.fd() < 0 || ::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     return Socket();
   }
   return socket;
+}
+
+Socket listenLoopback(int port) {
+  Socket listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  const sockaddr_in address = loopbackAddress(port);
+  if (listener.fd() < 0 || ::bind(listener.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(listener.fd(), 64) != 0) {
+    throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(errno));
+  }
+  return listener;
 }
 
 }  // namespace qel::proxy

@@ -49,4 +49,8 @@ std::optional<long long> receiptOf(const std::string& body);
 // Socket to 127.0.0.1:`port`, or an invalid one.
 Socket connectLoopback(int port);
 
+// A socket listening on 127.0.0.1:`port` (0: a free one); throws
+// std::runtime_error when it cannot.
+Socket listenLoopback(int port);
+
 }  // namespace qel::proxy

@@ -1,6 +1,7 @@
-// Which fault the proxy injects into which connection: a share for each
-// kind, and a choice for connection n that depends on nothing but the seed
-// and n, so that a run can be repeated exactly.
+// Which fault the proxy injects into which connection: one row per kind
+// with its name and default share, and a choice for connection n that
+// depends on nothing but the seed and n, so that a run can be repeated
+// exactly.
 #pragma once
 
 #include <array>
@@ -16,21 +17,42 @@ enum class Fault {
   CloseAfter,   // forward the whole request, then close without an answer
   Delay,        // forward, then hold the answer past the client's time-out
   CutAnswer,    // forward, then send half of the answer and close
-  Answer502,    // forward, then answer 502 instead of the answer
-  Answer504,    // forward, then answer 504 instead of the answer
-  ResetInBody,  // read the headers and half of the body, then reset
+  Answer502,    // forward, then answer with a gateway's page instead:
+  Answer503,    //   the status of its name, plain text
+  Answer504,
+  Answer202,     // forward, then answer 202 Accepted with an empty body
+  Answer204,     // forward, then answer 204 No Content
+  Html500,       // forward, then a web server's HTML error page, status 500
+  Utf16Html500,  // the same page in UTF-16 (NUL bytes in the body)
+  Gzip502,       // a gateway's 502 page, gzip-compressed though nobody asked
+  ResetInBody,   // read the headers and half of the body, then reset
 };
 
-constexpr std::size_t kFaultKinds = 9;
+struct FaultRow {
+  Fault fault;
+  const char* name;     // on the command line and in the log, e.g. "close-after"
+  std::uint32_t share;  // default weight, of 100
+};
 
-// The name of `fault` on the command line and in the log, e.g. "close-after".
+// Every kind, in the order of the enumeration.
+extern const std::array<FaultRow, 15> kFaults;
+constexpr std::size_t kFaultKinds = 15;
+
+// The name of `fault`.
 const char* faultName(Fault fault);
+
+// The default shares as the command line takes them: "pass=58,refuse=4,...".
+std::string defaultShares();
+
+// The bytes answered instead of the cash register's answer, for the kinds
+// that replace it; empty for the others.
+std::string replacementAnswer(Fault fault);
 
 class FaultPlan {
  public:
   // `shares` as "name=weight,...", each kind at most once; kinds left out
   // get no share. Throws std::invalid_argument naming what is wrong.
-  FaultPlan(std::uint64_t seed, const std::string& shares);
+  FaultPlan(std::uint64_t seed, const std::string& shares = defaultShares());
 
   // The fault of connection `index` (0 for the first).
   Fault choose(std::uint64_t index) const;

@@ -25,8 +25,6 @@
 namespace qel::proxy {
 namespace {
 
-constexpr char kDefaultShares[] =
-    "pass=70,refuse=4,close-before=4,close-after=4,delay=2,cut=4,502=4,504=4,reset-body=4";
 // No side waits longer than this for the other.
 constexpr int kSocketTimeoutSeconds = 30;
 
@@ -34,9 +32,10 @@ struct Settings {
   int port = 0;
   int upstreamPort = 0;
   std::uint64_t seed = 1;
-  std::string shares = kDefaultShares;
+  std::string shares = defaultShares();
   double delaySeconds = 8.0;
   std::string logFile;
+  std::string forwardedFile;
 };
 
 // What became of one connection, as the log line tells it.
@@ -52,12 +51,11 @@ struct Record {
 
 class Proxy {
  public:
-  Proxy(const Settings& settings) : settings_(settings), plan_(settings.seed, settings.shares) {
-    if (!settings.logFile.empty()) {
-      log_ = ::open(settings.logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-      if (log_ < 0) throw std::runtime_error("cannot open the log '" + settings.logFile + "': " + std::strerror(errno));
-    }
-  }
+  Proxy(const Settings& settings)
+      : settings_(settings),
+        plan_(settings.seed, settings.shares),
+        log_(openLog(settings.logFile)),
+        forwarded_(openLog(settings.forwardedFile)) {}
 
   const FaultPlan& plan() const { return plan_; }
 
@@ -105,10 +103,11 @@ class Proxy {
     Socket upstream = connectLoopback(settings_.upstreamPort);
     if (upstream.fd() < 0 || !upstream.send(withoutExpect(request.head) + request.body)) {
       record.note = "cash register unreachable";
-      client.send(gatewayAnswer(502));
+      client.send(replacementAnswer(Fault::Answer502));
       return;
     }
     record.forwarded = true;
+    announceForwarded(record);
     Message answer;
     if (!readHead(upstream, answer) || !readBody(upstream, answer, answer.contentLength.value_or(0))) {
       record.note = "no whole answer from the cash register";
@@ -125,22 +124,34 @@ class Proxy {
       case Fault::CutAnswer:
         client.send(whole.substr(0, whole.size() / 2));
         return;
-      case Fault::Answer502:
-        client.send(gatewayAnswer(502));
-        return;
-      case Fault::Answer504:
-        client.send(gatewayAnswer(504));
+      case Fault::Pass:
+        client.send(whole);
         return;
       default:
-        client.send(whole);
+        client.send(replacementAnswer(fault));
     }
   }
 
-  static std::string gatewayAnswer(int status) {
-    const std::string body = "fault-proxy: simulated " + std::to_string(status) + "\n";
-    return "HTTP/1.1 " + std::to_string(status) + (status == 502 ? " Bad Gateway" : " Gateway Timeout") +
-           "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\nConnection: close\r\n\r\n" + body;
+  static int openLog(const std::string& path) {
+    if (path.empty()) return -1;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) throw std::runtime_error("cannot open '" + path + "': " + std::strerror(errno));
+    return fd;
+  }
+
+  void append(int fd, const std::string& text) {
+    if (fd >= 0 && ::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+      std::cerr << "fault-proxy: cannot write a log: " << std::strerror(errno) << std::endl;
+    }
+  }
+
+  // The moment a watcher may kill the client: its whole request is with
+  // the cash register, whatever the client wrote about it.
+  void announceForwarded(const Record& record) {
+    if (forwarded_ < 0) return;
+    nlohmann::ordered_json line = {{"connection", record.connection}};
+    line["receipt"] = record.receipt ? nlohmann::json(*record.receipt) : nlohmann::json();
+    append(forwarded_, line.dump() + "\n");
   }
 
   void report(const Record& record) {
@@ -152,14 +163,13 @@ class Proxy {
     const std::string text = line.dump() + "\n";
     std::lock_guard<std::mutex> lock(mutex_);
     std::cout << text << std::flush;
-    if (log_ >= 0 && ::write(log_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
-      std::cerr << "fault-proxy: cannot write the log: " << std::strerror(errno) << std::endl;
-    }
+    append(log_, text);
   }
 
   const Settings settings_;
   const FaultPlan plan_;
-  int log_ = -1;  // open for the process's life
+  const int log_;        // open for the process's life, or -1
+  const int forwarded_;  // likewise
   std::mutex mutex_;
 };
 
@@ -211,14 +221,17 @@ int main(int argc, char** argv) {
       ->required()
       ->check(CLI::Range(1, 65535));
   app.add_option("--seed", settings.seed, "seed of the choices")->capture_default_str();
-  app.add_option("--shares", settings.shares,
-                 "weights of the faults, name=weight,...: pass, refuse, close-before, close-after, delay, cut,\n"
-                 "502, 504, reset-body")
+  std::string names;
+  for (const auto& row : qel::proxy::kFaults) names += (names.empty() ? "" : ", ") + std::string(row.name);
+  app.add_option("--shares", settings.shares, "weights of the faults, name=weight,...: " + names)
       ->capture_default_str();
   app.add_option("--delay", settings.delaySeconds, "how long the delay fault holds the answer, in seconds")
       ->capture_default_str()
       ->check(CLI::Range(0.0, 3600.0));
   app.add_option("--log", settings.logFile, "also append each connection's JSON line to this file");
+  app.add_option("--forwarded", settings.forwardedFile,
+                 "append a JSON line with the connection and receipt to this file as soon as a whole\n"
+                 "request went to the cash register");
   CLI11_PARSE(app, argc, argv);
   try {
     return qel::proxy::run(settings);

@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# Checks that the library's folders depend only downwards and that each
+# Checks that every folder depends only downwards and that each library
 # folder's CMake target links exactly the folders it includes.
 #
 #   scripts/check-includes.sh [source root]
 #
 # The layers, lowest first: platform < base < order = config < render <
-# transport < host < tools. A library folder may include "x/..." only from
-# its own folder or a lower layer; order/ and config/ share a layer and may
-# not include each other. tools/, tests/, bench/ and fuzz/ may include
-# anything and are not checked. A folder's CMakeLists.txt must name in
+# transport < host < hostkit = kit < tools < tests = bench = fuzz. A folder
+# may include "x/..." only from its own folder or a lower layer; folders of
+# one layer may not include each other. Every top folder that holds C++
+# sources must have a layer. A library folder's CMakeLists.txt must name in
 # target_link_libraries the qel_ target of every other folder it includes,
 # and no other.
 set -euo pipefail
@@ -17,8 +17,9 @@ root=${1:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 cd "$root"
 
 declare -A rank=([platform]=0 [base]=1 [order]=2 [config]=2 [render]=3 [transport]=4 [host]=5
-                 [tools]=6 [tests]=7 [bench]=7 [fuzz]=7)
+                 [hostkit]=6 [kit]=6 [tools]=7 [tests]=8 [bench]=8 [fuzz]=8)
 library_folders=(platform base order config render transport host)
+checked_folders=("${library_folders[@]}" hostkit kit tools)
 failed=0
 
 fail() {
@@ -33,7 +34,12 @@ linked_folders() {
     grep -o 'qel_[a-z0-9_]*' | sed 's/^qel_//' | grep -vx "$1" | sort -u || true
 }
 
-for folder in "${library_folders[@]}"; do
+for folder in $(find . \( -path ./build -o -path ./.git \) -prune -o \( -name '*.cpp' -o -name '*.h' \) -print |
+                grep '^\./[^/]*/' | cut -d/ -f2 | sort -u); do
+  [[ -n ${rank[$folder]+set} ]] || fail "$folder/ holds sources but has no layer"
+done
+
+for folder in "${checked_folders[@]}"; do
   used=()
   while IFS= read -r hit; do
     file=${hit%%:*}
@@ -49,6 +55,7 @@ for folder in "${library_folders[@]}"; do
   done < <(grep -rn --include='*.h' --include='*.cpp' --include='*.in' \
              -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"/]+/' "$folder" || true)
 
+  [[ " ${library_folders[*]} " == *" $folder "* ]] || continue
   included=$(printf '%s\n' "${used[@]}" | grep -v '^$' | sort -u || true)
   linked=$(linked_folders "$folder")
   for target in $(comm -23 <(echo "$included") <(echo "$linked")); do

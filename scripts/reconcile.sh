@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # make reconcile: sales and refunds through qelhost with the trace on, each
 # working folder behind a fault proxy of its own, against kasse-sim keeping
-# its ledger; about 2% of the hosts are killed in the middle of the
-# transfer. Then every receipt is reconciled (tools/reconcile): exit status
-# 1 on any sale that is not accounted for.
+# its ledger; about 2% of the hosts are killed once their proxy has handed the
+# whole request on, and about 2% run while their trace or log is locked by
+# another process. Then every receipt is reconciled (tools/reconcile): exit
+# status 1 on any sale that is not accounted for.
 #   scripts/reconcile.sh                  5,000 transactions natively
 #   scripts/reconcile.sh --wine           the same with qelhost.exe and the DLL under Wine
 #   scripts/reconcile.sh --transactions 200 --seed 7 --folders 4 --run DIR
+#   scripts/reconcile.sh --shares 502=1,pass=1 --kill-permille 200 --qelhost PROGRAM
+# --shares replaces the proxy's own default shares; --qelhost runs another
+# program in qelhost's place (native only), with QEL_QELHOST naming the real one.
 # Uses the programs of build/linux and build/win32 (QEL_RECONCILE_BUILD and
 # QEL_RECONCILE_WIN32_BUILD name other trees); the run's files go to DIR
 # (default <tree>/reconcile-run).
@@ -20,9 +24,9 @@ SEED=20240501
 FOLDERS=4
 WINE=0
 RUN=""
-# Weights per connection. A delay costs the connector's 6-second time-out,
-# so it stays rare enough for the run inside make test.
-SHARES=pass=70,refuse=4,close-before=4,close-after=4,delay=2,cut=4,502=4,504=4,reset-body=4
+SHARES=()   # the proxy's own defaults unless given
+HOST=""
+MORE=()     # passed on to reconcile
 while [ $# -gt 0 ]; do
   case $1 in
     --wine) WINE=1 ;;
@@ -30,7 +34,14 @@ while [ $# -gt 0 ]; do
     --seed) SEED=$2; shift ;;
     --folders) FOLDERS=$2; shift ;;
     --run) RUN=$2; shift ;;
-    *) echo "usage: $0 [--wine] [--transactions N] [--seed S] [--folders N] [--run DIR]" >&2; exit 2 ;;
+    --shares) SHARES=(--shares "$2"); shift ;;
+    --qelhost) HOST=$2; shift ;;
+    --kill-permille | --lock-permille) MORE+=("$1" "$2"); shift ;;
+    *)
+      echo "usage: $0 [--wine] [--transactions N] [--seed S] [--folders N] [--run DIR] [--shares S]" \
+        "[--kill-permille N] [--lock-permille N] [--qelhost PROGRAM]" >&2
+      exit 2
+      ;;
   esac
   shift
 done
@@ -75,14 +86,15 @@ start() {
 
 start kasse-sim "$BUILD/kasse-sim" --port 0 --ledger "$RUN/ledger.jsonl"
 SIM_PORT=$PORT
-args=(--run "$SEEN" --ledger "$SEEN/ledger.jsonl" --transactions "$TRANSACTIONS" --seed "$SEED")
+args=(--run "$SEEN" --ledger "$SEEN/ledger.jsonl" --transactions "$TRANSACTIONS" --seed "$SEED" "${MORE[@]}")
 for f in $(seq "$FOLDERS"); do
   # Each folder's proxy has a seed of its own, so that the faults of every
   # receipt follow from the run's seed.
   start "proxy-$f" "$BUILD/fault-proxy" --port 0 --upstream "$SIM_PORT" --seed $((SEED + f)) \
-    --shares "$SHARES" --log "$RUN/proxy-$f.jsonl"
+    "${SHARES[@]}" --log "$RUN/proxy-$f.jsonl" --forwarded "$RUN/forwarded-$f.jsonl"
   sed -n 2p "$RUN/proxy-$f.out"
-  args+=(--url "http://127.0.0.1:$PORT/sap/bc/srt/kasse" --proxy-log "$SEEN/proxy-$f.jsonl")
+  args+=(--url "http://127.0.0.1:$PORT/sap/bc/srt/kasse" --proxy-log "$SEEN/proxy-$f.jsonl"
+    --forwarded "$SEEN/forwarded-$f.jsonl")
 done
 
 if [ $WINE -eq 1 ]; then
@@ -90,5 +102,6 @@ if [ $WINE -eq 1 ]; then
   "$ROOT/scripts/wine-run.sh" "$WIN32_BUILD/reconcile.exe" --qelhost "Z:$WIN32_BUILD/qelhost.exe" "${args[@]}"
 else
   echo "reconcile: $TRANSACTIONS transactions natively"
-  "$BUILD/reconcile" --qelhost "$BUILD/qelhost" "${args[@]}"
+  export QEL_QELHOST=$BUILD/qelhost
+  "$BUILD/reconcile" --qelhost "${HOST:-$BUILD/qelhost}" "${args[@]}"
 fi

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "host/operator_dialogs.h"
+#include "platform/platform.h"
 #include "tools/reconcile/evidence.h"
 #include "tools/reconcile/reconciliation.h"
 
@@ -23,29 +25,72 @@ struct Row {
   std::vector<Violation> violations;
 };
 
-const HostView kPaid{false, 0, true, false};
-const HostView kNotPaid{false, 1, false, false};
-const HostView kDoubt{false, 4, false, true};
-const HostView kKilled{true, 0, false, false};
+constexpr std::int64_t kReceipt = 500123;
+
+HostView host(int exitCode, bool resultFilled = false, std::optional<std::int64_t> paragraph = std::nullopt) {
+  HostView view;
+  view.exitCode = exitCode;
+  view.resultFilled = resultFilled;
+  view.doubtReceipt = paragraph;
+  return view;
+}
+
+HostView killed() {
+  HostView view;
+  view.killed = true;
+  return view;
+}
+
+HostView locked(HostView view, const char* file) {
+  view.lockedFile = file;
+  return view;
+}
+
+const HostView kPaid = host(0, true);
+const HostView kNotPaid = host(1);
+const HostView kDoubt = host(4, false, kReceipt);
+const HostView kKilled = killed();
 const TraceView kNamed{"in-doubt", false, true};
 
 const Row kRows[] = {
     {"paid and booked", kPaid, {"accepted"}, 1, false, Shown::Paid, {}},
     {"paid, not booked", kPaid, {"accepted"}, 0, false, Shown::Paid, {V::PaidNotBookedOnce}},
     {"paid, booked twice", kPaid, {"accepted"}, 2, false, Shown::Paid, {V::PaidNotBookedOnce, V::BookedTwice}},
-    {"paid without a result record",
-     {false, 0, false, false},
-     {"accepted"},
-     1,
-     false,
-     Shown::HostBroken,
-     {V::HostBroken}},
-    {"refund done has no record", {false, 0, false, false}, {"accepted"}, 1, true, Shown::Paid, {}},
+    {"paid without a result record", host(0), {"accepted"}, 1, false, Shown::HostBroken, {V::HostBroken}},
+    {"refund done has no record", host(0), {"accepted"}, 1, true, Shown::Paid, {}},
     {"not paid, not booked", kNotPaid, {"failed"}, 0, false, Shown::NotPaid, {}},
     {"not paid, booked", kNotPaid, {"refused"}, 1, false, Shown::NotPaid, {V::NotPaidButBooked}},
     {"in doubt everywhere, booked", kDoubt, kNamed, 1, false, Shown::InDoubt, {}},
     {"in doubt everywhere, not booked", kDoubt, kNamed, 0, false, Shown::InDoubt, {}},
-    {"in doubt, no paragraph", {false, 4, false, false}, kNamed, 1, false, Shown::InDoubt, {V::BookedNotNamed}},
+    {"in doubt, no paragraph", host(4), kNamed, 1, false, Shown::InDoubt, {V::BookedNotNamed}},
+    {"in doubt, paragraph names the order id",
+     host(4, false, kReceipt + 1000000),
+     kNamed,
+     1,
+     false,
+     Shown::InDoubt,
+     {V::BookedNotNamed, V::WrongReceipt}},
+    {"in doubt, paragraph names another receipt, not booked",
+     host(4, false, kReceipt - 1),
+     kNamed,
+     0,
+     false,
+     Shown::InDoubt,
+     {V::WrongReceipt}},
+    {"in doubt, trace locked by another process, no line",
+     locked(kDoubt, "QelConnect.trace"),
+     {},
+     1,
+     false,
+     Shown::InDoubt,
+     {}},
+    {"in doubt, log locked by another process, no trace line",
+     locked(kDoubt, "QelConnect.log"),
+     {},
+     1,
+     false,
+     Shown::InDoubt,
+     {V::BookedNotNamed}},
     {"in doubt, trace says failed", kDoubt, {"failed", false, true}, 1, false, Shown::InDoubt, {V::BookedNotNamed}},
     {"in doubt, not listed", kDoubt, {"in-doubt", false, false}, 1, false, Shown::InDoubt, {V::BookedNotNamed}},
     {"in doubt, booked twice", kDoubt, kNamed, 2, false, Shown::InDoubt, {V::BookedTwice}},
@@ -55,12 +100,13 @@ const Row kRows[] = {
     {"killed before sending, booked", kKilled, {}, 1, false, Shown::NotPaid, {V::NotPaidButBooked}},
     {"killed after accepted", kKilled, {"accepted"}, 1, false, Shown::Paid, {}},
     {"killed after refused, booked", kKilled, {"refused"}, 1, false, Shown::NotPaid, {V::NotPaidButBooked}},
-    {"wrong command line", {false, 2, false, false}, {}, 0, false, Shown::HostBroken, {V::HostBroken}},
+    {"wrong command line", host(2), {}, 0, false, Shown::HostBroken, {V::HostBroken}},
 };
 
 TEST(Reconciliation, EachEndingIsJudgedByItsPromise) {
   for (const Row& row : kRows) {
     Transaction t;
+    t.receipt = kReceipt;
     t.host = row.host;
     t.trace = row.trace;
     t.booked = row.booked;
@@ -68,6 +114,28 @@ TEST(Reconciliation, EachEndingIsJudgedByItsPromise) {
     EXPECT_EQ(shownAs(t), row.shown) << row.name;
     EXPECT_EQ(violationsOf(t), row.violations) << row.name;
   }
+}
+
+// The paragraph as the library writes it into the error box, for each kind,
+// and texts that only look like it.
+TEST(Reconciliation, ParagraphReceiptIsReadFromTheLibrarysOwnText) {
+  const auto boxText = [](TransactionKind kind, std::int32_t receipt) {
+    return platform::wideToUtf8(transferErrorText(L"HTTP 502: Bad Gateway", PossibleBooking{kind, receipt}));
+  };
+  const struct {
+    std::string shown;
+    std::optional<std::int64_t> receipt;
+  } rows[] = {
+      {boxText(TransactionKind::Sale, 500123), 500123},
+      {boxText(TransactionKind::Refund, 2147483647), 2147483647},
+      {"  text:    Dialog 2:\n  " + boxText(TransactionKind::Sale, 7) + "\n  answer:  OK\n", 7},
+      {platform::wideToUtf8(transferErrorText(L"HTTP 502: Bad Gateway", std::nullopt)), std::nullopt},
+      {"Die Kasse hat Beleg  m\xC3\xB6glicherweise schon gebucht", -1},
+      {"Die Kasse hat Beleg 12x m\xC3\xB6glicherweise schon gebucht", -1},
+      {"Beleg 5: die Kasse hat ihn m\xC3\xB6glicherweise schon gebucht", -1},
+      {"", std::nullopt},
+  };
+  for (const auto& row : rows) EXPECT_EQ(receiptInDoubt(row.shown), row.receipt) << row.shown;
 }
 
 TEST(Reconciliation, TableCountsViolationsAndUnsoldBookings) {

@@ -65,6 +65,19 @@ std::map<std::int64_t, TraceView> readTrace(const std::vector<std::string>& trac
   return views;
 }
 
+std::optional<std::int64_t> receiptInDoubt(const std::string& shown) {
+  static const std::string kStart = "Die Kasse hat ";
+  static const std::string kEnd = " m\xC3\xB6glicherweise schon gebucht";
+  const std::size_t end = shown.find(kEnd);
+  if (end == std::string::npos) return std::nullopt;
+  const std::size_t start = shown.rfind(kStart, end);
+  const std::size_t beleg = shown.rfind("Beleg ", end);
+  if (start == std::string::npos || beleg == std::string::npos || beleg < start) return -1;
+  const std::string digits = shown.substr(beleg + 6, end - beleg - 6);
+  if (digits.empty() || digits.size() > 18 || digits.find_first_not_of("0123456789") != std::string::npos) return -1;
+  return std::stoll(digits);
+}
+
 std::set<std::int64_t> receiptsListed(const std::string& table) {
   std::set<std::int64_t> receipts;
   std::istringstream in(table);

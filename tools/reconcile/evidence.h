@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,6 +24,12 @@ void readProxyLog(const std::string& log, std::map<std::string, int>& faults,
 // The trace's word by receipt, from the JSON lines of `traceFiles` (older
 // first). A `sending` line is alone when no outcome line has its id.
 std::map<std::int64_t, TraceView> readTrace(const std::vector<std::string>& traceFiles);
+
+// The receipt that the paragraph of a possible booking in `shown` names
+// ("Die Kasse hat Beleg N möglicherweise schon gebucht", or "die
+// Rückbuchung von Beleg N"); unset without the paragraph, -1 when it names
+// no number.
+std::optional<std::int64_t> receiptInDoubt(const std::string& shown);
 
 // The receipts in the table that `qelhost trace --in-doubt` printed.
 std::set<std::int64_t> receiptsListed(const std::string& table);

@@ -3,15 +3,18 @@
 // middle of the transfer, then checks receipt by receipt that what the box
 // office was shown agrees with what was booked. Exit code 0 when nothing
 // disagrees, 1 on any violation, 2 on a wrong command line or a failed run.
+#include <CLI/CLI.hpp>
 #include <chrono>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
 
-#include "tools/reconcile/child_process.h"
+#include "kit/child_process.h"
+#include "tools/cli/help_formatter.h"
 #include "tools/reconcile/evidence.h"
 #include "tools/reconcile/reconciliation.h"
 #include "tools/reconcile/sale_run.h"
@@ -19,13 +22,12 @@
 namespace qel::reconcile {
 namespace {
 
-constexpr char kUsage[] =
-    "usage: reconcile --qelhost PATH --run DIR --ledger FILE (--url URL --proxy-log FILE)...\n"
-    "                 [--transactions N] [--refund-every N] [--kill-permille N] [--kill-delay-ms N]\n"
-    "                 [--seed S] [--first-receipt N]\n"
-    "Each --url (with the log of the proxy behind it) gets a working folder of its own, and the\n"
-    "transactions are shared out among them; the kill-permille hosts are killed once their trace\n"
-    "says the request is going out.\n";
+constexpr char kDescription[] =
+    "reconcile: sells and refunds through qelhost against a cash register that keeps a ledger, each working\n"
+    "folder behind a fault proxy of its own; kills a share of the hosts once their proxy has handed the\n"
+    "whole request on, holds a share's trace or log lock from another process, then checks receipt by\n"
+    "receipt what the box office was shown against what was booked. Exit code 0 when nothing disagrees,\n"
+    "1 on any violation, 2 on a wrong command line or a failed run.";
 // A request that reached a proxy just before its host was killed may still
 // be on its way to the cash register.
 constexpr std::chrono::seconds kSettle{1};
@@ -36,59 +38,51 @@ struct Options {
   std::vector<std::string> proxyLogs;
 };
 
-long long number(const std::string& option, const std::string& text, long long low, long long high) {
-  std::size_t used = 0;
-  long long value = 0;
-  try {
-    value = std::stoll(text, &used);
-  } catch (const std::exception&) {
-    used = 0;
-  }
-  if (used != text.size() || value < low || value > high) {
-    throw std::invalid_argument(option + " needs a whole number from " + std::to_string(low) + " to " +
-                                std::to_string(high) + ", not '" + text + "'");
-  }
-  return value;
-}
-
-Options parse(int argc, char** argv) {
-  Options options;
+// Parses the command line into `options`; an exit code when the program
+// should end at once (help, or a wrong command line).
+std::optional<int> parse(int argc, char** argv, Options& options) {
   RunSettings& run = options.run;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (i + 1 >= argc) throw std::invalid_argument(arg + " needs a value");
-    const std::string value = argv[++i];
-    if (arg == "--qelhost") {
-      run.qelhost = value;
-    } else if (arg == "--run") {
-      run.runDir = value;
-    } else if (arg == "--ledger") {
-      options.ledger = value;
-    } else if (arg == "--url") {
-      run.urls.push_back(value);
-    } else if (arg == "--proxy-log") {
-      options.proxyLogs.push_back(value);
-    } else if (arg == "--transactions") {
-      run.transactions = static_cast<int>(number(arg, value, 1, 1000000));
-    } else if (arg == "--refund-every") {
-      run.refundEvery = static_cast<int>(number(arg, value, 0, 1000000));
-    } else if (arg == "--kill-permille") {
-      run.killPermille = static_cast<int>(number(arg, value, 0, 1000));
-    } else if (arg == "--kill-delay-ms") {
-      run.killDelayMs = static_cast<int>(number(arg, value, 0, 60000));
-    } else if (arg == "--seed") {
-      run.seed = static_cast<std::uint64_t>(number(arg, value, 0, 1ll << 62));
-    } else if (arg == "--first-receipt") {
-      run.firstReceipt = number(arg, value, 1, 2000000000);
-    } else {
-      throw std::invalid_argument("unknown option " + arg);
+  CLI::App app{kDescription, "reconcile"};
+  cli::useHelpFormatter(app);
+  app.add_option("--qelhost", run.qelhost, "the qelhost to run (or a program that stands for it)")->required();
+  app.add_option("--run", run.runDir, "folder for the working folders")->required();
+  app.add_option("--ledger", options.ledger, "the cash register's ledger")->required();
+  app.add_option("--url", run.urls, "a cash register's url; one working folder each")->required();
+  app.add_option("--proxy-log", options.proxyLogs, "the log of the proxy behind each url")->required();
+  app.add_option("--forwarded", run.forwardedLogs, "the proxy's announcements of requests handed on, per url")
+      ->required();
+  app.add_option("--transactions", run.transactions, "transactions in all")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 1000000));
+  app.add_option("--refund-every", run.refundEvery, "one transaction in this many is a refund; 0: none")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 1000000));
+  app.add_option("--kill-permille", run.killPermille, "hosts of every thousand killed in the transfer")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 1000));
+  app.add_option("--kill-delay-ms", run.killDelayMs, "longest pause before the kill")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 60000));
+  app.add_option("--lock-permille", run.lockPermille, "hosts of every thousand run with their trace or log locked")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 1000));
+  app.add_option("--lock-max-ms", run.lockMaxMs, "longest hold of such a lock from the host's start")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 60000));
+  app.add_option("--seed", run.seed, "seed of every choice")->capture_default_str();
+  app.add_option("--first-receipt", run.firstReceipt, "receipt of the first transaction")
+      ->capture_default_str()
+      ->check(CLI::Range(1ll, 2000000000ll));
+  try {
+    app.parse(argc, argv);
+    if (options.proxyLogs.size() != run.urls.size() || run.forwardedLogs.size() != run.urls.size()) {
+      throw CLI::ValidationError("each --url needs its --proxy-log and --forwarded");
     }
+    if (run.firstReceipt + run.transactions > 2147483647ll) throw CLI::ValidationError("receipts beyond 32 bits");
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? 0 : 2;
   }
-  if (run.qelhost.empty() || run.runDir.empty() || options.ledger.empty() || run.urls.empty()) {
-    throw std::invalid_argument("--qelhost, --run, --ledger and --url are needed");
-  }
-  if (run.firstReceipt + run.transactions > 2147483647ll) throw std::invalid_argument("receipts beyond 32 bits");
-  return options;
+  return std::nullopt;
 }
 
 std::string readAll(const std::string& path) {
@@ -106,7 +100,7 @@ void addTraces(const RunSettings& run, std::vector<Transaction>& transactions) {
     const auto folder = readTrace({dir + "/QelConnect.trace.1", dir + "/QelConnect.trace"});
     views.insert(folder.begin(), folder.end());
     const std::string table = dir + "/in-doubt.txt";
-    ChildProcess(run.qelhost, {"--workdir", dir, "trace", "--in-doubt"}, table).wait();
+    kit::ChildProcess(run.qelhost, {"--workdir", dir, "trace", "--in-doubt"}, table).wait();
     const auto receipts = receiptsListed(readAll(table));
     listed.insert(receipts.begin(), receipts.end());
   }
@@ -159,12 +153,7 @@ int run(const Options& options) {
 int main(int argc, char** argv) {
   using namespace qel::reconcile;
   Options options;
-  try {
-    options = parse(argc, argv);
-  } catch (const std::invalid_argument& e) {
-    std::cerr << "reconcile: " << e.what() << "\n" << kUsage;
-    return 2;
-  }
+  if (const auto code = parse(argc, argv, options)) return *code;
   try {
     return run(options);
   } catch (const std::exception& e) {

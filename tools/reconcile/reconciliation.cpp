@@ -1,6 +1,7 @@
 // The three promises checked per receipt, and the table of the run.
 #include "tools/reconcile/reconciliation.h"
 
+#include <algorithm>
 #include <array>
 #include <iomanip>
 
@@ -12,11 +13,15 @@ constexpr int kExitRan = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitInDoubt = 4;
 
-constexpr std::array<Violation, 6> kViolations = {Violation::PaidNotBookedOnce, Violation::NotPaidButBooked,
-                                                  Violation::BookedNotNamed,    Violation::BookedTwice,
-                                                  Violation::BookedUnsold,      Violation::HostBroken};
+constexpr std::array<Violation, 7> kViolations = {
+    Violation::PaidNotBookedOnce, Violation::NotPaidButBooked, Violation::BookedNotNamed, Violation::BookedTwice,
+    Violation::BookedUnsold,      Violation::HostBroken,       Violation::WrongReceipt};
 
 bool traceInDoubt(const TraceView& trace) { return trace.sendingAlone || trace.outcome == "in-doubt"; }
+
+// Another process held the trace's lock: its lines may be lost, as
+// documented, and the box alone names the transaction.
+bool traceLocked(const HostView& host) { return host.lockedFile == "QelConnect.trace"; }
 
 // The row of the outcome table a transaction falls in.
 std::string outcomeRow(const Transaction& t) {
@@ -43,6 +48,8 @@ std::string evidenceOf(const Transaction& t) {
   std::string text = t.refund ? "refund" : "sale";
   text += ", fault " + (t.fault.empty() ? std::string("unseen") : t.fault);
   text += t.host.killed ? ", killed" : ", exit " + std::to_string(t.host.exitCode);
+  if (t.host.doubtReceipt) text += ", paragraph names " + std::to_string(*t.host.doubtReceipt);
+  if (!t.host.lockedFile.empty()) text += ", " + t.host.lockedFile + " locked";
   text += ", trace " + (t.trace.sendingAlone      ? std::string("sending alone")
                         : t.trace.outcome.empty() ? std::string("none")
                                                   : t.trace.outcome);
@@ -70,8 +77,9 @@ Shown shownAs(const Transaction& t) {
 }
 
 bool namedInDoubt(const Transaction& t) {
-  if (!t.trace.listedInDoubt || !traceInDoubt(t.trace)) return false;
-  return t.host.killed || (t.host.exitCode == kExitInDoubt && t.host.doubtParagraph);
+  const bool traced = t.trace.listedInDoubt && traceInDoubt(t.trace);
+  if (t.host.killed) return traced;
+  return t.host.exitCode == kExitInDoubt && t.host.doubtReceipt == t.receipt && (traced || traceLocked(t.host));
 }
 
 const char* describe(Violation violation) {
@@ -88,6 +96,8 @@ const char* describe(Violation violation) {
       return "booked, but sold by nobody";
     case Violation::HostBroken:
       return "host could not run the transaction";
+    case Violation::WrongReceipt:
+      return "in-doubt paragraph names another receipt";
   }
   return "";
 }
@@ -100,6 +110,7 @@ std::vector<Violation> violationsOf(const Transaction& t) {
   if (shown == Shown::InDoubt && t.booked > 0 && !namedInDoubt(t)) found.push_back(Violation::BookedNotNamed);
   if (t.booked > 1) found.push_back(Violation::BookedTwice);
   if (shown == Shown::HostBroken) found.push_back(Violation::HostBroken);
+  if (t.host.doubtReceipt && *t.host.doubtReceipt != t.receipt) found.push_back(Violation::WrongReceipt);
   return found;
 }
 
@@ -127,6 +138,22 @@ int printReconciliation(const Totals& totals, std::ostream& out) {
   for (const auto& [row, numbers] : outcomes) {
     out << "  " << std::left << std::setw(42) << row << std::right << std::setw(6) << numbers.first << std::setw(8)
         << numbers.second << "\n";
+  }
+  struct Held {
+    int count = 0, longestHold = 0, longestRun = 0;
+  };
+  std::map<std::string, Held> locks;
+  for (const Transaction& t : totals.transactions) {
+    if (t.host.lockedFile.empty()) continue;
+    Held& held = locks[t.host.lockedFile];
+    ++held.count;
+    held.longestHold = std::max(held.longestHold, t.host.lockMs);
+    held.longestRun = std::max(held.longestRun, t.host.milliseconds);
+  }
+  out << "locks held by another process" << std::string(15, ' ') << "count  longest hold, ms  longest run, ms\n";
+  for (const auto& [file, held] : locks) {
+    out << "  " << std::left << std::setw(42) << file << std::right << std::setw(6) << held.count << std::setw(18)
+        << held.longestHold << std::setw(17) << held.longestRun << "\n";
   }
   int total = 0;
   out << "violations\n";

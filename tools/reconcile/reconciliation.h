@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <string>
@@ -16,10 +17,15 @@ namespace qel::reconcile {
 // got to is read from its trace.
 struct HostView {
   bool killed = false;
-  int exitCode = 0;             // qelhost's, unless killed
-  bool resultFilled = false;    // a sale's result record was written
-  bool doubtParagraph = false;  // the error box named the sale in doubt
-  bool killPlanned = false;     // to be killed once its request goes out
+  int exitCode = 0;           // qelhost's, unless killed
+  bool resultFilled = false;  // a sale's result record was written
+  // The receipt that the error box's paragraph names as possibly booked;
+  // unset without the paragraph.
+  std::optional<std::int64_t> doubtReceipt;
+  bool killPlanned = false;  // to be killed once its request is through
+  std::string lockedFile;    // held by another process as the host ran
+  int lockMs = 0;            // for this long from the host's start
+  int milliseconds = 0;      // from the host's start to its end
 };
 
 // The trace's word on one transaction.
@@ -53,6 +59,7 @@ enum class Violation {
   BookedTwice,        // more than one booking of a receipt
   BookedUnsold,       // a booking of a receipt nobody sold
   HostBroken,         // the host could not run the transaction at all
+  WrongReceipt,       // the paragraph names a receipt other than its own
 };
 
 const char* describe(Violation violation);

@@ -1,5 +1,6 @@
-// Running the transactions: order files, qelhost per transaction, and the
-// kill of a host whose request is on its way.
+// Running the transactions: order files, qelhost per transaction, the kill
+// of a host whose request is with the cash register, and the lock held
+// against another.
 #include "tools/reconcile/sale_run.h"
 
 #include <chrono>
@@ -12,16 +13,23 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tools/reconcile/child_process.h"
+#include "kit/child_process.h"
+#include "kit/random_mix.h"
+#include "tools/reconcile/evidence.h"
+#include "tools/reconcile/file_lock.h"
 
 namespace qel::reconcile {
 namespace {
 
-constexpr char kDoubtParagraph[] = "m\xC3\xB6glicherweise schon gebucht";
+using kit::ChildProcess;
+using kit::seeded;
+
 constexpr char kUntouchedRecord[] = "untouched: every byte as prefilled";
 constexpr std::uint64_t kKillStream = 1;
 constexpr std::uint64_t kDelayStream = 2;
 constexpr std::uint64_t kAmountStream = 3;
+constexpr std::uint64_t kLockStream = 4;
+constexpr std::uint64_t kLockTimeStream = 5;
 
 std::string readAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -73,15 +81,14 @@ void prepareWorker(const RunSettings& settings, std::size_t worker) {
   writeAll(dir + "/Sales.ini", "[Kasse]\r\nTerminalID=K" + std::to_string(worker + 1) + "\r\n");
 }
 
-// Whether the trace, from byte `from` on, holds the `sending` line of
-// `receipt`.
-bool sendingTraced(const std::string& trace, std::size_t from, std::int64_t receipt) {
-  std::ifstream in(trace, std::ios::binary);
+// Whether the proxy's announcements, from byte `from` on, name `receipt`.
+bool forwarded(const std::string& announcements, std::size_t from, std::int64_t receipt) {
+  std::ifstream in(announcements, std::ios::binary);
   in.seekg(static_cast<std::streamoff>(from));
-  const std::string key = "\"receipt\":" + std::to_string(receipt) + ",";
+  const std::string key = "\"receipt\":" + std::to_string(receipt) + "}";
   std::string line;
   while (std::getline(in, line)) {
-    if (line.find("\"outcome\":\"sending\"") != std::string::npos && line.find(key) != std::string::npos) return true;
+    if (line.find(key) != std::string::npos) return true;
   }
   return false;
 }
@@ -92,12 +99,13 @@ std::size_t sizeOf(const std::string& path) {
   return error ? 0 : static_cast<std::size_t>(size);
 }
 
-// Kills the host once its request is on its way, after a seeded pause;
-// true when it was killed rather than ending first.
-bool killDuringTransfer(ChildProcess& host, const RunSettings& settings, int index, const std::string& trace,
-                        std::size_t traceStart, std::int64_t receipt) {
+// Kills the host once the proxy has handed its request on, after a seeded
+// pause; true when it was killed rather than ending first. What the host
+// wrote meanwhile plays no part in the moment.
+bool killOnceForwarded(ChildProcess& host, const RunSettings& settings, int index, const std::string& announcements,
+                       std::size_t from, std::int64_t receipt) {
   while (!host.poll()) {
-    if (sendingTraced(trace, traceStart, receipt)) {
+    if (forwarded(announcements, from, receipt)) {
       const auto pause = seeded(settings.seed, kDelayStream, index) % (settings.killDelayMs + 1);
       std::this_thread::sleep_for(std::chrono::milliseconds(pause));
       if (host.poll()) return false;
@@ -109,6 +117,13 @@ bool killDuringTransfer(ChildProcess& host, const RunSettings& settings, int ind
   return false;
 }
 
+// What a host was shown, from its output.
+void readShown(const std::string& shown, HostView& host) {
+  host.resultFilled =
+      shown.find("PaymentResult (") != std::string::npos && shown.find(kUntouchedRecord) == std::string::npos;
+  host.doubtReceipt = receiptInDoubt(shown);
+}
+
 Transaction runOne(const RunSettings& settings, std::size_t worker, int index) {
   const std::string dir = workerDir(settings, worker);
   Transaction t;
@@ -117,28 +132,39 @@ Transaction runOne(const RunSettings& settings, std::size_t worker, int index) {
   const std::string order = dir + "/orders/" + std::to_string(t.receipt) + ".json";
   const std::string output = dir + "/orders/" + std::to_string(t.receipt) + ".out";
   writeAll(order, orderFile(settings, index, t.receipt, t.refund));
-  const std::string trace = dir + "/QelConnect.trace";
-  const std::size_t traceStart = sizeOf(trace);
+  const std::string& announcements = settings.forwardedLogs[worker];
+  const std::size_t announced = sizeOf(announcements);
   const bool kill = static_cast<int>(seeded(settings.seed, kKillStream, index) % 1000) < settings.killPermille;
+  // A held lock may cost the trace its lines, so a killed host, which only
+  // its trace speaks for, never meets one.
+  const std::uint64_t lockChoice = seeded(settings.seed, kLockStream, index);
+  const bool lock = !kill && static_cast<int>(lockChoice % 1000) < settings.lockPermille;
+  const int lockMs = static_cast<int>(seeded(settings.seed, kLockTimeStream, index) % (settings.lockMaxMs + 1));
+  const std::string lockedFile = dir + ((lockChoice >> 32) % 2 == 0 ? "/QelConnect.trace" : "/QelConnect.log");
+  std::optional<FileLock> held;
+  if (lock) {
+    held.emplace(lockedFile);
+    if (held->held()) {
+      t.host.lockedFile = lockedFile.substr(dir.size() + 1);
+      t.host.lockMs = lockMs;
+    }
+  }
+  const auto start = std::chrono::steady_clock::now();
   ChildProcess host(settings.qelhost, {"--workdir", dir, "--answers", "ok,ok", order}, output);
+  if (held) {
+    std::this_thread::sleep_until(start + std::chrono::milliseconds(lockMs));
+    held.reset();
+  }
   t.host.killPlanned = kill;
-  t.host.killed = kill && killDuringTransfer(host, settings, index, trace, traceStart, t.receipt);
+  t.host.killed = kill && killOnceForwarded(host, settings, index, announcements, announced, t.receipt);
   if (!t.host.killed) t.host.exitCode = host.wait();
-  const std::string shown = readAll(output);
-  t.host.resultFilled =
-      shown.find("PaymentResult (") != std::string::npos && shown.find(kUntouchedRecord) == std::string::npos;
-  t.host.doubtParagraph = shown.find(kDoubtParagraph) != std::string::npos;
+  t.host.milliseconds = static_cast<int>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+  readShown(readAll(output), t.host);
   return t;
 }
 
 }  // namespace
-
-std::uint64_t seeded(std::uint64_t seed, std::uint64_t stream, std::uint64_t index) {
-  std::uint64_t x = seed ^ (stream << 56) ^ (index * 0x9E3779B97F4A7C15ull);
-  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-  return x ^ (x >> 31);
-}
 
 std::string workerDir(const RunSettings& settings, std::size_t worker) {
   return settings.runDir + "/worker-" + std::to_string(worker + 1);

@@ -1,6 +1,7 @@
 // The sales and refunds of a reconciliation run: each through qelhost with
-// the trace on, several working folders at once, a share of the hosts
-// killed in the middle of the transfer.
+// the trace on, several working folders at once; a share of the hosts killed
+// once their request is with the cash register, and a share run while
+// another process holds their trace's or log's lock.
 #pragma once
 
 #include <cstdint>
@@ -14,16 +15,23 @@ namespace qel::reconcile {
 struct RunSettings {
   std::string qelhost;
   std::string runDir;
-  // One cash-register URL per working folder, each served in turn.
+  // One cash-register URL per working folder, each served in turn, and the
+  // file in which the fault proxy behind it announces each request it has
+  // handed on whole.
   std::vector<std::string> urls;
+  std::vector<std::string> forwardedLogs;
   int transactions = 200;
   // Every this many transactions one is a refund.
   int refundEvery = 5;
-  // Of every thousand hosts, this many are killed once their trace says
-  // the request is going out.
+  // Of every thousand hosts, this many are killed once the proxy has
+  // handed their whole request to the cash register.
   int killPermille = 20;
-  // A killed host gets up to this long after its `sending` line.
+  // A killed host gets up to this long after that.
   int killDelayMs = 2;
+  // Of every thousand hosts, this many run while another process holds the
+  // trace's or the log's lock, for up to lockMaxMs from the host's start.
+  int lockPermille = 20;
+  int lockMaxMs = 1500;
   std::uint64_t seed = 1;
   std::int64_t firstReceipt = 500000;
 };
@@ -34,8 +42,5 @@ std::string workerDir(const RunSettings& settings, std::size_t worker);
 // Runs every transaction; each comes back with its receipt and host view
 // (trace and ledger are read afterwards).
 std::vector<Transaction> runTransactions(const RunSettings& settings);
-
-// One value from the seed for `stream` and `index`, the same everywhere.
-std::uint64_t seeded(std::uint64_t seed, std::uint64_t stream, std::uint64_t index);
 
 }  // namespace qel::reconcile

@@ -1,4 +1,5 @@
-// Child processes on POSIX: posix_spawn, waitpid and SIGKILL.
+// Child processes on POSIX: posix_spawn in a process group of its own,
+// waitpid, and SIGKILL to that group.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -9,11 +10,11 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "tools/reconcile/child_process.h"
+#include "kit/child_process.h"
 
 extern char** environ;
 
-namespace qel::reconcile {
+namespace qel::kit {
 
 struct ChildProcess::Handle {
   pid_t pid = -1;
@@ -37,7 +38,12 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
   posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  const int error = posix_spawn(&handle_->pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  const int error = posix_spawn(&handle_->pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) throw std::runtime_error("cannot start " + program + ": " + std::strerror(error));
 }
@@ -63,8 +69,10 @@ int ChildProcess::wait() {
 
 void ChildProcess::kill() {
   if (exitCode_) return;
-  ::kill(handle_->pid, SIGKILL);
+  ::kill(-handle_->pid, SIGKILL);
   wait();
 }
 
-}  // namespace qel::reconcile
+long ChildProcess::id() const { return handle_->pid; }
+
+}  // namespace qel::kit

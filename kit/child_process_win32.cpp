@@ -4,9 +4,9 @@
 
 #include <stdexcept>
 
-#include "tools/reconcile/child_process.h"
+#include "kit/child_process.h"
 
-namespace qel::reconcile {
+namespace qel::kit {
 
 struct ChildProcess::Handle {
   PROCESS_INFORMATION process{};
@@ -97,4 +97,6 @@ void ChildProcess::kill() {
   wait();
 }
 
-}  // namespace qel::reconcile
+long ChildProcess::id() const { return static_cast<long>(handle_->process.dwProcessId); }
+
+}  // namespace qel::kit

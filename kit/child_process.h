@@ -1,6 +1,8 @@
-// A program started for the run, its standard output and error in a file:
-// waited for, or killed without a chance to tidy up (SIGKILL on POSIX,
-// TerminateProcess on Windows), as a crash or a pulled plug would end it.
+// A program started by a test tool, its standard output and error in a
+// file: waited for, or killed by its process id without a chance to tidy up
+// (SIGKILL to its process group on POSIX, so that a wrapper script dies with
+// what it started; TerminateProcess on Windows), as a crash or a pulled plug
+// would end it.
 #pragma once
 
 #include <memory>
@@ -8,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace qel::reconcile {
+namespace qel::kit {
 
 class ChildProcess {
  public:
@@ -27,6 +29,8 @@ class ChildProcess {
   int wait();
   // Ends it at once and waits for that.
   void kill();
+  // Its process id.
+  long id() const;
 
  private:
   struct Handle;
@@ -34,4 +38,4 @@ class ChildProcess {
   std::optional<int> exitCode_;
 };
 
-}  // namespace qel::reconcile
+}  // namespace qel::kit

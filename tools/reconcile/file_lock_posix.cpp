@@ -1,0 +1,18 @@
+// The writers' lock on POSIX: flock on the file.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "tools/reconcile/file_lock.h"
+
+namespace qel::reconcile {
+
+FileLock::FileLock(const std::string& path) : file_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+  held_ = file_ >= 0 && ::flock(static_cast<int>(file_), LOCK_EX) == 0;
+}
+
+FileLock::~FileLock() {
+  if (file_ >= 0) ::close(static_cast<int>(file_));  // lets the lock go
+}
+
+}  // namespace qel::reconcile

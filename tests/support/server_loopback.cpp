@@ -1,9 +1,9 @@
 // The scripted loopback HTTP server of the transport tests.
 #include "tests/support/server_loopback.h"
 
-#include <algorithm>
 #include <cctype>
-#include <cstdlib>
+
+#include "kit/http_reader.h"
 
 namespace qel::test {
 
@@ -13,18 +13,6 @@ constexpr int kPollMs = 20;
 // A client that stops sending in the middle of a request is given up on
 // after this long, so that a test never hangs on the server.
 constexpr auto kReadPatience = std::chrono::seconds(10);
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-std::string trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return std::string(text);
-}
 
 const char* reasonPhrase(int status) {
   switch (status) {
@@ -45,33 +33,21 @@ const char* reasonPhrase(int status) {
   }
 }
 
-void parseHead(std::string_view head, ReceivedRequest& request) {
-  std::size_t lineEnd = head.find("\r\n");
-  const std::string_view requestLine = head.substr(0, lineEnd);
-  const std::size_t firstSpace = requestLine.find(' ');
-  const std::size_t secondSpace = requestLine.find(' ', firstSpace + 1);
-  request.method = std::string(requestLine.substr(0, firstSpace));
-  request.target = std::string(requestLine.substr(firstSpace + 1, secondSpace - firstSpace - 1));
-  while (lineEnd != std::string_view::npos && lineEnd + 2 < head.size()) {
-    const std::size_t start = lineEnd + 2;
-    lineEnd = head.find("\r\n", start);
-    const std::string_view line = head.substr(start, lineEnd - start);
-    const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos) continue;
-    request.headers.emplace_back(trim(line.substr(0, colon)), trim(line.substr(colon + 1)));
-  }
-}
-
 }  // namespace
 
 std::string ReceivedRequest::header(std::string_view name) const {
+  const auto lower = [](std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+  };
   for (const auto& [key, value] : headers) {
-    if (equalsIgnoringCase(key, name)) return value;
+    if (lower(key) == lower(name)) return value;
   }
   return {};
 }
 
-bool ServerConnection::send(std::string_view bytes) { return sendAll(socket_, bytes); }
+bool ServerConnection::send(std::string_view bytes) { return kit::sendAll(socket_, bytes); }
 
 void ServerConnection::drip(std::string_view bytes, std::chrono::milliseconds interval) {
   for (char c : bytes) {
@@ -88,7 +64,7 @@ void ServerConnection::holdUntilStopped() {
 void ServerConnection::reset() { resetConnection(socket_); }
 
 LoopbackServer::LoopbackServer(RequestHandler handler, Start start) : handler_(std::move(handler)), start_(start) {
-  listener_ = listenOnLoopback(port_);
+  listener_ = kit::listenOnLoopback(port_);
   thread_ = std::thread(&LoopbackServer::run, this);
 }
 
@@ -142,38 +118,28 @@ void LoopbackServer::serve(Socket connection) {
 }  // closing the socket ends whatever the handler left open
 
 bool LoopbackServer::readRequest(Socket& connection, ReceivedRequest& request, bool headOnly) {
-  std::string data;
-  std::size_t headEnd = std::string::npos;
-  std::size_t bodyLength = 0;
-  bool continued = false;
   const auto deadline = std::chrono::steady_clock::now() + kReadPatience;
-  char buffer[16384];
-  while (true) {
-    if (headEnd == std::string::npos) {
-      headEnd = data.find("\r\n\r\n");
-      if (headEnd != std::string::npos) {
-        parseHead(std::string_view(data).substr(0, headEnd), request);
-        bodyLength = static_cast<std::size_t>(std::strtoul(request.header("Content-Length").c_str(), nullptr, 10));
-      }
+  kit::HttpReader reader([&](char* buffer, std::size_t size) -> long {
+    while (!stopping_ && std::chrono::steady_clock::now() <= deadline) {
+      if (kit::waitReadable(connection, kPollMs)) return kit::receiveSome(connection, buffer, size);
     }
-    if (headEnd != std::string::npos && headOnly) return true;
-    if (headEnd != std::string::npos) {
-      // libcurl may wait for a go-ahead before it sends a large body.
-      if (!continued && equalsIgnoringCase(request.header("Expect"), "100-continue")) {
-        continued = true;
-        sendAll(connection, "HTTP/1.1 100 Continue\r\n\r\n");
-      }
-      if (data.size() >= headEnd + 4 + bodyLength) {
-        request.body = data.substr(headEnd + 4, bodyLength);
-        return true;
-      }
-    }
-    if (stopping_ || std::chrono::steady_clock::now() > deadline) return false;
-    if (!waitReadable(connection, kPollMs)) continue;
-    const long received = receiveSome(connection, buffer, sizeof buffer);
-    if (received <= 0) return false;
-    data.append(buffer, static_cast<std::size_t>(received));
-  }
+    return -1;
+  });
+  kit::HttpMessage message;
+  if (!reader.readHead(message)) return false;
+  request.head = message.head;
+  const std::string line = message.startLine();
+  const std::size_t firstSpace = line.find(' ');
+  const std::size_t secondSpace = line.find(' ', firstSpace + 1);
+  request.method = line.substr(0, firstSpace);
+  request.target = line.substr(firstSpace + 1, secondSpace - firstSpace - 1);
+  request.headers = message.headers();
+  if (headOnly) return true;
+  // libcurl may wait for a go-ahead before it sends a large body.
+  if (message.expectsContinue()) kit::sendAll(connection, "HTTP/1.1 100 Continue\r\n\r\n");
+  if (!reader.readBody(message, message.contentLength().value_or(0))) return false;
+  request.body = std::move(message.body);
+  return true;
 }
 
 std::string httpResponse(int status, std::string_view body, std::string_view contentType) {

@@ -17,11 +17,15 @@
 #include <utility>
 #include <vector>
 
-#include "tests/support/server_socket.h"
+#include "kit/socket.h"
 
 namespace qel::test {
 
+using kit::Socket;
+using kit::unusedLoopbackPort;
+
 struct ReceivedRequest {
+  std::string head;  // the request line and the headers as received, up to the empty line
   std::string method;
   std::string target;
   std::vector<std::pair<std::string, std::string>> headers;

@@ -45,9 +45,10 @@ TEST(KasseExchange, SendsTheEnvelopeAsOneLineWithHeaderAndCredentials) {
 
   ASSERT_EQ(server.requests().size(), 1u);
   const test::ReceivedRequest request = server.requests()[0];
-  EXPECT_EQ(request.method, "POST");
-  EXPECT_EQ(request.header("Content-Type"), "application/soap+xml");
-  EXPECT_EQ(request.header("Authorization"), "Basic a2Fzc2U6Z2VoZWlt");  // kasse:geheim
+  EXPECT_EQ(request.head, "POST /sap/kasse HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.port()) +
+                              "\r\nAuthorization: Basic a2Fzc2U6Z2VoZWlt\r\n"  // kasse:geheim
+                              "Accept: */*\r\nContent-Type: application/soap+xml\r\nContent-Length: " +
+                              std::to_string(request.body.size()) + "\r\n\r\n");
 
   const std::string& body = request.body;
   EXPECT_EQ(body.find_first_of("\r\n\t"), std::string::npos);

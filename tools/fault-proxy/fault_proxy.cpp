@@ -2,28 +2,32 @@
 // register (kasse-sim) and injects, per connection, a fault chosen from a
 // seed: a refused connection, a request never forwarded, an answer lost,
 // late, cut, or replaced by a gateway error, a reset in the body.
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include <nlohmann/json.hpp>
 
+#include "kit/http_reader.h"
+#include "kit/socket.h"
+#include "tools/cli/help_formatter.h"
 #include "tools/fault-proxy/fault_plan.h"
-#include "tools/fault-proxy/http_exchange.h"
 
 namespace qel::proxy {
 namespace {
+
+using kit::HttpMessage;
+using kit::Socket;
 
 // No side waits longer than this for the other.
 constexpr int kSocketTimeoutSeconds = 30;
@@ -49,6 +53,31 @@ struct Record {
   std::string heldAnswer;  // of a delay, sent once the connection is logged
 };
 
+// The head without its Expect header: the proxy answers 100 Continue itself.
+std::string withoutExpect(const std::string& head) {
+  std::string lower = head;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::size_t at = lower.find("\r\nexpect:");
+  if (at == std::string::npos) return head;
+  return head.substr(0, at) + head.substr(head.find("\r\n", at + 2));
+}
+
+// The decimal number between <Dwbelegnr> and </Dwbelegnr> of `body`, if any.
+std::optional<long long> receiptOf(const std::string& body) {
+  const std::size_t open = body.find("<Dwbelegnr>");
+  if (open == std::string::npos) return std::nullopt;
+  const char* digits = body.c_str() + open + std::strlen("<Dwbelegnr>");
+  char* end = nullptr;
+  const long long value = std::strtoll(digits, &end, 10);
+  if (end == digits || std::strncmp(end, "</Dwbelegnr>", 12) != 0) return std::nullopt;
+  return value;
+}
+
+// A reader of `socket`, whose receives end with its time-outs.
+kit::HttpReader readerOf(const Socket& socket) {
+  return kit::HttpReader([&socket](char* buffer, std::size_t size) { return kit::receiveSome(socket, buffer, size); });
+}
+
 class Proxy {
  public:
   Proxy(const Settings& settings)
@@ -69,7 +98,7 @@ class Proxy {
     report(record);
     if (!record.heldAnswer.empty()) {
       std::this_thread::sleep_for(std::chrono::duration<double>(settings_.delaySeconds));
-      client.send(record.heldAnswer);
+      kit::sendAll(client, record.heldAnswer);
     }
   }
 
@@ -77,39 +106,42 @@ class Proxy {
   void handle(Socket& client, Record& record) {
     const Fault fault = record.fault;
     if (fault == Fault::Refuse) {
-      client.reset();
+      kit::resetConnection(client);
       return;
     }
-    Message request;
-    if (!readHead(client, request) || !request.contentLength) {
+    kit::HttpReader fromClient = readerOf(client);
+    HttpMessage request;
+    if (!fromClient.readHead(request) || !request.contentLength()) {
       record.note = "no whole request head";
       return;
     }
-    if (request.expectsContinue && !client.send("HTTP/1.1 100 Continue\r\n\r\n")) return;
-    const std::size_t length = *request.contentLength;
+    if (request.expectsContinue() && !kit::sendAll(client, "HTTP/1.1 100 Continue\r\n\r\n")) return;
+    const std::size_t length = *request.contentLength();
     if (fault == Fault::ResetInBody) {
-      readBody(client, request, length / 2);
+      fromClient.readBody(request, length / 2);
       record.receipt = receiptOf(request.body);
-      client.reset();
+      kit::resetConnection(client);
       return;
     }
-    if (!readBody(client, request, length)) {
+    if (!fromClient.readBody(request, length)) {
       record.note = "request body cut by the client";
       return;
     }
     record.receipt = receiptOf(request.body);
     if (fault == Fault::CloseBefore) return;
 
-    Socket upstream = connectLoopback(settings_.upstreamPort);
-    if (upstream.fd() < 0 || !upstream.send(withoutExpect(request.head) + request.body)) {
+    const Socket upstream = kit::connectToLoopback(static_cast<std::uint16_t>(settings_.upstreamPort));
+    if (!upstream.valid() || !kit::sendAll(upstream, withoutExpect(request.head) + request.body)) {
       record.note = "cash register unreachable";
-      client.send(replacementAnswer(Fault::Answer502));
+      kit::sendAll(client, replacementAnswer(Fault::Answer502));
       return;
     }
+    kit::setTimeouts(upstream, kSocketTimeoutSeconds);
     record.forwarded = true;
     announceForwarded(record);
-    Message answer;
-    if (!readHead(upstream, answer) || !readBody(upstream, answer, answer.contentLength.value_or(0))) {
+    kit::HttpReader fromUpstream = readerOf(upstream);
+    HttpMessage answer;
+    if (!fromUpstream.readHead(answer) || !fromUpstream.readBody(answer, answer.contentLength().value_or(0))) {
       record.note = "no whole answer from the cash register";
       return;
     }
@@ -122,13 +154,13 @@ class Proxy {
         record.heldAnswer = whole;
         return;
       case Fault::CutAnswer:
-        client.send(whole.substr(0, whole.size() / 2));
+        kit::sendAll(client, whole.substr(0, whole.size() / 2));
         return;
       case Fault::Pass:
-        client.send(whole);
+        kit::sendAll(client, whole);
         return;
       default:
-        client.send(replacementAnswer(fault));
+        kit::sendAll(client, replacementAnswer(fault));
     }
   }
 
@@ -173,34 +205,23 @@ class Proxy {
   std::mutex mutex_;
 };
 
-int boundPort(const Socket& listener) {
-  sockaddr_in address{};
-  socklen_t size = sizeof address;
-  ::getsockname(listener.fd(), reinterpret_cast<sockaddr*>(&address), &size);
-  return ntohs(address.sin_port);
-}
-
-void setTimeouts(int fd) {
-  const timeval limit{kSocketTimeoutSeconds, 0};
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-}
-
 int run(const Settings& settings) {
   Proxy proxy(settings);
-  const Socket listener = listenLoopback(settings.port);
-  std::cout << boundPort(listener) << "\n"
+  std::uint16_t port = static_cast<std::uint16_t>(settings.port);
+  const Socket listener = kit::listenOnLoopback(port);
+  std::cout << port << "\n"
             << "fault-proxy: to 127.0.0.1:" << settings.upstreamPort << ", " << proxy.plan().describe() << std::endl;
   // Each connection on a thread of its own, so that a held answer holds
   // nobody else; the process ends with a signal.
   for (std::uint64_t index = 0;; ++index) {
-    const int fd = ::accept4(listener.fd(), nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) {
+    Socket client = kit::acceptConnection(listener);
+    if (!client.valid()) {
       if (errno == EINTR || errno == ECONNABORTED) continue;
       throw std::runtime_error(std::string("accept failed: ") + std::strerror(errno));
     }
-    setTimeouts(fd);
-    std::thread([&proxy, fd, index] { proxy.serve(Socket(fd), index); }).detach();
+    kit::setTimeouts(client, kSocketTimeoutSeconds);
+    std::thread([&proxy, index](Socket connection) { proxy.serve(std::move(connection), index); }, std::move(client))
+        .detach();
   }
 }
 
@@ -214,6 +235,7 @@ int main(int argc, char** argv) {
       "per connection from the seed. Prints the port, then the choices and their shares, then one\n"
       "JSON line per connection.",
       "fault-proxy"};
+  qel::cli::useHelpFormatter(app);
   app.add_option("--port", settings.port, "port on 127.0.0.1; 0 picks a free one")
       ->required()
       ->check(CLI::Range(0, 65535));

@@ -1,5 +1,5 @@
-// The loopback test server's socket calls on POSIX.
-#include "tests/support/server_socket.h"
+// The loopback socket calls on POSIX.
+#include "kit/socket.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -9,7 +9,7 @@
 
 #include <stdexcept>
 
-namespace qel::test {
+namespace qel::kit {
 
 Socket::~Socket() {
   if (valid()) ::close(static_cast<int>(handle_));
@@ -40,6 +40,25 @@ Socket listenOnLoopback(std::uint16_t& port) {
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
   port = ntohs(address.sin_port);
   return socket;
+}
+
+Socket connectToLoopback(std::uint16_t port) {
+  Socket socket(::socket(AF_INET, SOCK_STREAM, 0));
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  if (!socket.valid() ||
+      ::connect(static_cast<int>(socket.handle()), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    return Socket();
+  }
+  return socket;
+}
+
+void setTimeouts(const Socket& socket, int seconds) {
+  const timeval limit{seconds, 0};
+  ::setsockopt(static_cast<int>(socket.handle()), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  ::setsockopt(static_cast<int>(socket.handle()), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 }
 
 bool waitReadable(const Socket& socket, int timeoutMs) {
@@ -76,4 +95,4 @@ void resetConnection(Socket& socket) {
   socket = Socket();
 }
 
-}  // namespace qel::test
+}  // namespace qel::kit

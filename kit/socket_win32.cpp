@@ -1,12 +1,12 @@
-// The loopback test server's socket calls on Windows (Winsock).
-#include "tests/support/server_socket.h"
+// The loopback socket calls on Windows (Winsock).
+#include "kit/socket.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <stdexcept>
 
-namespace qel::test {
+namespace qel::kit {
 
 namespace {
 
@@ -56,6 +56,25 @@ Socket listenOnLoopback(std::uint16_t& port) {
   return socket;
 }
 
+Socket connectToLoopback(std::uint16_t port) {
+  startWinsock();
+  Socket socket = own(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  if (!socket.valid() || ::connect(raw(socket), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    return Socket();
+  }
+  return socket;
+}
+
+void setTimeouts(const Socket& socket, int seconds) {
+  const DWORD limit = static_cast<DWORD>(seconds) * 1000;
+  ::setsockopt(raw(socket), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit), sizeof limit);
+  ::setsockopt(raw(socket), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit), sizeof limit);
+}
+
 bool waitReadable(const Socket& socket, int timeoutMs) {
   fd_set set;
   FD_ZERO(&set);
@@ -94,4 +113,4 @@ void resetConnection(Socket& socket) {
   socket = Socket();
 }
 
-}  // namespace qel::test
+}  // namespace qel::kit

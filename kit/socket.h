@@ -1,12 +1,13 @@
-// The few socket calls that the loopback test server needs, with one
-// implementation per platform (chosen by the build, not by #ifdef).
+// The few socket calls that the loopback servers and the fault proxy need,
+// all on 127.0.0.1, with one implementation per platform (chosen by the
+// build, not by #ifdef).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
-namespace qel::test {
+namespace qel::kit {
 
 // An owned TCP socket, closed when the owner goes away.
 class Socket {
@@ -32,6 +33,12 @@ class Socket {
 // is set to the port actually bound. Throws std::runtime_error on failure.
 Socket listenOnLoopback(std::uint16_t& port);
 
+// A connection to 127.0.0.1:`port`; invalid when nothing answers.
+Socket connectToLoopback(std::uint16_t port);
+
+// Makes every receive and send on `socket` give up after `seconds`.
+void setTimeouts(const Socket& socket, int seconds);
+
 // True when `socket` has data (or a connection) waiting within `timeoutMs`.
 bool waitReadable(const Socket& socket, int timeoutMs);
 
@@ -51,4 +58,4 @@ void resetConnection(Socket& socket);
 // A loopback port on which nothing listens (it was free a moment ago).
 std::uint16_t unusedLoopbackPort();
 
-}  // namespace qel::test
+}  // namespace qel::kit

@@ -112,7 +112,7 @@ class ConnectionCheckTlsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fixture_ = KasseSimFixture::fromEnvironment();
-    if (!fixture_) GTEST_SKIP() << "the HTTPS servers are started by CTest (QEL_KASSE_SIM_DIR is not set)";
+    if (!fixture_) GTEST_FAIL() << "the HTTPS servers are started by CTest (QEL_KASSE_SIM_DIR is not set)";
   }
 
   std::optional<KasseSimFixture> fixture_;

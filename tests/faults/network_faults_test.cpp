@@ -340,7 +340,8 @@ class TlsFixture : public FaultTest {
  protected:
   void SetUp() override {
     const char* dir = std::getenv("QEL_FAULT_TLS_DIR");
-    if (dir == nullptr || *dir == '\0') GTEST_SKIP() << "the TLS fixture runs under CTest only";
+    if (dir == nullptr || *dir == '\0')
+      GTEST_FAIL() << "the TLS fixture is started by CTest (QEL_FAULT_TLS_DIR is not set)";
     tlsDir_ = dir;
   }
   std::string port(const std::string& name) const {

@@ -31,7 +31,7 @@ class KasseSimTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fixture_ = KasseSimFixture::fromEnvironment();
-    if (!fixture_) GTEST_SKIP() << "the simulator is started by CTest (QEL_KASSE_SIM_DIR is not set)";
+    if (!fixture_) GTEST_FAIL() << "the simulator is started by CTest (QEL_KASSE_SIM_DIR is not set)";
   }
 
   ConnectorConfig config(const std::wstring& password = L"geh\u00E9im") const {

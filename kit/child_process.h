@@ -15,9 +15,11 @@ namespace qel::kit {
 class ChildProcess {
  public:
   // Starts `program` with `arguments`, standard input empty, standard
-  // output and error appended to `outputFile`; throws std::runtime_error
-  // with the system's reason when it cannot.
-  ChildProcess(const std::string& program, const std::vector<std::string>& arguments, const std::string& outputFile);
+  // output appended to `outputFile` and standard error to `errorFile` (empty:
+  // to `outputFile` as well); throws std::runtime_error with the system's
+  // reason when it cannot.
+  ChildProcess(const std::string& program, const std::vector<std::string>& arguments, const std::string& outputFile,
+               const std::string& errorFile = "");
   // A child still running is killed.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
@@ -29,8 +31,13 @@ class ChildProcess {
   int wait();
   // Ends it at once and waits for that.
   void kill();
+  // Asks it to end (SIGTERM; on Windows, as kill()) and waits for that.
+  void stop();
   // Its process id.
   long id() const;
+  // The first line it wrote to `file` (without the line break), waiting for
+  // it while it runs, up to `patienceMs`; empty when none came.
+  std::string firstLine(const std::string& file, int patienceMs = 5000);
 
  private:
   struct Handle;

@@ -7,14 +7,22 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
+#include <thread>
 
 #include "kit/child_process.h"
 
 extern char** environ;
 
 namespace qel::kit {
+namespace {
+
+constexpr int kPollMs = 10;
+
+}  // namespace
 
 struct ChildProcess::Handle {
   pid_t pid = -1;
@@ -27,7 +35,7 @@ int exitCodeOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 12
 }  // namespace
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
-                           const std::string& outputFile)
+                           const std::string& outputFile, const std::string& errorFile)
     : handle_(std::make_unique<Handle>()) {
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
@@ -37,7 +45,11 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  if (errorFile.empty()) {
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  }
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
@@ -71,6 +83,23 @@ void ChildProcess::kill() {
   if (exitCode_) return;
   ::kill(-handle_->pid, SIGKILL);
   wait();
+}
+
+void ChildProcess::stop() {
+  if (exitCode_) return;
+  ::kill(handle_->pid, SIGTERM);
+  wait();
+}
+
+std::string ChildProcess::firstLine(const std::string& file, int patienceMs) {
+  for (int waited = 0; waited <= patienceMs; waited += kPollMs) {
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    if (std::getline(in, line) && !in.eof()) return line;
+    if (poll()) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+  }
+  return {};
 }
 
 long ChildProcess::id() const { return handle_->pid; }

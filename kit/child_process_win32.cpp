@@ -2,11 +2,19 @@
 // TerminateProcess.
 #include <windows.h>
 
+#include <chrono>
+#include <fstream>
 #include <stdexcept>
+#include <thread>
 
 #include "kit/child_process.h"
 
 namespace qel::kit {
+namespace {
+
+constexpr int kPollMs = 10;
+
+}  // namespace
 
 struct ChildProcess::Handle {
   PROCESS_INFORMATION process{};
@@ -54,19 +62,21 @@ HANDLE openInherited(const std::string& path, DWORD access, DWORD disposition) {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
-                           const std::string& outputFile)
+                           const std::string& outputFile, const std::string& errorFile)
     : handle_(std::make_unique<Handle>()) {
   std::string commandLine = quoted(program);
   for (const std::string& argument : arguments) commandLine += " " + quoted(argument);
   const InheritedFile input(openInherited("NUL", GENERIC_READ, OPEN_EXISTING));
   const InheritedFile output(openInherited(outputFile, FILE_APPEND_DATA, OPEN_ALWAYS));
   if (output.handle == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + outputFile);
+  const InheritedFile error(openInherited(errorFile.empty() ? outputFile : errorFile, FILE_APPEND_DATA, OPEN_ALWAYS));
+  if (error.handle == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + errorFile);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = input.handle;
   startup.hStdOutput = output.handle;
-  startup.hStdError = output.handle;
+  startup.hStdError = error.handle;
   if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                       &handle_->process)) {
     throw std::runtime_error("cannot start " + program + ": error " + std::to_string(GetLastError()));
@@ -95,6 +105,19 @@ void ChildProcess::kill() {
   if (exitCode_) return;
   TerminateProcess(handle_->process.hProcess, 137);
   wait();
+}
+
+void ChildProcess::stop() { kill(); }
+
+std::string ChildProcess::firstLine(const std::string& file, int patienceMs) {
+  for (int waited = 0; waited <= patienceMs; waited += kPollMs) {
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    if (std::getline(in, line) && !in.eof()) return line;
+    if (poll()) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+  }
+  return {};
 }
 
 long ChildProcess::id() const { return static_cast<long>(handle_->process.dwProcessId); }

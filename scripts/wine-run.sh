@@ -2,6 +2,7 @@
 # Runs a Windows program under Wine as the operators' German Windows would
 # (locale 1031, code page 1252), headless, in a Wine prefix inside build/.
 # Usage: scripts/wine-run.sh PROGRAM.exe [ARGS...]; exits with its exit code.
+# With QEL_WINE_PID_FILE set, the id of the program's process is written there.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -62,6 +63,9 @@ trap 'rm -f "$out" "$err"' EXIT
 { exec 3<&0; } 2>/dev/null || exec 3</dev/null
 wine "$@" <&3 3<&- >"$out" 2>"$err" &
 program=$!
+# The Windows program's own process (wine becomes it), for a caller that
+# must end it from outside by its id.
+if [ -n "${QEL_WINE_PID_FILE:-}" ]; then echo "$program" >"$QEL_WINE_PID_FILE"; fi
 exec 3<&-
 tail -s 0.05 -n +1 --pid=$program -f "$out" &
 tail -s 0.05 -n +1 --pid=$program -f "$err" >&2 &

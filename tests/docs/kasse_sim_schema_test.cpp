@@ -1,13 +1,8 @@
 // kasse-sim judges every request by the service contract as well: requests
 // that its own element-by-element check lets through but docs/kasse.xsd
 // forbids get a SOAP 1.2 Fault, and the library's own requests pass.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -19,12 +14,11 @@
 
 #include "config/connector_config.h"
 #include "hostkit/host_sale.h"
+#include "kit/child_process.h"
 #include "order/host_records.h"
 #include "order/order.h"
 #include "tests/support/scratch_dir.h"
 #include "transport/kasse_exchange.h"
-
-extern char** environ;
 
 namespace qel {
 namespace {
@@ -36,43 +30,23 @@ const char kPath[] = "/sap/kasse";
 // when the owner goes away.
 class Simulator {
  public:
-  explicit Simulator(const std::filesystem::path& recordDir) {
-    int out[2];
-    if (pipe(out) != 0) throw std::runtime_error("pipe failed");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    const std::string record = recordDir.string();
-    const char* argv[] = {QEL_KASSE_SIM, "--port", "0", "--record", record.c_str(), nullptr};
-    const int spawned = posix_spawn(&pid_, QEL_KASSE_SIM, &actions, nullptr, const_cast<char**>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    if (spawned != 0) {
-      close(out[0]);
-      throw std::runtime_error("cannot start " + std::string(QEL_KASSE_SIM));
-    }
+  explicit Simulator(const std::filesystem::path& recordDir)
+      : output_((recordDir.parent_path() / "kasse-sim.out").string()),
+        process_(QEL_KASSE_SIM, {"--port", "0", "--record", recordDir.string()}, output_) {
     // The first line of the output is the port.
-    std::string line;
-    char c;
-    while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
-    close(out[0]);
+    const std::string line = process_.firstLine(output_);
     port_ = line.empty() ? 0 : std::stoi(line);
     if (port_ <= 0) throw std::runtime_error("kasse-sim printed no port");
   }
-  ~Simulator() {
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-  }
+  ~Simulator() { process_.stop(); }
   Simulator(const Simulator&) = delete;
   Simulator& operator=(const Simulator&) = delete;
 
   int port() const { return port_; }
 
  private:
-  pid_t pid_ = -1;
+  std::string output_;
+  kit::ChildProcess process_;
   int port_ = 0;
 };
 

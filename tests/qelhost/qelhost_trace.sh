@@ -68,7 +68,7 @@ grep -q "Die Kasse hat Beleg 100234 m.*glicherweise schon gebucht" "$work/sale-$
 sed 's/"Dwbelegnr": 100234/"Dwbelegnr": 100235/' "$EXAMPLES/sale.json" >"$work/killed.json"
 configure "$(cat "$work/stalling.port")"
 before=$(wc -l <"$work/site/QelConnect.trace")
-${RUNNER:+"$RUNNER"} "$QELHOST" --workdir "$(program_path "$work/site")" --answers ok,ok \
+QEL_WINE_PID_FILE=$work/killed.pid ${RUNNER:+"$RUNNER"} "$QELHOST" --workdir "$(program_path "$work/site")" --answers ok,ok \
   "$(program_path "$work/killed.json")" >"$work/killed.txt" 2>&1 &
 host=$!
 for _ in $(seq 400); do
@@ -77,7 +77,7 @@ for _ in $(seq 400); do
 done
 if [ -n "$RUNNER" ]; then
   # The Windows process itself, not the script that runs it.
-  pkill -KILL -f "^[^ ]*qelhost\.exe .*killed\.json" || fail "no qelhost.exe to kill"
+  kill -KILL "$(cat "$work/killed.pid")" || fail "no qelhost.exe to kill"
 else
   kill -KILL "$host"
 fi

@@ -2,14 +2,7 @@
 // relay mode, with one simulator relaying to another: what the connector
 // sends arrives unchanged, what the cash register answers comes back
 // unchanged, and the relay's record holds both without the credentials.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -24,6 +17,7 @@
 #include <vector>
 
 #include "hostkit/host_sale.h"
+#include "kit/child_process.h"
 #include "order/host_records.h"
 #include "platform/platform.h"
 #include "tests/support/scratch_dir.h"
@@ -32,8 +26,6 @@
 #include "tests/transport/vub_failure.h"
 #include "transport/http_client.h"
 #include "transport/kasse_exchange.h"
-
-extern char** environ;
 
 namespace qel {
 namespace {
@@ -70,72 +62,40 @@ std::set<std::string> headerLines(const std::string& headers, const std::string&
 
 std::wstring widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
-// A port on which nothing listens: the system hands it out, and it is given
-// back at once.
-int closedPort() {
-  const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(socket);
-  return ntohs(address.sin_port);
-}
-
 // One kasse-sim process with its output in NAME.out and NAME.err of a
 // folder; it is stopped with SIGTERM when the object goes.
 class SimProcess {
  public:
   SimProcess(const fs::path& dir, const std::string& name, const std::vector<std::string>& options)
-      : out_(dir / (name + ".out")), err_(dir / (name + ".err")) {
-    std::vector<std::string> args{kKasseSim, "--port", "0"};
-    args.insert(args.end(), options.begin(), options.end());
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&files, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int spawned = posix_spawn(&pid_, kKasseSim, &files, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&files);
-    if (spawned != 0) pid_ = -1;
-  }
-  ~SimProcess() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-  }
+      : out_(dir / (name + ".out")), err_(dir / (name + ".err")), process_(start(options)) {}
+  ~SimProcess() { process_.stop(); }
   SimProcess(const SimProcess&) = delete;
   SimProcess& operator=(const SimProcess&) = delete;
 
   // The port from the first line of the output; 0 if none came within 5 s.
-  int port() const {
-    for (int i = 0; i < 500 && pid_ > 0; ++i) {
-      const std::string out = readFile(out_);
-      if (out.find('\n') != std::string::npos) return std::stoi(out);
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return 0;
+  int port() {
+    const std::string line = process_.firstLine(out_.string());
+    return line.empty() ? 0 : std::stoi(line);
   }
 
   // The exit status of a process that ends by itself.
-  int exitStatus() {
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
+  int exitStatus() { return process_.wait(); }
 
   std::string output() const { return readFile(out_) + readFile(err_); }
   std::string errors() const { return readFile(err_); }
 
  private:
+  kit::ChildProcess start(const std::vector<std::string>& options) {
+    fs::remove(out_);
+    fs::remove(err_);
+    std::vector<std::string> args{"--port", "0"};
+    args.insert(args.end(), options.begin(), options.end());
+    return kit::ChildProcess(kKasseSim, args, out_.string(), err_.string());
+  }
+
   fs::path out_;
   fs::path err_;
-  pid_t pid_ = -1;
+  kit::ChildProcess process_;
 };
 
 // How a transfer ended, in one comparable text.
@@ -311,7 +271,7 @@ TEST_F(KasseSimRelayTest, EveryAnswerComesBackAsTheCashRegisterGaveIt) {
 // An HTTPS cash register must prove itself to the relay: with --relay-ca
 // against that file alone, without it against the system's store.
 TEST_F(KasseSimRelayTest, HttpsCashRegisterIsVerified) {
-  if (!fixture_) GTEST_SKIP() << "the test CA is made by CTest (QEL_KASSE_SIM_DIR is not set)";
+  if (!fixture_) GTEST_FAIL() << "the test CA is made by CTest (QEL_KASSE_SIM_DIR is not set)";
   struct Case {
     const char* relayCa;  // empty: none given
     bool relayServesTls;
@@ -347,7 +307,7 @@ TEST_F(KasseSimRelayTest, HttpsCashRegisterIsVerified) {
 }
 
 TEST_F(KasseSimRelayTest, UnreachableCashRegisterGives502AndIsRecorded) {
-  const std::string target = url(closedPort());
+  const std::string target = url(test::unusedLoopbackPort());
   const auto relay = startRelay(target);
   const VubException e = vubFailure([&] { transfer(config(relay->port())); });
   const std::wstring prefix = L"Unexpected HTTP Status code 502";
@@ -473,7 +433,7 @@ TEST_F(KasseSimRelayTest, LedgerBooksWhatIsAnsweredWithRectZero) {
 
 // With HTTPS the address shown is the one a client can verify.
 TEST_F(KasseSimRelayTest, HttpsAddressNamesTheCertificatesHost) {
-  if (!fixture_) GTEST_SKIP() << "the test CA is made by CTest (QEL_KASSE_SIM_DIR is not set)";
+  if (!fixture_) GTEST_FAIL() << "the test CA is made by CTest (QEL_KASSE_SIM_DIR is not set)";
   const auto kasse = start("kasse", {"--tls", fixture_->path("trusted.pem"), fixture_->path("trusted.key")});
   const std::string serving = "kasse-sim: serving https://localhost:" + std::to_string(kasse->port()) + "/ ";
   // The line follows the port on the other stream.

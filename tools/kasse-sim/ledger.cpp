@@ -8,25 +8,18 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 #include <nlohmann/json.hpp>
 
+#include "base/utc_time.h"
 #include "tools/kasse-sim/server_start.h"
 
 namespace qel::sim {
 namespace {
 
 std::string utcNow() {
-  const auto now = std::chrono::system_clock::now();
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  std::tm utc{};
-  gmtime_r(&seconds, &utc);
-  char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03lldZ", utc.tm_year + 1900, utc.tm_mon + 1,
-                utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, ms);
-  return text;
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  return isoUtc(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
 }  // namespace

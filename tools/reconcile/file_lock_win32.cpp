@@ -19,8 +19,8 @@ OVERLAPPED lockedByte() {
 
 FileLock::FileLock(const std::string& path)
     : file_(reinterpret_cast<std::intptr_t>(CreateFileA(path.c_str(), GENERIC_READ,
-                                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))) {
+                                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))) {
   const HANDLE file = reinterpret_cast<HANDLE>(file_);
   OVERLAPPED at = lockedByte();
   held_ = file != INVALID_HANDLE_VALUE && LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at);

@@ -3,10 +3,9 @@
 // checks that the library holds steady: every call ends as the answer
 // demands, memory does not grow between the 1,000th and the last sale, and
 // no file descriptor (Windows: handle) is left open.
-//   soak --url URL --mix A:R:E:T [--sales N] [--refunds M] [--first R] [--library DLL]
 // The working folder receives QelConnect.xml and QelConnect.log. Receipt
-// numbers count from R (default 1), which picks the answers; --library names
-// the library to load (default: the one beside soak).
+// numbers count from --first (default 1), which picks the answers; --library
+// names the library to load (default: the one beside soak).
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -14,14 +13,18 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 #include <string>
+
+#include <CLI/CLI.hpp>
 
 #include "host/qelconnect.h"
 #include "hostkit/dialog_answerer.h"
 #include "hostkit/host_library.h"
 #include "hostkit/host_sale.h"
 #include "hostkit/payment_records.h"
+#include "tools/cli/help_formatter.h"
 #include "tools/soak/process_stats.h"
 
 namespace qel::soak {
@@ -46,39 +49,43 @@ struct Options {
   std::string library;
 };
 
-[[noreturn]] void usage(const std::string& why) {
-  std::fprintf(stderr,
-               "soak: %s\nusage: soak --url URL --mix A:R:E:T [--sales N] [--refunds M] [--first R] [--library DLL]\n",
-               why.c_str());
-  std::exit(2);
-}
+constexpr char kDescription[] =
+    "soak: runs thousands of sales and refunds in one process through the library's exports against\n"
+    "kasse-sim answering with the same --mix, and checks that every call ends as its answer demands, that\n"
+    "memory does not grow between the 1,000th and the last sale and that no descriptor is left open.";
 
-Options parse(int argc, char** argv) {
-  Options o;
-  bool mix = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (i + 1 >= argc) usage(arg + " needs a value");
-    const std::string value = argv[++i];
-    if (arg == "--url") {
-      o.url = value;
-    } else if (arg == "--sales") {
-      o.sales = std::atoi(value.c_str());
-    } else if (arg == "--refunds") {
-      o.refunds = std::atoi(value.c_str());
-    } else if (arg == "--first") {
-      o.first = std::atoi(value.c_str());
-    } else if (arg == "--library") {
-      o.library = value;
-    } else if (arg == "--mix") {
-      mix = std::sscanf(value.c_str(), "%d:%d:%d:%d", &o.accepted, &o.refused, &o.failed, &o.silent) == 4;
-    } else {
-      usage("unknown option " + arg);
-    }
+// The command line into `o`; an exit code when the program should end at
+// once (help, or a wrong command line).
+std::optional<int> parse(int argc, char** argv, Options& o) {
+  CLI::App app{kDescription, "soak"};
+  cli::useHelpFormatter(app);
+  std::string mix;
+  app.add_option("--url", o.url, "the cash register's url")->required();
+  app.add_option("--mix", mix,
+                 "kasse-sim's mix of answers per receipt, A:R:E:T (accepted, refused, status 500, silent)")
+      ->required()
+      ->check([&o](const std::string& text) -> std::string {
+        char end = 0;
+        const bool read =
+            std::sscanf(text.c_str(), "%d:%d:%d:%d%c", &o.accepted, &o.refused, &o.failed, &o.silent, &end) == 4;
+        if (!read || o.accepted < 0 || o.refused < 0 || o.failed < 0 || o.silent < 0 ||
+            o.accepted + o.refused + o.failed + o.silent <= 0) {
+          return "a mix is four counts A:R:E:T, not all 0";
+        }
+        return "";
+      });
+  app.add_option("--sales", o.sales, "sales to run")->capture_default_str()->check(CLI::Range(0, 10000000));
+  app.add_option("--refunds", o.refunds, "refunds to run")->capture_default_str()->check(CLI::Range(0, 10000000));
+  app.add_option("--first", o.first, "receipt of the first sale")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 2000000000));
+  app.add_option("--library", o.library, "the library to load (default: the one beside soak)");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? 0 : 2;
   }
-  if (o.url.empty() || !mix || o.accepted + o.refused + o.failed + o.silent <= 0) usage("--url and --mix are needed");
-  if (o.first < 0) usage("--first must not be negative");
-  return o;
+  return std::nullopt;
 }
 
 // What kasse-sim answers for a receipt number under the same mix.
@@ -234,4 +241,8 @@ int soak(const Options& o) {
 }  // namespace
 }  // namespace qel::soak
 
-int main(int argc, char** argv) { return qel::soak::soak(qel::soak::parse(argc, argv)); }
+int main(int argc, char** argv) {
+  qel::soak::Options options;
+  if (const auto code = qel::soak::parse(argc, argv, options)) return *code;
+  return qel::soak::soak(options);
+}

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <nlohmann/json.hpp>
+
 #include "host/operator_dialogs.h"
 #include "platform/platform.h"
 #include "tools/reconcile/evidence.h"
@@ -136,6 +138,65 @@ TEST(Reconciliation, ParagraphReceiptIsReadFromTheLibrarysOwnText) {
       {"", std::nullopt},
   };
   for (const auto& row : rows) EXPECT_EQ(receiptInDoubt(row.shown), row.receipt) << row.shown;
+}
+
+// qelhost --json's last line, whatever came before it, and the listing of
+// qelhost trace --json, each with its receipts and outcomes.
+TEST(Reconciliation, ReadsWhatQelhostReportsInJson) {
+  const std::string box =
+      platform::wideToUtf8(transferErrorText(L"HTTP 502: Bad Gateway", PossibleBooking{TransactionKind::Sale, 500123}));
+  const nlohmann::json inDoubt = {
+      {"exitCode", 4},
+      {"returnCode", 0x00040002},
+      {"outcome", "in-doubt"},
+      {"receipt", 500123},
+      {"kind", "sale"},
+      {"dialogs",
+       {{{"caption", "Transaktionsfenster"}, {"text", "Ticket in die Kasse uebertragen?"}, {"answer", "ok"}},
+        {{"caption",
+          "Fehler bei Daten\xC3\xBC"
+          "bertragung"},
+         {"text", box},
+         {"answer", "ok"}}}}};
+  const struct {
+    std::string output;
+    bool read;
+    std::string outcome;
+    std::optional<std::int64_t> doubtReceipt;
+  } rows[] = {
+      {"Dialog 1:\n  text: Die Kasse hat Beleg 7 m\xC3\xB6glicherweise schon gebucht\n" + inDoubt.dump() + "\n", true,
+       "in-doubt", 500123},
+      {R"({"exitCode":0,"outcome":"accepted","receipt":5,"kind":"sale","dialogs":[]})", true, "accepted", std::nullopt},
+      {R"({"exitCode":2,"outcome":null,"receipt":null,"kind":null,"dialogs":[]})"
+       "\n\n",
+       true, "", std::nullopt},
+      {R"({"exitCode":1,"outcome":"refused","dialogs":[{"text":7},"x"]})", true, "refused", std::nullopt},
+      {"qelhost: cannot read the order file\n", false, "", std::nullopt},
+      {"", false, "", std::nullopt},
+  };
+  for (const auto& row : rows) {
+    HostView host;
+    EXPECT_EQ(readHostReport(row.output, host), row.read) << row.output;
+    EXPECT_EQ(host.outcome, row.outcome) << row.output;
+    EXPECT_EQ(host.doubtReceipt, row.doubtReceipt) << row.output;
+  }
+
+  const auto views = readTraceListing(
+      R"({"id":"a","kind":"sale","receipt":1,"outcome":"accepted","time":"t","httpStatus":200,"message":""}
+{"id":"b","kind":"sale","receipt":2,"outcome":"sending","time":"t","httpStatus":null,"message":null}
+{"id":"c","kind":"refund","receipt":3,"outcome":"in-doubt","time":"t","httpStatus":502,"message":"m"}
+{"id":"d","kind":"sale","receipt":null,"outcome":"failed"}
+{"id":"e","kind":"sale","receipt":4,"outcome":null}
+not json
+)");
+  ASSERT_EQ(views.size(), 4u);
+  EXPECT_EQ(views.at(1).outcome, "accepted");
+  EXPECT_FALSE(views.at(1).sendingAlone);
+  EXPECT_EQ(views.at(2).outcome, "");
+  EXPECT_TRUE(views.at(2).sendingAlone);
+  EXPECT_EQ(views.at(3).outcome, "in-doubt");
+  EXPECT_EQ(views.at(4).outcome, "");
+  EXPECT_FALSE(views.at(4).sendingAlone);
 }
 
 TEST(Reconciliation, TableCountsViolationsAndUnsoldBookings) {

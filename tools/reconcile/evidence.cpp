@@ -20,6 +20,12 @@ void forEachObject(const std::string& path, Visit visit) {
   }
 }
 
+// The string `key` of `entry`; empty when it is missing or no string.
+std::string textOf(const nlohmann::json& entry, const char* key) {
+  const auto it = entry.find(key);
+  return it != entry.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
 }  // namespace
 
 std::map<std::int64_t, int> readLedger(const std::string& path) {
@@ -90,6 +96,41 @@ std::set<std::int64_t> receiptsListed(const std::string& table) {
     if (row >> time >> kind >> receipt) receipts.insert(receipt);
   }
   return receipts;
+}
+
+bool readHostReport(const std::string& output, HostView& host) {
+  const std::size_t end = output.find_last_not_of('\n');
+  if (end == std::string::npos) return false;
+  const std::size_t start = output.rfind('\n', end);
+  const nlohmann::json report =
+      nlohmann::json::parse(output.substr(start == std::string::npos ? 0 : start + 1), nullptr, false);
+  if (!report.is_object()) return false;
+  host.outcome = textOf(report, "outcome");
+  const auto dialogs = report.find("dialogs");
+  if (dialogs == report.end() || !dialogs->is_array()) return true;
+  for (const nlohmann::json& box : *dialogs) {
+    if (!box.is_object()) continue;
+    if (const auto receipt = receiptInDoubt(textOf(box, "text"))) host.doubtReceipt = receipt;
+  }
+  return true;
+}
+
+std::map<std::int64_t, TraceView> readTraceListing(const std::string& lines) {
+  std::map<std::int64_t, TraceView> views;
+  std::istringstream in(lines);
+  std::string line;
+  while (std::getline(in, line)) {
+    const nlohmann::json entry = nlohmann::json::parse(line, nullptr, false);
+    if (!entry.is_object() || !entry.contains("receipt") || !entry["receipt"].is_number_integer()) continue;
+    TraceView& view = views[entry["receipt"].get<std::int64_t>()];
+    const std::string outcome = textOf(entry, "outcome");
+    if (outcome == "sending") {
+      view.sendingAlone = true;
+    } else {
+      view.outcome = outcome;
+    }
+  }
+  return views;
 }
 
 }  // namespace qel::reconcile

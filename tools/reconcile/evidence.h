@@ -34,4 +34,13 @@ std::optional<std::int64_t> receiptInDoubt(const std::string& shown);
 // The receipts in the table that `qelhost trace --in-doubt` printed.
 std::set<std::int64_t> receiptsListed(const std::string& table);
 
+// What `qelhost --json` reported of a sale or refund: the JSON object on
+// the last line of `output` gives the outcome and, from its boxes' texts,
+// the receipt that a paragraph names. False when there is no such object.
+bool readHostReport(const std::string& output, HostView& host);
+
+// The word of `qelhost trace --json` by receipt, one object per line and
+// transaction; "sending" is a transaction without its outcome line.
+std::map<std::int64_t, TraceView> readTraceListing(const std::string& lines);
+
 }  // namespace qel::reconcile

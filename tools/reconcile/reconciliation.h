@@ -19,6 +19,7 @@ struct HostView {
   bool killed = false;
   int exitCode = 0;           // qelhost's, unless killed
   bool resultFilled = false;  // a sale's result record was written
+  std::string outcome;        // what qelhost reported, e.g. "accepted"
   // The receipt that the error box's paragraph names as possibly booked;
   // unset without the paragraph.
   std::optional<std::int64_t> doubtReceipt;

@@ -36,8 +36,13 @@ TEST(HttpReader, KeepsHeadAndBodyWhateverThePieces) {
     std::string head, body;
   } rows[] = {
       {"one piece", {head + "hello"}, 5, true, true, head, "hello"},
-      {"a byte a time", {"P", "OST /sap/kasse HTTP/1.1\r", "\nHost: 127.0.0.1\r\nContent-Length: 5\r\n\r", "\n", "hel", "lo"},
-       5, true, true, head, "hello"},
+      {"a byte a time",
+       {"P", "OST /sap/kasse HTTP/1.1\r", "\nHost: 127.0.0.1\r\nContent-Length: 5\r\n\r", "\n", "hel", "lo"},
+       5,
+       true,
+       true,
+       head,
+       "hello"},
       {"more than the length", {head + "hello, more"}, 5, true, true, head, "hello"},
       {"body cut short", {head + "hel"}, 5, true, false, head, "hel"},
       {"closed in the head", {"POST / HTTP/1.1\r\nHost"}, 0, false, false, "", ""},

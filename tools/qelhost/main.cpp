@@ -17,6 +17,7 @@
 
 #include "host/operator_dialogs.h"
 #include "host/qelconnect.h"
+#include "host/trace_schema.h"
 #include "hostkit/dialog_answerer.h"
 #include "hostkit/host_library.h"
 #include "hostkit/low_memory.h"
@@ -27,7 +28,6 @@
 #include "tools/qelhost/dialog_answerer.h"
 #include "tools/qelhost/entry.h"
 #include "tools/qelhost/error_line.h"
-#include "tools/qelhost/exit_codes.h"
 #include "tools/qelhost/host_record_image.h"
 #include "tools/qelhost/protect_command.h"
 #include "tools/qelhost/result_printer.h"

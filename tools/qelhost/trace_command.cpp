@@ -11,7 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/transaction_trace.h"
+#include "host/trace_schema.h"
 #include "tools/qelhost/visible_text.h"
 
 namespace qel::qelhost {
@@ -90,7 +90,7 @@ bool forEachEntry(const char* name, Each&& each) {
 void collectEnded(const char* name, Ids& ended) {
   forEachEntry(name, [&](const nlohmann::json& entry) {
     const std::string id = textOf(entry, "id");
-    if (!id.empty() && textOf(entry, "outcome") != kSendingOutcome) ended.insert(id);
+    if (!id.empty() && textOf(entry, "outcome") != trace::outcome::kSending) ended.insert(id);
   });
 }
 
@@ -100,7 +100,7 @@ void collectEnded(const char* name, Ids& ended) {
 // False when the file cannot be opened.
 bool readEntries(const char* name, const TraceQuery& query, const Ids& ended, std::deque<nlohmann::json>& entries) {
   return forEachEntry(name, [&](nlohmann::json& entry) {
-    if (textOf(entry, "outcome") == kSendingOutcome) {
+    if (textOf(entry, "outcome") == trace::outcome::kSending) {
       if (ended.count(textOf(entry, "id")) != 0) return;
       entry["outcome"] = "in-doubt";
       entry["message"] = kNoOutcome;
@@ -128,12 +128,12 @@ void printRow(std::ostream& out, const std::string& time, const std::string& kin
 
 bool printTrace(const TraceQuery& query, std::ostream& out, std::ostream& err) {
   Ids ended;
-  collectEnded(kPreviousTraceFileName, ended);
-  collectEnded(kTraceFileName, ended);
+  collectEnded(trace::kPreviousFileName, ended);
+  collectEnded(trace::kFileName, ended);
   std::deque<nlohmann::json> entries;
-  readEntries(kPreviousTraceFileName, query, ended, entries);
-  if (!readEntries(kTraceFileName, query, ended, entries) && entries.empty()) {
-    err << "No " << kTraceFileName << " in this folder. The trace is written only when QelConnect.xml holds\n"
+  readEntries(trace::kPreviousFileName, query, ended, entries);
+  if (!readEntries(trace::kFileName, query, ended, entries) && entries.empty()) {
+    err << "No " << trace::kFileName << " in this folder. The trace is written only when QelConnect.xml holds\n"
         << "<diagnostics><trace>1</trace></diagnostics>.\n";
     return false;
   }

@@ -2,10 +2,12 @@
 # The transaction trace as support reads it: qelhost (natively, or
 # qelhost.exe with the DLL under Wine) sells the example order against
 # kasse-sim servers that accept, refuse and stall, and once with nothing
-# listening, each with its own exit code; a fifth sale is killed while its
-# cash register stalls. Then `qelhost trace` must list every transaction
-# once (a line written by 1.0.0 among them), `--in-doubt` the stalled sale,
-# the killed one and the old line's, and the file must hold no credential.
+# listening, each with its own exit code and JSON report; a fifth sale is
+# booked and not printed; a sixth is killed while its cash register stalls.
+# Then `qelhost trace` must list every transaction once (a line written by
+# 1.0.0 among them), as a table and as JSON Lines, `--in-doubt` the stalled
+# sale, the killed one and the old line's, and the file must hold no
+# credential.
 #   qelhost_trace.sh QELHOST KASSE_SIM EXAMPLES_DIR [RUNNER]
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../support/tls_lib.sh"
@@ -53,15 +55,39 @@ echo '{"time":"2026-11-30T09:00:00.000Z","version":"1.0.0","kind":"sale","orderI
   >"$work/site/QelConnect.trace"
 
 codes=""
+reports=""
 for port in "$(cat "$work/accepting.port")" "$(cat "$work/refusing.port")" "$(cat "$work/stalling.port")" 1; do
   configure "$port"
   code=0
-  qelhost --answers ok,ok "$(program_path "$EXAMPLES/sale.json")" >"$work/sale-$port.txt" 2>&1 || code=$?
+  qelhost --json --answers ok,ok "$(program_path "$EXAMPLES/sale.json")" >"$work/sale-$port.json" \
+    2>"$work/sale-$port.txt" || code=$?
   codes="$codes$code "
+  # One JSON object and nothing else on standard output.
+  [ "$(wc -l <"$work/sale-$port.json")" = 1 ] || fail "sale to $port printed other than one line on stdout"
+  reports="$reports$(jq -r '[.exitCode, .returnCode, .outcome, .receipt, .kind, (.dialogs | length)] | @tsv' \
+    "$work/sale-$port.json" | tr '\t' ' ');"
 done
 [ "$codes" = "0 1 4 1 " ] || fail "the sales exit with $codes, not 0 1 4 1"
-grep -q "Die Kasse hat Beleg 100234 m.*glicherweise schon gebucht" "$work/sale-$(cat "$work/stalling.port").txt" ||
+[ "$reports" = "0 0 accepted 100234 sale 2;1 262146  100234 sale 2;4 262146 in-doubt 100234 sale 2;\
+1 262146  100234 sale 2;" ] || fail "the sales report $reports"
+stalled="$work/sale-$(cat "$work/stalling.port")"
+grep -q "Die Kasse hat Beleg 100234 m.*glicherweise schon gebucht" "$stalled.txt" ||
   fail "the stalled sale's box does not say it may be booked"
+[ "$(jq -r '.dialogs[1] | [.caption, .answer, (.text | endswith("Beleg 100234 m\u00f6glicherweise schon gebucht. '\
+'Bitte pr\u00fcfen Sie das an der Kasse, bevor Sie erneut \u00fcbertragen."))] | @tsv' "$stalled.json")" = \
+  "$(printf 'Fehler bei Daten\xc3\xbcbertragung\tok\ttrue')" ] || fail "the stalled sale's JSON box differs"
+
+# Booked, and Cancel at "Tickets drucken?": an exit code of its own.
+configure "$(cat "$work/accepting.port")"
+code=0
+qelhost --json --answers ok,cancel "$(program_path "$EXAMPLES/sale.json")" >"$work/not-printed.json" \
+  2>"$work/not-printed.txt" || code=$?
+[ "$code" = 5 ] || fail "the sale not printed exits $code, not 5"
+[ "$(jq -c '{exitCode, returnCode, outcome, receipt, kind, answers: [.dialogs[].answer],
+  texts: [.dialogs[].text]}' "$work/not-printed.json")" = \
+  '{"exitCode":5,"returnCode":262146,"outcome":"accepted-not-printed","receipt":100234,"kind":"sale",'\
+'"answers":["ok","cancel"],"texts":["Ticket in die Kasse uebertragen?","Tickets drucken?"]}' ] ||
+  fail "the sale not printed reports $(cat "$work/not-printed.json")"
 
 # Ended from outside while the cash register stalls, once its line written
 # ahead is in the trace: SIGKILL natively, the Wine process killed under Wine.
@@ -91,11 +117,16 @@ qelhost trace --in-doubt >"$work/in-doubt.txt"
 cat "$work/all.txt" "$work/in-doubt.txt"
 
 [ "$(awk 'NR > 1 { print $3, $5 }' "$work/all.txt" | paste -sd' ')" = \
-  "99 in-doubt 100234 accepted 100234 refused 100234 in-doubt 100234 failed 100235 in-doubt" ] ||
+  "99 in-doubt 100234 accepted 100234 refused 100234 in-doubt 100234 failed 100234 accepted-not-printed 100235 in-doubt" ] ||
   fail "trace lists other outcomes"
+qelhost trace --json >"$work/all.json"
+[ "$(jq -r '[.receipt, .outcome, .httpStatus // "-", (.id | type)] | join(" ")' "$work/all.json" | paste -sd' ')" = \
+  "99 in-doubt - null 100234 accepted 200 string 100234 refused 200 string 100234 in-doubt - string \
+100234 failed - string 100234 accepted-not-printed 200 string 100235 sending - string" ] ||
+  fail "trace --json lists other outcomes: $(cat "$work/all.json")"
 [ "$(awk 'NR > 1 { print $3, $5 }' "$work/in-doubt.txt" | paste -sd' ')" = \
   "99 in-doubt 100234 in-doubt 100235 in-doubt" ] || fail "trace --in-doubt lists other entries"
-grep -q "100235 .* in-doubt  *No outcome recorded: the process ended during the transfer.$" "$work/in-doubt.txt" ||
+grep -q "100235 .* in-doubt  *No outcome line was written.$" "$work/in-doubt.txt" ||
   fail "the killed sale is not named as one without an outcome"
 qelhost trace --last 1 >"$work/last.txt"
 [ "$(awk '{ print $5 }' "$work/last.txt" | paste -sd' ')" = "outcome in-doubt" ] || fail "trace --last 1 lists other entries"
@@ -121,7 +152,7 @@ status=0
 qelhost trace >"$work/hostile.txt" || status=$?
 tail -n 1 "$work/hostile.txt"
 [ "$status" -eq 0 ] || fail "trace of a deeply nested line exits $status"
-[ "$(awk 'NR > 7 { print $1 }' "$work/hostile.txt" | paste -sd' ')" = "depth-16 2024-05-01T10:00:00.000Z" ] ||
+[ "$(awk 'NR > 8 { print $1 }' "$work/hostile.txt" | paste -sd' ')" = "depth-16 2024-05-01T10:00:00.000Z" ] ||
   fail "trace shows other lines of those nested or cut off"
 [ "$(tail -n 1 "$work/hostile.txt")" = "$(printf '%-25s%-7s%10s%11s  %-21s%s' 2024-05-01T10:00:00.000Z sale 7 1.00 refused \
   '\x1b[56Gaccepted\x1b[K\x9b8m C:\kasse')" ] || fail "trace shows the hostile message otherwise"

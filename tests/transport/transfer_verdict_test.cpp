@@ -86,8 +86,8 @@ TEST(TransferVerdict, EachEndProvesWhatItShows) {
       report.wholeBodySent = whole;
       if (end.rect) report.rect = *end.rect;
       EXPECT_EQ(judgeTransfer(report), whole ? end.afterWholeBody : end.beforeWholeBody)
-          << "status " << end.status << (end.fault ? " with the service's fault" : "") << ", curl "
-          << end.curlResult << (whole ? ", after" : ", before") << " the whole body";
+          << "status " << end.status << (end.fault ? " with the service's fault" : "") << ", curl " << end.curlResult
+          << (whole ? ", after" : ", before") << " the whole body";
     }
   }
 }
@@ -114,7 +114,9 @@ TEST(TransferVerdict, OnlyTheServicesOwnFaultIsOne) {
       {"<?xml version=\"1.0\"?>" + envelope + "<env:Body>" + fault + "</env:Body></env:Envelope>", true},
       {envelope + "<env:Header/><env:Body>" + fault + "</env:Body></env:Envelope>", true},
       // Latin-1 text in the fault, read with the ANSI code page.
-      {envelope + "<env:Body><env:Fault>Gr\xF6\xDF" "e</env:Fault></env:Body></env:Envelope>", true},
+      {envelope + "<env:Body><env:Fault>Gr\xF6\xDF"
+                  "e</env:Fault></env:Body></env:Envelope>",
+       true},
       {envelope + fault + "</env:Envelope>", false},
       {envelope + "<env:Header>" + fault + "</env:Header></env:Envelope>", false},
       {"<soap:Envelope><soap:Body><soap:Fault/></soap:Body></soap:Envelope>", false},

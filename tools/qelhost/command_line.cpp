@@ -30,7 +30,8 @@ constexpr char kCheckDescription[] =
 
 constexpr char kTraceDescription[] =
     "prints the transaction trace of the working folder (QelConnect.trace and\n"
-    "QelConnect.trace.1) as a table, newest last.";
+    "QelConnect.trace.1) as a table, newest last, one row per transaction;\n"
+    "with --json as JSON Lines, one object per transaction.";
 
 constexpr char kProtectDescription[] =
     "reads the cash register's password (typed without echo, or from standard\n"
@@ -44,12 +45,15 @@ constexpr char kProtectDescription[] =
 constexpr char kExitCodes[] =
     "\nexit codes:\n"
     "  0  the sale or refund was done (check: every step passed)\n"
-    "  1  it was not completed: refused, failed or cancelled, and nothing was booked\n"
+    "  1  it was not completed, and the cash register holds nothing of it:\n"
+    "     cancelled, refused, or failed before the whole order went out\n"
     "     (check: a step failed; trace: no trace in the folder)\n"
     "  2  wrong command line, or an order file or working folder that cannot be used\n"
     "  3  the library cannot be loaded\n"
     "  4  it failed in doubt: the cash register may have booked it; check the\n"
-    "     receipt there before selling it again\n";
+    "     receipt there before selling it again\n"
+    "  5  the sale was booked and its tickets were not printed (Cancel at\n"
+    "     \"Tickets drucken?\"): do not sell it again\n";
 
 // The values that need more than CLI11's conversion, turned into Options
 // once CLI11 has accepted the line.
@@ -96,13 +100,18 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
   CLI::Option* version = app.add_flag("--version",
                                       "print the library's version, read from its file, and the\n"
                                       "components built into qelhost");
+  CLI::Option* json = app.add_flag("--json", options.json,
+                                   "print one JSON object with the outcome on standard output\n"
+                                   "(trace: one per transaction); the dialogs and the result\n"
+                                   "record go to standard error")
+                          ->type_name("");
   const std::vector<CLI::Option*> saleOnly{answers, noInit, prefill, hold};
   for (CLI::Option* option : saleOnly) version->excludes(option);
-  version->excludes(order)->excludes(workdir);
+  version->excludes(order)->excludes(workdir)->excludes(json);
 
   CLI::App* check = app.add_subcommand("check", kCheckDescription);
   excludeAll(check, saleOnly);
-  excludeAll(check, {order, library, version});
+  excludeAll(check, {order, library, version, json});
 
   CLI::App* trace = app.add_subcommand("trace", kTraceDescription);
   trace->add_option("--last", options.traceQuery.last, "only the last N entries")
@@ -118,7 +127,7 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
   protect->fallthrough(false);
   protect->add_flag("--user-scope", options.userScope, "only the Windows user who runs this command can decrypt it");
   excludeAll(protect, saleOnly);
-  excludeAll(protect, {order, library, workdir, version});
+  excludeAll(protect, {order, library, workdir, version, json});
   app.require_subcommand(0, 1);
 
   std::vector<const char*> argv{"qelhost"};

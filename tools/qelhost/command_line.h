@@ -24,6 +24,9 @@ struct Options {
   bool init = true;
   std::uint8_t prefill = 0;
   bool hold = false;
+  // One JSON object (a sale or refund) or JSON Lines (trace) on standard
+  // output instead of the text for people.
+  bool json = false;
   TraceQuery traceQuery;
   bool userScope = false;  // protect-password
 };

@@ -66,9 +66,14 @@ std::string shortMessage(std::string message) {
   return shortened ? message + "..." : message;
 }
 
-// What a "sending" line stands for when no line of the same transaction
-// followed it.
-constexpr char kNoOutcome[] = "No outcome recorded: the process ended during the transfer.";
+// What the table says of a transaction whose "sending" line no line of its
+// own followed: it may have reached the cash register, and nothing more is
+// known (the process may have ended, or its trace may have become
+// unwritable).
+constexpr char kNoOutcome[] = "No outcome line was written.";
+
+namespace key = trace::key;
+namespace outcome = trace::outcome;
 
 using Ids = std::unordered_set<std::string>;
 
@@ -89,8 +94,8 @@ bool forEachEntry(const char* name, Each&& each) {
 // The ids of the transactions whose end was recorded.
 void collectEnded(const char* name, Ids& ended) {
   forEachEntry(name, [&](const nlohmann::json& entry) {
-    const std::string id = textOf(entry, "id");
-    if (!id.empty() && textOf(entry, "outcome") != trace::outcome::kSending) ended.insert(id);
+    const std::string id = textOf(entry, key::kId);
+    if (!id.empty() && textOf(entry, key::kOutcome) != outcome::kSending) ended.insert(id);
   });
 }
 
@@ -100,15 +105,36 @@ void collectEnded(const char* name, Ids& ended) {
 // False when the file cannot be opened.
 bool readEntries(const char* name, const TraceQuery& query, const Ids& ended, std::deque<nlohmann::json>& entries) {
   return forEachEntry(name, [&](nlohmann::json& entry) {
-    if (textOf(entry, "outcome") == trace::outcome::kSending) {
-      if (ended.count(textOf(entry, "id")) != 0) return;
-      entry["outcome"] = "in-doubt";
-      entry["message"] = kNoOutcome;
-    }
-    if (query.inDoubtOnly && textOf(entry, "outcome") != "in-doubt") return;
+    const std::string outcomeName = textOf(entry, key::kOutcome);
+    const bool unended = outcomeName == outcome::kSending;
+    if (unended && ended.count(textOf(entry, key::kId)) != 0) return;
+    if (query.inDoubtOnly && !unended && outcomeName != outcome::kInDoubt) return;
     entries.push_back(std::move(entry));
     if (query.last != 0 && entries.size() > query.last) entries.pop_front();
   });
+}
+
+// The entries of both files, oldest first, one per transaction. False when
+// there is no trace to read; `err` says so.
+bool readTrace(const TraceQuery& query, std::deque<nlohmann::json>& entries, std::ostream& err) {
+  Ids ended;
+  collectEnded(trace::kPreviousFileName, ended);
+  collectEnded(trace::kFileName, ended);
+  readEntries(trace::kPreviousFileName, query, ended, entries);
+  if (!readEntries(trace::kFileName, query, ended, entries) && entries.empty()) {
+    err << "No " << trace::kFileName << " in this folder. The trace is written only when QelConnect.xml holds\n"
+        << "<diagnostics><trace>1</trace></diagnostics>.\n";
+    return false;
+  }
+  return true;
+}
+
+// The value of `name` in `entry` when it is of the kind `is` accepts, else
+// null.
+template <typename Is>
+nlohmann::json valueOf(const nlohmann::json& entry, const char* name, Is&& is) {
+  const auto it = entry.find(name);
+  return it != entry.end() && is(*it) ? *it : nlohmann::json(nullptr);
 }
 
 // One row of the table, without blanks at its end; control characters in
@@ -127,20 +153,34 @@ void printRow(std::ostream& out, const std::string& time, const std::string& kin
 }  // namespace
 
 bool printTrace(const TraceQuery& query, std::ostream& out, std::ostream& err) {
-  Ids ended;
-  collectEnded(trace::kPreviousFileName, ended);
-  collectEnded(trace::kFileName, ended);
   std::deque<nlohmann::json> entries;
-  readEntries(trace::kPreviousFileName, query, ended, entries);
-  if (!readEntries(trace::kFileName, query, ended, entries) && entries.empty()) {
-    err << "No " << trace::kFileName << " in this folder. The trace is written only when QelConnect.xml holds\n"
-        << "<diagnostics><trace>1</trace></diagnostics>.\n";
-    return false;
-  }
+  if (!readTrace(query, entries, err)) return false;
   printRow(out, "time", "kind", "receipt", "total", "outcome", "message");
   for (const nlohmann::json& entry : entries) {
-    printRow(out, textOf(entry, "time"), textOf(entry, "kind"), textOf(entry, "receipt"), textOf(entry, "total"),
-             textOf(entry, "outcome"), shortMessage(textOf(entry, "message")));
+    const bool unended = textOf(entry, key::kOutcome) == outcome::kSending;
+    printRow(out, textOf(entry, key::kTime), textOf(entry, key::kKind), textOf(entry, key::kReceipt),
+             textOf(entry, key::kTotal), unended ? outcome::kInDoubt : textOf(entry, key::kOutcome),
+             unended ? kNoOutcome : shortMessage(textOf(entry, key::kMessage)));
+  }
+  return true;
+}
+
+bool printTraceJson(const TraceQuery& query, std::ostream& out, std::ostream& err) {
+  std::deque<nlohmann::json> entries;
+  if (!readTrace(query, entries, err)) return false;
+  const auto isString = [](const nlohmann::json& v) { return v.is_string(); };
+  const auto isInteger = [](const nlohmann::json& v) { return v.is_number_integer(); };
+  for (const nlohmann::json& entry : entries) {
+    const nlohmann::json object = {
+        {key::kId, valueOf(entry, key::kId, isString)},
+        {key::kKind, valueOf(entry, key::kKind, isString)},
+        {key::kReceipt, valueOf(entry, key::kReceipt, isInteger)},
+        {key::kOutcome, valueOf(entry, key::kOutcome, isString)},
+        {key::kTime, valueOf(entry, key::kTime, isString)},
+        {key::kHttpStatus, valueOf(entry, key::kHttpStatus, isInteger)},
+        {key::kMessage, valueOf(entry, key::kMessage, isString)},
+    };
+    out << object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
   }
   return true;
 }

@@ -18,6 +18,14 @@ struct TraceQuery {
 // current folder, oldest first, one line each (time, kind, receipt, total,
 // outcome, message), to `out`; notes about missing or unreadable files go to
 // `err`. Returns false when there is no trace to read.
+// A transaction whose "sending" line no line of its own followed is shown
+// in doubt, with the message "No outcome line was written.".
 bool printTrace(const TraceQuery& query, std::ostream& out, std::ostream& err);
+
+// The same entries as JSON Lines, one object per transaction with the keys
+// "id", "kind", "receipt", "outcome", "time", "httpStatus" and "message",
+// each null when the entry lacks it; a transaction without an outcome line
+// has the outcome "sending".
+bool printTraceJson(const TraceQuery& query, std::ostream& out, std::ostream& err);
 
 }  // namespace qel::qelhost

@@ -10,10 +10,7 @@
 
 namespace qel {
 
-void Transaction::begin(const ConnectorConfig& config) {
-  trace_.begin(config);
-  report_.keepBodies = trace_.keepsBodies();
-}
+void Transaction::begin(const ConnectorConfig& config) { report_.keepBodies = trace_.begin(config); }
 
 void Transaction::noteOrder(const Order& order) {
   receipt_ = order.belegnummer();

@@ -35,13 +35,14 @@ std::string newTransactionId() {
   return id;
 }
 
-void TransactionTrace::begin(const ConnectorConfig& config) {
+bool TransactionTrace::begin(const ConnectorConfig& config) {
   enabled_ = config.trace;
-  if (!enabled_) return;
-  began_ = platform::utcMilliseconds();
-  id_ = newTransactionId();
-  url_ = config.url;
-  keepBodies_ = config.traceBodies;
+  if (enabled_) {
+    began_ = platform::utcMilliseconds();
+    id_ = newTransactionId();
+    url_ = config.url;
+  }
+  return enabled_ && config.traceBodies;
 }
 
 void TransactionTrace::noteOrder(const Order& order) {

@@ -28,10 +28,9 @@ class TransactionTrace {
   explicit TransactionTrace(Kind kind) : kind_(kind) {}
 
   // The configuration was read: the trace is on when it says so, and the
-  // entry's time is the time of this call.
-  void begin(const ConnectorConfig& config);
-  // Whether the transfer's bodies belong in the trace.
-  bool keepsBodies() const { return keepBodies_; }
+  // entry's time is the time of this call. Returns whether the transfer's
+  // bodies belong in the trace.
+  bool begin(const ConnectorConfig& config);
   // The order as the host passed it, once it was read.
   void noteOrder(const Order& order);
 
@@ -48,7 +47,6 @@ class TransactionTrace {
 
   Kind kind_;
   bool enabled_ = false;
-  bool keepBodies_ = false;
   std::int64_t began_ = 0;  // ms since 1970, UTC
   std::string id_;
   std::wstring url_;

@@ -83,11 +83,25 @@ code=0
 qelhost --json --answers ok,cancel "$(program_path "$EXAMPLES/sale.json")" >"$work/not-printed.json" \
   2>"$work/not-printed.txt" || code=$?
 [ "$code" = 5 ] || fail "the sale not printed exits $code, not 5"
+tr -d '\r' <"$work/not-printed.txt" | grep -q "^Sale from .*sale.json: 2 position(s), 3 ticket(s), .* gross total 98.40$" ||
+  fail "the sale's summary is not on standard error"
 [ "$(jq -c '{exitCode, returnCode, outcome, receipt, kind, answers: [.dialogs[].answer],
   texts: [.dialogs[].text]}' "$work/not-printed.json")" = \
   '{"exitCode":5,"returnCode":262146,"outcome":"accepted-not-printed","receipt":100234,"kind":"sale",'\
 '"answers":["ok","cancel"],"texts":["Ticket in die Kasse uebertragen?","Tickets drucken?"]}' ] ||
   fail "the sale not printed reports $(cat "$work/not-printed.json")"
+
+# An order file that cannot be read (2) and a library that cannot be loaded
+# (3) still end with the one JSON object, naming what is known.
+code=0
+qelhost --json "$(program_path "$work/none.json")" >"$work/usage.json" 2>/dev/null || code=$?
+code3=0
+qelhost --json --library "$(program_path "$work/none.dll")" "$(program_path "$EXAMPLES/sale.json")" \
+  >"$work/nolib.json" 2>/dev/null || code3=$?
+[ "$code $code3" = "2 3" ] || fail "unreadable order and missing library exit $code $code3, not 2 3"
+[ "$(jq -c '[.exitCode, .returnCode, .outcome, .receipt, .kind, .dialogs]' "$work/usage.json" "$work/nolib.json" |
+  paste -sd' ')" = '[2,null,null,null,null,[]] [3,null,null,100234,"sale",[]]' ] ||
+  fail "the failed runs report $(cat "$work/usage.json" "$work/nolib.json")"
 
 # Ended from outside while the cash register stalls, once its line written
 # ahead is in the trace: SIGKILL natively, the Wine process killed under Wine.

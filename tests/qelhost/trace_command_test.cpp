@@ -33,9 +33,10 @@ class TraceCommand : public ::testing::Test {
     writeFile("QelConnect.trace.1", traceLine("1", 101, "sending") + traceLine("2", 102, "sending") +
                                         traceLine("2", 102, "accepted", ",\"httpStatus\":200") +
                                         traceLine("3", 103, "sending"));
-    writeFile("QelConnect.trace",
-              traceLine("1", 101, "accepted-not-printed", ",\"httpStatus\":200") + traceLine("4", 104, "sending") +
-                  traceLine("4", 104, "in-doubt", ",\"message\":\"Unexpected HTTP Status code 502\",\"httpStatus\":502"));
+    writeFile(
+        "QelConnect.trace",
+        traceLine("1", 101, "accepted-not-printed", ",\"httpStatus\":200") + traceLine("4", 104, "sending") +
+            traceLine("4", 104, "in-doubt", ",\"message\":\"Unexpected HTTP Status code 502\",\"httpStatus\":502"));
   }
 
   static std::vector<nlohmann::json> jsonLines(const TraceQuery& query) {

@@ -16,7 +16,9 @@ using hostkit::kIdCancel;
 using hostkit::kIdOk;
 using hostkit::ShownDialog;
 
-ShownDialog question(int answer) { return {L"Transaktionsfenster", L"?", {kIdOk, kIdCancel}, false, nullptr, 0, answer}; }
+ShownDialog question(int answer) {
+  return {L"Transaktionsfenster", L"?", {kIdOk, kIdCancel}, false, nullptr, 0, answer};
+}
 ShownDialog errorBox(const std::wstring& text) {
   return {L"Fehler bei Daten\u00fcbertragung", text, {kIdOk}, false, nullptr, 0, kIdOk};
 }
@@ -35,16 +37,23 @@ TEST(TransactionOutcome, EachEndHasItsOutcomeAndExitCode) {
       {"sold, negative total", false, QEL_OK, {question(kIdOk)}, "accepted", 0},
       {"declined", false, QEL_NOT_COMPLETED, {question(kIdCancel)}, "cancelled", 1},
       {"not printed", false, QEL_NOT_COMPLETED, {question(kIdOk), question(kIdCancel)}, "accepted-not-printed", 5},
-      {"in doubt", false, QEL_NOT_COMPLETED, {question(kIdOk), errorBox(failure + test::possiblyBooked(7))},
-       "in-doubt", 4},
-      {"paragraph not at the end", false, QEL_NOT_COMPLETED,
-       {question(kIdOk), errorBox(test::possiblyBooked(7) + L"x")}, nullptr, 1},
+      {"in doubt",
+       false,
+       QEL_NOT_COMPLETED,
+       {question(kIdOk), errorBox(failure + test::possiblyBooked(7))},
+       "in-doubt",
+       4},
+      {"paragraph not at the end",
+       false,
+       QEL_NOT_COMPLETED,
+       {question(kIdOk), errorBox(test::possiblyBooked(7) + L"x")},
+       nullptr,
+       1},
       {"refused or failed", false, QEL_NOT_COMPLETED, {question(kIdOk), errorBox(failure)}, nullptr, 1},
       {"no record", false, QEL_NOT_COMPLETED, {errorBox(L"Invalid call")}, nullptr, 1},
       {"no box", false, QEL_NOT_COMPLETED, {}, nullptr, 1},
       {"refunded", true, QEL_OK, {}, "accepted", 0},
-      {"refund in doubt", true, QEL_NOT_COMPLETED, {errorBox(failure + test::possiblyBooked(7, true))}, "in-doubt",
-       4},
+      {"refund in doubt", true, QEL_NOT_COMPLETED, {errorBox(failure + test::possiblyBooked(7, true))}, "in-doubt", 4},
       {"refund refused", true, QEL_NOT_COMPLETED, {errorBox(failure)}, nullptr, 1},
   };
   for (const auto& c : cases) {

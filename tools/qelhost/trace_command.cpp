@@ -3,7 +3,6 @@
 #include "tools/qelhost/trace_command.h"
 
 #include <deque>
-#include <fstream>
 #include <iomanip>
 #include <sstream>
 #include <string>
@@ -12,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/transaction_trace.h"
+#include "platform/platform.h"
 #include "tools/qelhost/visible_text.h"
 
 namespace qel::qelhost {
@@ -66,40 +66,41 @@ std::string shortMessage(std::string message) {
   return shortened ? message + "..." : message;
 }
 
+// A trace file is read whole; one larger than this is taken as missing.
+constexpr std::size_t kMaxTraceFileBytes = std::size_t{256} << 20;
+
 // What a "sending" line stands for when no line of the same transaction
 // followed it.
 constexpr char kNoOutcome[] = "No outcome recorded: the process ended during the transfer.";
 
 using Ids = std::unordered_set<std::string>;
 
-// Calls `each` with every entry of `name`, oldest first. False when the file
-// cannot be opened.
+// Calls `each` with every entry of `content`, oldest first.
 template <typename Each>
-bool forEachEntry(const char* name, Each&& each) {
-  std::ifstream in(name, std::ios::binary);
-  if (!in) return false;
+void forEachEntry(const std::string& content, Each&& each) {
+  std::istringstream in(content);
   std::string line;
   while (std::getline(in, line)) {
     nlohmann::json entry = parseLine(line);
     if (entry.is_object()) each(entry);
   }
-  return true;
 }
 
 // The ids of the transactions whose end was recorded.
-void collectEnded(const char* name, Ids& ended) {
-  forEachEntry(name, [&](const nlohmann::json& entry) {
+void collectEnded(const std::string& content, Ids& ended) {
+  forEachEntry(content, [&](const nlohmann::json& entry) {
     const std::string id = textOf(entry, "id");
     if (!id.empty() && textOf(entry, "outcome") != kSendingOutcome) ended.insert(id);
   });
 }
 
-// Reads `name` into `entries`, keeping at most `keep` of the newest when
-// `keep` is not 0. A transaction shows once: its "sending" line is left out
-// once its end is recorded, and stands for it, in doubt, when it is not.
-// False when the file cannot be opened.
-bool readEntries(const char* name, const TraceQuery& query, const Ids& ended, std::deque<nlohmann::json>& entries) {
-  return forEachEntry(name, [&](nlohmann::json& entry) {
+// Adds the entries of `content` to `entries`, keeping at most `keep` of the
+// newest when `keep` is not 0. A transaction shows once: its "sending" line
+// is left out once its end is recorded, and stands for it, in doubt, when it
+// is not.
+void readEntries(const std::string& content, const TraceQuery& query, const Ids& ended,
+                 std::deque<nlohmann::json>& entries) {
+  forEachEntry(content, [&](nlohmann::json& entry) {
     if (textOf(entry, "outcome") == kSendingOutcome) {
       if (ended.count(textOf(entry, "id")) != 0) return;
       entry["outcome"] = "in-doubt";
@@ -127,12 +128,17 @@ void printRow(std::ostream& out, const std::string& time, const std::string& kin
 }  // namespace
 
 bool printTrace(const TraceQuery& query, std::ostream& out, std::ostream& err) {
+  // Both files at once under the writers' lock, so that a rotation between
+  // them cannot make a transaction's outcome look lost.
+  const platform::RecordFiles files =
+      platform::readRecordFiles(kTraceFileName, kPreviousTraceFileName, kMaxTraceFileBytes);
   Ids ended;
-  collectEnded(kPreviousTraceFileName, ended);
-  collectEnded(kTraceFileName, ended);
+  collectEnded(files.previous, ended);
+  collectEnded(files.current, ended);
   std::deque<nlohmann::json> entries;
-  readEntries(kPreviousTraceFileName, query, ended, entries);
-  if (!readEntries(kTraceFileName, query, ended, entries) && entries.empty()) {
+  readEntries(files.previous, query, ended, entries);
+  readEntries(files.current, query, ended, entries);
+  if (files.currentStatus != platform::FileRead::Ok && entries.empty()) {
     err << "No " << kTraceFileName << " in this folder. The trace is written only when QelConnect.xml holds\n"
         << "<diagnostics><trace>1</trace></diagnostics>.\n";
     return false;

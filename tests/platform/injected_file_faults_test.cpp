@@ -43,6 +43,10 @@ TEST(InjectedFileFaults, EachFaultHasItsPromisedOutcome) {
   // Beyond the first read's room when no size is reported.
   const std::string settings = bytes(5000, 1);
   const std::string entry = bytes(3000, 2);
+  // The pause between two tries gives a running transfer its turn; the
+  // thread's record of its transfers is made on first use (on Windows with
+  // two handles of the thread library's), before the handles are counted.
+  platform::keepTransferAlive();
   for (const FileFaultCase& c : fileFaultCases()) {
     SCOPED_TRACE(c.what);
     ScratchDir dir;
@@ -63,11 +67,13 @@ TEST(InjectedFileFaults, EachFaultHasItsPromisedOutcome) {
         const bool appended = static_cast<bool>(platform::appendToFile("QelConnect.log", entry));
         EXPECT_TRUE(sameBytes(contentOf("QelConnect.log"), expected(c.appends, "old\r\n", entry)));
         EXPECT_EQ(appended, c.appends == Written::Yes);
+      }
+      if (c.records != Written::Untried) {
         // A record is written whole or not at all, whatever the fault.
         const bool recorded =
             static_cast<bool>(platform::appendRecord("QelConnect.trace", entry + "\n", 1 << 20, "QelConnect.trace.1"));
-        EXPECT_TRUE(sameBytes(contentOf("QelConnect.trace"), expected(c.appends, "old\n", entry + "\n")));
-        EXPECT_EQ(recorded, c.appends == Written::Yes);
+        EXPECT_TRUE(sameBytes(contentOf("QelConnect.trace"), expected(c.records, "old\n", entry + "\n")));
+        EXPECT_EQ(recorded, c.records == Written::Yes);
       }
       if (c.truncates != Written::Untried) {
         const bool truncated = static_cast<bool>(platform::truncateFile("Sales.ini"));

@@ -112,8 +112,8 @@ std::size_t openHandles();
 enum class Written { Yes, No, Untried };
 
 // One fault of a working-folder file call, and what readFile of a file of
-// 5000 bytes gives, whether appendToFile and appendRecord of 3000 bytes
-// (`appends`) and truncateFile (`truncates`) change the disk.
+// 5000 bytes gives, whether appendToFile (`appends`) and appendRecord
+// (`records`) of 3000 bytes and truncateFile (`truncates`) change the disk.
 struct FileFaultCase {
   const char* what;
   const char* call;
@@ -122,6 +122,7 @@ struct FileFaultCase {
   std::uint32_t readError;
   int pauses;
   Written appends;
+  Written records;
   Written truncates;
 };
 const std::vector<FileFaultCase>& fileFaultCases();

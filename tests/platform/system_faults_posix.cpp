@@ -125,22 +125,35 @@ std::uint32_t ioError() { return EIO; }
 
 const std::vector<FileFaultCase>& fileFaultCases() {
   static const std::vector<FileFaultCase> cases = {
-      {"an open interrupted three times", "open", interrupted(3), FileRead::Ok, 0, 0, Written::Yes, Written::Yes},
-      {"a read interrupted three times", "read", interrupted(3), FileRead::Ok, 0, 0, Written::Yes, Written::Yes},
-      {"a write interrupted three times", "pwrite", interrupted(3), FileRead::Ok, 0, 0, Written::Yes, Written::Yes},
-      {"writes of one byte each", "pwrite", atMost(1), FileRead::Ok, 0, 0, Written::Yes, Written::Yes},
-      {"a write that moves nothing", "pwrite", atMost(0), FileRead::Ok, 0, 0, Written::No, Written::Yes},
-      {"a full disk", "pwrite", failing(ENOSPC), FileRead::Ok, 0, 0, Written::No, Written::Yes},
-      {"a disk full after 300 bytes", "pwrite", fillingUp(300, ENOSPC), FileRead::Ok, 0, 0, Written::No, Written::Yes},
-      {"an open refused", "open", failing(EACCES), FileRead::NotOpened, EACCES, 0, Written::No, Written::No},
-      {"a read that fails", "read", failing(EIO), FileRead::Failed, EIO, 0, Written::Yes, Written::Yes},
-      {"an fstat that fails", "fstat", failing(EIO), FileRead::Failed, EIO, 0, Written::No, Written::No},
+      {"an open interrupted three times", "open", interrupted(3), FileRead::Ok, 0, 0, Written::Yes, Written::Yes,
+       Written::Yes},
+      {"a read interrupted three times", "read", interrupted(3), FileRead::Ok, 0, 0, Written::Yes, Written::Yes,
+       Written::Yes},
+      {"a write interrupted three times", "pwrite", interrupted(3), FileRead::Ok, 0, 0, Written::Yes, Written::Yes,
+       Written::Yes},
+      {"writes of one byte each", "pwrite", atMost(1), FileRead::Ok, 0, 0, Written::Yes, Written::Yes, Written::Yes},
+      {"a write that moves nothing", "pwrite", atMost(0), FileRead::Ok, 0, 0, Written::No, Written::No, Written::Yes},
+      {"a full disk", "pwrite", failing(ENOSPC), FileRead::Ok, 0, 0, Written::No, Written::No, Written::Yes},
+      {"a disk full after 300 bytes", "pwrite", fillingUp(300, ENOSPC), FileRead::Ok, 0, 0, Written::No, Written::No,
+       Written::Yes},
+      {"an open refused", "open", failing(EACCES), FileRead::NotOpened, EACCES, 0, Written::No, Written::No,
+       Written::No},
+      {"a read that fails", "read", failing(EIO), FileRead::Failed, EIO, 0, Written::Yes, Written::Yes, Written::Yes},
+      // A record reads the file's last byte first, which the fault fails.
+      {"a positioned read that fails", "pread", failing(EIO), FileRead::Ok, 0, 0, Written::Yes, Written::No,
+       Written::Yes},
+      {"an fstat that fails", "fstat", failing(EIO), FileRead::Failed, EIO, 0, Written::No, Written::No, Written::No},
       // Writers append at the size that fstat reports under the lock; only
       // readers meet files that report none (those under /proc).
-      {"a file that reports no size", "fstat", withoutSize(), FileRead::Ok, 0, 0, Written::Untried, Written::Untried},
-      {"a close that fails", "close", failing(EIO), FileRead::Ok, 0, 0, Written::Yes, Written::Yes},
-      {"a lock interrupted three times", "flock", interrupted(3), FileRead::Ok, 0, 0, Written::Yes, Written::Yes},
-      {"a file system without locks", "flock", failing(ENOLCK), FileRead::Ok, 0, 0, Written::Yes, Written::Yes},
+      {"a file that reports no size", "fstat", withoutSize(), FileRead::Ok, 0, 0, Written::Untried, Written::Untried,
+       Written::Untried},
+      {"a file that cannot be cut", "ftruncate", failing(EIO), FileRead::Ok, 0, 0, Written::Yes, Written::Yes,
+       Written::No},
+      {"a close that fails", "close", failing(EIO), FileRead::Ok, 0, 0, Written::Yes, Written::Yes, Written::Yes},
+      {"a lock interrupted three times", "flock", interrupted(3), FileRead::Ok, 0, 0, Written::Yes, Written::Yes,
+       Written::Yes},
+      {"a file system without locks", "flock", failing(ENOLCK), FileRead::Ok, 0, 0, Written::Yes, Written::Yes,
+       Written::Yes},
   };
   return cases;
 }

@@ -28,7 +28,7 @@ set_target_properties(qel::tinyxml2 PROPERTIES
   INTERFACE_INCLUDE_DIRECTORIES "${QEL_WIN_DEPS}/include")
 
 set(QEL_PLATFORM_SOURCE win32.cpp win32_calls.cpp win32_errors.cpp win32_files.cpp win32_progress.cpp win32_protect.cpp
-                        transfer_progress.cpp)
+                        record_files.cpp transfer_progress.cpp)
 
 # Wide-character Win32 API by default, and no min/max macros to trip over
 # std::min and std::max.

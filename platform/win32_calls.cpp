@@ -11,7 +11,12 @@ Win32Calls win32Calls = {
     {"GetFileType", &::GetFileType},
     {"CloseHandle", &::CloseHandle},
     {"GetFileAttributesW", &::GetFileAttributesW},
-    {"Sleep", &pauseKeepingAlive},
+    {"GetFileInformationByHandle", &::GetFileInformationByHandle},
+    {"LockFileEx", &::LockFileEx},
+    {"UnlockFileEx", &::UnlockFileEx},
+    {"SetFilePointerEx", &::SetFilePointerEx},
+    {"SetEndOfFile", &::SetEndOfFile},
+    {"Sleep", &::Sleep},
     {"MessageBoxW", &::MessageBoxW},
 };
 

@@ -138,16 +138,6 @@ void endTurns() noexcept {
   PostQuitMessage(static_cast<int>(quitCode));
 }
 
-void WINAPI pauseKeepingAlive(DWORD milliseconds) {
-  for (;;) {
-    const DWORD slice = milliseconds < static_cast<DWORD>(kTransferTurnMs) ? milliseconds : kTransferTurnMs;
-    Sleep(slice);
-    milliseconds -= slice;
-    keepTransferAlive();
-    if (milliseconds == 0) return;
-  }
-}
-
 }  // namespace detail
 
 std::int64_t steadyMilliseconds() { return static_cast<std::int64_t>(GetTickCount64()); }

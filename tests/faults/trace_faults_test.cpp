@@ -226,8 +226,8 @@ TEST_F(FaultTest, TraceKeepsBodiesOnRequestAndNeverTheCredentials) {
   }
 }
 
-// Off unless the switch is exactly 1; never emptied by hrECInit; renamed
-// once it would pass its limit; a broken last line stays on its own; a
+// Off unless the switch is exactly 1; never emptied by hrECInit; moved to
+// QelConnect.trace.1 once it would pass its limit; a broken last line stays on its own; a
 // trace that cannot be written costs its line and nothing else.
 TEST_F(FaultTest, TraceIsBoundedAndNeverInTheWay) {
   startKasse();

@@ -3,7 +3,6 @@
 #include "tools/qelhost/trace_command.h"
 
 #include <deque>
-#include <fstream>
 #include <iomanip>
 #include <sstream>
 #include <string>
@@ -12,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/trace_schema.h"
+#include "platform/platform.h"
 #include "tools/qelhost/visible_text.h"
 
 namespace qel::qelhost {
@@ -23,6 +23,8 @@ constexpr std::size_t kShownMessage = 60;
 // skipped like any unreadable line, before a value of it is built, so that
 // nothing takes it apart or prints it by recursion.
 constexpr int kDeepestEntry = 16;
+// A trace file is read whole; one larger than this is taken as missing.
+constexpr std::size_t kMaxTraceFileBytes = std::size_t{256} << 20;
 
 // The value on `line`: discarded when the line is no JSON or is nested
 // deeper than kDeepestEntry.
@@ -77,34 +79,32 @@ namespace outcome = trace::outcome;
 
 using Ids = std::unordered_set<std::string>;
 
-// Calls `each` with every entry of `name`, oldest first. False when the file
-// cannot be opened.
+// Calls `each` with every entry of `content`, oldest first.
 template <typename Each>
-bool forEachEntry(const char* name, Each&& each) {
-  std::ifstream in(name, std::ios::binary);
-  if (!in) return false;
+void forEachEntry(const std::string& content, Each&& each) {
+  std::istringstream in(content);
   std::string line;
   while (std::getline(in, line)) {
     nlohmann::json entry = parseLine(line);
     if (entry.is_object()) each(entry);
   }
-  return true;
 }
 
 // The ids of the transactions whose end was recorded.
-void collectEnded(const char* name, Ids& ended) {
-  forEachEntry(name, [&](const nlohmann::json& entry) {
+void collectEnded(const std::string& content, Ids& ended) {
+  forEachEntry(content, [&](const nlohmann::json& entry) {
     const std::string id = textOf(entry, key::kId);
     if (!id.empty() && textOf(entry, key::kOutcome) != outcome::kSending) ended.insert(id);
   });
 }
 
-// Reads `name` into `entries`, keeping at most `keep` of the newest when
-// `keep` is not 0. A transaction shows once: its "sending" line is left out
-// once its end is recorded, and stands for it, in doubt, when it is not.
-// False when the file cannot be opened.
-bool readEntries(const char* name, const TraceQuery& query, const Ids& ended, std::deque<nlohmann::json>& entries) {
-  return forEachEntry(name, [&](nlohmann::json& entry) {
+// Adds the entries of `content` to `entries`, keeping at most `keep` of the
+// newest when `keep` is not 0. A transaction shows once: its "sending" line
+// is left out once its end is recorded, and stands for it, in doubt, when it
+// is not.
+void readEntries(const std::string& content, const TraceQuery& query, const Ids& ended,
+                 std::deque<nlohmann::json>& entries) {
+  forEachEntry(content, [&](nlohmann::json& entry) {
     const std::string outcomeName = textOf(entry, key::kOutcome);
     const bool unended = outcomeName == outcome::kSending;
     if (unended && ended.count(textOf(entry, key::kId)) != 0) return;
@@ -117,11 +117,16 @@ bool readEntries(const char* name, const TraceQuery& query, const Ids& ended, st
 // The entries of both files, oldest first, one per transaction. False when
 // there is no trace to read; `err` says so.
 bool readTrace(const TraceQuery& query, std::deque<nlohmann::json>& entries, std::ostream& err) {
+  // Both files at once under the writers' lock, so that a rotation between
+  // them cannot make a transaction's outcome look lost.
+  const platform::RecordFiles files =
+      platform::readRecordFiles(trace::kFileName, trace::kPreviousFileName, kMaxTraceFileBytes);
   Ids ended;
-  collectEnded(trace::kPreviousFileName, ended);
-  collectEnded(trace::kFileName, ended);
-  readEntries(trace::kPreviousFileName, query, ended, entries);
-  if (!readEntries(trace::kFileName, query, ended, entries) && entries.empty()) {
+  collectEnded(files.previous, ended);
+  collectEnded(files.current, ended);
+  readEntries(files.previous, query, ended, entries);
+  readEntries(files.current, query, ended, entries);
+  if (files.currentStatus != platform::FileRead::Ok && entries.empty()) {
     err << "No " << trace::kFileName << " in this folder. The trace is written only when QelConnect.xml holds\n"
         << "<diagnostics><trace>1</trace></diagnostics>.\n";
     return false;

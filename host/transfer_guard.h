@@ -23,6 +23,8 @@ constexpr wchar_t kInternalErrorPrefix[] = L"Internal error: ";
 // the transaction.
 template <typename Transfer>
 std::int32_t runGuarded(void* owner, TransactionTrace& trace, Transfer&& transfer) noexcept {
+  // Outlives the last box, so that a WM_QUIT of the transfer waits for it.
+  const platform::HostCall call;
   const auto fail = [&](const std::wstring& message) {
     trace.failed(message);
     showTransferError(owner, message, trace.possibleBooking());

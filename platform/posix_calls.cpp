@@ -14,7 +14,7 @@ int openWithMode(const char* name, int flags, mode_t mode) { return ::open(name,
 
 PosixCalls posixCalls = {
     {"open", &openWithMode}, {"read", &::read}, {"write", &::write}, {"close", &::close},
-    {"fstat", &::fstat},     {"stat", &::stat}, {"flock", &::flock},
+    {"fstat", &::fstat},     {"stat", &::stat}, {"flock", &::flock}, {"clock_gettime", &::clock_gettime},
 };
 
 }  // namespace qel::platform::detail

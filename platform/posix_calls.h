@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <time.h>
 
 #include <cstddef>
 
@@ -22,6 +23,8 @@ struct PosixCalls {
   SystemCall<int(const char*, struct stat*)> stat;
   // flock(2), the turn of each writer of a working-folder file.
   SystemCall<int(int, int)> flock;
+  // clock_gettime(2): the steady clock of the progress window and of waits.
+  SystemCall<int(clockid_t, timespec*)> clock_gettime;
 };
 
 extern PosixCalls posixCalls;

@@ -13,6 +13,7 @@ Win32Calls win32Calls = {
     {"GetFileAttributesW", &::GetFileAttributesW},
     {"Sleep", &pauseKeepingAlive},
     {"MessageBoxW", &::MessageBoxW},
+    {"GetTickCount64", &::GetTickCount64},
 };
 
 }  // namespace qel::platform::detail

@@ -21,6 +21,8 @@ struct Win32Calls {
   // pauseKeepingAlive).
   SystemCall<decltype(::Sleep)> Sleep;
   SystemCall<decltype(::MessageBoxW)> MessageBoxW;
+  // The steady clock of the progress window and of waits.
+  SystemCall<decltype(::GetTickCount64)> GetTickCount64;
 };
 
 extern Win32Calls win32Calls;

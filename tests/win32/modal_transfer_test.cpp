@@ -148,8 +148,8 @@ TEST_F(ModalTransfer, TheSameInputReachesTheBoxOfficeOutsideATransfer) {
   operate(Input::Key, office.control());
   operate(Input::Click, office.control());
   dispatchPending();
-  const std::vector<UINT> expected = {WM_KEYDOWN, WM_CHAR, WM_KEYUP, WM_KEYDOWN, WM_CHAR, WM_KEYUP,
-                                      WM_LBUTTONDOWN, WM_LBUTTONUP};
+  const std::vector<UINT> expected = {WM_KEYDOWN, WM_CHAR,  WM_KEYUP,       WM_KEYDOWN,
+                                      WM_CHAR,    WM_KEYUP, WM_LBUTTONDOWN, WM_LBUTTONUP};
   EXPECT_EQ(office.received(), expected);
   operate(Input::AltF4, office.control());
   dispatchPending();

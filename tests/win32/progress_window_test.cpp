@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -91,8 +92,7 @@ TEST(Win32ProgressWindow, LiesInsideTheWorkAreaWhereverTheOwnerIs) {
     GetWindowRect(window, &frame);
     const LONG width = frame.right - frame.left;
     const LONG height = frame.bottom - frame.top;
-    EXPECT_EQ(frame.left,
-              expectedStart(c.horizontal, ownerFrame.left, ownerFrame.right, width, work.left, work.right));
+    EXPECT_EQ(frame.left, expectedStart(c.horizontal, ownerFrame.left, ownerFrame.right, width, work.left, work.right));
     EXPECT_EQ(frame.top, expectedStart(c.vertical, ownerFrame.top, ownerFrame.bottom, height, work.top, work.bottom));
     EXPECT_GE(frame.left, work.left);
     EXPECT_LE(frame.right, work.right);
@@ -173,6 +173,37 @@ TEST(Win32ProgressWindow, ATurnDispatchesPostedMessagesButNoInput) {
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
   EXPECT_EQ(dispatched, (std::vector<UINT>{WM_APP, WM_APP}));
+}
+
+// A WM_QUIT that a turn takes is posted again when the outermost of the
+// host's calls around the transfer is over, or with none when the transfer
+// is: never while a box of an outer call may still be open.
+bool quitWaiting() {
+  MSG message;
+  return PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
+}
+
+TEST(Win32ProgressWindow, AQuitWaitsForTheOutermostCall) {
+  for (const int calls : {0, 1, 2}) {
+    SCOPED_TRACE(calls);
+    std::vector<std::unique_ptr<platform::HostCall>> open;
+    for (int i = 0; i < calls; ++i) open.push_back(std::make_unique<platform::HostCall>());
+    {
+      TestClock clock(kStart);
+      const platform::TransferProgress progress(nullptr, L"T", &text);
+      PostQuitMessage(7);
+      clock.set(kStart + platform::kTransferTurnMs);
+      platform::keepTransferAlive();
+      EXPECT_FALSE(quitWaiting()) << "taken by the turn";
+    }
+    while (!open.empty()) {
+      EXPECT_FALSE(quitWaiting()) << open.size() << " calls still open";
+      open.pop_back();
+    }
+    MSG message{};
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 7u);
+  }
 }
 
 }  // namespace

@@ -23,6 +23,8 @@ constexpr wchar_t kInternalErrorPrefix[] = L"Internal error: ";
 // message as the box shows it.
 template <typename Transfer>
 std::int32_t runGuarded(void* owner, Transaction& transaction, Transfer&& transfer) noexcept {
+  // Outlives the last box, so that a WM_QUIT of the transfer waits for it.
+  const platform::HostCall call;
   const auto fail = [&](const std::wstring& failure) {
     const std::wstring message = shownMessage(failure);
     showTransferError(owner, message, transaction.failed(message));

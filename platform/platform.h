@@ -19,9 +19,16 @@ namespace qel::platform {
 enum class Buttons : unsigned int { Ok = 0, OkCancel = 1 };
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
+// What messageBox returns when the system could not show the box at all
+// (MessageBoxW's 0: no memory or no desktop for its window). The operator
+// answered nothing; callers count it as no OK and may record it as such.
+constexpr int kBoxNotShown = 0;
 
 // Shows a modal message box owned by `owner` (the host's window handle) and
-// returns the button pressed. No icon is shown. Both texts end with a NUL.
+// returns the button pressed, or kBoxNotShown. No icon is shown. Both texts
+// end with a NUL. An owner that is no longer a window (the host closed it
+// during the transfer) gives a box without an owner: the question is asked
+// all the same.
 int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons);
 
 // While a transfer runs on the calling thread, the host's window must keep
@@ -29,15 +36,20 @@ int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons
 // kTransferTurnMs, which gives the thread's messages a turn once that long
 // has passed since the last one (so they wait at most about twice as long),
 // and once the transfer has taken kProgressDelayMs a progress window owned
-// by `owner` (Windows: a captioned window without buttons over the owner,
-// which is disabled while it shows, as under a message box) says that it is
-// running. A transfer that ends within kTransferTurnMs dispatches no
-// message; one that ends within kProgressDelayMs shows nothing. The window goes when the
-// object goes, before anything else can show. The development library
-// reports the window through its dialog seam instead (dialog_handler.h).
-// A host message that calls into the library again runs that call to its
-// end inside the turn, as inside a message box; its transfer has its own
-// progress, and the outer transfer waits, its time limits running.
+// by `owner` says that it is running (Windows: a captioned window without
+// buttons over the owner's top-level window, inside the work area of its
+// monitor). From the first turn on the transfer is modal as a message box
+// is: the owner's top-level window is disabled before the first message is
+// dispatched and enabled again before the window goes, and the thread's
+// keyboard and mouse input is dropped, while its timers, paint and posted
+// messages keep flowing. A transfer that ends within kTransferTurnMs
+// dispatches no message and disables nothing; one that ends within
+// kProgressDelayMs shows nothing. The window goes when the object goes,
+// before anything else can show. The development library reports the
+// window through its dialog seam instead (dialog_handler.h). A host message
+// that calls into the library again runs that call to its end inside the
+// turn, as inside a message box; its transfer has its own progress, and the
+// outer transfer waits, its time limits running.
 constexpr int kTransferTurnMs = 50;
 constexpr int kProgressDelayMs = 500;
 
@@ -64,6 +76,10 @@ class TransferProgress {
   std::int64_t started_;
   std::int64_t lastTurn_;
   std::wstring shownText_;
+  bool turned_ = false;
+  // The window that the first turn disabled (Windows: the owner's top-level
+  // window), null for none.
+  void* disabledOwner_ = nullptr;
   // The platform's window (Windows: its state; POSIX: what was reported).
   void* window_ = nullptr;
   // The progress of the call that this thread was in when this one began.
@@ -74,7 +90,21 @@ class TransferProgress {
 // has one; otherwise does nothing.
 void keepTransferAlive();
 
-// Milliseconds from a fixed point that does not move with the system clock.
+// One call of the host into the library, its questions included. A WM_QUIT
+// that a transfer's turns take from the queue is kept while the outermost
+// HostCall (or, without one, TransferProgress) of the thread lives and
+// posted again when it goes, as a modal loop does: the questions after the
+// transfer are still shown, and the host's loop ends after the call.
+class HostCall {
+ public:
+  HostCall();
+  ~HostCall();
+  HostCall(const HostCall&) = delete;
+  HostCall& operator=(const HostCall&) = delete;
+};
+
+// Milliseconds from a fixed point that does not move with the system clock,
+// read through the system-call table.
 std::int64_t steadyMilliseconds();
 
 // The base address under which this library was mapped (its module handle),

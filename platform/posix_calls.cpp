@@ -17,6 +17,7 @@ PosixCalls posixCalls = {
     {"open", &openWithMode},     {"read", &::read},           {"pread", &::pread}, {"pwrite", &::pwrite},
     {"close", &::close},         {"fstat", &::fstat},         {"stat", &::stat},   {"flock", &::flock},
     {"ftruncate", &::ftruncate}, {"nanosleep", &::nanosleep},
+    {"clock_gettime", &::clock_gettime},
 };
 
 }  // namespace qel::platform::detail

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <time.h>
 
 #include <cstddef>
 #include <ctime>
@@ -27,6 +28,8 @@ struct PosixCalls {
   SystemCall<int(int, off_t)> ftruncate;
   // The pause between two tries of a locked file.
   SystemCall<int(const struct timespec*, struct timespec*)> nanosleep;
+  // clock_gettime(2): the steady clock of the progress window and of waits.
+  SystemCall<int(clockid_t, timespec*)> clock_gettime;
 };
 
 extern PosixCalls posixCalls;

@@ -18,6 +18,7 @@ Win32Calls win32Calls = {
     {"SetEndOfFile", &::SetEndOfFile},
     {"Sleep", &::Sleep},
     {"MessageBoxW", &::MessageBoxW},
+    {"GetTickCount64", &::GetTickCount64},
 };
 
 }  // namespace qel::platform::detail

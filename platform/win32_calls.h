@@ -25,6 +25,8 @@ struct Win32Calls {
   // The pause between two tries of a locked file.
   SystemCall<decltype(::Sleep)> Sleep;
   SystemCall<decltype(::MessageBoxW)> MessageBoxW;
+  // The steady clock of the progress window and of waits.
+  SystemCall<decltype(::GetTickCount64)> GetTickCount64;
 };
 
 extern Win32Calls win32Calls;

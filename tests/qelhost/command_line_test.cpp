@@ -35,7 +35,17 @@ TEST(QelhostCommandLine, ReadsEveryOptionWhereItBelongs) {
        255,
        0,
        false},
-      {{"--hold", "--prefill", "0x10", "s.json"}, Command::Sale, "s.json", "", true, true, 16, 0, false},
+      {{"--hold", "--prefill", "010", "s.json"}, Command::Sale, "s.json", "", true, true, 10, 0, false},
+      {{"--prefill=0", "--workdir=/tmp/k", "/tmp/s.json"},
+       Command::Sale,
+       "/tmp/s.json",
+       "/tmp/k",
+       true,
+       false,
+       0,
+       0,
+       false},
+      {{"--workdir", "/w", "trace", "--last", "08"}, Command::Trace, "", "/w", true, false, 0, 8, false},
       {{"--version", "--library", "x.dll"}, Command::Version, "", "", true, false, 0, 0, false},
       {{"--workdir", "w", "check"}, Command::Check, "", "w", true, false, 0, 0, false},
       {{"check", "--workdir", "w"}, Command::Check, "", "w", true, false, 0, 0, false},
@@ -86,6 +96,17 @@ TEST(QelhostCommandLine, HelpIsWrittenAndNothingRuns) {
 TEST(QelhostCommandLine, RefusesWhatDoesNotFit) {
   const std::vector<std::string> refused[] = {
       {},
+      {"--workdir", "", "s.json"},
+      {"--workdir=", "s.json"},
+      {"--library=", "--version"},
+      {"--library", "", "s.json"},
+      {"--prefill", "0x10", "s.json"},
+      {"--prefill", "1e2", "s.json"},
+      {"--prefill", "+5", "s.json"},
+      {"--prefill", " 5", "s.json"},
+      {"trace", "--last", "nan"},
+      {"trace", "--last", "-1"},
+      {"/workdir:w", "s.json"},
       {"--prefill", "256", "s.json"},
       {"--prefill", "-1", "s.json"},
       {"--answers", "ok,maybe", "s.json"},
@@ -107,6 +128,29 @@ TEST(QelhostCommandLine, RefusesWhatDoesNotFit) {
   for (const std::vector<std::string>& args : refused) {
     std::ostringstream help;
     EXPECT_THROW(parseCommandLine(args, help), UsageError) << (args.empty() ? "(none)" : args[0]);
+  }
+}
+
+// What the refusal says, for the values a site gets wrong.
+TEST(QelhostCommandLine, RefusalsNameTheValue) {
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{"--workdir=", "s.json"}, "--workdir: must not be empty"},
+      {{"--workdir", "", "s.json"}, "--workdir: must not be empty"},
+      {{"--prefill", "0x10", "s.json"}, "--prefill: 0x10 is not a decimal number"},
+      {{"trace", "--last", "nan"}, "--last: nan is not a decimal number"},
+      {{"--prefill", "0256", "s.json"}, "--prefill: Value 256 not in range 0 to 255"},
+  };
+  for (const auto& c : cases) {
+    std::ostringstream help;
+    try {
+      parseCommandLine(c.args, help);
+      ADD_FAILURE() << c.message;
+    } catch (const UsageError& e) {
+      EXPECT_EQ(std::string(e.what()), c.message);
+    }
   }
 }
 

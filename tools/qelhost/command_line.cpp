@@ -3,12 +3,15 @@
 // in its own words.
 #include "tools/qelhost/command_line.h"
 
+#include <chrono>
 #include <limits>
 
 #include <CLI/CLI.hpp>
 
+#include "tools/cli/decimal.h"
 #include "tools/cli/help_formatter.h"
 #include "tools/qelhost/dialog_answerer.h"
+#include "tools/qelhost/local_time.h"
 
 namespace qel::qelhost {
 namespace {
@@ -30,7 +33,8 @@ constexpr char kCheckDescription[] =
 
 constexpr char kTraceDescription[] =
     "prints the transaction trace of the working folder (QelConnect.trace and\n"
-    "QelConnect.trace.1) as a table, newest last.";
+    "QelConnect.trace.1) as a table, newest last, each time in UTC and in this\n"
+    "computer's local time; --since and --until take local time.";
 
 constexpr char kProtectDescription[] =
     "reads the cash register's password (typed without echo, or from standard\n"
@@ -56,10 +60,50 @@ constexpr char kExitCodes[] =
 struct RawValues {
   std::string answers;
   unsigned prefill = 0;
+  std::string since;
+  std::string until;
 };
+
+constexpr char kLocalTimeForms[] =
+    " is no local time: write 2026-12-07 14:32, 2026-12-07 14:32:05, 2026-12-07 or 14:32";
+
+// --since and --until into the query: from the start of the first span to
+// the end of the second.
+void readTimeBounds(const RawValues& raw, TraceQuery& query) {
+  const std::int64_t now =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
+  if (!raw.since.empty()) {
+    const std::optional<LocalSpan> span = parseLocalTime(raw.since, now);
+    if (!span) throw UsageError("--since: " + raw.since + kLocalTimeForms);
+    query.sinceMs = span->first;
+  }
+  if (!raw.until.empty()) {
+    const std::optional<LocalSpan> span = parseLocalTime(raw.until, now);
+    if (!span) throw UsageError("--until: " + raw.until + kLocalTimeForms);
+    query.untilMs = span->last;
+  }
+}
 
 void excludeAll(CLI::App* command, const std::vector<CLI::Option*>& options) {
   for (CLI::Option* option : options) command->excludes(option);
+}
+
+// A path that is empty would mean the current folder, or nothing at all.
+CLI::Validator notEmpty() {
+  return CLI::Validator([](const std::string& text) { return text.empty() ? std::string("must not be empty") : ""; },
+                        "", "not empty");
+}
+
+// "--workdir=" with nothing after it: CLI11 would take the next argument as
+// its value.
+void refuseEmptyAssignments(const std::vector<std::string>& arguments) {
+  for (const std::string& argument : arguments) {
+    if (argument.size() > 3 && argument.rfind("--", 0) == 0 && argument.back() == '=' &&
+        argument.find('=') == argument.size() - 1) {
+      throw UsageError(argument.substr(0, argument.size() - 1) + ": must not be empty");
+    }
+  }
 }
 
 }  // namespace
@@ -70,6 +114,9 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
   CLI::App app{kDescription, "qelhost"};
   cli::useHelpFormatter(app);
   app.footer(kExitCodes);
+  // A Unix path (qelhost.exe under Wine, "/tmp/kasse") is a path, not a
+  // Windows-style option, whatever the build.
+  app.allow_windows_style_options(false);
   // Options of the sale may stand after a command's name as well.
   app.fallthrough();
 
@@ -80,15 +127,18 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
                              ->type_name("LIST");
   CLI::Option* library =
       app.add_option("--library", options.library, "the library to load (default: the one beside qelhost)")
-          ->type_name("PATH");
+          ->type_name("PATH")
+          ->check(notEmpty());
   CLI::Option* workdir = app.add_option("--workdir", options.workdir,
                                         "the library's working folder (QelConnect.xml, Sales.ini,\n"
                                         "QelConnect.log); default: the current folder")
-                             ->type_name("DIR");
+                             ->type_name("DIR")
+                             ->check(notEmpty());
   CLI::Option* noInit = app.add_flag("--no-init", "skip hrECInit, so that QelConnect.log keeps its entries");
   CLI::Option* prefill =
       app.add_option("--prefill", raw.prefill, "fill the result record with BYTE (0-255) before the call")
           ->type_name("BYTE")
+          ->transform(cli::decimalInteger())
           ->check(CLI::Range(0, 255).description(""));
   CLI::Option* hold = app.add_flag("--hold", options.hold,
                                    "keep each dialog on screen until a line is read from standard\n"
@@ -107,10 +157,19 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
   CLI::App* trace = app.add_subcommand("trace", kTraceDescription);
   trace->add_option("--last", options.traceQuery.last, "only the last N entries")
       ->type_name("N")
+      ->transform(cli::decimalInteger())
       ->check(CLI::Range(std::size_t{1}, std::numeric_limits<std::size_t>::max()).description(""));
   trace->add_flag("--in-doubt", options.traceQuery.inDoubtOnly,
                   "only the sales and refunds that the cash register may have\n"
                   "booked although the box office shows them as failed");
+  trace->add_option("--since", raw.since, "only the entries from this local time on (2026-12-07 14:32)")
+      ->type_name("TIME")
+      ->check(notEmpty());
+  trace
+      ->add_option("--until", raw.until,
+                   "only the entries up to this local time, the last minute (or\nsecond, or day) given included")
+      ->type_name("TIME")
+      ->check(notEmpty());
   excludeAll(trace, saleOnly);
   excludeAll(trace, {order, library, version});
 
@@ -121,6 +180,7 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
   excludeAll(protect, {order, library, workdir, version});
   app.require_subcommand(0, 1);
 
+  refuseEmptyAssignments(arguments);
   std::vector<const char*> argv{"qelhost"};
   for (const std::string& argument : arguments) argv.push_back(argument.c_str());
   try {
@@ -142,6 +202,7 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
     throw UsageError(std::string("--answers: ") + e.what());
   }
   options.prefill = static_cast<std::uint8_t>(raw.prefill);
+  readTimeBounds(raw, options.traceQuery);
   if (noInit->count() > 0) options.init = false;
   return options;
 }

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -83,10 +84,19 @@ nlohmann::json readOrderFile(const std::string& path) {
   }
 }
 
-// Makes `dir` the working folder, or says why it cannot be.
+// Makes `dir` the working folder, or says why it cannot be; without `dir`,
+// the current folder must still be there (a shell may stand in a folder
+// that was deleted under it).
 void enterWorkdir(const std::string& dir) {
-  if (dir.empty()) return;
   std::error_code error;
+  if (dir.empty()) {
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    if (!error && !std::filesystem::is_directory(here, error) && !error) {
+      error = std::make_error_code(std::errc::no_such_file_or_directory);
+    }
+    if (error) throw InputError("cannot use the current folder as working folder: " + error.message());
+    return;
+  }
   std::filesystem::current_path(std::filesystem::u8path(dir), error);
   if (error) throw InputError("cannot use working folder '" + dir + "': " + error.message());
 }
@@ -124,9 +134,14 @@ struct Exports {
   decltype(&hrECRefund) refund;
 };
 
+// A relative path is taken from the folder qelhost was started in, which
+// must still be there.
 std::filesystem::path libraryPathOf(const Options& options) {
-  return options.library.empty() ? hostkit::HostLibrary::besideProgram()
-                                 : std::filesystem::absolute(std::filesystem::u8path(options.library));
+  if (options.library.empty()) return hostkit::HostLibrary::besideProgram();
+  std::error_code error;
+  std::filesystem::path path = std::filesystem::absolute(std::filesystem::u8path(options.library), error);
+  if (error) throw InputError("cannot use library path '" + options.library + "': " + error.message());
+  return path;
 }
 
 // The version is read from the file, not asked of the library, so that it

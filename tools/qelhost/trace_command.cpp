@@ -5,6 +5,7 @@
 #include <deque>
 #include <fstream>
 #include <iomanip>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <unordered_set>
@@ -12,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/transaction_trace.h"
+#include "tools/qelhost/local_time.h"
 #include "tools/qelhost/visible_text.h"
 
 namespace qel::qelhost {
@@ -106,6 +108,10 @@ bool readEntries(const char* name, const TraceQuery& query, const Ids& ended, st
       entry["message"] = kNoOutcome;
     }
     if (query.inDoubtOnly && textOf(entry, "outcome") != "in-doubt") return;
+    if (query.timeBounded()) {
+      const std::optional<std::int64_t> time = parseIsoUtc(textOf(entry, "time"));
+      if (!time || *time < query.sinceMs || *time >= query.untilMs) return;
+    }
     entries.push_back(std::move(entry));
     if (query.last != 0 && entries.size() > query.last) entries.pop_front();
   });
@@ -113,12 +119,13 @@ bool readEntries(const char* name, const TraceQuery& query, const Ids& ended, st
 
 // One row of the table, without blanks at its end; control characters in
 // the values are shown escaped.
-void printRow(std::ostream& out, const std::string& time, const std::string& kind, const std::string& receipt,
-              const std::string& total, const std::string& outcome, const std::string& message) {
+void printRow(std::ostream& out, const std::string& time, const std::string& localTime, const std::string& kind,
+              const std::string& receipt, const std::string& total, const std::string& outcome,
+              const std::string& message) {
   std::ostringstream row;
-  row << std::left << std::setw(25) << visibleText(time) << std::setw(7) << visibleText(kind) << std::right
-      << std::setw(10) << visibleText(receipt) << std::setw(11) << visibleText(total) << "  " << std::left
-      << std::setw(21) << visibleText(outcome) << visibleText(message);
+  row << std::left << std::setw(25) << visibleText(time) << std::setw(21) << localTime << std::setw(7)
+      << visibleText(kind) << std::right << std::setw(10) << visibleText(receipt) << std::setw(11) << visibleText(total)
+      << "  " << std::left << std::setw(21) << visibleText(outcome) << visibleText(message);
   std::string text = row.str();
   text.erase(text.find_last_not_of(' ') + 1);
   out << text << "\n";
@@ -137,10 +144,12 @@ bool printTrace(const TraceQuery& query, std::ostream& out, std::ostream& err) {
         << "<diagnostics><trace>1</trace></diagnostics>.\n";
     return false;
   }
-  printRow(out, "time", "kind", "receipt", "total", "outcome", "message");
+  printRow(out, "time (UTC)", "local time", "kind", "receipt", "total", "outcome", "message");
   for (const nlohmann::json& entry : entries) {
-    printRow(out, textOf(entry, "time"), textOf(entry, "kind"), textOf(entry, "receipt"), textOf(entry, "total"),
-             textOf(entry, "outcome"), shortMessage(textOf(entry, "message")));
+    const std::optional<std::int64_t> time = parseIsoUtc(textOf(entry, "time"));
+    printRow(out, textOf(entry, "time"), time ? localTimeText(*time) : "", textOf(entry, "kind"),
+             textOf(entry, "receipt"), textOf(entry, "total"), textOf(entry, "outcome"),
+             shortMessage(textOf(entry, "message")));
   }
   return true;
 }

@@ -174,4 +174,40 @@ expect_run odd-folder 0 "hrECExecute returned 0 (0x00000000): done" -- --workdir
   --library "$(program_path "$odd/$(basename "$library")")" --answers ok,ok "$(program_path "$odd/sale.json")"
 expect_run odd-version 0 "QelConnect " -- --library "$(program_path "$odd/$(basename "$library")")" --version
 
+# verify loads the library as the box office does: a library whose import
+# names a DLL (or shared object) that is nowhere cannot load, although its
+# version reads from the file; --version --library loads it too.
+mkdir -p "$work/broken"
+broken="$work/broken/$(basename "$library")"
+python3 - "$library" "$broken" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+for name, missing in ((b"WS2_32.dll", b"WS2_99.dll"), (b"libcurl.so.4", b"libcurx.so.4")):
+    if name in data:
+        data = data.replace(name, missing)
+        break
+else:
+    sys.exit("no import to break")
+open(sys.argv[2], "wb").write(data)
+PY
+expect_run verify 0 "  loaded" "  all 13 exports found; nothing was called or sent" -- \
+  verify --library "$(program_path "$odd/$(basename "$library")")"
+expect_run verify-broken 3 "qelhost: cannot load the library" -- verify --library "$(program_path "$broken")"
+expect_run version-broken 3 "qelhost: cannot load the library" -- --version --library "$(program_path "$broken")"
+grep -qF "QelConnect " "$work/verify-broken.txt" || { echo "verify-broken: no version"; failures=$((failures + 1)); }
+
+# A test sale under a receipt of its own; the result record carries it.
+expect_run receipt 0 "hrECExecute returned 0 (0x00000000): done" "PaySystemDate.dwBelegNr" -- \
+  --workdir "$(program_path "$work/sale")" --answers ok,ok --receipt 100777 "$sale"
+grep -q "PaySystemDate.dwBelegNr *100777" "$work/receipt.txt" || { echo "receipt: not 100777"; failures=$((failures + 1)); }
+
+# A working folder deleted under the shell is one that cannot be used.
+mkdir -p "$work/gone"
+status=0
+(cd "$work/gone" && rmdir "$work/gone" && ${RUNNER:+"$RUNNER"} "$QELHOST" --answers ok,ok "$sale" </dev/null \
+  >"$work/gone.txt" 2>&1) || status=$?
+if [ -z "$RUNNER" ] && [ "$status" -ne 2 ]; then
+  echo "gone: exit code $status, expected 2"; sed 's/^/    /' "$work/gone.txt"; failures=$((failures + 1))
+fi
+
 [ $failures -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }

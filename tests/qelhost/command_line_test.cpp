@@ -51,10 +51,14 @@ TEST(QelhostCommandLine, ReadsEveryOptionWhereItBelongs) {
       {{"check", "--workdir", "w"}, Command::Check, "", "w", true, false, 0, 0, false},
       {{"trace", "--last", "1", "--in-doubt"}, Command::Trace, "", "", true, false, 0, 1, false},
       {{"protect-password", "--user-scope"}, Command::ProtectPassword, "", "", true, false, 0, 0, true},
+      {{"verify", "--library", "/opt/q/libQelConnect.so"}, Command::Verify, "", "", true, false, 0, 0, false},
   };
   for (const Accepted& c : cases) {
     std::ostringstream help;
     const std::optional<Options> options = parseCommandLine(c.args, help);
+    // --receipt only where given (below).
+    ASSERT_TRUE(options.has_value()) << c.args[0];
+    EXPECT_FALSE(options->receipt.has_value());
     ASSERT_TRUE(options.has_value()) << c.args[0];
     EXPECT_EQ(options->command, c.command) << c.args[0];
     EXPECT_EQ(options->orderFile, c.orderFile);
@@ -65,6 +69,31 @@ TEST(QelhostCommandLine, ReadsEveryOptionWhereItBelongs) {
     EXPECT_EQ(options->traceQuery.last, c.last);
     EXPECT_EQ(options->userScope, c.userScope);
     EXPECT_EQ(help.str(), "");
+  }
+}
+
+// A receipt of its own for each workstation's test sale: decimal, 1 to the
+// largest receipt number the host's record holds.
+TEST(QelhostCommandLine, ReceiptReplacesTheOrderFilesOwn) {
+  const struct {
+    const char* value;
+    std::optional<std::uint32_t> receipt;
+  } cases[] = {{"1", 1},
+               {"0100235", 100235},
+               {"2147483647", 2147483647},
+               {"0", std::nullopt},
+               {"2147483648", std::nullopt},
+               {"0x10", std::nullopt},
+               {"-1", std::nullopt}};
+  for (const auto& c : cases) {
+    std::ostringstream help;
+    if (!c.receipt) {
+      EXPECT_THROW(parseCommandLine({"--receipt", c.value, "s.json"}, help), UsageError) << c.value;
+      continue;
+    }
+    const std::optional<Options> options = parseCommandLine({"--receipt", c.value, "s.json"}, help);
+    ASSERT_TRUE(options.has_value());
+    EXPECT_EQ(options->receipt, c.receipt) << c.value;
   }
 }
 
@@ -124,6 +153,10 @@ TEST(QelhostCommandLine, RefusesWhatDoesNotFit) {
       {"trace", "--answers", "ok"},
       {"protect-password", "--workdir", "w"},
       {"protect-password", "extra"},
+      {"verify", "s.json"},
+      {"verify", "--workdir", "w"},
+      {"check", "--receipt", "5"},
+      {"--version", "--receipt", "5"},
   };
   for (const std::vector<std::string>& args : refused) {
     std::ostringstream help;

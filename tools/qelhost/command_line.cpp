@@ -36,6 +36,11 @@ constexpr char kTraceDescription[] =
     "QelConnect.trace.1) as a table, newest last, each time in UTC and in this\n"
     "computer's local time; --since and --until take local time.";
 
+constexpr char kVerifyDescription[] =
+    "loads the library (--library, or the one beside qelhost) as the box office\n"
+    "does, reads its version and finds its thirteen exports; calls none of\n"
+    "them and sends nothing. Exit code 3 when it cannot be loaded.";
+
 constexpr char kProtectDescription[] =
     "reads the cash register's password (typed without echo, or from standard\n"
     "input when that is not a console), encrypts it with the Windows Data\n"
@@ -47,7 +52,8 @@ constexpr char kProtectDescription[] =
 // One line per exit code, the same for every command.
 constexpr char kExitCodes[] =
     "\nexit codes:\n"
-    "  0  the sale or refund was done (check: every step passed)\n"
+    "  0  the sale or refund was done (check: every step passed; verify: the\n"
+    "     library loads)\n"
     "  1  it was not completed: refused, failed or cancelled, and nothing was booked\n"
     "     (check: a step failed; trace: no trace in the folder)\n"
     "  2  wrong command line, or an order file or working folder that cannot be used\n"
@@ -60,6 +66,7 @@ constexpr char kExitCodes[] =
 struct RawValues {
   std::string answers;
   unsigned prefill = 0;
+  std::uint32_t receipt = 0;
   std::string since;
   std::string until;
 };
@@ -140,13 +147,20 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
           ->type_name("BYTE")
           ->transform(cli::decimalInteger())
           ->check(CLI::Range(0, 255).description(""));
+  CLI::Option* receipt = app.add_option("--receipt", raw.receipt,
+                                        "use receipt number N (Dwbelegnr) in place of the order file's,\n"
+                                        "so that each workstation's test sale has a receipt of its own")
+                             ->type_name("N")
+                             ->transform(cli::decimalInteger())
+                             ->check(CLI::Range(std::uint32_t{1}, std::uint32_t{2147483647}).description(""));
   CLI::Option* hold = app.add_flag("--hold", options.hold,
                                    "keep each dialog on screen until a line is read from standard\n"
                                    "input, then answer it (to look at the box)");
   CLI::Option* version = app.add_flag("--version",
-                                      "print the library's version, read from its file, and the\n"
-                                      "components built into qelhost");
-  const std::vector<CLI::Option*> saleOnly{answers, noInit, prefill, hold};
+                                      "print the library's version, read from its file; with\n"
+                                      "--library also load it; then the components built into\n"
+                                      "qelhost (QelConnect.spdx.json lists the library's)");
+  const std::vector<CLI::Option*> saleOnly{answers, noInit, prefill, hold, receipt};
   for (CLI::Option* option : saleOnly) version->excludes(option);
   version->excludes(order)->excludes(workdir);
 
@@ -173,6 +187,10 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
   excludeAll(trace, saleOnly);
   excludeAll(trace, {order, library, version});
 
+  CLI::App* verify = app.add_subcommand("verify", kVerifyDescription);
+  excludeAll(verify, saleOnly);
+  excludeAll(verify, {order, workdir, version});
+
   CLI::App* protect = app.add_subcommand("protect-password", kProtectDescription);
   protect->fallthrough(false);
   protect->add_flag("--user-scope", options.userScope, "only the Windows user who runs this command can decrypt it");
@@ -188,6 +206,7 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
     if (check->parsed()) options.command = Command::Check;
     if (trace->parsed()) options.command = Command::Trace;
     if (protect->parsed()) options.command = Command::ProtectPassword;
+    if (verify->parsed()) options.command = Command::Verify;
     if (version->count() > 0) options.command = Command::Version;
     if (options.command == Command::Sale && order->count() == 0) throw CLI::RequiredError("ORDER.json");
   } catch (const CLI::CallForHelp&) {
@@ -202,6 +221,7 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
     throw UsageError(std::string("--answers: ") + e.what());
   }
   options.prefill = static_cast<std::uint8_t>(raw.prefill);
+  if (receipt->count() > 0) options.receipt = raw.receipt;
   readTimeBounds(raw, options.traceQuery);
   if (noInit->count() > 0) options.init = false;
   return options;

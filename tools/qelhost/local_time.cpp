@@ -45,8 +45,7 @@ std::optional<Clock> parseClock(std::string_view text) {
   Clock clock;
   clock.hour = digits(text, 0, 2);
   clock.minute = digits(text, 3, 2);
-  if (text.size() < 5 || text[2] != ':' || clock.hour < 0 || clock.hour > 23 || clock.minute < 0 ||
-      clock.minute > 59) {
+  if (text.size() < 5 || text[2] != ':' || clock.hour < 0 || clock.hour > 23 || clock.minute < 0 || clock.minute > 59) {
     return std::nullopt;
   }
   if (text.size() == 5) return clock;
@@ -71,8 +70,8 @@ std::optional<std::int64_t> parseIsoUtc(std::string_view text) {
   const int year = digits(text, 0, 4);
   const int month = digits(text, 5, 2);
   const int day = digits(text, 8, 2);
-  if (text.size() < 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || year < 0 || month < 1 ||
-      month > 12 || day < 1 || day > 31) {
+  if (text.size() < 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || year < 0 || month < 1 || month > 12 ||
+      day < 1 || day > 31) {
     return std::nullopt;
   }
   const std::size_t zone = text.size() - 1;
@@ -84,9 +83,9 @@ std::optional<std::int64_t> parseIsoUtc(std::string_view text) {
     if (text[19] != '.' || count < 1 || count > 3 || digits(text, 20, count) < 0) return std::nullopt;
     ms = digits(text, 20, count) * (count == 1 ? 100 : count == 2 ? 10 : 1);
   }
-  const std::int64_t seconds = daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) *
-                                   kSecondsPerDay +
-                               clock->hour * 3600 + clock->minute * 60 + clock->second;
+  const std::int64_t seconds =
+      daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * kSecondsPerDay +
+      clock->hour * 3600 + clock->minute * 60 + clock->second;
   return seconds * kMsPerSecond + ms;
 }
 

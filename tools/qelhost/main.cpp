@@ -34,6 +34,7 @@
 #include "tools/qelhost/result_printer.h"
 #include "tools/qelhost/system.h"
 #include "tools/qelhost/trace_command.h"
+#include "tools/qelhost/verify_command.h"
 
 namespace qel::qelhost {
 namespace {
@@ -145,13 +146,17 @@ std::filesystem::path libraryPathOf(const Options& options) {
 }
 
 // The version is read from the file, not asked of the library, so that it
-// also names a library that would not load. The components follow, as
-// qelhost was built with them: the library of the same package was linked
-// with the same static libraries (the package's SBOM lists them).
+// also names a library that would not load; with --library the library is
+// loaded as well. The components follow, as qelhost was built with them:
+// the library of the same package was linked with the same static
+// libraries (the package's SBOM lists them).
 int printVersion(const Options& options) {
   std::filesystem::path libraryPath = libraryPathOf(options);
-  std::string version = libraryVersion(libraryPath);
-  std::cout << "QelConnect " << version << " (" << libraryPath.u8string() << ")\n";
+  if (options.library.empty()) {
+    std::cout << "QelConnect " << libraryVersion(libraryPath) << " (" << libraryPath.u8string() << ")\n";
+  } else {
+    verifyLibrary(libraryPath, std::cout);
+  }
   for (const Component& component : linkedComponents()) {
     std::cout << "  " << component.name << " " << component.version
               << (component.detail.empty() ? "" : " (" + component.detail + ")") << "\n";
@@ -174,9 +179,17 @@ int trace(const Options& options) {
   return printed ? kExitRan : kExitFailed;
 }
 
-// The records of the order file; a field it cannot use is an input error.
-HostRecordImage orderImage(const std::string& orderFile) {
-  const nlohmann::json document = readOrderFile(orderFile);
+// The records of the order file, its receipt number replaced by `receipt`
+// when one is given; a field it cannot use is an input error.
+HostRecordImage orderImage(const std::string& orderFile, const std::optional<std::uint32_t>& receipt) {
+  nlohmann::json document = readOrderFile(orderFile);
+  if (receipt) {
+    for (const char* record : {"order", "refund"}) {
+      if (document.is_object() && document.contains(record) && document[record].is_object()) {
+        document[record]["Dwbelegnr"] = *receipt;
+      }
+    }
+  }
   // The notes go out whole, in one write.
   std::ostringstream notes;
   try {
@@ -198,7 +211,7 @@ int exitCodeOf(std::int32_t code, bool possiblyBooked) {
 int run(const Options& options) {
   // Everything named relative to where qelhost was started is resolved
   // before the working folder changes.
-  HostRecordImage image = orderImage(options.orderFile);
+  HostRecordImage image = orderImage(options.orderFile, options.receipt);
   std::filesystem::path libraryPath = libraryPathOf(options);
   enterWorkdir(options.workdir);
 
@@ -254,6 +267,9 @@ int runQelhost(const std::vector<std::string>& arguments) {
         return trace(*options);
       case Command::ProtectPassword:
         return runProtectPassword(options->userScope, std::cout);
+      case Command::Verify:
+        verifyLibrary(libraryPathOf(*options), std::cout);
+        return kExitRan;
       case Command::Sale:
         break;
     }

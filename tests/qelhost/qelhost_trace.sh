@@ -4,7 +4,7 @@
 # kasse-sim servers that accept, refuse and stall, and once with nothing
 # listening, each with its own exit code; a fifth sale is killed while its
 # cash register stalls. Then `qelhost trace` must list every transaction
-# once (a line written by 1.0.0 among them), `--in-doubt` the stalled sale,
+# once (a line without an id among them), `--in-doubt` the stalled sale,
 # the killed one and the old line's, each time in UTC and in local time
 # (Berlin's zone here), `--since`/`--until` the entries of a span of local
 # time, and the file must hold no credential.
@@ -51,7 +51,7 @@ code=0
 qelhost trace >"$work/none.txt" 2>&1 || code=$?
 [ "$code" = 1 ] || fail "trace without a file exits $code, not 1"
 
-# A line as 1.0.0 wrote it, without an id.
+# A line without an id, as a hand edit may leave one.
 echo '{"time":"2026-11-30T09:00:00.000Z","version":"1.0.0","kind":"sale","orderId":1,"receipt":99,'\
 '"total":1.00,"terminalId":"4711","url":"http://127.0.0.1:1/","outcome":"in-doubt","message":"Timeout"}' \
   >"$work/site/QelConnect.trace"

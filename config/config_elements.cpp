@@ -8,10 +8,8 @@ namespace qel {
 
 const std::vector<ConfigElement>& configElements() {
   static const std::vector<ConfigElement> all = {
-      element::kUsername, element::kPassword,       element::kProtectedPassword,
-      element::kUrl,      element::kCaFile,         element::kCertSubject,
-      element::kOldkasse, element::kOldkasseprefix, element::kTrace,
-      element::kTraceBodies,
+      element::kUsername,    element::kPassword, element::kProtectedPassword, element::kUrl,   element::kCaFile,
+      element::kCertSubject, element::kOldkasse, element::kOldkasseprefix,    element::kTrace, element::kTraceBodies,
   };
   return all;
 }

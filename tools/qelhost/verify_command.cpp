@@ -11,9 +11,9 @@ namespace {
 
 // Every export the box office may call.
 constexpr const char* kExports[] = {
-    "hrECInit",           "hrECDeInit",       "hrECConfig",  "hrECGetModuleInfo",  "hrECGetModuleFeatures",
-    "hrECExecute",        "hrECRefund",       "hrECGetPayStatus", "hrECRecover", "hrReprintECReceipt",
-    "hrDoShift",          "vECGetLastErrorText", "vECShowLastErrorText",
+    "hrECInit",    "hrECDeInit",          "hrECConfig",           "hrECGetModuleInfo", "hrECGetModuleFeatures",
+    "hrECExecute", "hrECRefund",          "hrECGetPayStatus",     "hrECRecover",       "hrReprintECReceipt",
+    "hrDoShift",   "vECGetLastErrorText", "vECShowLastErrorText",
 };
 
 }  // namespace

@@ -56,11 +56,15 @@ def header_define(path, name):
     sys.exit(f"sbom: no {name} in {path}")
 
 
-def debian_package_of(path):
-    """(source package, its version) of the installed package that holds path."""
+def debian_package_of(path, binary_version=None):
+    """(source package, its version) of the installed package that holds path;
+    with binary_version, a list receives that package's own version (for the
+    compiler's libraries, whose source package is versioned apart from GCC)."""
     package = run("dpkg-query", "-S", os.path.realpath(path)).split(":")[0]
-    source, version = run("dpkg-query", "-W", "-f", "${source:Package} ${source:Version}", package).split(" ")
-    return source, version
+    fields = run("dpkg-query", "-W", "-f", "${source:Package} ${source:Version} ${Version}", package).split(" ")
+    if binary_version is not None:
+        binary_version.append(fields[2])
+    return fields[0], fields[1]
 
 
 def debian_source_of_dsc(deps, folder):
@@ -103,11 +107,15 @@ def component_version(how, args):
         return header_define(header, "CLI11_VERSION"), *debian_package_of(header)
     if how == "nlohmann":
         header = "/usr/include/nlohmann/json.hpp"
-        parts = [header_define(header, f"NLOHMANN_JSON_VERSION_{p}") for p in ("MAJOR", "MINOR", "PATCH")]
+        macros = os.path.join(os.path.dirname(header), "detail", "abi_macros.hpp")
+        if not os.path.exists(macros):
+            macros = header
+        parts = [header_define(macros, f"NLOHMANN_JSON_VERSION_{p}") for p in ("MAJOR", "MINOR", "PATCH")]
         return ".".join(parts), *debian_package_of(header)
     # A library of the compiler's: the package that installed it.
-    source, debian = debian_package_of(run(args.compiler, f"-print-file-name={how}"))
-    return upstream(debian), source, debian
+    binary = []
+    source, debian = debian_package_of(run(args.compiler, f"-print-file-name={how}"), binary)
+    return upstream(binary[0]), source, debian
 
 
 def sha256(path):

@@ -83,6 +83,10 @@ expect plain "$work/plain" 0 "password        ********" "TerminalID      '4711'"
   "passed      connect               127.0.0.1 port $(port plain)" "not needed  TLS handshake" \
   "passed      credentials           not refused: HTTP status 405 " "All steps passed"
 
+# A Unix path is a path, under Wine too (there it names drive Z:), not a
+# Windows-style option.
+expect_run unix-path 0 "All steps passed" -- --workdir "$work/plain" check
+
 write_config "$work/wrong-password" "http://localhost:$(port plain)/sap/bc/srt/kasse" "" "$WRONG_PASSWORD"
 expect wrong-password "$work/wrong-password" 1 \
   "FAILED      credentials           refused: HTTP status 401 to a GET of url with them" "A step failed"

@@ -171,6 +171,12 @@ if [ -n "$KASSE_SIM" ] && [ -f "$unpacked/qelhost.exe" ]; then
     'examples\sale.json' </dev/null >"$work/sale.out" 2>&1) || status=$?
   kill "$sim" && wait "$sim" 2>/dev/null || true
   [ $status -eq 0 ] || fail "the package's test sale exited with $status: $(tr -d '\r' <"$work/sale.out")"
+  # The site guide's verify: the packaged DLL loads under its own qelhost.exe.
+  status=0
+  (cd "$unpacked" && bash "$SOURCE/scripts/wine-run.sh" qelhost.exe verify </dev/null >"$work/verify.out" 2>&1) ||
+    status=$?
+  [ $status -eq 0 ] && grep -q "all 13 exports found" "$work/verify.out" ||
+    fail "the package's verify exited with $status: $(tr -d '\r' <"$work/verify.out")"
 fi
 
 [ $failures -eq 0 ] || { echo "$failures failure(s)"; exit 1; }

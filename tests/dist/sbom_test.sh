@@ -52,8 +52,9 @@ HEADER_ONLY = {"CLI11": "CLI::", "nlohmann-json": "nlohmann::"}
 for binary in ("QelConnect.dll", "qelhost.exe"):
     linked = set()
     map_text = open(os.path.join(build, os.path.splitext(binary)[0] + ".map"), encoding="utf-8", errors="replace").read()
-    taken = map_text.split("Archive member included to satisfy reference by file")[1].split("\n\n")[0]
-    for archive in set(re.findall(r"(?m)^\S*?([^/\s(]+\.a)\(", taken)):
+    # The first section lists each member taken, an "archive(member)" line
+    # at the start of the line, and nothing else starts a line that way.
+    for archive in set(re.findall(r"(?m)^\S*?([^/\s(]+\.a)\(", map_text)):
         if archive in ARCHIVES:
             linked.add(ARCHIVES[archive])
         elif archive.startswith("libqel") or archive.startswith("libqelhost") or archive in SYSTEM:

@@ -218,7 +218,7 @@ void ConnectorConfig::loadFromFile(const std::string& fileName) {
 
   ValueReader values(*this);
   values.warnings().checkStructure(document);
-  values.warnings().checkUrl(urlElement, url, !username.empty() && !password.empty() || hasProtectedPassword);
+  values.warnings().checkUrl(urlElement, url, !username.empty() || !password.empty() || hasProtectedPassword);
   oldkasse = values.isOne(findElement(document, element::kOldkasse));
   oldkasseprefix = values.leadingInt(findElement(document, element::kOldkasseprefix), oldkasseprefix);
   trace = values.isOne(findElement(document, element::kTrace));

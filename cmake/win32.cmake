@@ -38,6 +38,11 @@ add_compile_definitions(UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
 # every step, as on x86_64, so both targets compute the same amounts.
 add_compile_options(-msse2 -mfpmath=sse)
 
+# No path of the machine that built the binaries reaches them: __FILE__ and
+# the debug information name the sources from the tree's top (the build
+# folder last, the more specific of the two, so that it wins).
+add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/= -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
+
 # libgcc, libstdc++ and winpthread are linked into every module, so the DLL
 # and the test programs import nothing but system DLLs.
 add_link_options(-static -static-libgcc -static-libstdc++)

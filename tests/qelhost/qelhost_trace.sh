@@ -6,8 +6,9 @@
 # booked and not printed; a sixth is killed while its cash register stalls.
 # Then `qelhost trace` must list every transaction once (a line written by
 # 1.0.0 among them), as a table and as JSON Lines, `--in-doubt` the stalled
-# sale, the killed one and the old line's, and the file must hold no
-# credential.
+# sale, the killed one and the old line's, each time in UTC and in local time
+# (Berlin's zone here), `--since`/`--until` the entries of a span of local
+# time, and the file must hold no credential.
 #   qelhost_trace.sh QELHOST KASSE_SIM EXAMPLES_DIR [RUNNER]
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../support/tls_lib.sh"
@@ -16,6 +17,8 @@ QELHOST=$1
 SIM=$2
 EXAMPLES=$3
 RUNNER=${4:-}
+# Berlin's zone as a POSIX rule: no time-zone database needed.
+export TZ=CET-1CEST,M3.5.0,M10.5.0/3
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/qelhost-trace.XXXXXX")
 trap 'stop_servers "$work"; rm -rf "$work"' EXIT
@@ -49,7 +52,7 @@ code=0
 qelhost trace >"$work/none.txt" 2>&1 || code=$?
 [ "$code" = 1 ] || fail "trace without a file exits $code, not 1"
 
-# A line as 1.0.0 wrote it, without an id.
+# A line without an id, as a hand edit may leave one.
 echo '{"time":"2026-11-30T09:00:00.000Z","version":"1.0.0","kind":"sale","orderId":1,"receipt":99,'\
 '"total":1.00,"terminalId":"4711","url":"http://127.0.0.1:1/","outcome":"in-doubt","message":"Timeout"}' \
   >"$work/site/QelConnect.trace"
@@ -130,7 +133,7 @@ qelhost trace >"$work/all.txt"
 qelhost trace --in-doubt >"$work/in-doubt.txt"
 cat "$work/all.txt" "$work/in-doubt.txt"
 
-[ "$(awk 'NR > 1 { print $3, $5 }' "$work/all.txt" | paste -sd' ')" = \
+[ "$(awk 'NR > 1 { print $5, $7 }' "$work/all.txt" | paste -sd' ')" = \
   "99 in-doubt 100234 accepted 100234 refused 100234 in-doubt 100234 failed 100234 accepted-not-printed 100235 in-doubt" ] ||
   fail "trace lists other outcomes"
 qelhost trace --json >"$work/all.json"
@@ -138,12 +141,15 @@ qelhost trace --json >"$work/all.json"
   "99 in-doubt - null 100234 accepted 200 string 100234 refused 200 string 100234 in-doubt - string \
 100234 failed - string 100234 accepted-not-printed 200 string 100235 sending - string" ] ||
   fail "trace --json lists other outcomes: $(cat "$work/all.json")"
-[ "$(awk 'NR > 1 { print $3, $5 }' "$work/in-doubt.txt" | paste -sd' ')" = \
+[ "$(awk 'NR > 1 { print $5, $7 }' "$work/in-doubt.txt" | paste -sd' ')" = \
   "99 in-doubt 100234 in-doubt 100235 in-doubt" ] || fail "trace --in-doubt lists other entries"
 grep -q "100235 .* in-doubt  *No outcome line was written.$" "$work/in-doubt.txt" ||
   fail "the killed sale is not named as one without an outcome"
 qelhost trace --last 1 >"$work/last.txt"
-[ "$(awk '{ print $5 }' "$work/last.txt" | paste -sd' ')" = "outcome in-doubt" ] || fail "trace --last 1 lists other entries"
+[ "$(awk 'NR > 1 { print $7 }' "$work/last.txt" | paste -sd' ')" = "in-doubt" ] || fail "trace --last 1 lists other entries"
+# The old line's time, 09:00 UTC, is 10:00 in Berlin's winter.
+[ "$(sed -n 2p "$work/all.txt" | cut -c1-44)" = "2026-11-30T09:00:00.000Z 2026-11-30 10:00:00" ] ||
+  fail "trace shows the old line's local time otherwise: $(sed -n 2p "$work/all.txt")"
 
 # A line nested deeper than an entry may be (16 levels) is skipped like any
 # unreadable line, without a crash, and a message's control characters are
@@ -168,8 +174,24 @@ tail -n 1 "$work/hostile.txt"
 [ "$status" -eq 0 ] || fail "trace of a deeply nested line exits $status"
 [ "$(awk 'NR > 8 { print $1 }' "$work/hostile.txt" | paste -sd' ')" = "depth-16 2024-05-01T10:00:00.000Z" ] ||
   fail "trace shows other lines of those nested or cut off"
-[ "$(tail -n 1 "$work/hostile.txt")" = "$(printf '%-25s%-7s%10s%11s  %-21s%s' 2024-05-01T10:00:00.000Z sale 7 1.00 refused \
+[ "$(tail -n 1 "$work/hostile.txt")" = "$(printf '%-25s%-21s%-7s%10s%11s  %-21s%s' 2024-05-01T10:00:00.000Z \
+  "2024-05-01 12:00:00" sale 7 1.00 refused \
   '\x1b[56Gaccepted\x1b[K\x9b8m C:\kasse')" ] || fail "trace shows the hostile message otherwise"
+
+# A span of local time: its minute included, a date alone the whole day;
+# lines without a time are left out.
+span() { qelhost trace "$@" | awk 'NR > 1 { print $1 }' | paste -sd' '; }
+[ "$(span --since "2026-11-30 10:00" --until "2026-11-30 10:00")" = "2026-11-30T09:00:00.000Z" ] ||
+  fail "trace --since/--until 10:00 shows other lines"
+[ "$(span --since 2026-11-30T09:59:59 --until 2026-11-30T09:59:59)" = "" ] || fail "trace before 10:00 shows lines"
+[ "$(span --until 2026-11-30)" = "2026-11-30T09:00:00.000Z 2024-05-01T10:00:00.000Z" ] ||
+  fail "trace --until 2026-11-30 shows other lines"
+[ "$(span --since 2024-05-01T12:00 --until 2024-05-01)" = "2024-05-01T10:00:00.000Z" ] ||
+  fail "trace --since 2024-05-01T12:00 shows other lines"
+code=0
+qelhost trace --since "30.11.2026 10:00" >"$work/bad-since.txt" 2>&1 || code=$?
+[ "$code" = 2 ] && grep -qF "qelhost: --since: 30.11.2026 10:00 is no local time: write 2026-12-07 14:32" \
+  "$work/bad-since.txt" || fail "trace --since with a German date exits $code: $(cat "$work/bad-since.txt")"
 
 # The password, user:password and its Base64 form.
 for secret in geheim "kasse:geheim" a2Fzc2U6Z2VoZWlt; do

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -19,6 +20,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tools/cli/decimal.h"
 #include "tools/fault-proxy/fault_plan.h"
 #include "tools/fault-proxy/http_exchange.h"
 
@@ -206,17 +208,22 @@ int main(int argc, char** argv) {
       "fault-proxy"};
   app.add_option("--port", settings.port, "port on 127.0.0.1; 0 picks a free one")
       ->required()
+      ->transform(qel::cli::decimalInteger())
       ->check(CLI::Range(0, 65535));
   app.add_option("--upstream", settings.upstreamPort, "port of the cash register on 127.0.0.1")
       ->required()
+      ->transform(qel::cli::decimalInteger())
       ->check(CLI::Range(1, 65535));
-  app.add_option("--seed", settings.seed, "seed of the choices")->capture_default_str();
+  app.add_option("--seed", settings.seed, "seed of the choices")
+      ->capture_default_str()
+      ->transform(qel::cli::decimalInteger());
   app.add_option("--shares", settings.shares,
                  "weights of the faults, name=weight,...: pass, refuse, close-before, close-after, delay, cut,\n"
                  "502, 504, reset-body")
       ->capture_default_str();
   app.add_option("--delay", settings.delaySeconds, "how long the delay fault holds the answer, in seconds")
       ->capture_default_str()
+      ->transform(qel::cli::decimalFraction())
       ->check(CLI::Range(0.0, 3600.0));
   app.add_option("--log", settings.logFile, "also append each connection's JSON line to this file");
   CLI11_PARSE(app, argc, argv);

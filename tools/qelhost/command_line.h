@@ -13,7 +13,7 @@
 
 namespace qel::qelhost {
 
-enum class Command { Sale, Version, Check, Trace, ProtectPassword };
+enum class Command { Sale, Version, Check, Trace, ProtectPassword, Verify };
 
 struct Options {
   Command command = Command::Sale;
@@ -29,6 +29,8 @@ struct Options {
   bool json = false;
   TraceQuery traceQuery;
   bool userScope = false;  // protect-password
+  // --receipt: the receipt number the order file's own is replaced by.
+  std::optional<std::uint32_t> receipt;
 };
 
 // A wrong command line: told with a pointer to --help, exit code 2.

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -33,6 +34,7 @@
 #include "tools/qelhost/system.h"
 #include "tools/qelhost/trace_command.h"
 #include "tools/qelhost/transaction_outcome.h"
+#include "tools/qelhost/verify_command.h"
 
 namespace qel::qelhost {
 namespace {
@@ -83,10 +85,19 @@ nlohmann::json readOrderFile(const std::string& path) {
   }
 }
 
-// Makes `dir` the working folder, or says why it cannot be.
+// Makes `dir` the working folder, or says why it cannot be; without `dir`,
+// the current folder must still be there (a shell may stand in a folder
+// that was deleted under it).
 void enterWorkdir(const std::string& dir) {
-  if (dir.empty()) return;
   std::error_code error;
+  if (dir.empty()) {
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    if (!error && !std::filesystem::is_directory(here, error) && !error) {
+      error = std::make_error_code(std::errc::no_such_file_or_directory);
+    }
+    if (error) throw InputError("cannot use the current folder as working folder: " + error.message());
+    return;
+  }
   std::filesystem::current_path(std::filesystem::u8path(dir), error);
   if (error) throw InputError("cannot use working folder '" + dir + "': " + error.message());
 }
@@ -124,19 +135,28 @@ struct Exports {
   decltype(&hrECRefund) refund;
 };
 
+// A relative path is taken from the folder qelhost was started in, which
+// must still be there.
 std::filesystem::path libraryPathOf(const Options& options) {
-  return options.library.empty() ? hostkit::HostLibrary::besideProgram()
-                                 : std::filesystem::absolute(std::filesystem::u8path(options.library));
+  if (options.library.empty()) return hostkit::HostLibrary::besideProgram();
+  std::error_code error;
+  std::filesystem::path path = std::filesystem::absolute(std::filesystem::u8path(options.library), error);
+  if (error) throw InputError("cannot use library path '" + options.library + "': " + error.message());
+  return path;
 }
 
 // The version is read from the file, not asked of the library, so that it
-// also names a library that would not load. The components follow, as
-// qelhost was built with them: the library of the same package was linked
-// with the same static libraries (the package's SBOM lists them).
+// also names a library that would not load; with --library the library is
+// loaded as well. The components follow, as qelhost was built with them:
+// the library of the same package was linked with the same static
+// libraries (the package's SBOM lists them).
 int printVersion(const Options& options) {
   std::filesystem::path libraryPath = libraryPathOf(options);
-  std::string version = libraryVersion(libraryPath);
-  std::cout << "QelConnect " << version << " (" << libraryPath.u8string() << ")\n";
+  if (options.library.empty()) {
+    std::cout << "QelConnect " << libraryVersion(libraryPath) << " (" << libraryPath.u8string() << ")\n";
+  } else {
+    verifyLibrary(libraryPath, std::cout);
+  }
   for (const Component& component : linkedComponents()) {
     std::cout << "  " << component.name << " " << component.version
               << (component.detail.empty() ? "" : " (" + component.detail + ")") << "\n";
@@ -160,9 +180,17 @@ int trace(const Options& options) {
   return printed ? kExitRan : kExitFailed;
 }
 
-// The records of the order file; a field it cannot use is an input error.
-HostRecordImage orderImage(const std::string& orderFile) {
-  const nlohmann::json document = readOrderFile(orderFile);
+// The records of the order file, its receipt number replaced by `receipt`
+// when one is given; a field it cannot use is an input error.
+HostRecordImage orderImage(const std::string& orderFile, const std::optional<std::uint32_t>& receipt) {
+  nlohmann::json document = readOrderFile(orderFile);
+  if (receipt) {
+    for (const char* record : {"order", "refund"}) {
+      if (document.is_object() && document.contains(record) && document[record].is_object()) {
+        document[record]["Dwbelegnr"] = *receipt;
+      }
+    }
+  }
   // The notes go out whole, in one write.
   std::ostringstream notes;
   try {
@@ -226,7 +254,7 @@ int run(const Options& options, RunReport& report) {
   std::ostream& out = options.json ? std::cerr : std::cout;
   // Everything named relative to where qelhost was started is resolved
   // before the working folder changes.
-  HostRecordImage image = orderImage(options.orderFile);
+  HostRecordImage image = orderImage(options.orderFile, options.receipt);
   report.kind = image.isRefund() ? trace::kRefund : trace::kSale;
   report.receipt = image.summary().receipt;
   std::filesystem::path libraryPath = libraryPathOf(options);
@@ -301,6 +329,9 @@ int runQelhost(const std::vector<std::string>& arguments) {
         return trace(*options);
       case Command::ProtectPassword:
         return runProtectPassword(options->userScope, std::cout);
+      case Command::Verify:
+        verifyLibrary(libraryPathOf(*options), std::cout);
+        return kExitRan;
       case Command::Sale:
         break;
     }

@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <iomanip>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <unordered_set>
@@ -12,6 +13,7 @@
 
 #include "host/trace_schema.h"
 #include "platform/platform.h"
+#include "tools/qelhost/local_time.h"
 #include "tools/qelhost/visible_text.h"
 
 namespace qel::qelhost {
@@ -109,6 +111,10 @@ void readEntries(const std::string& content, const TraceQuery& query, const Ids&
     const bool unended = outcomeName == outcome::kSending;
     if (unended && ended.count(textOf(entry, key::kId)) != 0) return;
     if (query.inDoubtOnly && !unended && outcomeName != outcome::kInDoubt) return;
+    if (query.timeBounded()) {
+      const std::optional<std::int64_t> time = parseIsoUtc(textOf(entry, key::kTime));
+      if (!time || *time < query.sinceMs || *time >= query.untilMs) return;
+    }
     entries.push_back(std::move(entry));
     if (query.last != 0 && entries.size() > query.last) entries.pop_front();
   });
@@ -144,12 +150,13 @@ nlohmann::json valueOf(const nlohmann::json& entry, const char* name, Is&& is) {
 
 // One row of the table, without blanks at its end; control characters in
 // the values are shown escaped.
-void printRow(std::ostream& out, const std::string& time, const std::string& kind, const std::string& receipt,
-              const std::string& total, const std::string& outcome, const std::string& message) {
+void printRow(std::ostream& out, const std::string& time, const std::string& localTime, const std::string& kind,
+              const std::string& receipt, const std::string& total, const std::string& outcome,
+              const std::string& message) {
   std::ostringstream row;
-  row << std::left << std::setw(25) << visibleText(time) << std::setw(7) << visibleText(kind) << std::right
-      << std::setw(10) << visibleText(receipt) << std::setw(11) << visibleText(total) << "  " << std::left
-      << std::setw(21) << visibleText(outcome) << visibleText(message);
+  row << std::left << std::setw(25) << visibleText(time) << std::setw(21) << localTime << std::setw(7)
+      << visibleText(kind) << std::right << std::setw(10) << visibleText(receipt) << std::setw(11) << visibleText(total)
+      << "  " << std::left << std::setw(21) << visibleText(outcome) << visibleText(message);
   std::string text = row.str();
   text.erase(text.find_last_not_of(' ') + 1);
   out << text << "\n";
@@ -160,10 +167,11 @@ void printRow(std::ostream& out, const std::string& time, const std::string& kin
 bool printTrace(const TraceQuery& query, std::ostream& out, std::ostream& err) {
   std::deque<nlohmann::json> entries;
   if (!readTrace(query, entries, err)) return false;
-  printRow(out, "time", "kind", "receipt", "total", "outcome", "message");
+  printRow(out, "time (UTC)", "local time", "kind", "receipt", "total", "outcome", "message");
   for (const nlohmann::json& entry : entries) {
     const bool unended = textOf(entry, key::kOutcome) == outcome::kSending;
-    printRow(out, textOf(entry, key::kTime), textOf(entry, key::kKind), textOf(entry, key::kReceipt),
+    const std::optional<std::int64_t> time = parseIsoUtc(textOf(entry, key::kTime));
+    printRow(out, textOf(entry, key::kTime), time ? localTimeText(*time) : "", textOf(entry, key::kKind), textOf(entry, key::kReceipt),
              textOf(entry, key::kTotal), unended ? outcome::kInDoubt : textOf(entry, key::kOutcome),
              unended ? kNoOutcome : shortMessage(textOf(entry, key::kMessage)));
   }

@@ -14,9 +14,16 @@ int openWithMode(const char* name, int flags, mode_t mode) { return ::open(name,
 }  // namespace
 
 PosixCalls posixCalls = {
-    {"open", &openWithMode},     {"read", &::read},           {"pread", &::pread}, {"pwrite", &::pwrite},
-    {"close", &::close},         {"fstat", &::fstat},         {"stat", &::stat},   {"flock", &::flock},
-    {"ftruncate", &::ftruncate}, {"nanosleep", &::nanosleep},
+    {"open", &openWithMode},
+    {"read", &::read},
+    {"pread", &::pread},
+    {"pwrite", &::pwrite},
+    {"close", &::close},
+    {"fstat", &::fstat},
+    {"stat", &::stat},
+    {"flock", &::flock},
+    {"ftruncate", &::ftruncate},
+    {"nanosleep", &::nanosleep},
     {"clock_gettime", &::clock_gettime},
 };
 

@@ -149,9 +149,11 @@ TEST_F(EvidenceTest, LedgerProxyLogAndListedReceipts) {
   EXPECT_EQ(faultOf, (std::map<std::int64_t, std::string>{{10, "502"}, {11, "502"}}));
 
   const std::string table =
-      "time                     kind      receipt      total  outcome              message\n"
-      "2024-05-01T10:15:02.123Z sale       500003      12.00  in-doubt             No outcome was recorded\n"
-      "2024-05-01T10:15:03.123Z refund     500004       1.00  in-doubt\n";
+      R"({"id":"a","kind":"sale","receipt":500003,"outcome":"sending","time":"2024-05-01T10:15:02.123Z"}
+{"id":"b","kind":"refund","receipt":500004,"outcome":"in-doubt","time":"2024-05-01T10:15:03.123Z"}
+{"id":null,"kind":"sale","receipt":null,"outcome":"in-doubt","time":null}
+{"id":"c","kind":"sale","recei
+)";
   EXPECT_EQ(receiptsListed(table), (std::set<std::int64_t>{500003, 500004}));
 }
 

@@ -171,8 +171,9 @@ bool printTrace(const TraceQuery& query, std::ostream& out, std::ostream& err) {
   for (const nlohmann::json& entry : entries) {
     const bool unended = textOf(entry, key::kOutcome) == outcome::kSending;
     const std::optional<std::int64_t> time = parseIsoUtc(textOf(entry, key::kTime));
-    printRow(out, textOf(entry, key::kTime), time ? localTimeText(*time) : "", textOf(entry, key::kKind), textOf(entry, key::kReceipt),
-             textOf(entry, key::kTotal), unended ? outcome::kInDoubt : textOf(entry, key::kOutcome),
+    printRow(out, textOf(entry, key::kTime), time ? localTimeText(*time) : "", textOf(entry, key::kKind),
+             textOf(entry, key::kReceipt), textOf(entry, key::kTotal),
+             unended ? outcome::kInDoubt : textOf(entry, key::kOutcome),
              unended ? kNoOutcome : shortMessage(textOf(entry, key::kMessage)));
   }
   return true;

@@ -65,16 +65,15 @@ std::map<std::int64_t, TraceView> readTrace(const std::vector<std::string>& trac
   return views;
 }
 
-std::set<std::int64_t> receiptsListed(const std::string& table) {
+std::set<std::int64_t> receiptsListed(const std::string& jsonLines) {
   std::set<std::int64_t> receipts;
-  std::istringstream in(table);
+  std::istringstream in(jsonLines);
   std::string line;
-  std::getline(in, line);  // the heading
   while (std::getline(in, line)) {
-    std::istringstream row(line);
-    std::string time, kind;
-    std::int64_t receipt = 0;
-    if (row >> time >> kind >> receipt) receipts.insert(receipt);
+    const nlohmann::json entry = nlohmann::json::parse(line, nullptr, false);
+    if (!entry.is_object()) continue;
+    const auto receipt = entry.find("receipt");
+    if (receipt != entry.end() && receipt->is_number_integer()) receipts.insert(receipt->get<std::int64_t>());
   }
   return receipts;
 }

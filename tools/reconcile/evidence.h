@@ -24,7 +24,8 @@ void readProxyLog(const std::string& log, std::map<std::string, int>& faults,
 // first). A `sending` line is alone when no outcome line has its id.
 std::map<std::int64_t, TraceView> readTrace(const std::vector<std::string>& traceFiles);
 
-// The receipts in the table that `qelhost trace --in-doubt` printed.
-std::set<std::int64_t> receiptsListed(const std::string& table);
+// The receipts of the JSON Lines that `qelhost trace --in-doubt --json`
+// printed, one object per transaction.
+std::set<std::int64_t> receiptsListed(const std::string& jsonLines);
 
 }  // namespace qel::reconcile

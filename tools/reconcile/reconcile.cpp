@@ -105,8 +105,8 @@ void addTraces(const RunSettings& run, std::vector<Transaction>& transactions) {
     const std::string dir = workerDir(run, w);
     const auto folder = readTrace({dir + "/QelConnect.trace.1", dir + "/QelConnect.trace"});
     views.insert(folder.begin(), folder.end());
-    const std::string table = dir + "/in-doubt.txt";
-    ChildProcess(run.qelhost, {"--workdir", dir, "trace", "--in-doubt"}, table).wait();
+    const std::string table = dir + "/in-doubt.jsonl";
+    ChildProcess(run.qelhost, {"--workdir", dir, "trace", "--in-doubt", "--json"}, table).wait();
     const auto receipts = receiptsListed(readAll(table));
     listed.insert(receipts.begin(), receipts.end());
   }

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -13,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/support/scratch_dir.h"
+#include "tools/qelhost/local_time.h"
 #include "tools/qelhost/trace_command.h"
 
 namespace qel::qelhost {
@@ -32,9 +31,6 @@ class TraceCommand : public ::testing::Test {
   // A sale rotated away between its two lines (1), one whose lines both went
   // (2), one that never got its outcome line (3), and two in the new file.
   void SetUp() override {
-    // The table's local time is UTC here, so that its column is known.
-    setenv("TZ", "UTC0", 1);
-    tzset();
     writeFile("QelConnect.trace.1", traceLine("1", 101, "sending") + traceLine("2", 102, "sending") +
                                         traceLine("2", 102, "accepted", ",\"httpStatus\":200") +
                                         traceLine("3", 103, "sending"));
@@ -83,14 +79,22 @@ TEST_F(TraceCommand, TableSaysWhenNoOutcomeLineWasWritten) {
   std::ostringstream out;
   std::ostringstream err;
   ASSERT_TRUE(printTrace({}, out, err));
+  // The local-time column is pinned by the local-time tests; here it only
+  // has to stand between the UTC time and the kind.
+  const auto local = [](const char* second) {
+    const std::string text = localTimeText(*parseIsoUtc(std::string("2026-12-07T10:00:0") + second + ".000Z"));
+    return text + std::string(21 - text.size(), ' ');
+  };
   EXPECT_EQ(out.str(),
             "time (UTC)               local time           kind      receipt      total  outcome              message\n"
-            "2026-12-07T10:00:02.000Z 2026-12-07 10:00:02  sale          102      42.50  accepted\n"
-            "2026-12-07T10:00:03.000Z 2026-12-07 10:00:03  sale          103      42.50  in-doubt             "
-            "No outcome line was written.\n"
-            "2026-12-07T10:00:01.000Z 2026-12-07 10:00:01  sale          101      42.50  accepted-not-printed\n"
-            "2026-12-07T10:00:04.000Z 2026-12-07 10:00:04  sale          104      42.50  in-doubt             "
-            "Unexpected HTTP Status code 502\n");
+            "2026-12-07T10:00:02.000Z " +
+                local("2") + "sale          102      42.50  accepted\n" + "2026-12-07T10:00:03.000Z " + local("3") +
+                "sale          103      42.50  in-doubt             "
+                "No outcome line was written.\n" +
+                "2026-12-07T10:00:01.000Z " + local("1") + "sale          101      42.50  accepted-not-printed\n" +
+                "2026-12-07T10:00:04.000Z " + local("4") +
+                "sale          104      42.50  in-doubt             "
+                "Unexpected HTTP Status code 502\n");
 }
 
 TEST_F(TraceCommand, NoTraceIsSaidOnceAndFails) {

@@ -14,6 +14,7 @@
 #include "host/terminal_id_reader.h"
 #include "order/host_records.h"
 #include "order/order.h"
+#include "platform/platform.h"
 #include "transport/kasse_exchange.h"
 
 namespace {
@@ -86,6 +87,15 @@ void BM_LogResult(benchmark::State& state) {
   for (auto _ : state) qel::logPaymentResult(record.data(), 0);
 }
 BENCHMARK(BM_LogResult);
+
+// One trace line of a small sale (about 400 bytes), rotation included once
+// the file is full.
+void BM_TraceLine(benchmark::State& state) {
+  const std::string line = std::string(400, 'y') + "\n";
+  for (auto _ : state)
+    qel::platform::appendRecord("QelConnect.trace", line, std::uint64_t{10} << 20, "QelConnect.trace.1");
+}
+BENCHMARK(BM_TraceLine);
 
 }  // namespace
 

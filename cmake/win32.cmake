@@ -28,7 +28,7 @@ set_target_properties(qel::tinyxml2 PROPERTIES
   INTERFACE_INCLUDE_DIRECTORIES "${QEL_WIN_DEPS}/include")
 
 set(QEL_PLATFORM_SOURCE win32.cpp win32_calls.cpp win32_errors.cpp win32_files.cpp win32_progress.cpp win32_protect.cpp
-                        transfer_progress.cpp)
+                        record_files.cpp transfer_progress.cpp)
 
 # Wide-character Win32 API by default, and no min/max macros to trip over
 # std::min and std::max.
@@ -37,6 +37,11 @@ add_compile_definitions(UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
 # SSE2 arithmetic instead of the x87 unit: doubles are rounded to 64 bits at
 # every step, as on x86_64, so both targets compute the same amounts.
 add_compile_options(-msse2 -mfpmath=sse)
+
+# No path of the machine that built the binaries reaches them: __FILE__ and
+# the debug information name the sources from the tree's top (the build
+# folder last, the more specific of the two, so that it wins).
+add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/= -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
 
 # libgcc, libstdc++ and winpthread are linked into every module, so the DLL
 # and the test programs import nothing but system DLLs.

@@ -3,24 +3,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cwctype>
+#include <string>
+#include <string_view>
+
+#include "config/config_elements.h"
 
 namespace qel {
 namespace {
-
-struct Section {
-  std::string_view name;
-  std::vector<std::string_view> children;
-};
-
-// Every element the reader knows, by the section that holds it.
-const std::vector<Section>& sections() {
-  static const std::vector<Section> known = {
-      {"endpoint", {"username", "password", "protectedPassword", "url", "certSubject", "caFile"}},
-      {"compatibility", {"oldkasse", "oldkasseprefix"}},
-      {"diagnostics", {"trace", "traceBodies"}},
-  };
-  return known;
-}
 
 char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
@@ -46,6 +36,22 @@ int distance(std::string_view a, std::string_view b) {
 
 std::string tag(std::string_view name) { return "<" + std::string(name) + ">"; }
 
+constexpr char kUserInfoInUrl[] =
+    "<url> holds a user name or password before an '@', which is never sent: the cash register gets <username> "
+    "and <password>";
+constexpr char kCredentialsInClear[] =
+    "<url> starts with http://: the user name and password go over the network unencrypted; use https://";
+
+// Where an element of this name belongs, when not where it stands: "<url>"
+// in "<endpoint>", a section at the top level. Empty for an unknown name.
+std::string placeOf(std::string_view name) {
+  for (const ConfigElement& e : configElements()) {
+    if (e.name == name) return "in " + tag(e.section);
+  }
+  const std::vector<std::string_view>& sections = configSections();
+  return std::find(sections.begin(), sections.end(), name) != sections.end() ? "at the top level" : "";
+}
+
 }  // namespace
 
 std::string_view nearestName(std::string_view name, const std::vector<std::string_view>& known) {
@@ -69,8 +75,10 @@ void ConfigWarnings::checkChildren(const tinyxml2::XMLNode& parent, const std::v
        element = element->NextSiblingElement()) {
     const std::string_view name = element->Name();
     if (std::find(known.begin(), known.end(), name) == known.end()) {
-      add(element->GetLineNum(),
-          "unknown element " + tag(name) + where + " is ignored; did you mean " + tag(nearestName(name, known)) + "?");
+      const std::string place = placeOf(name);
+      add(element->GetLineNum(), place.empty() ? "unknown element " + tag(name) + where + " is ignored; did you mean " +
+                                                     tag(nearestName(name, known)) + "?"
+                                               : "element " + tag(name) + where + " is ignored: it belongs " + place);
       continue;
     }
     const tinyxml2::XMLElement* first = parent.FirstChildElement(element->Name());
@@ -82,16 +90,33 @@ void ConfigWarnings::checkChildren(const tinyxml2::XMLNode& parent, const std::v
 }
 
 void ConfigWarnings::checkStructure(const tinyxml2::XMLDocument& document) {
-  std::vector<std::string_view> topLevel;
-  for (const Section& section : sections()) topLevel.push_back(section.name);
-  checkChildren(document, topLevel, nullptr);
-  for (const Section& section : sections()) {
-    const std::string name(section.name);
+  checkChildren(document, configSections(), nullptr);
+  for (std::string_view section : configSections()) {
+    const std::string name(section);
+    const std::vector<std::string_view> children = elementsOf(section);
     for (const tinyxml2::XMLElement* element = document.FirstChildElement(name.c_str()); element != nullptr;
          element = element->NextSiblingElement(name.c_str())) {
-      checkChildren(*element, section.children, name.c_str());
+      checkChildren(*element, children, name.c_str());
     }
   }
+}
+
+void ConfigWarnings::checkUrl(const tinyxml2::XMLElement* element, const std::wstring& url, bool hasCredentials) {
+  if (element == nullptr) return;
+  const std::size_t schemeEnd = url.find(L"://");
+  const std::size_t authority = schemeEnd == std::wstring::npos ? 0 : schemeEnd + 3;
+  const std::size_t authorityEnd = url.find_first_of(L"/?#", authority);
+  if (url.find(L'@', authority) < authorityEnd) add(element->GetLineNum(), kUserInfoInUrl);
+  std::wstring scheme = url.substr(0, schemeEnd == std::wstring::npos ? 0 : schemeEnd);
+  for (wchar_t& c : scheme) c = static_cast<wchar_t>(std::towlower(c));
+  // Over loopback (a relay or simulator on this computer) nothing crosses
+  // the network.
+  const std::size_t at = url.rfind(L'@', authorityEnd == std::wstring::npos ? url.size() : authorityEnd);
+  const std::size_t host = at != std::wstring::npos && at >= authority ? at + 1 : authority;
+  const std::wstring_view hostText = std::wstring_view(url).substr(host);
+  const bool loopback =
+      hostText.rfind(L"localhost", 0) == 0 || hostText.rfind(L"127.", 0) == 0 || hostText.rfind(L"[::1]", 0) == 0;
+  if (hasCredentials && scheme == L"http" && !loopback) add(element->GetLineNum(), kCredentialsInClear);
 }
 
 void ConfigWarnings::checkNumber(const tinyxml2::XMLElement* element, const char* text, long value) {

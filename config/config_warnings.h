@@ -25,6 +25,10 @@ class ConfigWarnings {
   // Elements given twice and unknown elements, at the top level and inside
   // the known sections (the ignored copies of a section too).
   void checkStructure(const tinyxml2::XMLDocument& document);
+  // The url (`element`'s text as read): user information in it, which is
+  // never sent, and credentials that it would send unencrypted to another
+  // computer (not to localhost, 127.x.x.x or [::1]).
+  void checkUrl(const tinyxml2::XMLElement* element, const std::wstring& url, bool hasCredentials);
   // A number whose text is more than a sign and digits; `value` is how it
   // was read.
   void checkNumber(const tinyxml2::XMLElement* element, const char* text, long value);

@@ -4,10 +4,14 @@
 
 #include <tinyxml2.h>
 
+#include <utility>
+
 #include "base/int_format.h"
 #include "base/leading_int.h"
+#include "base/text_encoding.h"
 #include "base/vub_exception.h"
 #include "base/xml_parse.h"
+#include "config/config_elements.h"
 #include "platform/platform.h"
 
 namespace qel {
@@ -143,17 +147,17 @@ std::wstring text(const tinyxml2::XMLElement* element) {
   return raw != nullptr ? platform::utf8ToWide(raw) : std::wstring();
 }
 
-const tinyxml2::XMLElement* child(const tinyxml2::XMLNode* parent, const char* name) {
-  return parent != nullptr ? parent->FirstChildElement(name) : nullptr;
+const tinyxml2::XMLElement* child(const tinyxml2::XMLNode* parent, std::string_view name) {
+  return parent != nullptr ? parent->FirstChildElement(std::string(name).c_str()) : nullptr;
 }
 
-// A file that is not UTF-8 was saved in the ANSI code page (Notepad's
-// default on older Windows); it is read in that code page, as an answer
-// that is not UTF-8 is, rather than turning its characters into U+FFFD.
-bool decodeAnsi(std::string& content) {
-  if (platform::isValidUtf8(content)) return false;
-  content = platform::wideToUtf8(platform::ansiToWide(content));
-  return true;
+// An editor may save the file as UTF-16 (Notepad's "Unicode") or in the ANSI
+// code page (Notepad's default on older Windows), and a hand edit may mix
+// the two: a value that is valid UTF-8 is read as UTF-8, any other in the
+// ANSI code page, as an answer that is not UTF-8 is, rather than turning its
+// characters into U+FFFD.
+std::string decoded(std::string content, bool& readAsAnsi) {
+  return decodeMixedRuns(decodeByteOrderMark(std::move(content)), readAsAnsi);
 }
 
 // LoadFile's result codes with the file read once: anything that cannot be
@@ -173,8 +177,7 @@ tinyxml2::XMLError load(tinyxml2::XMLDocument& document, const std::string& file
     case platform::FileRead::Ok:
       break;
   }
-  readAsAnsi = decodeAnsi(content);
-  return parseXml(document, content);
+  return parseXml(document, decoded(std::move(content), readAsAnsi));
 }
 
 }  // namespace
@@ -186,21 +189,20 @@ void ConnectorConfig::loadFromFile(const std::string& fileName) {
 
   // Without an address nothing can be sent, so these two must be present;
   // every other element keeps its default when it is missing.
-  const tinyxml2::XMLElement* endpoint = child(&document, "endpoint");
-  if (endpoint == nullptr) throwMissing(L"endpoint", fileName);
-  const tinyxml2::XMLElement* urlElement = child(endpoint, "url");
+  if (child(&document, element::kUrl.section) == nullptr) throwMissing(L"endpoint", fileName);
+  const tinyxml2::XMLElement* urlElement = findElement(document, element::kUrl);
   if (urlElement == nullptr) throwMissing(L"endpoint/url", fileName);
 
-  username = text(child(endpoint, "username"));
-  password = text(child(endpoint, "password"));
+  username = text(findElement(document, element::kUsername));
+  password = text(findElement(document, element::kPassword));
   url = text(urlElement);
-  if (const tinyxml2::XMLElement* subject = child(endpoint, "certSubject")) {
+  if (const tinyxml2::XMLElement* subject = findElement(document, element::kCertSubject)) {
     hasCertSubject = true;
     certSubject = text(subject);
   }
-  caFile = text(child(endpoint, "caFile"));
+  caFile = text(findElement(document, element::kCaFile));
   this->fileName = fileName;
-  if (const tinyxml2::XMLElement* protectedElement = child(endpoint, "protectedPassword")) {
+  if (const tinyxml2::XMLElement* protectedElement = findElement(document, element::kProtectedPassword)) {
     // Two passwords would leave it to chance which one the cash register
     // gets; an empty `password` element is no second password.
     if (!password.empty()) {
@@ -216,13 +218,11 @@ void ConnectorConfig::loadFromFile(const std::string& fileName) {
 
   ValueReader values(*this);
   values.warnings().checkStructure(document);
-  const tinyxml2::XMLElement* compatibility = child(&document, "compatibility");
-  oldkasse = values.isOne(child(compatibility, "oldkasse"));
-  oldkasseprefix = values.leadingInt(child(compatibility, "oldkasseprefix"), oldkasseprefix);
-
-  const tinyxml2::XMLElement* diagnostics = child(&document, "diagnostics");
-  trace = values.isOne(child(diagnostics, "trace"));
-  traceBodies = values.isOne(child(diagnostics, "traceBodies"));
+  values.warnings().checkUrl(urlElement, url, !username.empty() || !password.empty() || hasProtectedPassword);
+  oldkasse = values.isOne(findElement(document, element::kOldkasse));
+  oldkasseprefix = values.leadingInt(findElement(document, element::kOldkasseprefix), oldkasseprefix);
+  trace = values.isOne(findElement(document, element::kTrace));
+  traceBodies = values.isOne(findElement(document, element::kTraceBodies));
   warnings = values.warnings().take();
 }
 

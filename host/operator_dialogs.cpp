@@ -25,6 +25,9 @@ constexpr wchar_t kRefundReceipt[] = L"die R\u00fcckbuchung von Beleg ";
 constexpr wchar_t kCheckBeforeRetrying[] =
     L" m\u00f6glicherweise schon gebucht. Bitte pr\u00fcfen Sie das an der Kasse, bevor Sie erneut \u00fcbertragen.";
 
+// A NUL in a message, as a box can show it.
+constexpr wchar_t kVisibleNul[] = L"\\x00";
+
 bool ask(void* owner, const wchar_t* question) {
   return platform::messageBox(owner, question, kTransactionCaption, platform::Buttons::OkCancel) == platform::kIdOk;
 }
@@ -46,6 +49,19 @@ std::wstring transferProgressText(std::int64_t elapsedMs) {
   const std::int64_t seconds = std::min<std::int64_t>((elapsedMs + 999) / 1000, kTransferTimeoutSeconds);
   return kProgressStart + std::to_wstring(seconds) + kProgressOf + std::to_wstring(kTransferTimeoutSeconds) +
          kProgressEnd;
+}
+
+std::wstring shownMessage(std::wstring_view message) {
+  std::wstring shown;
+  shown.reserve(message.size());
+  for (const wchar_t c : message) {
+    if (c == L'\0') {
+      shown += kVisibleNul;
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
 }
 
 std::wstring transferErrorText(const std::wstring& message, const std::optional<PossibleBooking>& booking) {

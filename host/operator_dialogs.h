@@ -31,6 +31,11 @@ struct PossibleBooking {
   std::int32_t receipt;
 };
 
+// A failure's message as the error box shows it: each NUL character, which
+// would end the box's text there, written as "\x00", as qelhost shows
+// control characters; every other character stays as it is.
+std::wstring shownMessage(std::wstring_view message);
+
 // The error box's text: the failure's message and, for a transaction that
 // may have been booked, an empty line and the paragraph that tells the
 // operator to check the receipt at the cash register before trying again.

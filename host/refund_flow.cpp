@@ -8,7 +8,7 @@
 #include "config/connector_config.h"
 #include "host/operator_dialogs.h"
 #include "host/result_codes.h"
-#include "host/transaction_trace.h"
+#include "host/transaction.h"
 #include "host/transfer_guard.h"
 #include "host/working_files.h"
 #include "order/host_records.h"
@@ -23,20 +23,20 @@ constexpr wchar_t kNullRefund[] = L"Invalid call of hrECRefund: the refund recor
 }  // namespace
 
 std::int32_t runRefund(void* owner, const void* hostRefund) noexcept {
-  TransactionTrace trace(TransactionTrace::Kind::Refund);
-  return runGuarded(owner, trace, [&]() -> std::int32_t {
+  Transaction transaction(TransactionKind::Refund);
+  return runGuarded(owner, transaction, [&]() -> std::int32_t {
     if (hostRefund == nullptr) throw VubException(kNullRefund);
     const platform::TransferProgress progress = transferProgress(owner);
     Order order;
     order.fillFromRefund(HostRefundRecord(hostRefund));
     ConnectorConfig config;
     config.loadFromFile(kConfigFileName);
-    trace.begin(config);
-    trace.noteOrder(order);
+    transaction.begin(config);
+    transaction.noteOrder(order);
     KasseExchange exchange(std::move(config));
     KasseResponse response;
-    exchange.transfer(order, response, trace.report());
-    trace.completed(true);
+    transaction.transfer(exchange, order, response);
+    transaction.completed(true);
     return kResultDone;
   });
 }

@@ -9,7 +9,7 @@
 #include "host/payment_result.h"
 #include "host/result_codes.h"
 #include "host/terminal_id_reader.h"
-#include "host/transaction_trace.h"
+#include "host/transaction.h"
 #include "host/transfer_guard.h"
 #include "host/working_files.h"
 #include "order/host_records.h"
@@ -34,19 +34,19 @@ void requireRecords(const void* hostOrder, const void* hostPaymentType, const vo
 // creation on every path, and all of them, the window included, before a
 // failure reaches the error box.
 void transferSale(void* owner, Order& order, const HostOrderRecord& hostOrder, const void* hostPaymentType,
-                  void* paymentResult, TransactionTrace& trace) {
+                  void* paymentResult, Transaction& transaction) {
   const platform::TransferProgress progress = transferProgress(owner);
   ConnectorConfig config;
   config.loadFromFile(kConfigFileName);
-  trace.begin(config);
+  transaction.begin(config);
   order.setSubPoolId(config.oldkasseprefix);
   TerminalIdReader terminal;
   order.setTerminalId(terminal.terminalId());
   order.fillFromHostOrder(hostOrder);
-  trace.noteOrder(order);
+  transaction.noteOrder(order);
   KasseExchange exchange(std::move(config));
   KasseResponse response;
-  exchange.transfer(order, response, trace.report());
+  transaction.transfer(exchange, order, response);
   fillPaymentResult(paymentResult, order, hostOrder, hostPaymentType);
   logPaymentResult(paymentResult, 0);
 }
@@ -54,16 +54,16 @@ void transferSale(void* owner, Order& order, const HostOrderRecord& hostOrder, c
 }  // namespace
 
 std::int32_t runSale(void* owner, const void* hostOrder, const void* hostPaymentType, void* paymentResult) noexcept {
-  TransactionTrace trace(TransactionTrace::Kind::Sale);
-  return runGuarded(owner, trace, [&]() -> std::int32_t {
+  Transaction transaction(TransactionKind::Sale);
+  return runGuarded(owner, transaction, [&]() -> std::int32_t {
     // A host that passes no record gets the error box alone: there is no
     // point in asking the operator about a sale that cannot be read.
     requireRecords(hostOrder, hostPaymentType, paymentResult);
     if (!confirmTransfer(owner)) return kResultNotCompleted;
     Order order;
-    transferSale(owner, order, HostOrderRecord(hostOrder), hostPaymentType, paymentResult, trace);
+    transferSale(owner, order, HostOrderRecord(hostOrder), hostPaymentType, paymentResult, transaction);
     const bool printed = order.hasNegativeTotal() || confirmPrinting(owner);
-    trace.completed(printed);
+    transaction.completed(printed);
     return printed ? kResultDone : kResultNotCompleted;
   });
 }

@@ -4,16 +4,17 @@
 // "Unicode") is decoded to UTF-8 first.
 #include "host/terminal_id_reader.h"
 
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <tuple>
 #include <utility>
+#include <vector>
 
 #include "base/system_error_text.h"
-#include "base/utf8.h"
+#include "base/text_encoding.h"
 #include "base/vub_exception.h"
 #include "host/working_files.h"
 #include "platform/platform.h"
@@ -38,10 +39,6 @@ constexpr std::size_t kMaxFileBytes = std::size_t{64} << 20;
 constexpr std::size_t kMaxValueBytes = 99;
 // The longest UTF-8 sequence has three continuation bytes.
 constexpr std::size_t kMaxContinuationBytes = 3;
-
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-constexpr std::string_view kUtf16LittleEndianMark = "\xFF\xFE";
-constexpr std::string_view kUtf16BigEndianMark = "\xFE\xFF";
 
 // Windows text mode ends a file at the first Ctrl-Z byte.
 constexpr char kTextModeEndOfFile = '\x1A';
@@ -94,41 +91,42 @@ std::string_view boundValue(std::string_view value) {
   return value.substr(0, cut);
 }
 
-// UTF-16 bytes after their mark as UTF-8. An odd last byte is no character
-// and is dropped.
-std::string utf16AsUtf8(std::string_view bytes, bool bigEndian) {
-  std::u16string units(bytes.size() / 2, u'\0');
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    const auto first = static_cast<unsigned char>(bytes[2 * i]);
-    const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
-    units[i] = static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+// A field that a person would take for the key: the same letters in
+// another case, or the key with blanks around it.
+bool looksLikeKey(std::string_view field) {
+  const std::size_t first = field.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return false;
+  field = field.substr(first, field.find_last_not_of(" \t") - first + 1);
+  if (field.size() != kKey.size()) return false;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(field[i])) != std::tolower(static_cast<unsigned char>(kKey[i]))) {
+      return false;
+    }
   }
-  return utf16ToUtf8(units);
+  return true;
 }
 
-// The content as UTF-8 text, decoded by its byte-order mark. Without a
-// mark the bytes are taken as they are: UTF-8, as the host writes it.
-std::string decodedContent(std::string content) {
-  const std::string_view bytes = content;
-  if (bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark) return content.substr(kUtf8Mark.size());
-  if (bytes.substr(0, kUtf16LittleEndianMark.size()) == kUtf16LittleEndianMark) {
-    return utf16AsUtf8(bytes.substr(kUtf16LittleEndianMark.size()), false);
-  }
-  if (bytes.substr(0, kUtf16BigEndianMark.size()) == kUtf16BigEndianMark) {
-    return utf16AsUtf8(bytes.substr(kUtf16BigEndianMark.size()), true);
-  }
-  return content;
-}
-
-// The value after the last "TerminalID" field of the content, if any.
-std::optional<std::string_view> findValue(std::string_view content) {
+struct Lookup {
   std::optional<std::string_view> value;
+  std::vector<TerminalKeyLookalike> lookalikes;
+};
+
+// The value after the last "TerminalID" field of the content, if any, and
+// the fields that only look like the key.
+Lookup findValue(std::string_view content) {
+  Lookup found;
+  int lineNumber = 0;
   forEachLine(content, [&](std::string_view line) {
+    ++lineNumber;
     forEachFieldPair(line, [&](std::string_view field, std::string_view next) {
-      if (field == kKey) value = next;
+      if (field == kKey) {
+        found.value = next;
+      } else if (looksLikeKey(field) && found.lookalikes.size() < TerminalIdReader::kMaxLookalikes) {
+        found.lookalikes.push_back({lineNumber, std::string(field)});
+      }
     });
   });
-  return value;
+  return found;
 }
 
 // The file's content. A missing file, or a folder in its place, holds no
@@ -154,17 +152,16 @@ std::string readContent(const std::string& fileName) {
   throw VubException(notRead + systemErrorWithCode(read.systemError), static_cast<std::int32_t>(read.systemError));
 }
 
-// The terminal number, and whether it came from the file.
-std::pair<std::wstring, bool> lookUp(const std::string& fileName) {
-  const std::string content = decodedContent(readContent(fileName));
-  const std::optional<std::string_view> found = findValue(content);
-  return {platform::utf8ToWide(boundValue(found.value_or(kDefaultTerminalId))), found.has_value()};
-}
-
 }  // namespace
 
 TerminalIdReader::TerminalIdReader() : TerminalIdReader(kTerminalFileName) {}
 
-TerminalIdReader::TerminalIdReader(const std::string& fileName) { std::tie(terminalId_, fromFile_) = lookUp(fileName); }
+TerminalIdReader::TerminalIdReader(const std::string& fileName) {
+  const std::string content = decodeByteOrderMark(readContent(fileName));
+  Lookup found = findValue(content);
+  terminalId_ = platform::utf8ToWide(boundValue(found.value.value_or(kDefaultTerminalId)));
+  fromFile_ = found.value.has_value();
+  lookalikes_ = std::move(found.lookalikes);
+}
 
 }  // namespace qel

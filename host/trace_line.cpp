@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "base/int_format.h"
+#include "host/trace_schema.h"
 #include "platform/platform.h"
 #include "render/format.h"
 #include "render/text_buffer.h"
@@ -13,6 +14,8 @@
 
 namespace qel {
 namespace {
+
+namespace key = trace::key;
 
 const char* const kHex = "0123456789abcdef";
 
@@ -105,48 +108,48 @@ class JsonLine {
 };
 
 void writeTransfer(JsonLine& line, const TransferReport& report) {
-  if (report.httpStatus != 0) line.integer("httpStatus", report.httpStatus);
+  if (report.httpStatus != 0) line.integer(key::kHttpStatus, report.httpStatus);
   if (report.rect) {
-    line.integer("rect", *report.rect);
-    line.string("rectmsg", report.rectmsg);
+    line.integer(key::kRect, *report.rect);
+    line.string(key::kRectmsg, report.rectmsg);
   }
   if (report.performed) {
-    line.open("times");
-    line.milliseconds("nameLookup", report.nameLookupUs);
-    line.milliseconds("connect", report.connectUs);
-    line.milliseconds("tls", report.tlsUs);
-    line.milliseconds("firstByte", report.firstByteUs);
-    line.milliseconds("total", report.totalUs);
+    line.open(key::kTimes);
+    line.milliseconds(key::kNameLookup, report.nameLookupUs);
+    line.milliseconds(key::kConnect, report.connectUs);
+    line.milliseconds(key::kTls, report.tlsUs);
+    line.milliseconds(key::kFirstByte, report.firstByteUs);
+    line.milliseconds(key::kTotalTime, report.totalUs);
     line.close();
-    line.integer("bytesSent", report.bytesSent);
-    line.integer("bytesReceived", report.bytesReceived);
+    line.integer(key::kBytesSent, report.bytesSent);
+    line.integer(key::kBytesReceived, report.bytesReceived);
   }
   // Both bodies are shown as an error box shows a response, cut at the
   // trace's own limit; a transfer that stopped before its request was made
   // has neither.
   if (report.keepBodies && (report.performed || !report.request.empty())) {
-    line.string("request", shownBody(report.request, kTracedBodyBytes));
+    line.string(key::kRequest, shownBody(report.request, kTracedBodyBytes));
   }
-  if (report.keepBodies && report.performed) line.string("response", shownBody(report.response, kTracedBodyBytes));
+  if (report.keepBodies && report.performed) line.string(key::kResponse, shownBody(report.response, kTracedBodyBytes));
 }
 
 }  // namespace
 
 std::string formatTraceLine(const TraceEntry& entry, const TransferReport* transfer) {
   JsonLine line;
-  line.string("time", entry.time);
-  line.string("version", QEL_LIBRARY_VERSION);
-  if (!entry.id.empty()) line.string("id", entry.id);
-  line.string("kind", entry.kind);
+  line.string(key::kTime, entry.time);
+  line.string(key::kVersion, QEL_LIBRARY_VERSION);
+  if (!entry.id.empty()) line.string(key::kId, entry.id);
+  line.string(key::kKind, entry.kind);
   if (entry.order) {
-    line.integer("orderId", entry.order->orderId);
-    line.integer("receipt", entry.order->receipt);
-    line.amount("total", entry.order->total);
-    line.string("terminalId", entry.order->terminalId);
+    line.integer(key::kOrderId, entry.order->orderId);
+    line.integer(key::kReceipt, entry.order->receipt);
+    line.amount(key::kTotal, entry.order->total);
+    line.string(key::kTerminalId, entry.order->terminalId);
   }
-  line.string("url", withoutUserInfo(entry.url));
-  line.string("outcome", entry.outcome);
-  if (entry.message) line.string("message", *entry.message);
+  line.string(key::kUrl, withoutUserInfo(entry.url));
+  line.string(key::kOutcome, entry.outcome);
+  if (entry.message) line.string(key::kMessage, *entry.message);
   if (transfer != nullptr) writeTransfer(line, *transfer);
   return line.finish();
 }

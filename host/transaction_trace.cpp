@@ -12,20 +12,6 @@
 namespace qel {
 namespace {
 
-const char* outcomeName(TransferOutcome outcome) {
-  switch (outcome) {
-    case TransferOutcome::Accepted:
-      return "accepted";
-    case TransferOutcome::Refused:
-      return "refused";
-    case TransferOutcome::InDoubt:
-      return "in-doubt";
-    case TransferOutcome::Failed:
-      break;
-  }
-  return "failed";
-}
-
 // The last `digits` hexadecimal digits of `value`.
 void appendHex(std::string& out, std::uint64_t value, int digits) {
   static const char kHex[] = "0123456789abcdef";
@@ -49,38 +35,26 @@ std::string newTransactionId() {
   return id;
 }
 
-void TransactionTrace::begin(const ConnectorConfig& config) {
+bool TransactionTrace::begin(const ConnectorConfig& config) {
   enabled_ = config.trace;
-  if (!enabled_) return;
-  began_ = platform::utcMilliseconds();
-  id_ = newTransactionId();
-  url_ = config.url;
-  report_.keepBodies = config.traceBodies;
-  report_.beforeSending = [this] { sending(); };
+  if (enabled_) {
+    began_ = platform::utcMilliseconds();
+    id_ = newTransactionId();
+    url_ = config.url;
+  }
+  return enabled_ && config.traceBodies;
 }
 
 void TransactionTrace::noteOrder(const Order& order) {
-  receipt_ = order.belegnummer();
   if (!enabled_) return;
   order_ = TracedOrder{order.id(), order.belegnummer(), order.bruttogesamtpreis(), order.terminalId()};
 }
 
-std::optional<PossibleBooking> TransactionTrace::possibleBooking() const {
-  if (report_.outcome != TransferOutcome::InDoubt || !receipt_) return std::nullopt;
-  return PossibleBooking{kind_, *receipt_};
-}
+void TransactionTrace::sending() noexcept { write(trace::outcome::kSending, nullptr, nullptr); }
 
-void TransactionTrace::sending() noexcept { write(kSendingOutcome, nullptr, nullptr); }
-
-void TransactionTrace::completed(bool printed) noexcept {
-  const char* outcome = outcomeName(report_.outcome);
-  if (report_.outcome == TransferOutcome::Accepted && !printed) outcome = "accepted-not-printed";
-  write(outcome, nullptr, &report_);
-  enabled_ = false;
-}
-
-void TransactionTrace::failed(const std::wstring& message) noexcept {
-  write(outcomeName(report_.outcome), &message, &report_);
+void TransactionTrace::ended(const char* outcome, const TransferReport& transfer,
+                             const std::wstring* message) noexcept {
+  write(outcome, message, &transfer);
   enabled_ = false;
 }
 
@@ -91,12 +65,13 @@ void TransactionTrace::write(const char* outcome, const std::wstring* message,
     TraceEntry entry;
     entry.time = isoUtc(began_);
     entry.id = id_;
-    entry.kind = kind_ == Kind::Sale ? "sale" : "refund";
+    entry.kind = kind_ == Kind::Sale ? trace::kSale : trace::kRefund;
     entry.order = order_;
     entry.url = url_;
     entry.outcome = outcome;
     if (message != nullptr) entry.message = *message;
-    platform::appendRecord(kTraceFileName, formatTraceLine(entry, transfer), kTraceLimitBytes, kPreviousTraceFileName);
+    platform::appendRecord(trace::kFileName, formatTraceLine(entry, transfer), kTraceLimitBytes,
+                           trace::kPreviousFileName);
   } catch (...) {
     // No memory for the line: the transaction goes on without it.
   }

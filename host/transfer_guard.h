@@ -9,7 +9,7 @@
 #include "base/vub_exception.h"
 #include "host/operator_dialogs.h"
 #include "host/result_codes.h"
-#include "host/transaction_trace.h"
+#include "host/transaction.h"
 #include "platform/platform.h"
 
 namespace qel {
@@ -18,14 +18,16 @@ constexpr wchar_t kInternalErrorPrefix[] = L"Internal error: ";
 
 // Runs `transfer` (which returns a result code). A failure shows its message
 // once the objects of the transfer are gone and gives kResultNotCompleted;
-// `trace` records the failure just before the box shows it, and decides
-// whether the box tells the operator that the cash register may have booked
-// the transaction.
+// `transaction` records the failure just before the box shows it, and names
+// the receipt when the cash register may have booked it. The trace holds the
+// message as the box shows it.
 template <typename Transfer>
-std::int32_t runGuarded(void* owner, TransactionTrace& trace, Transfer&& transfer) noexcept {
-  const auto fail = [&](const std::wstring& message) {
-    trace.failed(message);
-    showTransferError(owner, message, trace.possibleBooking());
+std::int32_t runGuarded(void* owner, Transaction& transaction, Transfer&& transfer) noexcept {
+  // Outlives the last box, so that a WM_QUIT of the transfer waits for it.
+  const platform::HostCall call;
+  const auto fail = [&](const std::wstring& failure) {
+    const std::wstring message = shownMessage(failure);
+    showTransferError(owner, message, transaction.failed(message));
   };
   try {
     try {

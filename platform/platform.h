@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,9 +19,16 @@ namespace qel::platform {
 enum class Buttons : unsigned int { Ok = 0, OkCancel = 1 };
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
+// What messageBox returns when the system could not show the box at all
+// (MessageBoxW's 0: no memory or no desktop for its window). The operator
+// answered nothing; callers count it as no OK and may record it as such.
+constexpr int kBoxNotShown = 0;
 
 // Shows a modal message box owned by `owner` (the host's window handle) and
-// returns the button pressed. No icon is shown. Both texts end with a NUL.
+// returns the button pressed, or kBoxNotShown. No icon is shown. Both texts
+// end with a NUL. An owner that is no longer a window (the host closed it
+// during the transfer) gives a box without an owner: the question is asked
+// all the same.
 int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons);
 
 // While a transfer runs on the calling thread, the host's window must keep
@@ -28,15 +36,20 @@ int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons
 // kTransferTurnMs, which gives the thread's messages a turn once that long
 // has passed since the last one (so they wait at most about twice as long),
 // and once the transfer has taken kProgressDelayMs a progress window owned
-// by `owner` (Windows: a captioned window without buttons over the owner,
-// which is disabled while it shows, as under a message box) says that it is
-// running. A transfer that ends within kTransferTurnMs dispatches no
-// message; one that ends within kProgressDelayMs shows nothing. The window goes when the
-// object goes, before anything else can show. The development library
-// reports the window through its dialog seam instead (dialog_handler.h).
-// A host message that calls into the library again runs that call to its
-// end inside the turn, as inside a message box; its transfer has its own
-// progress, and the outer transfer waits, its time limits running.
+// by `owner` says that it is running (Windows: a captioned window without
+// buttons over the owner's top-level window, inside the work area of its
+// monitor). From the first turn on the transfer is modal as a message box
+// is: the owner's top-level window is disabled before the first message is
+// dispatched and enabled again before the window goes, and the thread's
+// keyboard and mouse input is dropped, while its timers, paint and posted
+// messages keep flowing. A transfer that ends within kTransferTurnMs
+// dispatches no message and disables nothing; one that ends within
+// kProgressDelayMs shows nothing. The window goes when the object goes,
+// before anything else can show. The development library reports the
+// window through its dialog seam instead (dialog_handler.h). A host message
+// that calls into the library again runs that call to its end inside the
+// turn, as inside a message box; its transfer has its own progress, and the
+// outer transfer waits, its time limits running.
 constexpr int kTransferTurnMs = 50;
 constexpr int kProgressDelayMs = 500;
 
@@ -63,6 +76,10 @@ class TransferProgress {
   std::int64_t started_;
   std::int64_t lastTurn_;
   std::wstring shownText_;
+  bool turned_ = false;
+  // The window that the first turn disabled (Windows: the owner's top-level
+  // window), null for none.
+  void* disabledOwner_ = nullptr;
   // The platform's window (Windows: its state; POSIX: what was reported).
   void* window_ = nullptr;
   // The progress of the call that this thread was in when this one began.
@@ -73,7 +90,21 @@ class TransferProgress {
 // has one; otherwise does nothing.
 void keepTransferAlive();
 
-// Milliseconds from a fixed point that does not move with the system clock.
+// One call of the host into the library, its questions included. A WM_QUIT
+// that a transfer's turns take from the queue is kept while the outermost
+// HostCall (or, without one, TransferProgress) of the thread lives and
+// posted again when it goes, as a modal loop does: the questions after the
+// transfer are still shown, and the host's loop ends after the call.
+class HostCall {
+ public:
+  HostCall();
+  ~HostCall();
+  HostCall(const HostCall&) = delete;
+  HostCall& operator=(const HostCall&) = delete;
+};
+
+// Milliseconds from a fixed point that does not move with the system clock,
+// read through the system-call table.
 std::int64_t steadyMilliseconds();
 
 // The base address under which this library was mapped (its module handle),
@@ -180,25 +211,78 @@ FileKind fileKind(const std::string& name);
 // Windows), on one line and without the code itself.
 std::wstring systemErrorText(std::uint32_t code);
 
-// Appends `bytes` to `name`, created when missing, in one write at the end of
-// the file. False when the file cannot be opened or written.
-bool appendToFile(const std::string& name, std::string_view bytes);
+// The files that the library writes in the working folder (the log, the
+// trace and its older half, the journal) are plain files: opened without
+// following a link, written only when they are regular files with one name,
+// and changed only in place, never renamed, so that a site may grant write
+// on these files alone and keep the folder read-only. Every writer takes the
+// file's exclusive lock, every reader of a pair its shared one, across
+// processes and threads; a lock that another holds is tried again for about
+// a second (tried again kLockRetries times, kLockPauseMs apart), then the
+// call gives up as for a file that cannot be written.
+constexpr int kLockRetries = 20;
+constexpr int kLockPauseMs = 50;
 
-// Empties `name`, created when missing. False when it cannot be opened.
-bool truncateFile(const std::string& name);
+// How a write to a working-folder file ended.
+enum class FileWrite {
+  Ok,          // Everything was written.
+  Locked,      // Another writer held the file for longer than the wait.
+  NotOpened,   // The file could not be opened or created (systemError says why).
+  NotRegular,  // The name is a folder, a link, a device or has a second name.
+  Failed,      // Reading or writing the opened file failed (systemError says why).
+  TooLarge,    // The file holds more than the bytes asked for at most.
+};
 
-// Appends `record` (one line with its line break) to the regular file
-// `name`, created when missing, in one write and whole or not at all: a
-// write that comes back short is taken back by cutting the file where the
-// record began, and a file whose last line was cut off by an earlier crash
-// gets a line break first, so that no record is ever joined to a broken one.
-// When the record would take a file that holds anything past `limit` bytes,
-// the file is first renamed to `previous`, replacing that, and a new one is
-// started; a file that cannot be renamed keeps its size and the record is
-// not written. Calls from several threads of the process take turns, so
-// that a file is never renamed twice for one record. False when nothing was
-// written.
-bool appendRecord(const std::string& name, std::string_view record, std::uint64_t limit, const std::string& previous);
+struct FileWriteResult {
+  FileWrite status;
+  // errno (POSIX) or GetLastError (Windows) for NotOpened and Failed; 0
+  // otherwise.
+  std::uint32_t systemError;
+  explicit operator bool() const { return status == FileWrite::Ok; }
+};
+
+// Appends `bytes` to `name`, created when missing, at the end of the file and
+// whole or not at all: a write that fails part of the way (a full disk) is
+// taken back to the file's length before it.
+FileWriteResult appendToFile(const std::string& name, std::string_view bytes);
+
+// Empties `name`, created when missing.
+FileWriteResult truncateFile(const std::string& name);
+
+// Appends `record` (one line with its line break) to `name`, created when
+// missing, whole or not at all, and a file whose last line was cut off by
+// an earlier crash gets a line break first, so that no record is ever
+// joined to a broken one. When the record would take a file that holds
+// anything past `limit` bytes, the file's content is first copied over
+// `previous` (replacing it) and the file is emptied, both in place under
+// the lock of `name`. Whatever fails, every line stays in one of the two
+// files: a crash between the copy and the emptying leaves lines in both.
+FileWriteResult appendRecord(const std::string& name, std::string_view record, std::uint64_t limit,
+                             const std::string& previous);
+
+// The two files of appendRecord read together under the writers' lock of
+// `name` (shared with other readers), so that no rotation falls between
+// them. Each file is read whole, at most `maxBytes` of it, as readFile does.
+struct RecordFiles {
+  std::string previous;
+  std::string current;
+  FileRead previousStatus;
+  FileRead currentStatus;
+  // True when a writer held the lock for longer than the wait and the files
+  // were read all the same: a rotation may then show its lines twice or, in
+  // the reader's view, not at all.
+  bool unlocked;
+};
+RecordFiles readRecordFiles(const std::string& name, const std::string& previous, std::size_t maxBytes);
+
+// Rewrites `name` (created when missing) under its writers' lock: `replace`
+// is given the whole content and fills the new one, returning false to leave
+// the file as it is. The new content is written over the old in place and
+// the file cut to its length; a write that fails is undone by writing the
+// old content back (a crash in the middle of the write may leave a mix of
+// both). TooLarge when the file holds more than `maxBytes`.
+using RecordReplacer = std::function<bool(std::string_view content, std::string& replacement)>;
+FileWriteResult replaceRecords(const std::string& name, std::size_t maxBytes, const RecordReplacer& replace);
 
 // The Windows Data Protection API (DPAPI). A secret protected for the
 // computer can be decrypted by every user of that computer, one protected

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace qel::platform::detail {
@@ -13,8 +14,17 @@ int openWithMode(const char* name, int flags, mode_t mode) { return ::open(name,
 }  // namespace
 
 PosixCalls posixCalls = {
-    {"open", &openWithMode}, {"read", &::read}, {"write", &::write}, {"close", &::close},
-    {"fstat", &::fstat},     {"stat", &::stat}, {"flock", &::flock},
+    {"open", &openWithMode},
+    {"read", &::read},
+    {"pread", &::pread},
+    {"pwrite", &::pwrite},
+    {"close", &::close},
+    {"fstat", &::fstat},
+    {"stat", &::stat},
+    {"flock", &::flock},
+    {"ftruncate", &::ftruncate},
+    {"nanosleep", &::nanosleep},
+    {"clock_gettime", &::clock_gettime},
 };
 
 }  // namespace qel::platform::detail

@@ -1,16 +1,17 @@
-// The POSIX side of the working-folder files: plain descriptors, no stream
-// buffers, each file closed before the call returns.
+// The POSIX side of the working-folder files: whole reads and the steps that
+// record_files.cpp writes its policy over, on plain descriptors without
+// stream buffers.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <mutex>
 #include <string>
 
+#include "platform/plain_file.h"
 #include "platform/platform.h"
 #include "platform/posix_calls.h"
 #include "platform/whole_read.h"
@@ -30,11 +31,6 @@ class Descriptor {
   Descriptor& operator=(const Descriptor&) = delete;
   explicit operator bool() const { return fd_ >= 0; }
   int get() const { return fd_; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
 
  private:
   int fd_;
@@ -99,93 +95,72 @@ FileKind fileKind(const std::string& name) {
   return FileKind::Other;
 }
 
-namespace {
+namespace detail {
 
-// A file renamed by another process between our open and our lock is opened
-// again under its name; more tries than this mean something else keeps
-// renaming it.
-constexpr int kRenamedRetries = 16;
-
-// Opens the working-folder file `name` for writing (`access` and `flags`
-// added), created when missing, and locks it against every other process
-// and descriptor that writes it (flock: one lock per open file, so threads
-// exclude each other too). The name is never followed as a symbolic link,
-// and the file is refused unless it is a regular file with this one name, so
-// that nothing it links to is touched; O_NONBLOCK keeps the open of a pipe
-// from waiting for a reader. Since another process may have renamed the file
-// while this one waited for the lock, the name must still lead to the locked
-// file. `info` then holds the file's state. -1 when refused or not opened.
-int openLocked(const std::string& name, int access, struct stat& info) {
-  for (int attempt = 0; attempt < kRenamedRetries; ++attempt) {
-    Descriptor file(openFile(name, access | O_CREAT | O_NONBLOCK | O_NOFOLLOW));
-    if (!file) return -1;
-    // A file system without locks still gets its writes.
-    while (posixCalls.flock(file.get(), LOCK_EX) != 0 && errno == EINTR) {
-    }
-    struct stat named {};
-    if (posixCalls.fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1) return -1;
-    if (::lstat(name.c_str(), &named) == 0 && named.st_ino == info.st_ino && named.st_dev == info.st_dev) {
-      return file.release();
-    }
-  }
-  return -1;
+NativeFile openPlain(const std::string& name, Access access) {
+  // O_NONBLOCK keeps the open of a pipe from waiting for its other end; a
+  // link is refused by the open itself, anything else that is not a plain
+  // file by fileState.
+  const int flags = access == Access::Write ? O_RDWR | O_CREAT : O_RDONLY;
+  return openFile(name, flags | O_NOFOLLOW | O_NONBLOCK);
 }
 
-// Appends all of `bytes` to the locked file `fd` of `size` bytes. A write
-// that fails part of the way (a full disk) is taken back to `size`, so that
-// no half an entry stays in the file for the next one to be glued to.
-bool appendWhole(int fd, off_t size, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = posixCalls.write(fd, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) {
-      static_cast<void>(::ftruncate(fd, size));
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
+void closeFile(NativeFile file) { posixCalls.close(static_cast<int>(file)); }
+
+// flock: one lock per open file, so that threads of one process exclude
+// each other as processes do.
+LockTry tryLock(NativeFile file, bool exclusive) {
+  const int operation = (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+  int result;
+  do result = posixCalls.flock(static_cast<int>(file), operation);
+  while (result != 0 && errno == EINTR);
+  if (result == 0) return LockTry::Taken;
+  return errno == EWOULDBLOCK ? LockTry::Busy : LockTry::Unsupported;
+}
+
+void unlockFile(NativeFile) {
+  // The close lets go of the lock.
+}
+
+bool fileState(NativeFile file, FileState& state) {
+  struct stat info {};
+  if (posixCalls.fstat(static_cast<int>(file), &info) != 0) return false;
+  state.plain = S_ISREG(info.st_mode) && info.st_nlink == 1;
+  state.size = static_cast<std::uint64_t>(info.st_size > 0 ? info.st_size : 0);
   return true;
 }
 
-}  // namespace
-
-bool appendToFile(const std::string& name, std::string_view bytes) {
-  struct stat info {};
-  const Descriptor file(openLocked(name, O_WRONLY | O_APPEND, info));
-  return file && appendWhole(file.get(), info.st_size, bytes);
+bool readAt(NativeFile file, std::uint64_t offset, char* into, std::size_t size, std::size_t& got) {
+  ssize_t n;
+  do n = posixCalls.pread(static_cast<int>(file), into, size, static_cast<off_t>(offset));
+  while (n < 0 && errno == EINTR);
+  got = n > 0 ? static_cast<std::size_t>(n) : 0;
+  return n >= 0;
 }
 
-bool truncateFile(const std::string& name) {
-  struct stat info {};
-  const Descriptor file(openLocked(name, O_WRONLY, info));
-  return file && ::ftruncate(file.get(), 0) == 0;
+bool writeAt(NativeFile file, std::uint64_t offset, const char* bytes, std::size_t size, std::size_t& written) {
+  ssize_t n;
+  do n = posixCalls.pwrite(static_cast<int>(file), bytes, size, static_cast<off_t>(offset));
+  while (n < 0 && errno == EINTR);
+  written = n > 0 ? static_cast<std::size_t>(n) : 0;
+  return n >= 0;
 }
 
-bool appendRecord(const std::string& name, std::string_view record, std::uint64_t limit, const std::string& previous) {
-  static std::mutex recordLock;  // appends of this process, one at a time
-  const std::lock_guard<std::mutex> turn(recordLock);
-  for (int attempt = 0; attempt < kRenamedRetries; ++attempt) {
-    struct stat info {};
-    const Descriptor file(openLocked(name, O_RDWR | O_APPEND, info));
-    if (!file) return false;
-    const off_t size = info.st_size;
-    if (size > 0 && static_cast<std::uint64_t>(size) + record.size() > limit) {
-      // Renamed under the lock, which the others then find on a file that
-      // no longer has the name: they open the new one.
-      if (::rename(name.c_str(), previous.c_str()) != 0) return false;
-      continue;
-    }
-    char last = '\n';
-    if (size > 0 && ::pread(file.get(), &last, 1, size - 1) != 1) return false;
-    std::string joined;
-    if (last != '\n') {
-      joined.reserve(record.size() + 1);
-      joined.append(1, '\n').append(record);
-      record = joined;
-    }
-    return appendWhole(file.get(), size, record);
-  }
-  return false;
+bool cutAt(NativeFile file, std::uint64_t size) {
+  int result;
+  do result = posixCalls.ftruncate(static_cast<int>(file), static_cast<off_t>(size));
+  while (result != 0 && errno == EINTR);
+  return result == 0;
 }
 
+void pauseMilliseconds(int milliseconds) {
+  const struct timespec pause { milliseconds / 1000, (milliseconds % 1000) * 1000000L };
+  posixCalls.nanosleep(&pause, nullptr);
+}
+
+std::uint32_t lastError() { return static_cast<std::uint32_t>(errno); }
+
+bool isMissing(std::uint32_t error) { return error == ENOENT || error == ENOTDIR; }
+
+}  // namespace detail
 }  // namespace qel::platform

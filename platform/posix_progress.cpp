@@ -6,6 +6,7 @@
 
 #include "platform/dialog_handler.h"
 #include "platform/platform.h"
+#include "platform/posix_calls.h"
 #include "platform/progress_window.h"
 
 namespace qel::platform {
@@ -33,6 +34,10 @@ void report(const ReportedWindow& window, unsigned int type) {
 
 }  // namespace
 
+// The development library has no windows to disable and no input to drop.
+void* disableOwner(void*) { return nullptr; }
+void endModal(void*) noexcept {}
+
 void* showProgressWindow(void* owner, const wchar_t* caption, const std::wstring& text) {
   auto window = std::make_unique<ReportedWindow>(ReportedWindow{owner, caption, text});
   report(*window, QEL_DIALOG_PROGRESS_SHOWN);
@@ -54,7 +59,7 @@ void endTurns() noexcept {}
 
 std::int64_t steadyMilliseconds() {
   timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
+  detail::posixCalls.clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 

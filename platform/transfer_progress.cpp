@@ -1,5 +1,6 @@
-// TransferProgress: when the progress window of a slow transfer shows, and
-// the turns of the thread's messages; the window itself is the platform's.
+// TransferProgress: when the progress window of a slow transfer shows, when
+// the owner is made modal, and the turns of the thread's messages; the
+// window itself is the platform's. HostCall: how long a WM_QUIT is kept.
 #include "platform/platform.h"
 #include "platform/progress_window.h"
 
@@ -9,8 +10,16 @@ namespace {
 // The innermost transfer of each thread; a host message that calls into the
 // library again during a turn starts one inside it.
 thread_local TransferProgress* innermost = nullptr;
+// The HostCalls alive on the thread.
+thread_local int hostCalls = 0;
 
 }  // namespace
+
+HostCall::HostCall() { ++hostCalls; }
+
+HostCall::~HostCall() {
+  if (--hostCalls == 0 && innermost == nullptr) detail::endTurns();
+}
 
 TransferProgress::TransferProgress(void* owner, const wchar_t* caption, Text text)
     : owner_(owner),
@@ -24,14 +33,21 @@ TransferProgress::TransferProgress(void* owner, const wchar_t* caption, Text tex
 
 TransferProgress::~TransferProgress() {
   innermost = outer_;
+  // Enabled before the window goes, so that Windows hands the activation
+  // back to the owner rather than to another program.
+  if (turned_) detail::endModal(disabledOwner_);
   if (window_ != nullptr) detail::hideProgressWindow(window_);
-  if (outer_ == nullptr) detail::endTurns();
+  if (outer_ == nullptr && hostCalls == 0) detail::endTurns();
 }
 
 void TransferProgress::turn() {
   const std::int64_t now = steadyMilliseconds();
   if (now - lastTurn_ < kTransferTurnMs) return;
   lastTurn_ = now;
+  if (!turned_) {
+    turned_ = true;
+    disabledOwner_ = detail::disableOwner(owner_);
+  }
   const std::int64_t elapsed = now - started_;
   if (elapsed >= kProgressDelayMs) {
     std::wstring text = text_(elapsed);

@@ -44,7 +44,11 @@ std::wstring toWide(UINT codePage, std::string_view bytes) {
 
 int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons) {
   const UINT type = buttons == Buttons::OkCancel ? MB_OKCANCEL : MB_OK;
-  return detail::win32Calls.MessageBoxW(static_cast<HWND>(owner), text, caption, type);
+  HWND window = static_cast<HWND>(owner);
+  // Windows refuses a box whose owner has gone; the operator must still be
+  // asked.
+  if (window != nullptr && !IsWindow(window)) window = nullptr;
+  return detail::win32Calls.MessageBoxW(window, text, caption, type);
 }
 
 BrokenPipeShield::BrokenPipeShield() : savedMask_{} {}

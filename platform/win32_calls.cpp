@@ -11,8 +11,14 @@ Win32Calls win32Calls = {
     {"GetFileType", &::GetFileType},
     {"CloseHandle", &::CloseHandle},
     {"GetFileAttributesW", &::GetFileAttributesW},
-    {"Sleep", &pauseKeepingAlive},
+    {"GetFileInformationByHandle", &::GetFileInformationByHandle},
+    {"LockFileEx", &::LockFileEx},
+    {"UnlockFileEx", &::UnlockFileEx},
+    {"SetFilePointerEx", &::SetFilePointerEx},
+    {"SetEndOfFile", &::SetEndOfFile},
+    {"Sleep", &::Sleep},
     {"MessageBoxW", &::MessageBoxW},
+    {"GetTickCount64", &::GetTickCount64},
 };
 
 }  // namespace qel::platform::detail

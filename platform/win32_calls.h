@@ -17,16 +17,18 @@ struct Win32Calls {
   SystemCall<decltype(::GetFileType)> GetFileType;
   SystemCall<decltype(::CloseHandle)> CloseHandle;
   SystemCall<decltype(::GetFileAttributesW)> GetFileAttributesW;
-  // The pause between two tries of a locked file (by default
-  // pauseKeepingAlive).
+  SystemCall<decltype(::GetFileInformationByHandle)> GetFileInformationByHandle;
+  SystemCall<decltype(::LockFileEx)> LockFileEx;
+  SystemCall<decltype(::UnlockFileEx)> UnlockFileEx;
+  SystemCall<decltype(::SetFilePointerEx)> SetFilePointerEx;
+  SystemCall<decltype(::SetEndOfFile)> SetEndOfFile;
+  // The pause between two tries of a locked file.
   SystemCall<decltype(::Sleep)> Sleep;
   SystemCall<decltype(::MessageBoxW)> MessageBoxW;
+  // The steady clock of the progress window and of waits.
+  SystemCall<decltype(::GetTickCount64)> GetTickCount64;
 };
 
 extern Win32Calls win32Calls;
-
-// Sleep as a transfer takes it: in turns of the thread's messages while a
-// TransferProgress runs on the thread (win32_progress.cpp).
-void WINAPI pauseKeepingAlive(DWORD milliseconds);
 
 }  // namespace qel::platform::detail

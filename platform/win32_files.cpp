@@ -1,14 +1,14 @@
-// The Win32 side of the working-folder files: kernel handles shared with
-// other readers and writers, no C runtime streams, each handle closed before
-// the call returns.
+// The Win32 side of the working-folder files: whole reads and the steps that
+// record_files.cpp writes its policy over, on kernel handles shared with
+// other readers and writers, without C runtime streams.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 
+#include "platform/plain_file.h"
 #include "platform/platform.h"
 #include "platform/whole_read.h"
 #include "platform/win32_calls.h"
@@ -33,10 +33,6 @@ class Handle {
     handle_ = INVALID_HANDLE_VALUE;
     return handle;
   }
-  void reset(HANDLE handle) {
-    if (handle_ != INVALID_HANDLE_VALUE) win32Calls.CloseHandle(handle_);
-    handle_ = handle;
-  }
 
  private:
   HANDLE handle_;
@@ -45,11 +41,6 @@ class Handle {
 constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
 // ReadFile and WriteFile take a DWORD count.
 constexpr std::size_t kLargestTransfer = 0x40000000;
-// Another program that holds the file without sharing (an editor saving it,
-// a backup or a virus scanner) usually lets go within moments: the read is
-// tried again for about a second before it counts as failed.
-constexpr int kLockedRetries = 20;
-constexpr DWORD kLockedPauseMs = 50;
 
 HANDLE openFile(const std::string& name, DWORD access, DWORD disposition) {
   return win32Calls.CreateFileW(utf8ToWide(name).c_str(), access, kShareReadWrite, nullptr, disposition,
@@ -101,8 +92,8 @@ FileReadResult readOnce(const std::string& name, std::string& content, std::size
 FileReadResult readFile(const std::string& name, std::string& content, std::size_t maxBytes) {
   content.clear();
   FileReadResult result = readOnce(name, content, maxBytes);
-  for (int retry = 0; retry < kLockedRetries && isLocked(result); ++retry) {
-    win32Calls.Sleep(kLockedPauseMs);
+  for (int retry = 0; retry < kLockRetries && isLocked(result); ++retry) {
+    detail::pauseBetweenTries();
     result = readOnce(name, content, maxBytes);
   }
   return result;
@@ -116,31 +107,22 @@ FileKind fileKind(const std::string& name) {
   return FileKind::Regular;
 }
 
+namespace detail {
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-// A file renamed by another process between our open and our lock is opened
-// again under its name; more tries than this mean something else keeps
-// renaming it.
-constexpr int kRenamedRetries = 16;
 // The lock covers one byte far past the end of any file: Windows locks bind
 // the reads and writes of the bytes they cover, and nobody reads or writes
 // there.
 constexpr DWORD kLockedByteHigh = 0x7FFFFFFF;
 
-// Opens `name` itself, not what a link or another reparse point leads to.
-// Every writer shares deletion, so that a file can be renamed while other
-// processes hold it open waiting for their turn.
-HANDLE openForWriting(const std::string& name, DWORD access, DWORD disposition) {
-  return win32Calls.CreateFileW(utf8ToWide(name).c_str(), access, kShareAll, nullptr, disposition,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-}
+HANDLE handleOf(NativeFile file) { return reinterpret_cast<HANDLE>(file); }
 
-// A regular file with this one name: no folder, no link, no other reparse
-// point and no second name through which a write would reach another file.
-bool isPlainFile(const BY_HANDLE_FILE_INFORMATION& info) {
-  return (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
-         info.nNumberOfLinks == 1;
+OVERLAPPED at(std::uint64_t offset) {
+  OVERLAPPED position{};
+  position.Offset = static_cast<DWORD>(offset);
+  position.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return position;
 }
 
 // The last part of a path, after its last separator.
@@ -153,170 +135,91 @@ std::wstring_view lastPart(std::wstring_view path) {
 // link is not seen as a reparse point (Wine shows a Unix symbolic link as
 // the file it leads to), the file's own name still tells. A file system
 // that gives no name is taken at its word.
-bool openedAsNamed(HANDLE file, const std::string& name) {
+bool openedAsNamed(HANDLE file, const std::wstring& name) {
   const DWORD room = GetFinalPathNameByHandleW(file, nullptr, 0, FILE_NAME_NORMALIZED);
   std::wstring path(room, L'\0');
   const DWORD length = GetFinalPathNameByHandleW(file, path.data(), room, FILE_NAME_NORMALIZED);
   if (length == 0 || length >= room) return true;
   path.resize(length);
-  const std::wstring wanted = utf8ToWide(name);
   const std::wstring_view opened = lastPart(path);
-  const std::wstring_view asked = lastPart(wanted);
+  const std::wstring_view asked = lastPart(name);
   return CompareStringOrdinal(opened.data(), static_cast<int>(opened.size()), asked.data(),
                               static_cast<int>(asked.size()), TRUE) == CSTR_EQUAL;
 }
 
-// True when `name` still leads to the file that `info` describes.
-bool stillNamed(const std::string& name, const BY_HANDLE_FILE_INFORMATION& info) {
-  const Handle named(openForWriting(name, FILE_READ_ATTRIBUTES, OPEN_EXISTING));
-  BY_HANDLE_FILE_INFORMATION now{};
-  return named && GetFileInformationByHandle(named.get(), &now) &&
-         now.dwVolumeSerialNumber == info.dwVolumeSerialNumber && now.nFileIndexHigh == info.nFileIndexHigh &&
-         now.nFileIndexLow == info.nFileIndexLow;
+}  // namespace
+
+// Opens `name` itself, not what a link or another reparse point leads to.
+NativeFile openPlain(const std::string& name, Access access) {
+  const std::wstring wide = utf8ToWide(name);
+  const DWORD rights = access == Access::Write ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+  const DWORD disposition = access == Access::Write ? OPEN_ALWAYS : OPEN_EXISTING;
+  Handle file(win32Calls.CreateFileW(wide.c_str(), rights, kShareAll, nullptr, disposition,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file) return kNoFile;
+  if (!openedAsNamed(file.get(), wide)) {
+    closeFile(reinterpret_cast<NativeFile>(file.release()));
+    SetLastError(ERROR_CANT_RESOLVE_FILENAME);
+    return kNoFile;
+  }
+  return reinterpret_cast<NativeFile>(file.release());
 }
 
-OVERLAPPED lockedByte() {
-  OVERLAPPED at{};
-  at.OffsetHigh = kLockedByteHigh;
-  return at;
+void closeFile(NativeFile file) { win32Calls.CloseHandle(handleOf(file)); }
+
+LockTry tryLock(NativeFile file, bool exclusive) {
+  OVERLAPPED lockedByte = at(static_cast<std::uint64_t>(kLockedByteHigh) << 32);
+  const DWORD flags = (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) | LOCKFILE_FAIL_IMMEDIATELY;
+  if (win32Calls.LockFileEx(handleOf(file), flags, 0, 1, 0, &lockedByte)) return LockTry::Taken;
+  const DWORD error = GetLastError();
+  return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? LockTry::Busy : LockTry::Unsupported;
 }
 
-// The turn of one writer of a file among all processes that write it; a
-// file system without locks still gets its writes.
-class FileTurn {
- public:
-  explicit FileTurn(HANDLE file) : file_(file) {
-    OVERLAPPED at = lockedByte();
-    locked_ = LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at) != 0;
-  }
-  ~FileTurn() {
-    OVERLAPPED at = lockedByte();
-    if (locked_) UnlockFileEx(file_, 0, 1, 0, &at);
-  }
-  FileTurn(const FileTurn&) = delete;
-  FileTurn& operator=(const FileTurn&) = delete;
-
- private:
-  HANDLE file_;
-  bool locked_;
-};
-
-// A working-folder file opened with `access`, created when missing, in its
-// writer's turn: refused unless it is a plain file, and opened again when
-// another process renamed it while this one waited for the turn.
-class LockedFile {
- public:
-  LockedFile(const std::string& name, DWORD access) {
-    for (int attempt = 0; attempt < kRenamedRetries; ++attempt) {
-      file_.reset(openForWriting(name, access, OPEN_ALWAYS));
-      if (!file_) return;
-      turn_ = std::make_unique<FileTurn>(file_.get());
-      if (!GetFileInformationByHandle(file_.get(), &info_) || !isPlainFile(info_) ||
-          !openedAsNamed(file_.get(), name)) {
-        break;
-      }
-      if (stillNamed(name, info_)) return;
-      turn_.reset();
-    }
-    turn_.reset();
-    file_.reset(INVALID_HANDLE_VALUE);
-  }
-
-  explicit operator bool() const { return static_cast<bool>(file_); }
-  HANDLE get() const { return file_.get(); }
-  LONGLONG size() const {
-    return static_cast<LONGLONG>((static_cast<ULONGLONG>(info_.nFileSizeHigh) << 32) | info_.nFileSizeLow);
-  }
-
- private:
-  Handle file_{INVALID_HANDLE_VALUE};
-  // Given up before the handle closes.
-  std::unique_ptr<FileTurn> turn_;
-  BY_HANDLE_FILE_INFORMATION info_{};
-};
-
-bool seek(HANDLE file, LONGLONG offset, DWORD from) {
-  LARGE_INTEGER to;
-  to.QuadPart = offset;
-  return SetFilePointerEx(file, to, nullptr, from) != 0;
+void unlockFile(NativeFile file) {
+  OVERLAPPED lockedByte = at(static_cast<std::uint64_t>(kLockedByteHigh) << 32);
+  win32Calls.UnlockFileEx(handleOf(file), 0, 1, 0, &lockedByte);
 }
 
-// Appends all of `bytes` to the locked file `name` through its append-only
-// handle, which writes at the end wherever other writers left it. A write
-// that fails part of the way (a full disk) is taken back to the length the
-// file had, through a handle that may cut it, so that no half an entry
-// stays behind for the next one to be glued to.
-bool appendWhole(const std::string& name, const LockedFile& file, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const std::size_t wanted = bytes.size() < kLargestTransfer ? bytes.size() : kLargestTransfer;
-    DWORD written = 0;
-    if (!win32Calls.WriteFile(file.get(), bytes.data(), static_cast<DWORD>(wanted), &written, nullptr) ||
-        written == 0) {
-      const Handle cutter(openForWriting(name, GENERIC_WRITE, OPEN_EXISTING));
-      if (cutter && seek(cutter.get(), file.size(), FILE_BEGIN)) SetEndOfFile(cutter.get());
-      return false;
-    }
-    bytes.remove_prefix(written);
-  }
+bool fileState(NativeFile file, FileState& state) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!win32Calls.GetFileInformationByHandle(handleOf(file), &info)) return false;
+  state.plain = (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+                info.nNumberOfLinks == 1;
+  state.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   return true;
 }
 
-// Read access, which the lock needs, and appending.
-constexpr DWORD kAppendAccess = GENERIC_READ | FILE_APPEND_DATA;
-
-// Appends of this process, one at a time. A slim lock needs no set-up and
-// no clean-up, and it does not bring the C++ runtime's error texts along.
-SRWLOCK recordLock = SRWLOCK_INIT;
-
-class RecordTurn {
- public:
-  RecordTurn() { AcquireSRWLockExclusive(&recordLock); }
-  ~RecordTurn() { ReleaseSRWLockExclusive(&recordLock); }
-  RecordTurn(const RecordTurn&) = delete;
-  RecordTurn& operator=(const RecordTurn&) = delete;
-};
-
-}  // namespace
-
-bool appendToFile(const std::string& name, std::string_view bytes) {
-  const LockedFile file(name, kAppendAccess);
-  return file && appendWhole(name, file, bytes);
+bool readAt(NativeFile file, std::uint64_t offset, char* into, std::size_t size, std::size_t& got) {
+  OVERLAPPED position = at(offset);
+  DWORD read = 0;
+  const DWORD wanted = static_cast<DWORD>(std::min(size, kLargestTransfer));
+  const bool ok = win32Calls.ReadFile(handleOf(file), into, wanted, &read, &position) != 0;
+  got = read;
+  // A read that starts at or past the end reports the end as an error.
+  return ok || GetLastError() == ERROR_HANDLE_EOF;
 }
 
-bool truncateFile(const std::string& name) {
-  // Opened without emptying, and emptied only once it is known to be ours.
-  const LockedFile file(name, GENERIC_READ | GENERIC_WRITE);
-  return file && SetEndOfFile(file.get());
+bool writeAt(NativeFile file, std::uint64_t offset, const char* bytes, std::size_t size, std::size_t& written) {
+  OVERLAPPED position = at(offset);
+  DWORD moved = 0;
+  const DWORD wanted = static_cast<DWORD>(std::min(size, kLargestTransfer));
+  const bool ok = win32Calls.WriteFile(handleOf(file), bytes, wanted, &moved, &position) != 0;
+  written = moved;
+  return ok;
 }
 
-bool appendRecord(const std::string& name, std::string_view record, std::uint64_t limit, const std::string& previous) {
-  if (record.size() > kLargestTransfer) return false;
-  const RecordTurn turn;
-  for (int attempt = 0; attempt < kRenamedRetries; ++attempt) {
-    const LockedFile file(name, kAppendAccess);
-    if (!file) return false;
-    const LONGLONG size = file.size();
-    if (size > 0 && static_cast<std::uint64_t>(size) + record.size() > limit) {
-      // Renamed in this writer's turn, which the others then find on a file
-      // that no longer has the name: they open the new one.
-      if (!MoveFileExW(utf8ToWide(name).c_str(), utf8ToWide(previous).c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
-      continue;
-    }
-    char last = '\n';
-    DWORD read = 0;
-    if (size > 0 && (!seek(file.get(), size - 1, FILE_BEGIN) ||
-                     !win32Calls.ReadFile(file.get(), &last, 1, &read, nullptr) || read != 1)) {
-      return false;
-    }
-    std::string joined;
-    if (last != '\n') {
-      joined.reserve(record.size() + 1);
-      joined.append(1, '\n').append(record);
-      record = joined;
-    }
-    return appendWhole(name, file, record);
-  }
-  return false;
+bool cutAt(NativeFile file, std::uint64_t size) {
+  LARGE_INTEGER to;
+  to.QuadPart = static_cast<LONGLONG>(size);
+  return win32Calls.SetFilePointerEx(handleOf(file), to, nullptr, FILE_BEGIN) &&
+         win32Calls.SetEndOfFile(handleOf(file));
 }
 
+void pauseMilliseconds(int milliseconds) { win32Calls.Sleep(static_cast<DWORD>(milliseconds)); }
+
+std::uint32_t lastError() { return GetLastError(); }
+
+bool isMissing(std::uint32_t error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+}  // namespace detail
 }  // namespace qel::platform

@@ -19,8 +19,8 @@ export AR=$TRIPLE-ar RANLIB=$TRIPLE-ranlib STRIP=$TRIPLE-strip
 
 # Bump a recipe number whenever the way that package is built changes, so
 # that its stamp no longer matches and the package is built again.
-CURL_RECIPE=2
-TINYXML2_RECIPE=1
+CURL_RECIPE=3
+TINYXML2_RECIPE=2
 GOOGLETEST_RECIPE=1
 
 log() { echo "build-win-deps: $*"; }
@@ -72,14 +72,21 @@ is_current() {
   [ -f "$STAMPS/$1" ] && [ "$(cat "$STAMPS/$1")" = "$2" ]
 }
 
+# The source tree's path as the compiler would write it into the library
+# (__FILE__ in libcurl's messages, debug information) becomes its folder's
+# name alone ("curl-7.88.1/lib/easy.c"), so that no path of the machine that
+# built it reaches the binaries.
+prefix_map() { printf -- '-ffile-prefix-map=%s=%s' "$1" "$(basename "$1")"; }
+
 build_curl() {
   local tree=$1 build=$WORK/curl logfile=$WORK/curl.log
   # Debian's source carries the GnuTLS and NSS flavour patches on top; its
   # own OpenSSL build takes them off first, and so does this one.
   local p
   for p in 99_nss 90_gnutls; do
-    if grep -qx "$p.patch" "$tree/debian/patches/series"; then
-      (cd "$tree" && patch -R -p1 -s <"debian/patches/$p.patch")
+    # A tree built before has them off already, as its marker says.
+    if grep -qx "$p.patch" "$tree/debian/patches/series" && [ ! -e "$tree/.$p.off" ]; then
+      (cd "$tree" && patch -R -p1 -s <"debian/patches/$p.patch" && touch ".$p.off")
     fi
   done
   rm -rf "$build"; mkdir -p "$build"; : >"$logfile"
@@ -88,7 +95,7 @@ build_curl() {
   # makes libcurl read file names (the configured CA file) as UTF-8, as the
   # configuration gives them, instead of in the ANSI code page.
   (cd "$build" && run_logged "$logfile" "$tree/configure" \
-    --host=$TRIPLE --prefix="$PREFIX" CC=$CC CFLAGS="-O2 -msse2 -mfpmath=sse" \
+    --host=$TRIPLE --prefix="$PREFIX" CC=$CC CFLAGS="-O2 -msse2 -mfpmath=sse $(prefix_map "$tree")" \
     CPPFLAGS="-DUNICODE -D_UNICODE" PKG_CONFIG=false \
     --disable-shared --enable-static \
     --with-schannel --without-openssl --without-gnutls --without-mbedtls \
@@ -112,7 +119,7 @@ build_tinyxml2() {
   local tree=$1 build=$WORK/tinyxml2 logfile=$WORK/tinyxml2.log
   rm -rf "$build"; mkdir -p "$build" "$PREFIX/include" "$PREFIX/lib"; : >"$logfile"
   # One source file; compiled directly rather than through its CMake project.
-  run_logged "$logfile" $CXX -std=c++17 -O2 -msse2 -mfpmath=sse -DNDEBUG \
+  run_logged "$logfile" $CXX -std=c++17 -O2 -msse2 -mfpmath=sse -DNDEBUG $(prefix_map "$tree") \
     -c "$tree/tinyxml2.cpp" -o "$build/tinyxml2.o"
   run_logged "$logfile" $AR rcs "$build/libtinyxml2.a" "$build/tinyxml2.o"
   install -m 644 "$build/libtinyxml2.a" "$PREFIX/lib/"

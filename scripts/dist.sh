@@ -2,8 +2,9 @@
 # Makes the release package QelConnect-<version>-win32.zip from a built win32
 # tree: the DLL and qelhost.exe (stripped), the SBOM the build wrote for them,
 # the examples that qelhost.exe needs for a test sale, the site guide as
-# README.md, the documentation (the simulator's README included), the
-# changelog, and SHA256SUMS over all of them.
+# README.md, the documents for integrators (the simulator's README
+# included), the changelog, and SHA256SUMS over all of them; beside the zip,
+# its own SHA-256 in <zip>.sha256.
 # Usage: scripts/dist.sh [BUILD_DIR [OUT_DIR]]   (defaults: build/win32, dist)
 #
 # With QEL_SIGN_PKCS12 (a PKCS#12 file with the code-signing certificate and
@@ -36,6 +37,11 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/CMakeCache.txt" 2
 for built in QelConnect.dll qelhost.exe QelConnect.spdx.json; do
   [ -f "$BUILD/$built" ] || fail "$BUILD/$built is missing: build the win32 tree first (make build-win32)"
 done
+
+# The line of the site guide that says so, and what a signed package says
+# in its place.
+UNSIGNED_SENTENCE='**This package is not signed**: check its files against `SHA256SUMS`, and the zip against the checksum published beside it.'
+SIGNED_SENTENCE='**This package is signed**: `QelConnect.dll` and `qelhost.exe` carry an Authenticode signature (SHA-256); check it before installing.'
 
 SIGN_PKCS12=${QEL_SIGN_PKCS12:-}
 SIGN_PASSWORD_FILE=${QEL_SIGN_PASSWORD_FILE:-}
@@ -71,10 +77,12 @@ export SOURCE_DATE_EPOCH
 # because the documentation links to it there. The repository's README.md is
 # about building; the package's is the site guide, added below. The guide for
 # developers stays in the source tree.
-mapfile -t documents < <(git -C "$ROOT" ls-files -- 'docs/*.md' ':!docs/site-guide.md' \
-  ':!docs/development.md' docs/kasse.wsdl \
-  docs/kasse.xsd 'docs/screenshots/*.png' examples/QelConnect.xml examples/Sales.ini examples/sale.json \
-  examples/refund.json tools/kasse-sim/README.md CHANGELOG.md)
+# Only what an integrator, a site or its support reads: the documents for
+# developers (reliability, performance, signing, screenshots) stay in the
+# source tree.
+mapfile -t documents < <(git -C "$ROOT" ls-files -- docs/configuration.md docs/troubleshooting.md \
+  docs/operations.md docs/kasse.wsdl docs/kasse.xsd examples/QelConnect.xml examples/Sales.ini \
+  examples/sale.json examples/refund.json tools/kasse-sim/README.md CHANGELOG.md)
 [ ${#documents[@]} -gt 0 ] || fail "no documentation found in $ROOT"
 
 name=QelConnect-$version
@@ -93,8 +101,24 @@ for document in "${documents[@]}"; do
   mkdir -p "$stage/$name/$(dirname "$document")"
   cp "$ROOT/$document" "$stage/$name/$document"
 done
-cp "$ROOT/docs/site-guide.md" "$stage/$name/README.md"
-cp "$BUILD/QelConnect.spdx.json" "$stage/$name/"
+# The site guide says whether the binaries are signed.
+if [ -n "$SIGN_PKCS12" ]; then
+  python3 -c 'import sys; sys.stdout.write(open(sys.argv[1], encoding="utf-8").read().replace(sys.argv[2], sys.argv[3]))' \
+    "$ROOT/docs/site-guide.md" "$UNSIGNED_SENTENCE" "$SIGNED_SENTENCE" >"$stage/$name/README.md"
+else
+  cp "$ROOT/docs/site-guide.md" "$stage/$name/README.md"
+fi
+grep -qxF -e "$UNSIGNED_SENTENCE" -e "$SIGNED_SENTENCE" "$stage/$name/README.md" ||
+  fail "docs/site-guide.md lacks the line: $UNSIGNED_SENTENCE"
+# The SBOM with the checksums of the binaries as packaged (stripped, signed).
+python3 - "$BUILD/QelConnect.spdx.json" "$stage/$name" "$ROOT/cmake" <<'PY'
+import json, sys
+sys.path.insert(0, sys.argv[3])
+import sbom
+document = json.load(open(sys.argv[1]))
+sbom.update_checksums(document, sys.argv[2])
+sbom.write(document, sys.argv[2] + "/QelConnect.spdx.json")
+PY
 # The package stands alone: its documents name no file it lacks, unless they
 # say that the file belongs to the source tree.
 python3 "$ROOT/scripts/check-package-refs.py" "$stage/$name" >&2 ||
@@ -132,5 +156,8 @@ with zipfile.ZipFile(target, "w") as archive:
             archive.writestr(info, source.read(), compresslevel=9)
 PY
 mv "$zip.tmp" "$zip"
+# The zip's own checksum lies beside it, to be published with it: the
+# SHA256SUMS inside can only be trusted once the zip is.
+(cd "$OUT" && sha256sum "$name-win32.zip" >"$name-win32.zip.sha256")
 echo "dist: $zip"
-sha256sum "$zip" | sed "s|  .*/|  |"
+cat "$zip.sha256"

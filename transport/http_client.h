@@ -63,6 +63,9 @@ class HttpClient {
   // VubException otherwise. With a `report`, what the transfer did on the
   // wire is recorded there before the result is returned or thrown.
   std::string postForBytes(const std::wstring& url, const char* utf8Body, TransferReport* report = nullptr);
+  // The body of the answer that made the last postForBytes throw, as it
+  // arrived (empty when none came).
+  const std::string& lastResponse() const { return response_; }
 
  private:
   struct SlistFree {

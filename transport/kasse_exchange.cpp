@@ -71,23 +71,17 @@ void judge(const char* utf8, Body&& body, KasseResponse& response) {
   if (response.rect != 0) throw VubException(kRefused + response.rectmsg, response.rect);
 }
 
-// Judges the answer as evaluateResponseBytes does and records the
-// judgement: a Rect that was read decides between accepted and refused; an
-// answer without one leaves the order in doubt.
-void judgeReported(const std::string& body, KasseResponse& response, TransferReport& report) {
-  const auto record = [&](TransferOutcome outcome) {
-    report.rect = response.rect;
-    report.rectmsg = response.rectmsg;
-    report.outcome = outcome;
-  };
-  try {
-    evaluateResponseBytes(body, response);
-  } catch (const VubException&) {
-    // A refusal is the one judgement that fails with a Rect other than 0.
-    if (response.rect != 0) record(TransferOutcome::Refused);
-    throw;
+// Valid UTF-8 is what its decoding would give back when encoded again, so
+// the parser reads the bytes themselves; other bytes are decoded with the
+// ANSI code page and read as the UTF-8 of that text.
+template <typename Read>
+void readAsUtf8(const std::string& bytes, Read&& read) {
+  if (platform::isValidUtf8(bytes)) {
+    read(bytes.c_str());
+    return;
   }
-  record(TransferOutcome::Accepted);
+  const std::string utf8 = platform::wideToUtf8(platform::ansiToWide(bytes));
+  read(utf8.c_str());
 }
 
 }  // namespace
@@ -108,40 +102,61 @@ TextBuffer buildEnvelope(const Order& order) {
 }
 
 void evaluateResponseBytes(const std::string& bytes, KasseResponse& response) {
-  // Valid UTF-8 is what its decoding would give back when encoded again, so
-  // the parser reads the bytes themselves; other bytes are decoded with the
-  // ANSI code page and read as the UTF-8 of that text.
-  if (platform::isValidUtf8(bytes)) {
+  readAsUtf8(bytes, [&](const char* utf8) {
     judge(
-        bytes.c_str(), [&] { return responseForMessage(bytes); }, response);
-    return;
-  }
-  const std::string utf8 = platform::wideToUtf8(platform::ansiToWide(bytes));
-  judge(
-      utf8.c_str(), [&] { return responseForMessage(bytes); }, response);
+        utf8, [&] { return responseForMessage(bytes); }, response);
+  });
 }
 
-KasseResponse& KasseExchange::transfer(const Order& order, KasseResponse& response, TransferReport* report) {
-  // Everything that can fail without the network is done first, so that a
-  // missing template ends the transfer before anything is sent.
-  TextBuffer envelope = buildEnvelope(order);
-  // A caller that asks for no report gets one of its own, so that every
-  // transfer is recorded and judged the same way.
-  TransferReport unreported;
-  TransferReport& record = report != nullptr ? *report : unreported;
-  if (record.keepBodies) record.request.assign(envelope.view());
+bool isServiceFault(const std::string& bytes) {
+  bool fault = false;
+  readAsUtf8(bytes, [&](const char* utf8) {
+    tinyxml2::XMLDocument document;
+    fault = parseXml(document, utf8) == tinyxml2::XML_SUCCESS &&
+            child(child(child(&document, "env:Envelope"), "env:Body"), "env:Fault") != nullptr;
+  });
+  return fault;
+}
 
-  HttpClient client;
+void KasseExchange::prepare(const Order& order, TransferReport& report) {
+  envelope_ = buildEnvelope(order);
+  if (report.keepBodies) report.request.assign(envelope_.view());
   HttpClient::globalInit();
   // A protected password is decrypted only now, before anything is sent,
   // and its clear text lives in the client, which wipes it when it goes.
-  client.setCredentials(config_.username, passwordToSend(config_));
-  client.addHeader(L"Content-Type", L"application/soap+xml");
-  if (!config_.caFile.empty()) client.setCaFile(config_.caFile);
-  if (record.beforeSending) record.beforeSending();
-  const std::string body = client.postForBytes(config_.url, envelope.c_str(), &record);
-  judgeReported(body, response, record);
+  client_.setCredentials(config_.username, passwordToSend(config_));
+  client_.addHeader(L"Content-Type", L"application/soap+xml");
+  if (!config_.caFile.empty()) client_.setCaFile(config_.caFile);
+}
+
+KasseResponse& KasseExchange::send(KasseResponse& response, TransferReport& report) {
+  std::string body;
+  try {
+    body = client_.postForBytes(config_.url, envelope_.c_str(), &report);
+  } catch (const VubException&) {
+    report.serviceFault = report.performed && isServiceFault(client_.lastResponse());
+    throw;
+  }
+  // A Rect was read when the answer was accepted, or refused with a Rect
+  // other than 0; every other failure of the judgement leaves it unread.
+  const auto recordRect = [&] {
+    report.rect = response.rect;
+    report.rectmsg = response.rectmsg;
+  };
+  try {
+    evaluateResponseBytes(body, response);
+  } catch (const VubException&) {
+    if (response.rect != 0) recordRect();
+    throw;
+  }
+  recordRect();
   return response;
+}
+
+KasseResponse& KasseExchange::transfer(const Order& order, KasseResponse& response) {
+  TransferReport report;
+  prepare(order, report);
+  return send(response, report);
 }
 
 }  // namespace qel

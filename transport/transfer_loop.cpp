@@ -12,10 +12,35 @@ namespace {
 struct MultiCleanup {
   void operator()(CURLM* multi) const noexcept { curl_multi_cleanup(multi); }
 };
+using MultiHandle = std::unique_ptr<CURLM, MultiCleanup>;
 
-// The easy handle taken out of the multi handle on every path, before the
-// multi handle goes, so that it can be asked and cleaned up as after
-// curl_easy_perform.
+// The thread's multi handle between two transfers. Making one costs its
+// wake-up pair (a socket pair, on Windows an event), hash tables and an
+// internal easy handle, which a host pays for every sale otherwise. Nothing
+// of a transfer stays in it: its connection is closed when the transfer ends
+// and its host names are looked up again for the next one.
+thread_local MultiHandle idleMulti;
+
+// The thread's idle multi handle for the length of one transfer, given back
+// at its end. A transfer started inside another's turn finds none and makes
+// its own, which it leaves for the next when the outer one has gone.
+class BorrowedMulti {
+ public:
+  BorrowedMulti() : multi_(idleMulti ? std::move(idleMulti) : MultiHandle(curl_multi_init())) {}
+  ~BorrowedMulti() {
+    if (!idleMulti) idleMulti = std::move(multi_);
+  }
+  BorrowedMulti(const BorrowedMulti&) = delete;
+  BorrowedMulti& operator=(const BorrowedMulti&) = delete;
+
+  CURLM* get() const { return multi_.get(); }
+
+ private:
+  MultiHandle multi_;
+};
+
+// The easy handle taken out of the multi handle on every path, so that it
+// can be asked and cleaned up as after curl_easy_perform.
 class Attached {
  public:
   Attached(CURLM* multi, CURL* handle) : multi_(multi), handle_(handle) {}
@@ -36,8 +61,13 @@ CURLcode loopFailure(CURLMcode code) {
 }  // namespace
 
 CURLcode performInTurns(CURL* handle) {
-  const std::unique_ptr<CURLM, MultiCleanup> multi(curl_multi_init());
-  if (!multi) return CURLE_OUT_OF_MEMORY;
+  const BorrowedMulti multi;
+  if (multi.get() == nullptr) return CURLE_OUT_OF_MEMORY;
+  // What a multi handle of its own would give the transfer: a connection
+  // closed when it ends and no address remembered from an earlier transfer.
+  // Both are plain numbers, which libcurl always takes.
+  curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L);
+  curl_easy_setopt(handle, CURLOPT_DNS_CACHE_TIMEOUT, 0L);
   const CURLMcode added = curl_multi_add_handle(multi.get(), handle);
   if (added != CURLM_OK) return loopFailure(added);
   const Attached attached(multi.get(), handle);

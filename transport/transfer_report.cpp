@@ -31,15 +31,8 @@ void recordTransfer(void* handle, int result, std::size_t bodySize, const std::s
 
   // libcurl counts the body bytes it handed to the connection; whether the
   // cash register may hold the whole order is decided from that alone.
-  const bool wholeBodySent = report.bytesSent >= static_cast<std::int64_t>(bodySize);
-  if (report.httpStatus >= 200 && !isAnswerStatus(report.httpStatus)) {
-    const bool gatewayLostIt = isGatewayStatus(report.httpStatus) && wholeBodySent;
-    report.outcome = gatewayLostIt ? TransferOutcome::InDoubt : TransferOutcome::Refused;
-  } else if (static_cast<CURLcode>(result) == CURLE_OK || wholeBodySent) {
-    report.outcome = TransferOutcome::InDoubt;
-  } else {
-    report.outcome = TransferOutcome::Failed;
-  }
+  report.curlResult = result;
+  report.wholeBodySent = report.bytesSent >= static_cast<std::int64_t>(bodySize);
 }
 
 }  // namespace qel

@@ -83,6 +83,10 @@ expect plain "$work/plain" 0 "password        ********" "TerminalID      '4711'"
   "passed      connect               127.0.0.1 port $(port plain)" "not needed  TLS handshake" \
   "passed      credentials           not refused: HTTP status 405 " "All steps passed"
 
+# A Unix path is a path, under Wine too (there it names drive Z:), not a
+# Windows-style option.
+expect_run unix-path 0 "All steps passed" -- --workdir "$work/plain" check
+
 write_config "$work/wrong-password" "http://localhost:$(port plain)/sap/bc/srt/kasse" "" "$WRONG_PASSWORD"
 expect wrong-password "$work/wrong-password" 1 \
   "FAILED      credentials           refused: HTTP status 401 to a GET of url with them" "A step failed"
@@ -165,7 +169,7 @@ expect mistakes "$odd" 0 "oldkasseprefix  '12abc' (read as 12)" "trace          
   "$w 6: <diagnostics> is given again and ignored; the one on line 3 counts" \
   "$w 7: <endpoint> is given again and ignored; the one on line 1 counts" \
   "$w 8: unknown element <protectedpassword> in <endpoint> is ignored; did you mean <protectedPassword>?"
-[ "$(grep -c "^warning " "$work/mistakes.txt")" -eq 5 ] || { echo "mistakes: not five warnings"; failures=$((failures + 1)); }
+[ "$(grep -c "^warning     QelConnect.xml " "$work/mistakes.txt")" -eq 5 ] || { echo "mistakes: not five warnings"; failures=$((failures + 1)); }
 for library in "$(dirname "$QELHOST")"/QelConnect.dll "$(dirname "$QELHOST")"/libQelConnect.so; do
   [ -f "$library" ] && break
 done
@@ -173,5 +177,41 @@ cp "$library" "$EXAMPLES/sale.json" "$odd/"
 expect_run odd-folder 0 "hrECExecute returned 0 (0x00000000): done" -- --workdir "$(program_path "$odd")" \
   --library "$(program_path "$odd/$(basename "$library")")" --answers ok,ok "$(program_path "$odd/sale.json")"
 expect_run odd-version 0 "QelConnect " -- --library "$(program_path "$odd/$(basename "$library")")" --version
+
+# verify loads the library as the box office does: a library whose import
+# names a DLL (or shared object) that is nowhere cannot load, although its
+# version reads from the file; --version --library loads it too.
+mkdir -p "$work/broken"
+broken="$work/broken/$(basename "$library")"
+python3 - "$library" "$broken" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+for name, missing in ((b"WS2_32.dll", b"WS2_99.dll"), (b"libcurl.so.4", b"libcurx.so.4")):
+    if name in data:
+        data = data.replace(name, missing)
+        break
+else:
+    sys.exit("no import to break")
+open(sys.argv[2], "wb").write(data)
+PY
+expect_run verify 0 "  loaded" "  all 13 exports found; nothing was called or sent" -- \
+  verify --library "$(program_path "$odd/$(basename "$library")")"
+expect_run verify-broken 3 "qelhost: cannot load the library" -- verify --library "$(program_path "$broken")"
+expect_run version-broken 3 "qelhost: cannot load the library" -- --version --library "$(program_path "$broken")"
+grep -qF "QelConnect " "$work/verify-broken.txt" || { echo "verify-broken: no version"; failures=$((failures + 1)); }
+
+# A test sale under a receipt of its own; the result record carries it.
+expect_run receipt 0 "hrECExecute returned 0 (0x00000000): done" "PaySystemDate.dwBelegNr" -- \
+  --workdir "$(program_path "$work/sale")" --answers ok,ok --receipt 100777 "$sale"
+grep -q "PaySystemDate.dwBelegNr *100777" "$work/receipt.txt" || { echo "receipt: not 100777"; failures=$((failures + 1)); }
+
+# A working folder deleted under the shell is one that cannot be used.
+mkdir -p "$work/gone"
+status=0
+(cd "$work/gone" && rmdir "$work/gone" && ${RUNNER:+"$RUNNER"} "$QELHOST" --answers ok,ok "$sale" </dev/null \
+  >"$work/gone.txt" 2>&1) || status=$?
+if [ -z "$RUNNER" ] && [ "$status" -ne 2 ]; then
+  echo "gone: exit code $status, expected 2"; sed 's/^/    /' "$work/gone.txt"; failures=$((failures + 1))
+fi
 
 [ $failures -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }

@@ -135,29 +135,61 @@ TEST_P(CompatibilityTest, OldkasseIsExactlyOneAndPrefixFollowsAtoi) {
   EXPECT_EQ(config.oldkasseprefix, c.expectedPrefix) << c.prefix;
 }
 
-// A file that is not UTF-8 is read in the ANSI code page, whole; one that
-// is stays UTF-8, also where it would read otherwise in Windows-1252.
-TEST_F(ConnectorConfigTest, FileThatIsNotUtf8IsReadInTheAnsiCodePage) {
+// UTF-16 with a byte-order mark as Notepad's "Unicode" saves it; otherwise
+// each value that is valid UTF-8 is UTF-8 and every other one is read in the
+// ANSI code page, whatever the rest of the file holds.
+std::string utf16(std::u16string_view text, bool bigEndian) {
+  std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char16_t unit : text) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    out += bigEndian ? std::string{high, low} : std::string{low, high};
+  }
+  return out;
+}
+
+TEST_F(ConnectorConfigTest, EncodingsAreReadValueByValue) {
+  const std::u16string ascii =
+      u"<endpoint><username>kasse</username><password>geheim</password><url>u</url></endpoint>";
   const struct {
-    std::string password;
-    std::wstring expected;
+    const char* name;
+    std::string bytes;
+    std::wstring username;
+    std::wstring password;
     bool readAsAnsi;
   } cases[] = {
-      {"K\xE4sse\x80"
-       "1",
-       L"K\u00E4sse\u20AC1", true},
-      {"K\xC3\xA4sse\xE2\x82\xAC"
-       "1",
-       L"K\u00E4sse\u20AC1", false},
-      {"&#x20AC;\xE4", L"\u20AC\u00E4", true},
-      {"plain", L"plain", false},
+      {"UTF-16 LE", utf16(ascii, false), L"kasse", L"geheim", false},
+      {"UTF-16 BE", utf16(ascii, true), L"kasse", L"geheim", false},
+      {"UTF-16 LE, odd last byte", utf16(ascii, false) + "x", L"kasse", L"geheim", false},
+      {"UTF-16 LE, a euro sign", utf16(u"<endpoint><password>\u20AC</password><url>u</url></endpoint>", false), L"",
+       L"\u20AC", false},
+      {"UTF-8 with a mark",
+       "\xEF\xBB\xBF<endpoint><username>kasse</username><password>geheim</password><url>u</url></endpoint>", L"kasse",
+       L"geheim", false},
+      {"ANSI value",
+       "<endpoint><username>J\xFCrgen</username><password>K\xE4sse\x80"
+       "1</password><url>u</url></endpoint>",
+       L"J\u00FCrgen", L"K\u00E4sse\u20AC1", true},
+      {"UTF-8 value, ANSI comment",
+       "<!-- ge\xE4ndert --><endpoint><username>J\xC3\xBCrgen</username><password>K\xC3\xA4sse\xE2\x82\xAC"
+       "1</password><url>u</url></endpoint>",
+       L"J\u00FCrgen", L"K\u00E4sse\u20AC1", true},
+      {"one value each",
+       "<endpoint><username>J\xFCrgen</username><password>\xE2\x82\xAC</password><url>u</url></endpoint>",
+       L"J\u00FCrgen", L"\u20AC", true},
+      {"entity beside ANSI", "<endpoint><password>&#x20AC;\xE4</password><url>u</url></endpoint>", L"", L"\u20AC\u00E4",
+       true},
+      {"UTF-8",
+       "<endpoint><password>K\xC3\xA4sse\xE2\x82\xAC"
+       "1</password><url>u</url></endpoint>",
+       L"", L"K\u00E4sse\u20AC1", false},
   };
   for (const auto& c : cases) {
-    std::string text = file();
-    text.replace(text.find("geheim"), 6, c.password);
-    const ConnectorConfig config = load(text);
-    EXPECT_EQ(config.password, c.expected) << c.password;
-    EXPECT_EQ(config.readAsAnsi, c.readAsAnsi) << c.password;
+    SCOPED_TRACE(c.name);
+    const ConnectorConfig config = load(c.bytes);
+    EXPECT_EQ(config.username, c.username);
+    EXPECT_EQ(config.password, c.password);
+    EXPECT_EQ(config.readAsAnsi, c.readAsAnsi);
   }
 }
 
@@ -293,6 +325,17 @@ TEST_F(ConnectorConfigTest, WarnsOfForgivenMistakesWithTheirLines) {
       // not make it nearer to <compatibility> than to <endpoint>.
       {"<" + std::string(64, 'z') + "y/>",
        {{2, "unknown element <" + std::string(64, 'z') + "y> is ignored; did you mean <endpoint>?"}}},
+      // A signed number with a letter after its digits is still read.
+      {"<compatibility><oldkasseprefix>-12abc</oldkasseprefix></compatibility>",
+       {{2, "<oldkasseprefix> '-12abc' is read only up to its first non-digit, as -12"}}},
+      {"<compatibility><oldkasseprefix>+-5</oldkasseprefix></compatibility>",
+       {{2, "<oldkasseprefix> '+-5' is not a number: read as 0"}}},
+      // An element in another section than its own names the right one.
+      {"<compatibility>\n<caFile>ca.pem</caFile><trace>1</trace><endpoint/></compatibility>\n<url>x</url>",
+       {{3, "element <caFile> in <compatibility> is ignored: it belongs in <endpoint>"},
+        {3, "element <trace> in <compatibility> is ignored: it belongs in <diagnostics>"},
+        {3, "element <endpoint> in <compatibility> is ignored: it belongs at the top level"},
+        {4, "element <url> is ignored: it belongs in <endpoint>"}}},
       {"<diagnostic/><compatibility><oldkase>1</oldkase></compatibility>",
        {{2, "unknown element <diagnostic> is ignored; did you mean <diagnostics>?"},
         {2, "unknown element <oldkase> in <compatibility> is ignored; did you mean <oldkasse>?"}}},
@@ -302,6 +345,46 @@ TEST_F(ConnectorConfigTest, WarnsOfForgivenMistakesWithTheirLines) {
     std::vector<std::pair<int, std::string>> warnings;
     for (const ConfigWarning& w : config.warnings) warnings.emplace_back(w.line, w.text);
     EXPECT_EQ(warnings, c.warnings) << c.rest;
+  }
+}
+
+// The url: user information in it is never sent, and credentials over
+// http:// go in clear. Either is told on the url's line.
+TEST_F(ConnectorConfigTest, WarnsOfCredentialsTheUrlWouldLoseOrExpose) {
+  const char kUserInfo[] =
+      "<url> holds a user name or password before an '@', which is never sent: the cash register gets <username> and "
+      "<password>";
+  const char kClear[] =
+      "<url> starts with http://: the user name and password go over the network unencrypted; use "
+      "https://";
+  const struct {
+    std::string endpoint;
+    std::vector<std::pair<int, std::string>> warnings;
+  } cases[] = {
+      {"<url>https://kasse:geheim@h/sap</url><username>k</username>", {{2, kUserInfo}}},
+      {"<url>kasse@h:8443</url>", {{2, kUserInfo}}},
+      {"<url>https://h/sap?mail=a@b</url><password>p</password>", {}},
+      {"<url>https://h/a@b</url>", {}},
+      {"<url>https://h#a@b</url>", {}},
+      {"<url>http://h/</url>", {}},
+      {"<url>http://h/</url><username>k</username>", {{2, kClear}}},
+      {"<url>HTTP://h/</url><password>p</password>", {{2, kClear}}},
+      {"\n<url>http://k:p@h/</url><password>p</password>", {{3, kUserInfo}, {3, kClear}}},
+      {"<url>https://h/</url><username>k</username>", {}},
+      // Loopback: a relay or simulator on this computer.
+      {"<url>http://127.0.0.1:8099/</url><username>k</username>", {}},
+      {"<url>http://localhost/</url><username>k</username>", {}},
+      {"<url>http://[::1]:80/</url><username>k</username>", {}},
+      {"<url>http://k:p@127.0.0.1/</url><username>k</username>", {{2, kUserInfo}}},
+      {"<url>http://128.0.0.1/</url><username>k</username>", {{2, kClear}}},
+      {"<url>httpx://h/</url><username>k</username>", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.endpoint);
+    const ConnectorConfig config = load("\n<endpoint>" + c.endpoint + "</endpoint>");
+    std::vector<std::pair<int, std::string>> warnings;
+    for (const ConfigWarning& w : config.warnings) warnings.emplace_back(w.line, w.text);
+    EXPECT_EQ(warnings, c.warnings);
   }
 }
 

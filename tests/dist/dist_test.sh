@@ -3,7 +3,9 @@
 # byte for byte the same and carry no link time; two packages made from the
 # same tree (at different times, under different umasks) are the same file;
 # the package holds the stripped DLL stamped with the commit time, the
-# documentation, and a SHA256SUMS that its files match; with KASSE_SIM, its
+# documents for integrators only, a SHA256SUMS that its files match and the
+# zip's own checksum beside it, no build path in the binaries, and the
+# packaged binaries' checksums in its SBOM; with KASSE_SIM, its
 # qelhost.exe runs the site guide's test sale under Wine from the package
 # alone.
 #   dist_test.sh SOURCE_DIR BUILD_DIR DLL RELINKED_DLL [KASSE_SIM]
@@ -80,9 +82,18 @@ with zipfile.ZipFile(package) as archive:
                      "docs/operations.md"]:
         if f"{top}/{required}" not in names:
             problems.append(f"{required} is missing")
+    # Integrator documents only: nothing written for the developers.
+    for developer_document in ["docs/reliability.md", "docs/performance.md", "docs/signing.md",
+                               "docs/development.md"]:
+        if f"{top}/{developer_document}" in names:
+            problems.append(f"{developer_document} is in the package")
+    if any(n.startswith(f"{top}/docs/screenshots/") for n in names):
+        problems.append("the screenshots are in the package")
     # The package's README is the site guide, for what is in the package:
-    # nothing of building it.
+    # nothing of building it; unsigned, it says so.
     readme = archive.read(f"{top}/README.md").decode("utf-8")
+    if "**This package is not signed**" not in readme:
+        problems.append("README.md does not say that the package is not signed")
     for builder_word in ["make ", "build/", "scripts/"]:
         if builder_word in readme:
             problems.append(f"README.md speaks of {builder_word.strip()}")
@@ -117,6 +128,22 @@ if [ -d "$unpacked" ]; then
   [ "$(wc -l <"$work/stray.out")" = 2 ] || fail "the reference check found $(cat "$work/stray.out") in a stray package"
 fi
 
+# The zip's own checksum beside it.
+(cd "$work/first" && sha256sum -c --quiet "$(basename "$first").sha256") ||
+  fail "no matching $(basename "$first").sha256 beside the zip"
+
+# No path of the machine that built them in the packaged binaries; the SBOM
+# in the package carries their own checksums.
+for binary in QelConnect.dll qelhost.exe; do
+  path=$work/unpacked/QelConnect-$version/$binary
+  [ -f "$path" ] || continue
+  leaked=$(strings -n 6 "$path" | grep -F -e "$SOURCE" -e "$BUILD" -e win32-deps -e /work/ | head -n 3 || true)
+  [ -z "$leaked" ] || fail "$binary carries build paths: $leaked"
+  digest=$(sha256sum "$path" | cut -d' ' -f1)
+  grep -q "\"checksumValue\": \"$digest\"" "$work/unpacked/QelConnect-$version/QelConnect.spdx.json" ||
+    fail "the packaged SBOM lacks $binary's checksum $digest"
+done
+
 packaged=$work/unpacked/QelConnect-$version/QelConnect.dll
 if [ -f "$packaged" ]; then
   [ "$(pe_timestamp "$packaged")" = "$epoch" ] || fail "the packaged DLL's time $(pe_timestamp "$packaged") is not the commit's $epoch"
@@ -144,6 +171,12 @@ if [ -n "$KASSE_SIM" ] && [ -f "$unpacked/qelhost.exe" ]; then
     'examples\sale.json' </dev/null >"$work/sale.out" 2>&1) || status=$?
   kill "$sim" && wait "$sim" 2>/dev/null || true
   [ $status -eq 0 ] || fail "the package's test sale exited with $status: $(tr -d '\r' <"$work/sale.out")"
+  # The site guide's verify: the packaged DLL loads under its own qelhost.exe.
+  status=0
+  (cd "$unpacked" && bash "$SOURCE/scripts/wine-run.sh" qelhost.exe verify </dev/null >"$work/verify.out" 2>&1) ||
+    status=$?
+  [ $status -eq 0 ] && grep -q "all 13 exports found" "$work/verify.out" ||
+    fail "the package's verify exited with $status: $(tr -d '\r' <"$work/verify.out")"
 fi
 
 [ $failures -eq 0 ] || { echo "$failures failure(s)"; exit 1; }

@@ -38,6 +38,13 @@ mkdir unpacked
 top=$(ls unpacked)
 
 (cd "unpacked/$top" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the signed files"
+grep -qF "**This package is signed**" "unpacked/$top/README.md" || fail "README.md does not say that it is signed"
+if grep -qF "not signed" "unpacked/$top/README.md"; then fail "README.md says that it is not signed"; fi
+for binary in QelConnect.dll qelhost.exe; do
+  digest=$(sha256sum "unpacked/$top/$binary" | cut -d' ' -f1)
+  grep -q "\"checksumValue\": \"$digest\"" "unpacked/$top/QelConnect.spdx.json" ||
+    fail "the SBOM lacks the signed $binary's checksum"
+done
 
 verify() { osslsigncode verify -CAfile "$work/ca.pem" -in "$1" >"$work/verify.out" 2>&1; }
 for binary in QelConnect.dll qelhost.exe; do

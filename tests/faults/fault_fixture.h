@@ -86,6 +86,23 @@ inline std::string ascii(const std::wstring& text) {
   return narrow;
 }
 
+// `text` (no character beyond U+FFFF) as UTF-8, as the trace writes it.
+inline std::string utf8(const std::wstring& text) {
+  std::string out;
+  for (const wchar_t wc : text) {
+    const auto c = static_cast<std::uint32_t>(wc) & 0xFFFF;
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+    } else {
+      out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+              static_cast<char>(0x80 | (c & 0x3F))};
+    }
+  }
+  return out;
+}
+
 class FaultTest : public ::testing::Test {
  protected:
   FaultTest() : sale_(smallSale()), refund_(hostkit::hostRefund({0, 0.0, "EUR", 0})) {

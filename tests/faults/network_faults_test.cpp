@@ -308,9 +308,9 @@ TEST_F(FaultTest, LongBodiesAreCutInTheErrorBox) {
     std::wstring message;
   };
   const Case cases[] = {
-      {"status, 8 KiB", 500, eightKiB, L"Unexpected HTTP Status code 500" + std::wstring(8192, L'e')},
-      {"status, a byte more", 500, eightKiB + "f",
-       L"Unexpected HTTP Status code 500" + std::wstring(8192, L'e') + L"\r\n[1 more byte not shown]"},
+      {"refused, 8 KiB", 404, eightKiB, L"Unexpected HTTP Status code 404" + std::wstring(8192, L'e')},
+      {"refused, a byte more", 404, eightKiB + "f",
+       L"Unexpected HTTP Status code 404" + std::wstring(8192, L'e') + L"\r\n[1 more byte not shown]"},
       {"character across the cut, in doubt", 502, std::string(8191, 'e') + umlaut + "ok",
        L"Unexpected HTTP Status code 502" + std::wstring(8191, L'e') + L"\r\n[4 more bytes not shown]" +
            possiblyBooked(815)},
@@ -323,6 +323,141 @@ TEST_F(FaultTest, LongBodiesAreCutInTheErrorBox) {
     FaultServer server([&](FaultConnection& conn) { conn.send(httpResponse(c.status, c.body, "text/html")); });
     writeFile("QelConnect.xml", configFor(server.url()));
     EXPECT_TRUE(expectFailedSale(sell()) == c.message);
+  }
+}
+
+// A sale whose request is too large to go out before the server can end
+// the connection: libcurl sends its head and waits for the go-ahead.
+hostkit::HostSale largeSale() {
+  hostkit::SaleBytes sale = smallSale();
+  sale.positions.assign(2000, sale.positions.front());
+  return hostkit::HostSale(sale);
+}
+
+struct StatusEnd {
+  int status;
+  std::string body;
+  // After the whole order went out: the answer shows that it was not
+  // processed. Before, every status does.
+  bool refused;
+};
+
+// Every class of status with and without the service's own fault, after the
+// whole order went out and before: the trace's outcome, and the box's text,
+// which names the receipt exactly when the outcome is in doubt.
+TEST_F(FaultTest, EachStatusEndsAsItProves) {
+  const std::string fault = soapFault("kaputt");
+  const std::string page = "<html><body><h1>500 Internal Server Error</h1></body></html>";
+  const StatusEnd ends[] = {
+      {202, "", false},    {203, "ok", false},  {204, "", false},   {206, fault, false}, {301, "moved", true},
+      {302, "", true},     {303, "see", false}, {307, "", true},    {308, fault, true},  {400, fault, true},
+      {404, page, true},   {409, "", true},     {500, fault, true}, {500, page, false},  {500, "", false},
+      {501, fault, false}, {502, fault, false}, {503, "", false},   {504, page, false},  {505, "", false},
+  };
+  const hostkit::HostSale large = largeSale();
+  for (const StatusEnd& end : ends) {
+    for (const bool whole : {true, false}) {
+      SCOPED_TRACE(std::to_string(end.status) + (end.body == fault ? " with the fault" : "") +
+                   (whole ? ", after the whole order" : ", before the body"));
+      FaultServer server([&](FaultConnection& c) { c.send(httpResponse(end.status, end.body, "text/html")); },
+                         whole ? FaultServer::Start::AfterRequest : FaultServer::Start::AfterHead);
+      writeFile("QelConnect.xml", configFor(server.url()));
+      std::filesystem::remove("QelConnect.trace");
+      const CallOutcome outcome =
+          reported(callSale(whole ? sale_.record() : large.record(), paymentType_.data(), result_.data(), {kAnswerOk}));
+      const bool inDoubt = whole && !end.refused;
+      const std::wstring message = L"Unexpected HTTP Status code " + std::to_wstring(end.status) +
+                                   std::wstring(end.body.begin(), end.body.end());
+      EXPECT_TRUE(expectFailedSale(outcome) == message + (inDoubt ? possiblyBooked(815) : L""));
+      const std::string traced = expectSendingThenOutcome();
+      EXPECT_EQ(traceText(traced, "outcome"), inDoubt ? "in-doubt" : "refused");
+      EXPECT_EQ(traceText(traced, "message"), ascii(message));
+      if (!whole) continue;
+      std::filesystem::remove("QelConnect.trace");
+      const CallOutcome refunded = refund();
+      EXPECT_EQ(refunded.code, kNotCompleted);
+      EXPECT_TRUE(errorText(refunded, false) == message + (inDoubt ? possiblyBooked(0, true) : L""));
+      EXPECT_EQ(traceText(expectSendingThenOutcome(), "outcome"), inDoubt ? "in-doubt" : "refused");
+    }
+  }
+}
+
+// The receipt in the box comes from the order, not from the trace: with the
+// trace off, a sale in doubt names it all the same.
+TEST_F(FaultTest, TraceOffStillNamesTheReceipt) {
+  FaultServer server([](FaultConnection& c) { c.send(httpResponse(202, "", "text/plain")); });
+  writeFile("QelConnect.xml", configFor(server.url(), "", ""));
+  EXPECT_TRUE(expectFailedSale(sell()) == L"Unexpected HTTP Status code 202" + possiblyBooked(815));
+  EXPECT_FALSE(std::filesystem::exists("QelConnect.trace"));
+}
+
+// `bytes` as the box shows them when they are no UTF-8: read with code page
+// 1252 (the bytes of these answers need only its 0x8B), a NUL as "\x00".
+std::wstring shownAnsi(const std::string& bytes) {
+  std::wstring text;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == 0) {
+      text += L"\\x00";
+    } else if (byte == 0x8B) {
+      text += L'\u2039';
+    } else {
+      EXPECT_FALSE(byte >= 0x80 && byte < 0xA0) << "no code page 1252 character of the test";
+      text += static_cast<wchar_t>(byte);
+    }
+  }
+  return text;
+}
+
+// Whatever bytes a quoted answer holds, the box shows the whole message and
+// the paragraph: a NUL, which would end the box's text, is shown as "\x00";
+// every other control byte, line breaks and tabs reach the box as they came.
+TEST_F(FaultTest, NulInAQuotedAnswerNeverCutsTheBox) {
+  // A gzip stream nobody asked for: its header holds NULs.
+  const std::string gzip(
+      "\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03\xb3\xc9\x28\xc9\xcd\xb1\x03\x00\x3f\x3c\xf8\xa5"
+      "\x06\x00\x00\x00",
+      26);
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : std::string("<a/>")) utf16 += {c, '\0'};
+  const char controlBytes[] = "<p>\x01\x07\x1b[31m\r\n\ttab\x7f\0end</p>";
+  const std::string controls(controlBytes, sizeof controlBytes - 1);
+  const std::wstring controlsShown = L"<p>\x01\x07\x1b[31m\r\n\ttab\x7f\\x00end</p>";
+  const std::wstring parseFailed = L"Failed to parse response of SAP Kasse. Response was: ";
+  struct Case {
+    const char* name;
+    std::string response;
+    std::wstring message;
+  } cases[] = {
+      {"UTF-16 answer", httpResponse(200, utf16, "application/soap+xml; charset=utf-16"),
+       parseFailed + shownAnsi(utf16)},
+      {"gzip answer", head("HTTP/1.1 200 OK", "Content-Encoding: gzip\r\nContent-Length: 26\r\n") + gzip,
+       parseFailed + shownAnsi(gzip)},
+      {"compressed 502 page",
+       "HTTP/1.1 502 Bad Gateway\r\nContent-Type: text/html\r\nContent-Encoding: gzip\r\nContent-Length: 26\r\n\r\n" +
+           gzip,
+       L"Unexpected HTTP Status code 502" + shownAnsi(gzip)},
+      {"control bytes in a 500 page", httpResponse(500, controls, "text/html"),
+       L"Unexpected HTTP Status code 500" + controlsShown},
+      {"NUL after a document of no answer", httpResponse(200, std::string("<a/>\0<b/>", 9)),
+       L"Missing SAP Kasse response field n0:_-qel_-kasVubWsQuendalSalesResponse. Namespace different? "
+       L"Response:\r\n<a/>\\x00<b/>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FaultServer server([&](FaultConnection& conn) { conn.send(c.response); });
+    for (const bool traced : {true, false}) {
+      writeFile("QelConnect.xml", configFor(server.url(), "", traced ? "<trace>1</trace>" : ""));
+      std::filesystem::remove("QelConnect.trace");
+      EXPECT_TRUE(expectFailedSale(sell()) == c.message + possiblyBooked(815));
+      if (traced) {
+        const std::string line = expectSendingThenOutcome();
+        EXPECT_EQ(traceText(line, "outcome"), "in-doubt");
+        EXPECT_EQ(traceText(line, "message"), utf8(c.message)) << "the box's message";
+      }
+    }
+    const CallOutcome refunded = refund();
+    EXPECT_TRUE(errorText(refunded, false) == c.message + possiblyBooked(0, true));
   }
 }
 

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -201,6 +202,45 @@ TEST_F(PermissionFaultTest, UnwritableWorkingFolderCostsOnlyTheEntry) {
   EXPECT_EQ(outcome.boxes.size(), 2u) << "no error box";
   EXPECT_FALSE(shared_.untouched());
   EXPECT_FALSE(std::filesystem::exists("QelConnect.log"));
+}
+
+// A site that keeps the folder read-only for its users and lets them write
+// only the plug-in's own files, created ahead: sales complete, the log gets
+// its entry, the trace rotates in place, and no other file appears.
+TEST_F(PermissionFaultTest, FolderWithOnlyThePluginsFilesWritableKeepsEverythingWorking) {
+  startKasse();
+  using std::filesystem::perms;
+  const std::string full = std::string(kTraceLimit - 1, 'x') + "\n";
+  writeFile("QelConnect.trace", full);
+  for (const char* name : {"QelConnect.log", "QelConnect.trace.1", "QelConnect.journal"}) writeFile(name, "");
+  const perms readWrite = perms::owner_read | perms::owner_write | perms::group_read | perms::group_write |
+                          perms::others_read | perms::others_write;
+  for (const char* name : {"QelConnect.log", "QelConnect.trace", "QelConnect.trace.1", "QelConnect.journal"}) {
+    std::filesystem::permissions(name, readWrite);
+  }
+  std::filesystem::permissions(dir_.path(), perms::owner_read | perms::owner_exec | perms::group_read |
+                                                perms::group_exec | perms::others_read | perms::others_exec);
+  std::vector<std::string> before;
+  for (const auto& entry : std::filesystem::directory_iterator(".")) before.push_back(entry.path().filename());
+  for (int sale = 0; sale < 2; ++sale) {
+    const CallOutcome outcome = sellUnprivileged();
+    EXPECT_EQ(outcome.code, 0);
+    EXPECT_EQ(outcome.boxes.size(), 2u) << "no error box";
+  }
+  std::vector<std::string> after;
+  for (const auto& entry : std::filesystem::directory_iterator(".")) after.push_back(entry.path().filename());
+  std::sort(before.begin(), before.end());
+  std::sort(after.begin(), after.end());
+  EXPECT_EQ(after, before) << "no file may be created, renamed or removed";
+  const std::string log = readFile("QelConnect.log");
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.substr(0, log.size() / 2), log.substr(log.size() / 2)) << "one entry for each sale";
+  EXPECT_EQ(readFile("QelConnect.trace.1"), full) << "the full trace moved in place";
+  const std::vector<std::string> lines = traceLines();
+  ASSERT_EQ(lines.size(), 4u);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(traceText(lines[i], "outcome"), i % 2 == 0 ? "sending" : "accepted") << i;
+  }
 }
 
 }  // namespace

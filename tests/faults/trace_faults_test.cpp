@@ -65,12 +65,19 @@ TEST_F(FaultTest, TraceNamesHowEachSaleEnded) {
        {kAnswerOk},
        "refused",
        200},
-      {"HTTP 500",
-       [](FaultConnection& c) { c.send(httpResponse(500, "busy")); },
+      {"HTTP 500 with the service's fault",
+       [](FaultConnection& c) { c.send(httpResponse(500, soapFault("busy"))); },
        FaultServer::Start::AfterRequest,
        false,
        {kAnswerOk},
        "refused",
+       500},
+      {"HTTP 500 from a gateway",
+       [](FaultConnection& c) { c.send(httpResponse(500, "busy")); },
+       FaultServer::Start::AfterRequest,
+       false,
+       {kAnswerOk},
+       "in-doubt",
        500},
       {"HTTP 302",
        [](FaultConnection& c) { c.send(httpResponse(302, "moved")); },
@@ -84,7 +91,7 @@ TEST_F(FaultTest, TraceNamesHowEachSaleEnded) {
        FaultServer::Start::AfterRequest,
        false,
        {kAnswerOk},
-       "refused",
+       "in-doubt",
        204},
       {"200 without the response element",
        [](FaultConnection& c) { c.send(httpResponse(200, "<a/>")); },
@@ -219,8 +226,8 @@ TEST_F(FaultTest, TraceKeepsBodiesOnRequestAndNeverTheCredentials) {
   }
 }
 
-// Off unless the switch is exactly 1; never emptied by hrECInit; renamed
-// once it would pass its limit; a broken last line stays on its own; a
+// Off unless the switch is exactly 1; never emptied by hrECInit; moved to
+// QelConnect.trace.1 once it would pass its limit; a broken last line stays on its own; a
 // trace that cannot be written costs its line and nothing else.
 TEST_F(FaultTest, TraceIsBoundedAndNeverInTheWay) {
   startKasse();

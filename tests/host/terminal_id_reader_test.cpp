@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/scratch_dir.h"
 
@@ -112,6 +114,39 @@ INSTANTIATE_TEST_SUITE_P(
                                      16),
                          L"12"}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// The keys that only look like "TerminalID", with their lines, for check's
+// hint: another letter case or blanks around it; at most ten of them.
+TEST(TerminalIdReader, NamesTheKeysThatOnlyLookLikeIt) {
+  std::string eleven;
+  std::vector<std::pair<int, std::string>> firstTen;
+  for (int i = 1; i <= 11; ++i) {
+    eleven += "terminalid=" + std::to_string(i) + "\n";
+    if (i <= 10) firstTen.emplace_back(i, "terminalid");
+  }
+  const struct {
+    const char* name;
+    std::string content;
+    std::vector<std::pair<int, std::string>> lookalikes;
+  } cases[] = {
+      {"case and blanks",
+       "[Kasse]\r\nTerminalId=1\r\n TerminalID\t=2\r\nTERMINALID=3=4\r\n",
+       {{2, "TerminalId"}, {3, " TerminalID\t"}, {4, "TERMINALID"}}},
+      {"the key itself, others and no value",
+       "TerminalID=1\nTerminal=2\nTerminalIDs=3\nterminalid=\nx=TerminalId=5\nTerminalNr=6\n",
+       {{5, "TerminalId"}}},
+      {"the limit", eleven, firstTen},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::ScratchDir dir;
+    writeFile(kScratchFile, c.content);
+    std::vector<std::pair<int, std::string>> found;
+    const TerminalIdReader reader(kScratchFile);
+    for (const TerminalKeyLookalike& l : reader.lookalikes()) found.emplace_back(l.line, l.field);
+    EXPECT_EQ(found, c.lookalikes);
+  }
+}
 
 TEST(TerminalIdReader, MissingFileGivesDefault) {
   test::ScratchDir dir;

@@ -170,10 +170,99 @@ TEST_F(FilesTest, RecordsRotateOnlyWhenTheyWouldPassTheLimit) {
     const std::string old(c.size, 'x');
     write("QelConnect.trace", old.empty() ? old : old.substr(1) + "\n");
     write("QelConnect.trace.1", "older\n");
+    // Held open across the rotation: the file is emptied in place, not
+    // renamed, so this reader sees what the file holds afterwards.
+    std::ifstream held("QelConnect.trace", std::ios::binary);
     ASSERT_TRUE(platform::appendRecord("QelConnect.trace", record, c.limit, "QelConnect.trace.1"));
     const std::string written = contentOf("QelConnect.trace");
     EXPECT_EQ(contentOf("QelConnect.trace.1"), c.rotated ? old.substr(1) + "\n" : "older\n");
     EXPECT_EQ(written, c.rotated || old.empty() ? record : old.substr(1) + "\n" + record);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(held), {}), written);
+  }
+}
+
+// Both files of a pair are read in one go, whichever of them exists, each up
+// to its limit and not one byte past it, and reading creates neither.
+TEST_F(FilesTest, RecordPairIsReadWholeWhicheverFilesExist) {
+  struct Case {
+    const char* previous;  // nullptr: no such file
+    const char* current;
+    std::size_t maxBytes;
+    FileRead previousRead;
+    FileRead currentRead;
+  };
+  const Case cases[] = {
+      {"older\n", "newer\n", 6, FileRead::Ok, FileRead::Ok},
+      {"older\n", "newest\n", 6, FileRead::Ok, FileRead::TooLarge},
+      {"oldest\n", "newer\n", 6, FileRead::TooLarge, FileRead::Ok},
+      {nullptr, "newer\n", 6, FileRead::Missing, FileRead::Ok},
+      {"older\n", nullptr, 6, FileRead::Ok, FileRead::Missing},
+      {nullptr, nullptr, 6, FileRead::Missing, FileRead::Missing},
+  };
+  for (const Case& c : cases) {
+    test::ScratchDir dir;
+    if (c.previous != nullptr) write("pair.1", c.previous);
+    if (c.current != nullptr) write("pair", c.current);
+    const platform::RecordFiles files = platform::readRecordFiles("pair", "pair.1", c.maxBytes);
+    SCOPED_TRACE(std::string(c.previous ? c.previous : "-") + " / " + (c.current ? c.current : "-"));
+    EXPECT_EQ(files.previousStatus, c.previousRead);
+    EXPECT_EQ(files.currentStatus, c.currentRead);
+    EXPECT_EQ(files.previous, c.previousRead == FileRead::Ok ? c.previous : "");
+    EXPECT_EQ(files.current, c.currentRead == FileRead::Ok ? c.current : "");
+    EXPECT_FALSE(files.unlocked);
+    EXPECT_EQ(std::filesystem::exists("pair"), c.current != nullptr);
+    EXPECT_EQ(std::filesystem::exists("pair.1"), c.previous != nullptr);
+  }
+}
+
+// A rewrite hands over the whole content and leaves exactly what it was
+// given, shorter or longer than before; one that is declined, or a file past
+// the limit, stays as it was.
+TEST_F(FilesTest, ReplaceWritesTheWholeNewContentInPlace) {
+  struct Case {
+    const char* before;       // nullptr: no such file
+    const char* replacement;  // nullptr: declined
+    std::size_t maxBytes;
+    platform::FileWrite status;
+    const char* after;
+  };
+  const Case cases[] = {
+      {"a 1\nb 2\nc 3\n", "b 2\n", 12, platform::FileWrite::Ok, "b 2\n"},
+      {"a 1\n", "a 1\nb 2\nc 3\n", 4, platform::FileWrite::Ok, "a 1\nb 2\nc 3\n"},
+      {"a 1\n", "", 4, platform::FileWrite::Ok, ""},
+      {"a 1\n", nullptr, 4, platform::FileWrite::Ok, "a 1\n"},
+      {"a 1\n", "b 2\n", 3, platform::FileWrite::TooLarge, "a 1\n"},
+      {nullptr, "b 2\n", 0, platform::FileWrite::Ok, "b 2\n"},
+  };
+  for (const Case& c : cases) {
+    test::ScratchDir dir;
+    if (c.before != nullptr) write("QelConnect.journal", c.before);
+    std::ifstream held("QelConnect.journal", std::ios::binary);
+    std::string given = "not called";
+    const platform::FileWriteResult result =
+        platform::replaceRecords("QelConnect.journal", c.maxBytes, [&](std::string_view content, std::string& next) {
+          given = content;
+          if (c.replacement != nullptr) next = c.replacement;
+          return c.replacement != nullptr;
+        });
+    SCOPED_TRACE(std::string(c.before ? c.before : "-") + " -> " + (c.replacement ? c.replacement : "-"));
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(given, c.status == platform::FileWrite::Ok ? (c.before ? c.before : "") : "not called");
+    EXPECT_EQ(contentOf("QelConnect.journal"), c.after);
+    if (c.before != nullptr) {
+      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(held), {}), c.after);
+    }
+  }
+}
+
+// A record cut off by a crash gets its line break before the next one.
+TEST_F(FilesTest, RecordAfterACutOffLineStartsALineOfItsOwn) {
+  for (const char* before : {"", "whole\n", "cut o"}) {
+    test::ScratchDir dir;
+    write("QelConnect.trace", before);
+    ASSERT_TRUE(platform::appendRecord("QelConnect.trace", "next\n", 1 << 20, "QelConnect.trace.1"));
+    const std::string expected = std::string(before) + (before == std::string("cut o") ? "\n" : "") + "next\n";
+    EXPECT_EQ(contentOf("QelConnect.trace"), expected) << before;
   }
 }
 
@@ -232,6 +321,47 @@ TEST(RecordFiles, WritersInSeveralProcessesLoseNoRecord) {
     for (const auto& [id, numbers] : byWriter)
       EXPECT_EQ(numbers, (std::set<std::string>{"000", "001", "002", "003"})) << id;
   }
+}
+
+bool exists(const char* name) { return std::filesystem::exists(name); }
+
+// One process (this program, run again) holds the writers' lock of a file
+// inside a rewrite; meanwhile another writer of the file gives up after the
+// bounded wait without writing, and a reader of the pair reads it all the
+// same and says that it read without the lock. Writers that took a lock
+// which others share would not be kept out.
+TEST(RecordFiles, WritersExcludeEachOtherAcrossProcesses) {
+  const char* role = std::getenv("QEL_LOCK_HOLDER");
+  if (role != nullptr && *role != '\0') {
+    const auto held =
+        platform::replaceRecords("QelConnect.trace", 1 << 20, [](std::string_view content, std::string& next) {
+          std::ofstream("held");
+          while (!exists("release")) std::this_thread::yield();
+          next = std::string(content) + "holder\n";
+          return true;
+        });
+    EXPECT_TRUE(held);
+    return;
+  }
+  test::ScratchDir dir;
+  write("QelConnect.trace", "first\n");
+  write("QelConnect.trace.1", "older\n");
+  const std::string holder = command(ownProgram(), "--gtest_filter=RecordFiles.WritersExcludeEachOtherAcrossProcesses");
+  setEnvironment("QEL_LOCK_HOLDER=1");
+  int exit = -1;
+  std::thread holding([&] { exit = std::system(holder.c_str()); });
+  while (!exists("held")) std::this_thread::yield();
+  setEnvironment("QEL_LOCK_HOLDER=");
+  EXPECT_EQ(platform::appendRecord("QelConnect.trace", "second\n", 1 << 20, "QelConnect.trace.1").status,
+            platform::FileWrite::Locked);
+  EXPECT_EQ(platform::truncateFile("QelConnect.trace").status, platform::FileWrite::Locked);
+  const platform::RecordFiles files = platform::readRecordFiles("QelConnect.trace", "QelConnect.trace.1", 1 << 20);
+  std::ofstream("release");
+  holding.join();
+  EXPECT_EQ(exit, 0);
+  EXPECT_TRUE(files.unlocked);
+  EXPECT_EQ(files.previous + files.current, "older\nfirst\n");
+  EXPECT_EQ(contentOf("QelConnect.trace"), "first\nholder\n");
 }
 
 #if !defined(_WIN32)

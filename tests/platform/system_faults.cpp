@@ -20,6 +20,12 @@ CallScript& SystemFaults::operator[](std::string_view call) {
   return unused;
 }
 
+std::vector<std::string> SystemFaults::calls() const {
+  std::vector<std::string> names;
+  for (const auto& [name, script] : scripts_) names.push_back(name);
+  return names;
+}
+
 bool SystemFaults::allMet() const {
   for (const auto& [name, script] : scripts_) {
     if (script.interruptions > 0 || script.failures > 0) return false;

@@ -73,6 +73,8 @@ class SystemFaults {
 
   // The script of the call as the system names it ("read", "ReadFile").
   CallScript& operator[](std::string_view call);
+  // The names of the table's rows.
+  std::vector<std::string> calls() const;
   // True when every interruption and counted failure scripted was met.
   bool allMet() const;
   // The pauses made before a locked file was tried again.
@@ -91,11 +93,27 @@ class SystemFaults {
   int boxes_ = 0;
 };
 
+// The call that tries a file's lock, and the error with which it says that
+// another holds the lock.
+struct LockCall {
+  const char* call;
+  std::uint32_t busy;
+};
+LockCall lockCall();
+// An error that a call of the table may fail with at any time (EIO,
+// ERROR_IO_DEVICE).
+std::uint32_t ioError();
+
 // The descriptors (POSIX) or handles (Windows) that this process holds.
 std::size_t openHandles();
 
+// Whether a write reached the disk; Untried where the fault says nothing
+// about writing.
+enum class Written { Yes, No, Untried };
+
 // One fault of a working-folder file call, and what readFile of a file of
-// 5000 bytes, appendToFile of 3000 bytes and truncateFile then give.
+// 5000 bytes gives, whether appendToFile (`appends`) and appendRecord
+// (`records`) of 3000 bytes and truncateFile (`truncates`) change the disk.
 struct FileFaultCase {
   const char* what;
   const char* call;
@@ -103,8 +121,9 @@ struct FileFaultCase {
   platform::FileRead read;
   std::uint32_t readError;
   int pauses;
-  bool append;
-  bool truncate;
+  Written appends;
+  Written records;
+  Written truncates;
 };
 const std::vector<FileFaultCase>& fileFaultCases();
 

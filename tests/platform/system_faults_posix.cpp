@@ -45,8 +45,12 @@ ssize_t readStandIn(int fd, void* buffer, std::size_t size) {
   return failsNow("read") ? -1 : posixCalls.read.original(fd, buffer, std::min(size, most("read")));
 }
 
-ssize_t writeStandIn(int fd, const void* buffer, std::size_t size) {
-  return failsNow("write") ? -1 : posixCalls.write.original(fd, buffer, std::min(size, most("write")));
+ssize_t preadStandIn(int fd, void* buffer, std::size_t size, off_t offset) {
+  return failsNow("pread") ? -1 : posixCalls.pread.original(fd, buffer, std::min(size, most("pread")), offset);
+}
+
+ssize_t pwriteStandIn(int fd, const void* buffer, std::size_t size, off_t offset) {
+  return failsNow("pwrite") ? -1 : posixCalls.pwrite.original(fd, buffer, std::min(size, most("pwrite")), offset);
 }
 
 // A close that fails has let go of the descriptor all the same, as on Linux.
@@ -69,6 +73,13 @@ int statStandIn(const char* name, struct stat* info) {
 
 int flockStandIn(int fd, int operation) { return failsNow("flock") ? -1 : posixCalls.flock.original(fd, operation); }
 
+int ftruncateStandIn(int fd, off_t size) {
+  return failsNow("ftruncate") ? -1 : posixCalls.ftruncate.original(fd, size);
+}
+
+// Counted, never waited.
+int nanosleepStandIn(const struct timespec*, struct timespec*) { return failsNow("nanosleep") ? -1 : 0; }
+
 int answerOk(void*, const wchar_t*, const wchar_t*, unsigned int) {
   SystemFaults::live().countBox();
   return platform::kIdOk;
@@ -79,11 +90,14 @@ template <typename F>
 void forEachRow(F&& f) {
   f(posixCalls.open, &openStandIn);
   f(posixCalls.read, &readStandIn);
-  f(posixCalls.write, &writeStandIn);
+  f(posixCalls.pread, &preadStandIn);
+  f(posixCalls.pwrite, &pwriteStandIn);
   f(posixCalls.close, &closeStandIn);
   f(posixCalls.fstat, &fstatStandIn);
   f(posixCalls.stat, &statStandIn);
   f(posixCalls.flock, &flockStandIn);
+  f(posixCalls.ftruncate, &ftruncateStandIn);
+  f(posixCalls.nanosleep, &nanosleepStandIn);
 }
 
 }  // namespace
@@ -103,25 +117,43 @@ SystemFaults::~SystemFaults() {
   live_ = nullptr;
 }
 
-// POSIX has no locks that a reader waits for.
-int SystemFaults::pauses() const { return 0; }
+int SystemFaults::pauses() const { return scripts_.find("nanosleep")->second.calls; }
+
+LockCall lockCall() { return {"flock", EWOULDBLOCK}; }
+
+std::uint32_t ioError() { return EIO; }
 
 const std::vector<FileFaultCase>& fileFaultCases() {
   static const std::vector<FileFaultCase> cases = {
-      {"an open interrupted three times", "open", interrupted(3), FileRead::Ok, 0, 0, true, true},
-      {"a read interrupted three times", "read", interrupted(3), FileRead::Ok, 0, 0, true, true},
-      {"a write interrupted three times", "write", interrupted(3), FileRead::Ok, 0, 0, true, true},
-      {"writes of one byte each", "write", atMost(1), FileRead::Ok, 0, 0, true, true},
-      {"a write that moves nothing", "write", atMost(0), FileRead::Ok, 0, 0, false, true},
-      {"a full disk", "write", failing(ENOSPC), FileRead::Ok, 0, 0, false, true},
-      {"a disk full after 300 bytes", "write", fillingUp(300, ENOSPC), FileRead::Ok, 0, 0, false, true},
-      {"an open refused", "open", failing(EACCES), FileRead::NotOpened, EACCES, 0, false, false},
-      {"a read that fails", "read", failing(EIO), FileRead::Failed, EIO, 0, true, true},
-      {"an fstat that fails", "fstat", failing(EIO), FileRead::Failed, EIO, 0, false, false},
-      {"a file that reports no size", "fstat", withoutSize(), FileRead::Ok, 0, 0, true, true},
-      {"a close that fails", "close", failing(EIO), FileRead::Ok, 0, 0, true, true},
-      {"a lock interrupted three times", "flock", interrupted(3), FileRead::Ok, 0, 0, true, true},
-      {"a file system without locks", "flock", failing(ENOLCK), FileRead::Ok, 0, 0, true, true},
+      {"an open interrupted three times", "open", interrupted(3), FileRead::Ok, 0, 0, Written::Yes, Written::Yes,
+       Written::Yes},
+      {"a read interrupted three times", "read", interrupted(3), FileRead::Ok, 0, 0, Written::Yes, Written::Yes,
+       Written::Yes},
+      {"a write interrupted three times", "pwrite", interrupted(3), FileRead::Ok, 0, 0, Written::Yes, Written::Yes,
+       Written::Yes},
+      {"writes of one byte each", "pwrite", atMost(1), FileRead::Ok, 0, 0, Written::Yes, Written::Yes, Written::Yes},
+      {"a write that moves nothing", "pwrite", atMost(0), FileRead::Ok, 0, 0, Written::No, Written::No, Written::Yes},
+      {"a full disk", "pwrite", failing(ENOSPC), FileRead::Ok, 0, 0, Written::No, Written::No, Written::Yes},
+      {"a disk full after 300 bytes", "pwrite", fillingUp(300, ENOSPC), FileRead::Ok, 0, 0, Written::No, Written::No,
+       Written::Yes},
+      {"an open refused", "open", failing(EACCES), FileRead::NotOpened, EACCES, 0, Written::No, Written::No,
+       Written::No},
+      {"a read that fails", "read", failing(EIO), FileRead::Failed, EIO, 0, Written::Yes, Written::Yes, Written::Yes},
+      // A record reads the file's last byte first, which the fault fails.
+      {"a positioned read that fails", "pread", failing(EIO), FileRead::Ok, 0, 0, Written::Yes, Written::No,
+       Written::Yes},
+      {"an fstat that fails", "fstat", failing(EIO), FileRead::Failed, EIO, 0, Written::No, Written::No, Written::No},
+      // Writers append at the size that fstat reports under the lock; only
+      // readers meet files that report none (those under /proc).
+      {"a file that reports no size", "fstat", withoutSize(), FileRead::Ok, 0, 0, Written::Untried, Written::Untried,
+       Written::Untried},
+      {"a file that cannot be cut", "ftruncate", failing(EIO), FileRead::Ok, 0, 0, Written::Yes, Written::Yes,
+       Written::No},
+      {"a close that fails", "close", failing(EIO), FileRead::Ok, 0, 0, Written::Yes, Written::Yes, Written::Yes},
+      {"a lock interrupted three times", "flock", interrupted(3), FileRead::Ok, 0, 0, Written::Yes, Written::Yes,
+       Written::Yes},
+      {"a file system without locks", "flock", failing(ENOLCK), FileRead::Ok, 0, 0, Written::Yes, Written::Yes,
+       Written::Yes},
   };
   return cases;
 }
@@ -130,9 +162,9 @@ const std::vector<SaleFault>& saleFaults() {
   static const std::vector<SaleFault> faults = {
       {"opens interrupted", "open", interrupted(5), true},
       {"reads interrupted", "read", interrupted(5), true},
-      {"writes interrupted", "write", interrupted(5), true},
-      {"the log written a byte at a time", "write", atMost(1), true},
-      {"a full disk", "write", failing(ENOSPC), true},
+      {"writes interrupted", "pwrite", interrupted(5), true},
+      {"the log written a byte at a time", "pwrite", atMost(1), true},
+      {"a full disk", "pwrite", failing(ENOSPC), true},
       {"files that cannot be opened", "open", failing(EACCES), false},
       {"a configuration that cannot be read", "read", failing(EIO), false},
       {"a Sales.ini that cannot be read", "read", failing(EIO, -1, 1), false},

@@ -71,6 +71,26 @@ DWORD WINAPI getFileAttributesStandIn(LPCWSTR name) {
   return failsNow("GetFileAttributesW") ? INVALID_FILE_ATTRIBUTES : win32Calls.GetFileAttributesW.original(name);
 }
 
+BOOL WINAPI getFileInformationStandIn(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info) {
+  return failsNow("GetFileInformationByHandle") ? FALSE : win32Calls.GetFileInformationByHandle.original(file, info);
+}
+
+BOOL WINAPI lockFileStandIn(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high, LPOVERLAPPED at) {
+  return failsNow("LockFileEx") ? FALSE : win32Calls.LockFileEx.original(file, flags, reserved, low, high, at);
+}
+
+BOOL WINAPI unlockFileStandIn(HANDLE file, DWORD reserved, DWORD low, DWORD high, LPOVERLAPPED at) {
+  return failsNow("UnlockFileEx") ? FALSE : win32Calls.UnlockFileEx.original(file, reserved, low, high, at);
+}
+
+BOOL WINAPI setFilePointerStandIn(HANDLE file, LARGE_INTEGER to, PLARGE_INTEGER now, DWORD from) {
+  return failsNow("SetFilePointerEx") ? FALSE : win32Calls.SetFilePointerEx.original(file, to, now, from);
+}
+
+BOOL WINAPI setEndOfFileStandIn(HANDLE file) {
+  return failsNow("SetEndOfFile") ? FALSE : win32Calls.SetEndOfFile.original(file);
+}
+
 // Counted, never waited.
 void WINAPI sleepStandIn(DWORD) { failsNow("Sleep"); }
 
@@ -90,6 +110,11 @@ void forEachRow(F&& f) {
   f(win32Calls.GetFileType, &getFileTypeStandIn);
   f(win32Calls.CloseHandle, &closeHandleStandIn);
   f(win32Calls.GetFileAttributesW, &getFileAttributesStandIn);
+  f(win32Calls.GetFileInformationByHandle, &getFileInformationStandIn);
+  f(win32Calls.LockFileEx, &lockFileStandIn);
+  f(win32Calls.UnlockFileEx, &unlockFileStandIn);
+  f(win32Calls.SetFilePointerEx, &setFilePointerStandIn);
+  f(win32Calls.SetEndOfFile, &setEndOfFileStandIn);
   f(win32Calls.Sleep, &sleepStandIn);
   f(win32Calls.MessageBoxW, &messageBoxStandIn);
 }
@@ -111,27 +136,42 @@ SystemFaults::~SystemFaults() {
 
 int SystemFaults::pauses() const { return scripts_.find("Sleep")->second.calls; }
 
+LockCall lockCall() { return {"LockFileEx", ERROR_LOCK_VIOLATION}; }
+
+std::uint32_t ioError() { return ERROR_IO_DEVICE; }
+
 const std::vector<FileFaultCase>& fileFaultCases() {
   static const std::vector<FileFaultCase> cases = {
       {"a sharing violation that clears after three tries", "CreateFileW", failing(ERROR_SHARING_VIOLATION, 3),
-       FileRead::Ok, 0, 3, true, true},
+       FileRead::Ok, 0, 3, Written::Yes, Written::Yes, Written::Yes},
       {"a sharing violation that never clears", "CreateFileW", failing(ERROR_SHARING_VIOLATION), FileRead::NotOpened,
-       ERROR_SHARING_VIOLATION, 20, false, false},
+       ERROR_SHARING_VIOLATION, 20, Written::No, Written::No, Written::No},
       {"a lock violation on reading that clears", "ReadFile", failing(ERROR_LOCK_VIOLATION, 2), FileRead::Ok, 0, 2,
-       true, true},
+       Written::Yes, Written::Yes, Written::Yes},
       {"an open refused", "CreateFileW", failing(ERROR_ACCESS_DENIED), FileRead::NotOpened, ERROR_ACCESS_DENIED, 0,
-       false, false},
-      {"a read that fails", "ReadFile", failing(ERROR_IO_DEVICE), FileRead::Failed, ERROR_IO_DEVICE, 0, true, true},
+       Written::No, Written::No, Written::No},
+      // A record reads the file's last byte first, which the fault fails.
+      {"a read that fails", "ReadFile", failing(ERROR_IO_DEVICE), FileRead::Failed, ERROR_IO_DEVICE, 0, Written::Yes,
+       Written::No, Written::Yes},
       {"a size that cannot be read", "GetFileSizeEx", failing(ERROR_IO_DEVICE), FileRead::Failed, ERROR_IO_DEVICE, 0,
-       true, true},
-      {"a file that reports no size", "GetFileSizeEx", withoutSize(), FileRead::Ok, 0, 0, true, true},
-      {"a file that is no disk file", "GetFileType", failing(ERROR_INVALID_HANDLE), FileRead::NotRegular, 0, 0, true,
-       true},
-      {"writes of one byte each", "WriteFile", atMost(1), FileRead::Ok, 0, 0, true, true},
-      {"a write that moves nothing", "WriteFile", atMost(0), FileRead::Ok, 0, 0, false, true},
-      {"a full disk", "WriteFile", failing(ERROR_DISK_FULL), FileRead::Ok, 0, 0, false, true},
-      {"a disk full after 300 bytes", "WriteFile", fillingUp(300, ERROR_DISK_FULL), FileRead::Ok, 0, 0, false, true},
-      {"a close that fails", "CloseHandle", failing(ERROR_INVALID_HANDLE), FileRead::Ok, 0, 0, true, true},
+       Written::Yes, Written::Yes, Written::Yes},
+      {"a file that reports no size", "GetFileSizeEx", withoutSize(), FileRead::Ok, 0, 0, Written::Yes, Written::Yes,
+       Written::Yes},
+      {"a file that is no disk file", "GetFileType", failing(ERROR_INVALID_HANDLE), FileRead::NotRegular, 0, 0,
+       Written::Yes, Written::Yes, Written::Yes},
+      {"writes of one byte each", "WriteFile", atMost(1), FileRead::Ok, 0, 0, Written::Yes, Written::Yes, Written::Yes},
+      {"a write that moves nothing", "WriteFile", atMost(0), FileRead::Ok, 0, 0, Written::No, Written::No,
+       Written::Yes},
+      {"a full disk", "WriteFile", failing(ERROR_DISK_FULL), FileRead::Ok, 0, 0, Written::No, Written::No,
+       Written::Yes},
+      {"a disk full after 300 bytes", "WriteFile", fillingUp(300, ERROR_DISK_FULL), FileRead::Ok, 0, 0, Written::No,
+       Written::No, Written::Yes},
+      {"a file that cannot be cut", "SetEndOfFile", failing(ERROR_IO_DEVICE), FileRead::Ok, 0, 0, Written::Yes,
+       Written::Yes, Written::No},
+      {"a file system without locks", "LockFileEx", failing(ERROR_NOT_SUPPORTED), FileRead::Ok, 0, 0, Written::Yes,
+       Written::Yes, Written::Yes},
+      {"a close that fails", "CloseHandle", failing(ERROR_INVALID_HANDLE), FileRead::Ok, 0, 0, Written::Yes,
+       Written::Yes, Written::Yes},
   };
   return cases;
 }

@@ -103,7 +103,9 @@ fi
 
 # Machine and user scope: the element made by qelhost, a completed sale, the
 # cash register given exactly these credentials, and the scope in the check.
-expected_auth="Authorization: Basic $(printf '%s:%s' "$USER_NAME" "$PASSWORD" | base64 -w0)"
+# kasse-sim answers 401 to other credentials, so a done sale proves them;
+# its record shows only their scheme.
+expected_auth="Authorization: Basic ***"
 n=0
 for scope in machine user; do
   option=""
@@ -120,7 +122,7 @@ for scope in machine user; do
   n=$((n + 1))
   headers=$(printf '%s/recorded/%06d-headers.txt' "$work" $n)
   if [ -f "$headers" ]; then
-    grep -qixF "$expected_auth" <(unix_lines <"$headers") || fail "$scope: the cash register got other credentials"
+    grep -qixF "$expected_auth" <(unix_lines <"$headers") || fail "$scope: the record shows the credentials"
   else
     fail "$scope: no request reached the cash register"
   fi

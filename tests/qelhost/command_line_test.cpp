@@ -35,16 +35,30 @@ TEST(QelhostCommandLine, ReadsEveryOptionWhereItBelongs) {
        255,
        0,
        false},
-      {{"--hold", "--prefill", "0x10", "s.json"}, Command::Sale, "s.json", "", true, true, 16, 0, false},
+      {{"--hold", "--prefill", "010", "s.json"}, Command::Sale, "s.json", "", true, true, 10, 0, false},
+      {{"--prefill=0", "--workdir=/tmp/k", "/tmp/s.json"},
+       Command::Sale,
+       "/tmp/s.json",
+       "/tmp/k",
+       true,
+       false,
+       0,
+       0,
+       false},
+      {{"--workdir", "/w", "trace", "--last", "08"}, Command::Trace, "", "/w", true, false, 0, 8, false},
       {{"--version", "--library", "x.dll"}, Command::Version, "", "", true, false, 0, 0, false},
       {{"--workdir", "w", "check"}, Command::Check, "", "w", true, false, 0, 0, false},
       {{"check", "--workdir", "w"}, Command::Check, "", "w", true, false, 0, 0, false},
       {{"trace", "--last", "1", "--in-doubt"}, Command::Trace, "", "", true, false, 0, 1, false},
       {{"protect-password", "--user-scope"}, Command::ProtectPassword, "", "", true, false, 0, 0, true},
+      {{"verify", "--library", "/opt/q/libQelConnect.so"}, Command::Verify, "", "", true, false, 0, 0, false},
   };
   for (const Accepted& c : cases) {
     std::ostringstream help;
     const std::optional<Options> options = parseCommandLine(c.args, help);
+    // --receipt only where given (below).
+    ASSERT_TRUE(options.has_value()) << c.args[0];
+    EXPECT_FALSE(options->receipt.has_value());
     ASSERT_TRUE(options.has_value()) << c.args[0];
     EXPECT_EQ(options->command, c.command) << c.args[0];
     EXPECT_EQ(options->orderFile, c.orderFile);
@@ -55,6 +69,31 @@ TEST(QelhostCommandLine, ReadsEveryOptionWhereItBelongs) {
     EXPECT_EQ(options->traceQuery.last, c.last);
     EXPECT_EQ(options->userScope, c.userScope);
     EXPECT_EQ(help.str(), "");
+  }
+}
+
+// A receipt of its own for each workstation's test sale: decimal, 1 to the
+// largest receipt number the host's record holds.
+TEST(QelhostCommandLine, ReceiptReplacesTheOrderFilesOwn) {
+  const struct {
+    const char* value;
+    std::optional<std::uint32_t> receipt;
+  } cases[] = {{"1", 1},
+               {"0100235", 100235},
+               {"2147483647", 2147483647},
+               {"0", std::nullopt},
+               {"2147483648", std::nullopt},
+               {"0x10", std::nullopt},
+               {"-1", std::nullopt}};
+  for (const auto& c : cases) {
+    std::ostringstream help;
+    if (!c.receipt) {
+      EXPECT_THROW(parseCommandLine({"--receipt", c.value, "s.json"}, help), UsageError) << c.value;
+      continue;
+    }
+    const std::optional<Options> options = parseCommandLine({"--receipt", c.value, "s.json"}, help);
+    ASSERT_TRUE(options.has_value());
+    EXPECT_EQ(options->receipt, c.receipt) << c.value;
   }
 }
 
@@ -86,6 +125,17 @@ TEST(QelhostCommandLine, HelpIsWrittenAndNothingRuns) {
 TEST(QelhostCommandLine, RefusesWhatDoesNotFit) {
   const std::vector<std::string> refused[] = {
       {},
+      {"--workdir", "", "s.json"},
+      {"--workdir=", "s.json"},
+      {"--library=", "--version"},
+      {"--library", "", "s.json"},
+      {"--prefill", "0x10", "s.json"},
+      {"--prefill", "1e2", "s.json"},
+      {"--prefill", "+5", "s.json"},
+      {"--prefill", " 5", "s.json"},
+      {"trace", "--last", "nan"},
+      {"trace", "--last", "-1"},
+      {"/workdir:w", "s.json"},
       {"--prefill", "256", "s.json"},
       {"--prefill", "-1", "s.json"},
       {"--answers", "ok,maybe", "s.json"},
@@ -103,10 +153,37 @@ TEST(QelhostCommandLine, RefusesWhatDoesNotFit) {
       {"trace", "--answers", "ok"},
       {"protect-password", "--workdir", "w"},
       {"protect-password", "extra"},
+      {"verify", "s.json"},
+      {"verify", "--workdir", "w"},
+      {"check", "--receipt", "5"},
+      {"--version", "--receipt", "5"},
   };
   for (const std::vector<std::string>& args : refused) {
     std::ostringstream help;
     EXPECT_THROW(parseCommandLine(args, help), UsageError) << (args.empty() ? "(none)" : args[0]);
+  }
+}
+
+// What the refusal says, for the values a site gets wrong.
+TEST(QelhostCommandLine, RefusalsNameTheValue) {
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{"--workdir=", "s.json"}, "--workdir: must not be empty"},
+      {{"--workdir", "", "s.json"}, "--workdir: must not be empty"},
+      {{"--prefill", "0x10", "s.json"}, "--prefill: 0x10 is not a decimal number"},
+      {{"trace", "--last", "nan"}, "--last: nan is not a decimal number"},
+      {{"--prefill", "0256", "s.json"}, "--prefill: Value 256 not in range 0 to 255"},
+  };
+  for (const auto& c : cases) {
+    std::ostringstream help;
+    try {
+      parseCommandLine(c.args, help);
+      ADD_FAILURE() << c.message;
+    } catch (const UsageError& e) {
+      EXPECT_EQ(std::string(e.what()), c.message);
+    }
   }
 }
 

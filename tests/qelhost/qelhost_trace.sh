@@ -2,10 +2,13 @@
 # The transaction trace as support reads it: qelhost (natively, or
 # qelhost.exe with the DLL under Wine) sells the example order against
 # kasse-sim servers that accept, refuse and stall, and once with nothing
-# listening, each with its own exit code; a fifth sale is killed while its
-# cash register stalls. Then `qelhost trace` must list every transaction
-# once (a line written by 1.0.0 among them), `--in-doubt` the stalled sale,
-# the killed one and the old line's, and the file must hold no credential.
+# listening, each with its own exit code and JSON report; a fifth sale is
+# booked and not printed; a sixth is killed while its cash register stalls.
+# Then `qelhost trace` must list every transaction once (a line written by
+# 1.0.0 among them), as a table and as JSON Lines, `--in-doubt` the stalled
+# sale, the killed one and the old line's, each time in UTC and in local time
+# (Berlin's zone here), `--since`/`--until` the entries of a span of local
+# time, and the file must hold no credential.
 #   qelhost_trace.sh QELHOST KASSE_SIM EXAMPLES_DIR [RUNNER]
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../support/tls_lib.sh"
@@ -14,6 +17,8 @@ QELHOST=$1
 SIM=$2
 EXAMPLES=$3
 RUNNER=${4:-}
+# Berlin's zone as a POSIX rule: no time-zone database needed.
+export TZ=CET-1CEST,M3.5.0,M10.5.0/3
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/qelhost-trace.XXXXXX")
 trap 'stop_servers "$work"; rm -rf "$work"' EXIT
@@ -47,21 +52,59 @@ code=0
 qelhost trace >"$work/none.txt" 2>&1 || code=$?
 [ "$code" = 1 ] || fail "trace without a file exits $code, not 1"
 
-# A line as 1.0.0 wrote it, without an id.
+# A line without an id, as a hand edit may leave one.
 echo '{"time":"2026-11-30T09:00:00.000Z","version":"1.0.0","kind":"sale","orderId":1,"receipt":99,'\
 '"total":1.00,"terminalId":"4711","url":"http://127.0.0.1:1/","outcome":"in-doubt","message":"Timeout"}' \
   >"$work/site/QelConnect.trace"
 
 codes=""
+reports=""
 for port in "$(cat "$work/accepting.port")" "$(cat "$work/refusing.port")" "$(cat "$work/stalling.port")" 1; do
   configure "$port"
   code=0
-  qelhost --answers ok,ok "$(program_path "$EXAMPLES/sale.json")" >"$work/sale-$port.txt" 2>&1 || code=$?
+  qelhost --json --answers ok,ok "$(program_path "$EXAMPLES/sale.json")" >"$work/sale-$port.json" \
+    2>"$work/sale-$port.txt" || code=$?
   codes="$codes$code "
+  # One JSON object and nothing else on standard output.
+  [ "$(wc -l <"$work/sale-$port.json")" = 1 ] || fail "sale to $port printed other than one line on stdout"
+  reports="$reports$(jq -r '[.exitCode, .returnCode, .outcome, .receipt, .kind, (.dialogs | length)] | @tsv' \
+    "$work/sale-$port.json" | tr '\t' ' ');"
 done
 [ "$codes" = "0 1 4 1 " ] || fail "the sales exit with $codes, not 0 1 4 1"
-grep -q "Die Kasse hat Beleg 100234 m.*glicherweise schon gebucht" "$work/sale-$(cat "$work/stalling.port").txt" ||
+[ "$reports" = "0 0 accepted 100234 sale 2;1 262146  100234 sale 2;4 262146 in-doubt 100234 sale 2;\
+1 262146  100234 sale 2;" ] || fail "the sales report $reports"
+stalled="$work/sale-$(cat "$work/stalling.port")"
+grep -q "Die Kasse hat Beleg 100234 m.*glicherweise schon gebucht" "$stalled.txt" ||
   fail "the stalled sale's box does not say it may be booked"
+[ "$(jq -r '.dialogs[1] | [.caption, .answer, (.text | endswith("Beleg 100234 m\u00f6glicherweise schon gebucht. '\
+'Bitte pr\u00fcfen Sie das an der Kasse, bevor Sie erneut \u00fcbertragen."))] | @tsv' "$stalled.json")" = \
+  "$(printf 'Fehler bei Daten\xc3\xbcbertragung\tok\ttrue')" ] || fail "the stalled sale's JSON box differs"
+
+# Booked, and Cancel at "Tickets drucken?": an exit code of its own.
+configure "$(cat "$work/accepting.port")"
+code=0
+qelhost --json --answers ok,cancel "$(program_path "$EXAMPLES/sale.json")" >"$work/not-printed.json" \
+  2>"$work/not-printed.txt" || code=$?
+[ "$code" = 5 ] || fail "the sale not printed exits $code, not 5"
+tr -d '\r' <"$work/not-printed.txt" | grep -q "^Sale from .*sale.json: 2 position(s), 3 ticket(s), .* gross total 98.40$" ||
+  fail "the sale's summary is not on standard error"
+[ "$(jq -c '{exitCode, returnCode, outcome, receipt, kind, answers: [.dialogs[].answer],
+  texts: [.dialogs[].text]}' "$work/not-printed.json")" = \
+  '{"exitCode":5,"returnCode":262146,"outcome":"accepted-not-printed","receipt":100234,"kind":"sale",'\
+'"answers":["ok","cancel"],"texts":["Ticket in die Kasse uebertragen?","Tickets drucken?"]}' ] ||
+  fail "the sale not printed reports $(cat "$work/not-printed.json")"
+
+# An order file that cannot be read (2) and a library that cannot be loaded
+# (3) still end with the one JSON object, naming what is known.
+code=0
+qelhost --json "$(program_path "$work/none.json")" >"$work/usage.json" 2>/dev/null || code=$?
+code3=0
+qelhost --json --library "$(program_path "$work/none.dll")" "$(program_path "$EXAMPLES/sale.json")" \
+  >"$work/nolib.json" 2>/dev/null || code3=$?
+[ "$code $code3" = "2 3" ] || fail "unreadable order and missing library exit $code $code3, not 2 3"
+[ "$(jq -c '[.exitCode, .returnCode, .outcome, .receipt, .kind, .dialogs]' "$work/usage.json" "$work/nolib.json" |
+  paste -sd' ')" = '[2,null,null,null,null,[]] [3,null,null,100234,"sale",[]]' ] ||
+  fail "the failed runs report $(cat "$work/usage.json" "$work/nolib.json")"
 
 # Ended from outside while the cash register stalls, once its line written
 # ahead is in the trace: SIGKILL natively, the Wine process killed under Wine.
@@ -90,15 +133,23 @@ qelhost trace >"$work/all.txt"
 qelhost trace --in-doubt >"$work/in-doubt.txt"
 cat "$work/all.txt" "$work/in-doubt.txt"
 
-[ "$(awk 'NR > 1 { print $3, $5 }' "$work/all.txt" | paste -sd' ')" = \
-  "99 in-doubt 100234 accepted 100234 refused 100234 in-doubt 100234 failed 100235 in-doubt" ] ||
+[ "$(awk 'NR > 1 { print $5, $7 }' "$work/all.txt" | paste -sd' ')" = \
+  "99 in-doubt 100234 accepted 100234 refused 100234 in-doubt 100234 failed 100234 accepted-not-printed 100235 in-doubt" ] ||
   fail "trace lists other outcomes"
-[ "$(awk 'NR > 1 { print $3, $5 }' "$work/in-doubt.txt" | paste -sd' ')" = \
+qelhost trace --json >"$work/all.json"
+[ "$(jq -r '[.receipt, .outcome, .httpStatus // "-", (.id | type)] | join(" ")' "$work/all.json" | paste -sd' ')" = \
+  "99 in-doubt - null 100234 accepted 200 string 100234 refused 200 string 100234 in-doubt - string \
+100234 failed - string 100234 accepted-not-printed 200 string 100235 sending - string" ] ||
+  fail "trace --json lists other outcomes: $(cat "$work/all.json")"
+[ "$(awk 'NR > 1 { print $5, $7 }' "$work/in-doubt.txt" | paste -sd' ')" = \
   "99 in-doubt 100234 in-doubt 100235 in-doubt" ] || fail "trace --in-doubt lists other entries"
-grep -q "100235 .* in-doubt  *No outcome recorded: the process ended during the transfer.$" "$work/in-doubt.txt" ||
+grep -q "100235 .* in-doubt  *No outcome line was written.$" "$work/in-doubt.txt" ||
   fail "the killed sale is not named as one without an outcome"
 qelhost trace --last 1 >"$work/last.txt"
-[ "$(awk '{ print $5 }' "$work/last.txt" | paste -sd' ')" = "outcome in-doubt" ] || fail "trace --last 1 lists other entries"
+[ "$(awk 'NR > 1 { print $7 }' "$work/last.txt" | paste -sd' ')" = "in-doubt" ] || fail "trace --last 1 lists other entries"
+# The old line's time, 09:00 UTC, is 10:00 in Berlin's winter.
+[ "$(sed -n 2p "$work/all.txt" | cut -c1-44)" = "2026-11-30T09:00:00.000Z 2026-11-30 10:00:00" ] ||
+  fail "trace shows the old line's local time otherwise: $(sed -n 2p "$work/all.txt")"
 
 # A line nested deeper than an entry may be (16 levels) is skipped like any
 # unreadable line, without a crash, and a message's control characters are
@@ -121,10 +172,26 @@ status=0
 qelhost trace >"$work/hostile.txt" || status=$?
 tail -n 1 "$work/hostile.txt"
 [ "$status" -eq 0 ] || fail "trace of a deeply nested line exits $status"
-[ "$(awk 'NR > 7 { print $1 }' "$work/hostile.txt" | paste -sd' ')" = "depth-16 2024-05-01T10:00:00.000Z" ] ||
+[ "$(awk 'NR > 8 { print $1 }' "$work/hostile.txt" | paste -sd' ')" = "depth-16 2024-05-01T10:00:00.000Z" ] ||
   fail "trace shows other lines of those nested or cut off"
-[ "$(tail -n 1 "$work/hostile.txt")" = "$(printf '%-25s%-7s%10s%11s  %-21s%s' 2024-05-01T10:00:00.000Z sale 7 1.00 refused \
+[ "$(tail -n 1 "$work/hostile.txt")" = "$(printf '%-25s%-21s%-7s%10s%11s  %-21s%s' 2024-05-01T10:00:00.000Z \
+  "2024-05-01 12:00:00" sale 7 1.00 refused \
   '\x1b[56Gaccepted\x1b[K\x9b8m C:\kasse')" ] || fail "trace shows the hostile message otherwise"
+
+# A span of local time: its minute included, a date alone the whole day;
+# lines without a time are left out.
+span() { qelhost trace "$@" | awk 'NR > 1 { print $1 }' | paste -sd' '; }
+[ "$(span --since "2026-11-30 10:00" --until "2026-11-30 10:00")" = "2026-11-30T09:00:00.000Z" ] ||
+  fail "trace --since/--until 10:00 shows other lines"
+[ "$(span --since 2026-11-30T09:59:59 --until 2026-11-30T09:59:59)" = "" ] || fail "trace before 10:00 shows lines"
+[ "$(span --until 2026-11-30)" = "2026-11-30T09:00:00.000Z 2024-05-01T10:00:00.000Z" ] ||
+  fail "trace --until 2026-11-30 shows other lines"
+[ "$(span --since 2024-05-01T12:00 --until 2024-05-01)" = "2024-05-01T10:00:00.000Z" ] ||
+  fail "trace --since 2024-05-01T12:00 shows other lines"
+code=0
+qelhost trace --since "30.11.2026 10:00" >"$work/bad-since.txt" 2>&1 || code=$?
+[ "$code" = 2 ] && grep -qF "qelhost: --since: 30.11.2026 10:00 is no local time: write 2026-12-07 14:32" \
+  "$work/bad-since.txt" || fail "trace --since with a German date exits $code: $(cat "$work/bad-since.txt")"
 
 # The password, user:password and its Base64 form.
 for secret in geheim "kasse:geheim" a2Fzc2U6Z2VoZWlt; do

@@ -44,8 +44,11 @@ TEST(SimOptions, AcceptsEachValueAtItsLimits) {
   EXPECT_EQ(b->relayCaFile.value_or(""), "ca.pem");
 
   const std::optional<SimOptions> c =
-      parse({"--port", "1", "--status", "100", "--mix", "01000000:1:2:3", "--delay", "0"});
+      parse({"--port", "010", "--status", "0100", "--mix", "01000000:1:2:3", "--delay", "0", "--rect", "-010"});
   ASSERT_TRUE(c.has_value());
+  // Numbers are decimal: a leading zero does not make them octal.
+  EXPECT_EQ(c->port, 10);
+  EXPECT_EQ(c->rect, -10);
   EXPECT_EQ(c->status, 100);
   EXPECT_EQ(c->mix->accepted, 1000000);
   EXPECT_EQ(c->mix->silent, 3);
@@ -68,6 +71,16 @@ TEST(SimOptions, RefusesWhatDoesNotFit) {
       {"--port", "1", "--status", "99"},
       {"--port", "1", "--delay", "3600.5"},
       {"--port", "1", "--delay", "-0.5"},
+      {"--port", "1", "--delay", "nan"},
+      {"--port", "1", "--delay", "1."},
+      {"--port", "1", "--delay", ".5"},
+      {"--port", "1", "--delay", "."},
+      {"--port", "1", "--delay", "inf"},
+      {"--port", "1", "--delay", "1e2"},
+      {"--port", "1", "--delay", "0x10"},
+      {"--port", "0x10"},
+      {"--port", "1", "--rect", "1x"},
+      {"--port", "1", "--status", "+200"},
       {"--port", "1", "--mix", "1000001:0:0:0"},
       {"--port", "1", "--mix", "0:0:0:0"},
       {"--port", "1", "--mix", "1:2:3"},

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # A deliberately broken box office for the reconciliation's self-test: runs
-# the real qelhost ($QEL_QELHOST) and falsifies what it shows or traces, the
-# way a faulty connector would. $QEL_BROKEN picks the fault:
+# the real qelhost ($QEL_QELHOST) and falsifies what it reports or traces,
+# the way a faulty connector would. $QEL_BROKEN picks the fault:
 #   no-sending       the trace never keeps a `sending` line
-#   wrong-receipt    the in-doubt paragraph names the order id, not the receipt
+#   wrong-receipt    the in-doubt paragraph names another number than the receipt
 #   gateway-refused  an answer of a gateway (502, 503, 504) is called refused:
 #                    exit code 1, no paragraph, `refused` in the trace
 set -uo pipefail
@@ -39,19 +39,23 @@ case ${QEL_BROKEN:?} in
     exit "${PIPESTATUS[0]}"
     ;;
   gateway-refused)
-    shown=$(mktemp)
-    "$QEL_QELHOST" "$@" >"$shown"
+    report=$(mktemp)
+    "$QEL_QELHOST" "$@" >"$report"
     code=$?
-    if [ $code -eq 4 ] && grep -qE 'simulated 50[234]|50[234] ' "$shown"; then
+    receipt=$(basename "$order" .json)
+    status=$(cat "${traces[@]}" 2>/dev/null |
+      jq -R -r "fromjson? | select(.receipt == ${receipt:-0} and .outcome == \"in-doubt\") | .httpStatus")
+    if [ $code -eq 4 ] && grep -qxE '50[234]' <<<"$status"; then
       code=1
-      sed -i '/glicherweise schon gebucht/d' "$shown"
-      receipt=$(basename "$order" .json)
+      jq -c '.exitCode = 1 | .outcome = null | .dialogs |= map(.text |= sub("\r\n\r\nDie Kasse hat .*"; ""))' \
+        "$report" >"$report.broken"
+      mv "$report.broken" "$report"
       for t in "${traces[@]}"; do
         [ -f "$t" ] && sed -i "/\"receipt\":$receipt,/s/\"outcome\":\"in-doubt\"/\"outcome\":\"refused\"/" "$t"
       done
     fi
-    cat "$shown"
-    rm -f "$shown"
+    cat "$report"
+    rm -f "$report"
     exit $code
     ;;
 esac

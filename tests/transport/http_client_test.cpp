@@ -9,7 +9,9 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "kit/socket.h"
 #include "platform/platform.h"
 #include "tests/support/server_loopback.h"
 #include "tests/transport/vub_failure.h"
@@ -134,6 +136,45 @@ TEST_F(HttpClientTest, SecondPostAfterSuccessWorks) {
   HttpClient::globalInit();
   EXPECT_EQ(post(server), "again");
   EXPECT_EQ(server.requests().size(), 2u);
+}
+
+// A server that would keep the connection for another request: each post
+// still closes its own when it is done, and the next comes on a new one, so
+// that nothing of one transfer is left for the next.
+TEST_F(HttpClientTest, EachPostClosesItsConnectionWhenDone) {
+  std::uint16_t port = 0;
+  const kit::Socket listener = kit::listenOnLoopback(port);
+  std::vector<std::string> seen;  // per connection: what came after the answer
+  std::thread server([&] {
+    for (int i = 0; i < 2; ++i) {
+      if (!kit::waitReadable(listener, 5000)) return;
+      const kit::Socket connection = kit::acceptConnection(listener);
+      std::string request;
+      char buffer[4096];
+      while (request.find("\r\n\r\nx") == std::string::npos && kit::waitReadable(connection, 5000)) {
+        const long got = kit::receiveSome(connection, buffer, sizeof buffer);
+        if (got <= 0) break;
+        request.append(buffer, static_cast<std::size_t>(got));
+      }
+      kit::sendAll(connection, "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nkept");
+      // The client's close arrives as the end of the stream; a request sent
+      // on the same connection would arrive as bytes.
+      std::string after = "open";
+      if (kit::waitReadable(connection, 5000)) {
+        const long got = kit::receiveSome(connection, buffer, sizeof buffer);
+        after = got == 0 ? "closed" : std::string(buffer, got > 0 ? static_cast<std::size_t>(got) : 0);
+      }
+      seen.push_back(after);
+    }
+  });
+  const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(port) + L"/";
+  for (int i = 0; i < 2; ++i) {
+    HttpClient client;
+    EXPECT_EQ(client.postForBytes(url, "x"), "kept");
+    HttpClient::globalInit();
+  }
+  server.join();
+  EXPECT_EQ(seen, (std::vector<std::string>{"closed", "closed"}));
 }
 
 TEST_F(HttpClientTest, ConnectionRefusedGivesLibcurlsTextAndCode) {

@@ -22,4 +22,12 @@ inline std::string kasseAnswer(const std::string& rect, const std::string& rectm
   return soapAnswer("n0", "<ExRect><Rect>" + rect + "</Rect><Rectmsg>" + rectmsg + "</Rectmsg></ExRect>");
 }
 
+// The service's own SOAP 1.2 fault, as it answers with status 500.
+inline std::string soapFault(const std::string& reason) {
+  return "<?xml version=\"1.0\" encoding=\"utf-8\"?><env:Envelope "
+         "xmlns:env=\"http://www.w3.org/2003/05/soap-envelope\"><env:Header/><env:Body><env:Fault><env:Code>"
+         "<env:Value>env:Receiver</env:Value></env:Code><env:Reason><env:Text xml:lang=\"en\">" +
+         reason + "</env:Text></env:Reason></env:Fault></env:Body></env:Envelope>";
+}
+
 }  // namespace qel::test

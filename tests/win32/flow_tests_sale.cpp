@@ -149,10 +149,9 @@ TEST_F(SaleFlowDll, ASaleStartedByAHostTimerDuringTheTransferRunsInsideIt) {
 }
 
 // The host ends its message loop (PostQuitMessage) while the transfer runs:
-// the transfer still completes, and the WM_QUIT is posted again when it
-// ends, as a modal loop does (a box that follows, like any message box with
-// a WM_QUIT waiting, then ends at once), and waits in the queue afterwards
-// with its exit code.
+// the transfer still completes, "Tickets drucken?" is still asked, and the
+// WM_QUIT is posted again when the call is over, as a modal loop does, and
+// waits in the queue afterwards with its exit code.
 void CALLBACK quitOnce(HWND window, UINT, UINT_PTR id, DWORD) {
   KillTimer(window, id);
   PostQuitMessage(42);
@@ -161,9 +160,11 @@ void CALLBACK quitOnce(HWND window, UINT, UINT_PTR id, DWORD) {
 TEST_F(SaleFlowDll, AQuitDuringTheTransferIsKeptForTheHost) {
   slowKasse(1000ms, httpResponse(200, kasseAnswer("0", "OK")));
   SetTimer(static_cast<HWND>(owner()), 0x7153, 700, &quitOnce);
-  sell(smallSale(), {kIdOk, kIdOk});
+  EXPECT_EQ(sell(smallSale(), {kIdOk, kIdOk}), 0);
   EXPECT_EQ(requestCount(), 1u);
   EXPECT_TRUE(result_ == expectedResult(42.5));
+  ASSERT_EQ(dialogs().size(), 2u);
+  EXPECT_EQ(dialogs()[1].text, kAskPrinting);
   MSG message{};
   ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(message.wParam, 42u);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -20,6 +21,7 @@
 
 #include "kit/http_reader.h"
 #include "kit/socket.h"
+#include "tools/cli/decimal.h"
 #include "tools/cli/help_formatter.h"
 #include "tools/fault-proxy/fault_plan.h"
 
@@ -238,17 +240,22 @@ int main(int argc, char** argv) {
   qel::cli::useHelpFormatter(app);
   app.add_option("--port", settings.port, "port on 127.0.0.1; 0 picks a free one")
       ->required()
+      ->transform(qel::cli::decimalInteger())
       ->check(CLI::Range(0, 65535));
   app.add_option("--upstream", settings.upstreamPort, "port of the cash register on 127.0.0.1")
       ->required()
+      ->transform(qel::cli::decimalInteger())
       ->check(CLI::Range(1, 65535));
-  app.add_option("--seed", settings.seed, "seed of the choices")->capture_default_str();
+  app.add_option("--seed", settings.seed, "seed of the choices")
+      ->capture_default_str()
+      ->transform(qel::cli::decimalInteger());
   std::string names;
   for (const auto& row : qel::proxy::kFaults) names += (names.empty() ? "" : ", ") + std::string(row.name);
   app.add_option("--shares", settings.shares, "weights of the faults, name=weight,...: " + names)
       ->capture_default_str();
   app.add_option("--delay", settings.delaySeconds, "how long the delay fault holds the answer, in seconds")
       ->capture_default_str()
+      ->transform(qel::cli::decimalFraction())
       ->check(CLI::Range(0.0, 3600.0));
   app.add_option("--log", settings.logFile, "also append each connection's JSON line to this file");
   app.add_option("--forwarded", settings.forwardedFile,

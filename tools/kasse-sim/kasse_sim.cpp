@@ -235,12 +235,12 @@ class Simulator {
     wake_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return stopping_; });
   }
 
-  // The request as it arrived, credentials included: tests and demos check
-  // what the connector sends.
+  // The request as it arrived, for tests and demos to check what the
+  // connector sends; a record is shared more widely than the simulator, so
+  // credentials keep only their scheme ("Basic ***").
   void record(const httplib::Request& request) {
     if (!options_.recordDir) return;
-    recordRequestFiles(*options_.recordDir, recordStem(++requestCount_), request,
-                       [](const std::string&, const std::string& value) { return value; });
+    recordRequestFiles(*options_.recordDir, recordStem(++requestCount_), request);
   }
 
   void log(const httplib::Request& request, int status, const std::string& detail) {

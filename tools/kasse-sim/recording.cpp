@@ -20,7 +20,40 @@ std::string timestamp() {
   return text;
 }
 
+const char kMaskedCredentials[] = "***";
+
+bool sameName(const std::string& name, const char* other) { return strcasecmp(name.c_str(), other) == 0; }
+
+// Every "name=value" pair of a cookie header with its value masked; with
+// `firstOnly` (Set-Cookie) only the cookie itself, not its attributes.
+std::string maskedCookies(const std::string& value, bool firstOnly) {
+  std::string masked;
+  std::size_t start = 0;
+  for (bool first = true;; first = false) {
+    const std::size_t end = value.find(';', start);
+    const std::string pair = value.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    const std::size_t equals = pair.find('=');
+    masked +=
+        (first || !firstOnly) && equals != std::string::npos ? pair.substr(0, equals + 1) + kMaskedCredentials : pair;
+    if (end == std::string::npos) return masked;
+    masked += ';';
+    start = end + 1;
+  }
+}
+
 }  // namespace
+
+// Credentials never reach the record: the scheme stays, so that support can
+// see that they were sent and how. A session cookie can stand in for the
+// login, so cookies keep only their names.
+std::string maskedHeaderValue(const std::string& name, const std::string& value) {
+  if (sameName(name, "Cookie")) return maskedCookies(value, false);
+  if (sameName(name, "Set-Cookie")) return maskedCookies(value, true);
+  if (!sameName(name, "Authorization") && !sameName(name, "Proxy-Authorization")) return value;
+  const std::size_t space = value.find(' ');
+  if (space == std::string::npos) return kMaskedCredentials;
+  return value.substr(0, space + 1) + kMaskedCredentials;
+}
 
 std::string logLinePrefix(const httplib::Request& request) {
   return timestamp() + ' ' + request.method + ' ' + request.path + ' ' + std::to_string(request.body.size()) +
@@ -33,13 +66,12 @@ std::string recordStem(unsigned long number) {
   return stem;
 }
 
-void recordRequestFiles(const std::filesystem::path& dir, const std::string& stem, const httplib::Request& request,
-                        const std::function<std::string(const std::string&, const std::string&)>& shownValue) {
+void recordRequestFiles(const std::filesystem::path& dir, const std::string& stem, const httplib::Request& request) {
   std::ostringstream headers;
   headers << request.method << ' ' << request.target << ' ' << request.version << "\r\n";
   for (const auto& [name, value] : request.headers) {
     if (isPeerAddressEntry(name)) continue;
-    headers << name << ": " << shownValue(name, value) << "\r\n";
+    headers << name << ": " << maskedHeaderValue(name, value) << "\r\n";
   }
   writeFile(dir / (stem + "-headers.txt"), headers.str());
   writeFile(dir / (stem + "-body.xml"), request.body);

@@ -5,7 +5,6 @@
 #include <httplib.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 
 namespace qel::sim {
@@ -17,11 +16,15 @@ std::string logLinePrefix(const httplib::Request& request);
 // The stem of the files of request number `number`: six digits.
 std::string recordStem(unsigned long number);
 
+// A header's value as a record shows it: credentials (Authorization,
+// Proxy-Authorization) keep only their scheme ("Basic ***"), cookies only
+// their names; every other value as it is.
+std::string maskedHeaderValue(const std::string& name, const std::string& value);
+
 // Writes <stem>-headers.txt (the request line and the headers as received,
 // without cpp-httplib's own entries for the peer's addresses, each value as
-// `shownValue(name, value)` gives it) and <stem>-body.xml into `dir`.
-void recordRequestFiles(const std::filesystem::path& dir, const std::string& stem, const httplib::Request& request,
-                        const std::function<std::string(const std::string&, const std::string&)>& shownValue);
+// maskedHeaderValue gives it) and <stem>-body.xml into `dir`.
+void recordRequestFiles(const std::filesystem::path& dir, const std::string& stem, const httplib::Request& request);
 
 void writeFile(const std::filesystem::path& path, const std::string& content);
 

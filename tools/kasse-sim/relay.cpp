@@ -19,7 +19,6 @@ const std::size_t kMaxRequestBytes = 16u * 1024u * 1024u;
 const char kGatewayStatusLine[] = "HTTP/1.1 502 Bad Gateway";
 const char kGatewayContentType[] = "text/plain; charset=utf-8";
 const char kGatewayReason[] = "kasse-sim relay: no answer from ";
-const char kMaskedCredentials[] = "***";
 
 // Headers that belong to one connection and not to the message (RFC 9110,
 // 7.6.1), Expect, whose 100-continue handshake each hop makes for itself, and
@@ -45,35 +44,6 @@ bool isOneOf(const std::string& name, const char* const (&names)[N]) {
     if (sameName(name, other)) return true;
   }
   return false;
-}
-
-// Every "name=value" pair of a cookie header with its value masked; with
-// `firstOnly` (Set-Cookie) only the cookie itself, not its attributes.
-std::string maskedCookies(const std::string& value, bool firstOnly) {
-  std::string masked;
-  std::size_t start = 0;
-  for (bool first = true;; first = false) {
-    const std::size_t end = value.find(';', start);
-    const std::string pair = value.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    const std::size_t equals = pair.find('=');
-    masked +=
-        (first || !firstOnly) && equals != std::string::npos ? pair.substr(0, equals + 1) + kMaskedCredentials : pair;
-    if (end == std::string::npos) return masked;
-    masked += ';';
-    start = end + 1;
-  }
-}
-
-// Credentials never reach the record: the scheme stays, so that support can
-// see that they were sent and how. A session cookie can stand in for the
-// login, so cookies keep only their names.
-std::string maskedValue(const std::string& name, const std::string& value) {
-  if (sameName(name, "Cookie")) return maskedCookies(value, false);
-  if (sameName(name, "Set-Cookie")) return maskedCookies(value, true);
-  if (!sameName(name, "Authorization") && !sameName(name, "Proxy-Authorization")) return value;
-  const std::size_t space = value.find(' ');
-  if (space == std::string::npos) return kMaskedCredentials;
-  return value.substr(0, space + 1) + kMaskedCredentials;
 }
 
 // Names that a Connection header declares as its own are dropped as well.
@@ -167,13 +137,13 @@ UpstreamAnswer Relay::gatewayFailure(const UpstreamAnswer& failed) const {
 }
 
 void Relay::recordRequest(const std::string& stem, const httplib::Request& request) const {
-  recordRequestFiles(recordDir_, stem, request, maskedValue);
+  recordRequestFiles(recordDir_, stem, request);
 }
 
 void Relay::recordAnswer(const std::string& stem, const UpstreamAnswer& answer) const {
   std::ostringstream headers;
   headers << answer.statusLine << "\r\n";
-  for (const auto& [name, value] : answer.headers) headers << name << ": " << maskedValue(name, value) << "\r\n";
+  for (const auto& [name, value] : answer.headers) headers << name << ": " << maskedHeaderValue(name, value) << "\r\n";
   const std::filesystem::path dir(recordDir_);
   writeFile(dir / (stem + "-response-headers.txt"), headers.str());
   writeFile(dir / (stem + answerBodySuffix(answer.headers)), answer.body);

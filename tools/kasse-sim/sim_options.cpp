@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tools/cli/decimal.h"
 #include "tools/cli/help_formatter.h"
 
 namespace qel::sim {
@@ -68,6 +69,7 @@ std::optional<SimOptions> parseOptions(int argc, const char* const argv[], std::
                  "port on 127.0.0.1; 0 picks a free one. The port is printed on the\nfirst line.")
       ->type_name("N")
       ->required()
+      ->transform(cli::decimalInteger())
       ->check(CLI::Range(0, 65535).description(""));
   CLI::Option* tlsOption = app.add_option("--tls", tls, "serve HTTPS with this PEM certificate (chain) and key")
                                ->type_name("CERT KEY")
@@ -84,8 +86,9 @@ std::optional<SimOptions> parseOptions(int argc, const char* const argv[], std::
       answerOption(app.add_option("--password", options.password, "(401 otherwise)")->type_name("P"));
   user->needs(password);
   password->needs(user);
-  answerOption(
-      app.add_option("--rect", options.rect, "Rect of every answer (0 accepts the order; default 0)")->type_name("N"));
+  answerOption(app.add_option("--rect", options.rect, "Rect of every answer (0 accepts the order; default 0)")
+                   ->type_name("N")
+                   ->transform(cli::decimalInteger(true)));
   answerOption(app.add_option("--rectmsg", options.rectmsg, "Rectmsg of every answer (UTF-8; default empty)"));
   answerOption(app.add_option("--prefix", options.prefix, "prefix of the response element, n0 (default) or ns1")
                    ->type_name("P")
@@ -94,12 +97,14 @@ std::optional<SimOptions> parseOptions(int argc, const char* const argv[], std::
                               "HTTP status of the answer to a good request (default 200); from\n"
                               "400 on the answer is a SOAP 1.2 fault")
                    ->type_name("CODE")
+                   ->transform(cli::decimalInteger())
                    ->check(CLI::Range(100, 599).description("")));
   answerOption(app.add_option("--body", options.bodyFile, "send FILE as the body of the answer to a good request")
                    ->type_name("FILE"));
   answerOption(
       app.add_option("--delay", options.delaySeconds, "wait this long before answering (0 to 3600, fractions allowed)")
           ->type_name("SECONDS")
+          ->transform(cli::decimalFraction())
           ->check(CLI::Range(0.0, 3600.0).description("")));
   answerOption(app.add_option("--mix", mix,
                               "mixed answers by the order's Dwbelegnr modulo A+R+E+T: the first A\n"

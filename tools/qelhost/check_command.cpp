@@ -6,15 +6,18 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/vub_exception.h"
+#include "config/config_elements.h"
 #include "config/config_warnings.h"
 #include "config/connector_config.h"
 #include "host/terminal_id_reader.h"
 #include "host/working_files.h"
 #include "platform/platform.h"
 #include "tools/qelhost/password_status.h"
+#include "tools/qelhost/visible_text.h"
 #include "transport/connection_check.h"
 #include "transport/credential_check.h"
 #include "transport/shown_url.h"
@@ -30,6 +33,9 @@ constexpr char kTraceOn[] = " (QelConnect.trace is written)";
 constexpr char kBodiesOn[] = " (with the bodies)";
 constexpr char kNoSalesIni[] = " (the default: no Sales.ini here)";
 constexpr char kNoTerminalKey[] = " (the default: Sales.ini gives no TerminalID)";
+constexpr char kNoSalesIniWarning[] = "no Sales.ini in this folder: every sale goes out as the default terminal ";
+constexpr char kNoTerminalKeyWarning[] = "no TerminalID in Sales.ini: every sale goes out as the default terminal ";
+constexpr char kLookalikeSuffix[] = " is not read: the key is TerminalID, in this letter case, without blanks";
 constexpr char kNoUrl[] = "needs QelConnect.xml";
 constexpr char kNoConnection[] = "needs a connection";
 constexpr char kCredentials[] = "credentials";
@@ -46,7 +52,8 @@ constexpr char kFailed[] = "FAILED";
 constexpr char kReadConfig[] = "read QelConnect.xml";
 constexpr char kReadTerminal[] = "read Sales.ini";
 constexpr char kNote[] = "note";
-constexpr char kReadAsAnsi[] = "the file is not UTF-8: its text was read in the ANSI code page";
+constexpr char kReadAsAnsi[] =
+    "the file is not UTF-8 throughout: the values that are not were read in the ANSI code page";
 constexpr char kDecryptPassword[] = "decrypt password";
 constexpr char kNoPassword[] = "the password does not decrypt here";
 constexpr char kAllPassed[] =
@@ -71,13 +78,16 @@ std::string padded(const std::string& text, int width) {
   return text.size() >= static_cast<std::size_t>(width) ? text + " " : text + std::string(width - text.size(), ' ');
 }
 
+// Values and messages come from files and servers: their control
+// characters are shown escaped, so that none reaches the terminal.
 void printStep(std::ostream& out, const char* outcome, const char* step, const std::string& detail) {
-  out << padded(outcome, kOutcomeWidth) << (detail.empty() ? std::string(step) : padded(step, kStepWidth) + detail)
-      << "\n";
+  out << padded(outcome, kOutcomeWidth)
+      << (detail.empty() ? std::string(step) : padded(step, kStepWidth) + visibleText(detail)) << "\n";
 }
 
-void printValue(std::ostream& out, const char* name, const std::string& value) {
-  out << std::string(kOutcomeWidth + kValueIndent, ' ') << padded(name, kNameWidth) << value << "\n";
+void printValue(std::ostream& out, std::string_view name, const std::string& value) {
+  out << std::string(kOutcomeWidth + kValueIndent, ' ') << padded(std::string(name), kNameWidth) << visibleText(value)
+      << "\n";
 }
 
 const char* outcomeText(StageOutcome outcome) {
@@ -117,25 +127,40 @@ std::string asWritten(const ConnectorConfig& config, const char* name, long valu
   return "'" + written->second + "' (read as " + read + (isDefault ? ", the default)" : ")");
 }
 
-// The password is never shown, only whether there is one (and whether a
-// protected one decrypts: `passwordProblem` says why not), nor the url's
-// user information. A value that equals its default says so, whether its
-// element is missing or gives it.
-void printConfig(std::ostream& out, const ConnectorConfig& config, std::string& passwordProblem) {
+// How check shows an element's value; nothing for protectedPassword, which
+// the password's line covers. The password is never shown, only whether
+// there is one (and whether a protected one decrypts: `passwordProblem`
+// says why not), nor the url's user information. A value that equals its
+// default says so, whether its element is missing or gives it.
+std::optional<std::string> shownValue(const ConnectorConfig& config, const ConfigElement& which,
+                                      std::string& passwordProblem) {
   const ConnectorConfig defaults;
-  printValue(out, "username", textOrDefault(config.username));
-  printValue(out, "password", passwordStatus(config, passwordProblem));
-  printValue(out, "url", quoted(withoutUserInfo(config.url)));
-  printValue(out, "caFile", config.caFile.empty() ? kSystemStore : quoted(config.caFile));
-  printValue(out, "certSubject", config.hasCertSubject ? quoted(config.certSubject) : kDefaultNone);
-  printValue(out, "oldkasse", asWritten(config, "oldkasse", config.oldkasse, !config.oldkasse));
-  printValue(
-      out, "oldkasseprefix",
-      asWritten(config, "oldkasseprefix", config.oldkasseprefix, config.oldkasseprefix == defaults.oldkasseprefix));
-  printValue(out, "trace", asWritten(config, "trace", config.trace, !config.trace) + (config.trace ? kTraceOn : ""));
-  printValue(out, "traceBodies",
-             asWritten(config, "traceBodies", config.traceBodies, !config.traceBodies) +
-                 (config.traceBodies ? kBodiesOn : ""));
+  const std::string_view name = which.name;
+  if (name == element::kUsername.name) return textOrDefault(config.username);
+  if (name == element::kPassword.name) return passwordStatus(config, passwordProblem);
+  if (name == element::kUrl.name) return quoted(withoutUserInfo(config.url));
+  if (name == element::kCaFile.name) return config.caFile.empty() ? kSystemStore : quoted(config.caFile);
+  if (name == element::kCertSubject.name) return config.hasCertSubject ? quoted(config.certSubject) : kDefaultNone;
+  if (name == element::kOldkasse.name) return asWritten(config, "oldkasse", config.oldkasse, !config.oldkasse);
+  if (name == element::kOldkasseprefix.name) {
+    return asWritten(config, "oldkasseprefix", config.oldkasseprefix, config.oldkasseprefix == defaults.oldkasseprefix);
+  }
+  if (name == element::kTrace.name) {
+    return asWritten(config, "trace", config.trace, !config.trace) + (config.trace ? kTraceOn : "");
+  }
+  if (name == element::kTraceBodies.name) {
+    return asWritten(config, "traceBodies", config.traceBodies, !config.traceBodies) +
+           (config.traceBodies ? kBodiesOn : "");
+  }
+  return std::nullopt;
+}
+
+void printConfig(std::ostream& out, const ConnectorConfig& config, std::string& passwordProblem) {
+  for (const ConfigElement& which : configElements()) {
+    if (const std::optional<std::string> value = shownValue(config, which, passwordProblem)) {
+      printValue(out, which.name, *value);
+    }
+  }
   for (const ConfigWarning& warning : config.warnings) {
     printStep(out, kWarning, kConfigFileName,
               (warning.line > 0 ? "line " + std::to_string(warning.line) + ": " : std::string()) + warning.text);
@@ -170,13 +195,21 @@ bool readTerminal(std::ostream& out) {
   }
   std::string value = quoted(terminal->terminalId());
   const platform::FileKind kind = platform::fileKind(kTerminalFileName);
-  if (kind == platform::FileKind::Missing || kind == platform::FileKind::Folder) {
+  const bool noFile = kind == platform::FileKind::Missing || kind == platform::FileKind::Folder;
+  if (noFile) {
     value += kNoSalesIni;
   } else if (!terminal->fromFile()) {
     value += kNoTerminalKey;
   }
   printStep(out, kPassed, kReadTerminal, "");
   printValue(out, "TerminalID", value);
+  if (terminal->fromFile()) return true;
+  const std::string terminalId = utf8(terminal->terminalId());
+  printStep(out, kWarning, kTerminalFileName, (noFile ? kNoSalesIniWarning : kNoTerminalKeyWarning) + terminalId);
+  for (const TerminalKeyLookalike& lookalike : terminal->lookalikes()) {
+    printStep(out, kWarning, kTerminalFileName,
+              "line " + std::to_string(lookalike.line) + ": " + lookalike.field + "=" + kLookalikeSuffix);
+  }
   return true;
 }
 

@@ -3,12 +3,15 @@
 // in its own words.
 #include "tools/qelhost/command_line.h"
 
+#include <chrono>
 #include <limits>
 
 #include <CLI/CLI.hpp>
 
+#include "tools/cli/decimal.h"
 #include "tools/cli/help_formatter.h"
 #include "tools/qelhost/dialog_answerer.h"
+#include "tools/qelhost/local_time.h"
 
 namespace qel::qelhost {
 namespace {
@@ -30,7 +33,14 @@ constexpr char kCheckDescription[] =
 
 constexpr char kTraceDescription[] =
     "prints the transaction trace of the working folder (QelConnect.trace and\n"
-    "QelConnect.trace.1) as a table, newest last.";
+    "QelConnect.trace.1) as a table, newest last, one row per transaction,\n"
+    "each time in UTC and in this computer's local time; --since and --until\n"
+    "take local time; with --json as JSON Lines, one object per transaction.";
+
+constexpr char kVerifyDescription[] =
+    "loads the library (--library, or the one beside qelhost) as the box office\n"
+    "does, reads its version and finds its thirteen exports; calls none of\n"
+    "them and sends nothing. Exit code 3 when it cannot be loaded.";
 
 constexpr char kProtectDescription[] =
     "reads the cash register's password (typed without echo, or from standard\n"
@@ -43,23 +53,68 @@ constexpr char kProtectDescription[] =
 // One line per exit code, the same for every command.
 constexpr char kExitCodes[] =
     "\nexit codes:\n"
-    "  0  the sale or refund was done (check: every step passed)\n"
-    "  1  it was not completed: refused, failed or cancelled, and nothing was booked\n"
+    "  0  the sale or refund was done (check: every step passed; verify: the\n"
+    "     library loads)\n"
+    "  1  it was not completed, and the cash register holds nothing of it:\n"
+    "     cancelled, refused, or failed before the whole order went out\n"
     "     (check: a step failed; trace: no trace in the folder)\n"
     "  2  wrong command line, or an order file or working folder that cannot be used\n"
     "  3  the library cannot be loaded\n"
     "  4  it failed in doubt: the cash register may have booked it; check the\n"
-    "     receipt there before selling it again\n";
+    "     receipt there before selling it again\n"
+    "  5  the sale was booked and its tickets were not printed (Cancel at\n"
+    "     \"Tickets drucken?\"): do not sell it again\n";
 
 // The values that need more than CLI11's conversion, turned into Options
 // once CLI11 has accepted the line.
 struct RawValues {
   std::string answers;
   unsigned prefill = 0;
+  std::uint32_t receipt = 0;
+  std::string since;
+  std::string until;
 };
+
+constexpr char kLocalTimeForms[] =
+    " is no local time: write 2026-12-07 14:32, 2026-12-07 14:32:05, 2026-12-07 or 14:32";
+
+// --since and --until into the query: from the start of the first span to
+// the end of the second.
+void readTimeBounds(const RawValues& raw, TraceQuery& query) {
+  const std::int64_t now =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
+  if (!raw.since.empty()) {
+    const std::optional<LocalSpan> span = parseLocalTime(raw.since, now);
+    if (!span) throw UsageError("--since: " + raw.since + kLocalTimeForms);
+    query.sinceMs = span->first;
+  }
+  if (!raw.until.empty()) {
+    const std::optional<LocalSpan> span = parseLocalTime(raw.until, now);
+    if (!span) throw UsageError("--until: " + raw.until + kLocalTimeForms);
+    query.untilMs = span->last;
+  }
+}
 
 void excludeAll(CLI::App* command, const std::vector<CLI::Option*>& options) {
   for (CLI::Option* option : options) command->excludes(option);
+}
+
+// A path that is empty would mean the current folder, or nothing at all.
+CLI::Validator notEmpty() {
+  return CLI::Validator([](const std::string& text) { return text.empty() ? std::string("must not be empty") : ""; },
+                        "", "not empty");
+}
+
+// "--workdir=" with nothing after it: CLI11 would take the next argument as
+// its value.
+void refuseEmptyAssignments(const std::vector<std::string>& arguments) {
+  for (const std::string& argument : arguments) {
+    if (argument.size() > 3 && argument.rfind("--", 0) == 0 && argument.back() == '=' &&
+        argument.find('=') == argument.size() - 1) {
+      throw UsageError(argument.substr(0, argument.size() - 1) + ": must not be empty");
+    }
+  }
 }
 
 }  // namespace
@@ -70,6 +125,9 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
   CLI::App app{kDescription, "qelhost"};
   cli::useHelpFormatter(app);
   app.footer(kExitCodes);
+  // A Unix path (qelhost.exe under Wine, "/tmp/kasse") is a path, not a
+  // Windows-style option, whatever the build.
+  app.allow_windows_style_options(false);
   // Options of the sale may stand after a command's name as well.
   app.fallthrough();
 
@@ -80,47 +138,76 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
                              ->type_name("LIST");
   CLI::Option* library =
       app.add_option("--library", options.library, "the library to load (default: the one beside qelhost)")
-          ->type_name("PATH");
+          ->type_name("PATH")
+          ->check(notEmpty());
   CLI::Option* workdir = app.add_option("--workdir", options.workdir,
                                         "the library's working folder (QelConnect.xml, Sales.ini,\n"
                                         "QelConnect.log); default: the current folder")
-                             ->type_name("DIR");
+                             ->type_name("DIR")
+                             ->check(notEmpty());
   CLI::Option* noInit = app.add_flag("--no-init", "skip hrECInit, so that QelConnect.log keeps its entries");
   CLI::Option* prefill =
       app.add_option("--prefill", raw.prefill, "fill the result record with BYTE (0-255) before the call")
           ->type_name("BYTE")
+          ->transform(cli::decimalInteger())
           ->check(CLI::Range(0, 255).description(""));
+  CLI::Option* receipt = app.add_option("--receipt", raw.receipt,
+                                        "use receipt number N (Dwbelegnr) in place of the order file's,\n"
+                                        "so that each workstation's test sale has a receipt of its own")
+                             ->type_name("N")
+                             ->transform(cli::decimalInteger())
+                             ->check(CLI::Range(std::uint32_t{1}, std::uint32_t{2147483647}).description(""));
   CLI::Option* hold = app.add_flag("--hold", options.hold,
                                    "keep each dialog on screen until a line is read from standard\n"
                                    "input, then answer it (to look at the box)");
   CLI::Option* version = app.add_flag("--version",
-                                      "print the library's version, read from its file, and the\n"
-                                      "components built into qelhost");
-  const std::vector<CLI::Option*> saleOnly{answers, noInit, prefill, hold};
+                                      "print the library's version, read from its file; with\n"
+                                      "--library also load it; then the components built into\n"
+                                      "qelhost (QelConnect.spdx.json lists the library's)");
+  CLI::Option* json = app.add_flag("--json", options.json,
+                                   "print one JSON object with the outcome on standard output\n"
+                                   "(trace: one per transaction); the dialogs and the result\n"
+                                   "record go to standard error")
+                          ->type_name("");
+  const std::vector<CLI::Option*> saleOnly{answers, noInit, prefill, hold, receipt};
   for (CLI::Option* option : saleOnly) version->excludes(option);
-  version->excludes(order)->excludes(workdir);
+  version->excludes(order)->excludes(workdir)->excludes(json);
 
   CLI::App* check = app.add_subcommand("check", kCheckDescription);
   excludeAll(check, saleOnly);
-  excludeAll(check, {order, library, version});
+  excludeAll(check, {order, library, version, json});
 
   CLI::App* trace = app.add_subcommand("trace", kTraceDescription);
   trace->add_option("--last", options.traceQuery.last, "only the last N entries")
       ->type_name("N")
+      ->transform(cli::decimalInteger())
       ->check(CLI::Range(std::size_t{1}, std::numeric_limits<std::size_t>::max()).description(""));
   trace->add_flag("--in-doubt", options.traceQuery.inDoubtOnly,
                   "only the sales and refunds that the cash register may have\n"
                   "booked although the box office shows them as failed");
+  trace->add_option("--since", raw.since, "only the entries from this local time on (2026-12-07 14:32)")
+      ->type_name("TIME")
+      ->check(notEmpty());
+  trace
+      ->add_option("--until", raw.until,
+                   "only the entries up to this local time, the last minute (or\nsecond, or day) given included")
+      ->type_name("TIME")
+      ->check(notEmpty());
   excludeAll(trace, saleOnly);
   excludeAll(trace, {order, library, version});
+
+  CLI::App* verify = app.add_subcommand("verify", kVerifyDescription);
+  excludeAll(verify, saleOnly);
+  excludeAll(verify, {order, workdir, version});
 
   CLI::App* protect = app.add_subcommand("protect-password", kProtectDescription);
   protect->fallthrough(false);
   protect->add_flag("--user-scope", options.userScope, "only the Windows user who runs this command can decrypt it");
   excludeAll(protect, saleOnly);
-  excludeAll(protect, {order, library, workdir, version});
+  excludeAll(protect, {order, library, workdir, version, json});
   app.require_subcommand(0, 1);
 
+  refuseEmptyAssignments(arguments);
   std::vector<const char*> argv{"qelhost"};
   for (const std::string& argument : arguments) argv.push_back(argument.c_str());
   try {
@@ -128,6 +215,7 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
     if (check->parsed()) options.command = Command::Check;
     if (trace->parsed()) options.command = Command::Trace;
     if (protect->parsed()) options.command = Command::ProtectPassword;
+    if (verify->parsed()) options.command = Command::Verify;
     if (version->count() > 0) options.command = Command::Version;
     if (options.command == Command::Sale && order->count() == 0) throw CLI::RequiredError("ORDER.json");
   } catch (const CLI::CallForHelp&) {
@@ -142,6 +230,8 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
     throw UsageError(std::string("--answers: ") + e.what());
   }
   options.prefill = static_cast<std::uint8_t>(raw.prefill);
+  if (receipt->count() > 0) options.receipt = raw.receipt;
+  readTimeBounds(raw, options.traceQuery);
   if (noInit->count() > 0) options.init = false;
   return options;
 }

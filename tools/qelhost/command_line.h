@@ -13,7 +13,7 @@
 
 namespace qel::qelhost {
 
-enum class Command { Sale, Version, Check, Trace, ProtectPassword };
+enum class Command { Sale, Version, Check, Trace, ProtectPassword, Verify };
 
 struct Options {
   Command command = Command::Sale;
@@ -24,8 +24,13 @@ struct Options {
   bool init = true;
   std::uint8_t prefill = 0;
   bool hold = false;
+  // One JSON object (a sale or refund) or JSON Lines (trace) on standard
+  // output instead of the text for people.
+  bool json = false;
   TraceQuery traceQuery;
   bool userScope = false;  // protect-password
+  // --receipt: the receipt number the order file's own is replaced by.
+  std::optional<std::uint32_t> receipt;
 };
 
 // A wrong command line: told with a pointer to --help, exit code 2.

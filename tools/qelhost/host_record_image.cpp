@@ -142,6 +142,7 @@ class RecordBuilder {
     sale.bruttogesamtpreis = amount(f, "Dblbruttogesamtpreis");
     sale.poolId = f.int32("Dwpoolid");
     image_.summary_.grossTotal = sale.bruttogesamtpreis;
+    image_.summary_.receipt = sale.belegnummer;
     positions(f, sale);
     for (const FixedFee& fixed : kFixedFees) fixedFee(f, fixed, sale.*fixed.fee);
     additionalFees(f, sale);
@@ -158,6 +159,7 @@ class RecordBuilder {
     refund.id = f.int32("Dwaufragid");
     image_.refund_ = std::make_unique<hostkit::RefundRecord>(hostkit::hostRefund(refund));
     image_.summary_.grossTotal = refund.bruttogesamtpreis;
+    image_.summary_.receipt = refund.belegnummer;
   }
 
  private:

@@ -44,6 +44,7 @@ class HostRecordImage {
     std::size_t fixedFees = 0;
     std::size_t additionalFees = 0;
     double grossTotal = 0.0;
+    std::int32_t receipt = 0;
   };
   const Summary& summary() const { return summary_; }
 

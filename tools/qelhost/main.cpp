@@ -11,12 +11,13 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "host/operator_dialogs.h"
 #include "host/qelconnect.h"
+#include "host/trace_schema.h"
 #include "hostkit/dialog_answerer.h"
 #include "hostkit/host_library.h"
 #include "hostkit/low_memory.h"
@@ -27,12 +28,13 @@
 #include "tools/qelhost/dialog_answerer.h"
 #include "tools/qelhost/entry.h"
 #include "tools/qelhost/error_line.h"
-#include "tools/qelhost/exit_codes.h"
 #include "tools/qelhost/host_record_image.h"
 #include "tools/qelhost/protect_command.h"
 #include "tools/qelhost/result_printer.h"
 #include "tools/qelhost/system.h"
 #include "tools/qelhost/trace_command.h"
+#include "tools/qelhost/transaction_outcome.h"
+#include "tools/qelhost/verify_command.h"
 
 namespace qel::qelhost {
 namespace {
@@ -83,10 +85,19 @@ nlohmann::json readOrderFile(const std::string& path) {
   }
 }
 
-// Makes `dir` the working folder, or says why it cannot be.
+// Makes `dir` the working folder, or says why it cannot be; without `dir`,
+// the current folder must still be there (a shell may stand in a folder
+// that was deleted under it).
 void enterWorkdir(const std::string& dir) {
-  if (dir.empty()) return;
   std::error_code error;
+  if (dir.empty()) {
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    if (!error && !std::filesystem::is_directory(here, error) && !error) {
+      error = std::make_error_code(std::errc::no_such_file_or_directory);
+    }
+    if (error) throw InputError("cannot use the current folder as working folder: " + error.message());
+    return;
+  }
   std::filesystem::current_path(std::filesystem::u8path(dir), error);
   if (error) throw InputError("cannot use working folder '" + dir + "': " + error.message());
 }
@@ -104,14 +115,14 @@ std::string describeResult(std::int32_t code) {
   return text;
 }
 
-void printSummary(const HostRecordImage& image, const std::string& orderFile) {
+void printSummary(const HostRecordImage& image, const std::string& orderFile, std::ostream& out) {
   const HostRecordImage::Summary& s = image.summary();
-  std::cout << (image.isRefund() ? "Refund" : "Sale") << " from " << orderFile << ": ";
+  out << (image.isRefund() ? "Refund" : "Sale") << " from " << orderFile << ": ";
   if (!image.isRefund()) {
-    std::cout << s.positions << " position(s), " << s.tickets << " ticket(s), " << s.fixedFees << " fixed fee(s), "
-              << s.additionalFees << " additional fee(s), ";
+    out << s.positions << " position(s), " << s.tickets << " ticket(s), " << s.fixedFees << " fixed fee(s), "
+        << s.additionalFees << " additional fee(s), ";
   }
-  std::cout << "gross total " << std::fixed << std::setprecision(2) << s.grossTotal << std::defaultfloat << "\n";
+  out << "gross total " << std::fixed << std::setprecision(2) << s.grossTotal << std::defaultfloat << "\n";
 }
 
 // The exports, looked up once the library is loaded, before any call.
@@ -124,19 +135,28 @@ struct Exports {
   decltype(&hrECRefund) refund;
 };
 
+// A relative path is taken from the folder qelhost was started in, which
+// must still be there.
 std::filesystem::path libraryPathOf(const Options& options) {
-  return options.library.empty() ? hostkit::HostLibrary::besideProgram()
-                                 : std::filesystem::absolute(std::filesystem::u8path(options.library));
+  if (options.library.empty()) return hostkit::HostLibrary::besideProgram();
+  std::error_code error;
+  std::filesystem::path path = std::filesystem::absolute(std::filesystem::u8path(options.library), error);
+  if (error) throw InputError("cannot use library path '" + options.library + "': " + error.message());
+  return path;
 }
 
 // The version is read from the file, not asked of the library, so that it
-// also names a library that would not load. The components follow, as
-// qelhost was built with them: the library of the same package was linked
-// with the same static libraries (the package's SBOM lists them).
+// also names a library that would not load; with --library the library is
+// loaded as well. The components follow, as qelhost was built with them:
+// the library of the same package was linked with the same static
+// libraries (the package's SBOM lists them).
 int printVersion(const Options& options) {
   std::filesystem::path libraryPath = libraryPathOf(options);
-  std::string version = libraryVersion(libraryPath);
-  std::cout << "QelConnect " << version << " (" << libraryPath.u8string() << ")\n";
+  if (options.library.empty()) {
+    std::cout << "QelConnect " << libraryVersion(libraryPath) << " (" << libraryPath.u8string() << ")\n";
+  } else {
+    verifyLibrary(libraryPath, std::cout);
+  }
   for (const Component& component : linkedComponents()) {
     std::cout << "  " << component.name << " " << component.version
               << (component.detail.empty() ? "" : " (" + component.detail + ")") << "\n";
@@ -154,14 +174,23 @@ int check(const Options& options) {
 int trace(const Options& options) {
   enterWorkdir(options.workdir);
   std::ostringstream complaint;
-  const bool printed = printTrace(options.traceQuery, std::cout, complaint);
+  const bool printed = options.json ? printTraceJson(options.traceQuery, std::cout, complaint)
+                                    : printTrace(options.traceQuery, std::cout, complaint);
   std::cerr << complaint.str() << std::flush;
   return printed ? kExitRan : kExitFailed;
 }
 
-// The records of the order file; a field it cannot use is an input error.
-HostRecordImage orderImage(const std::string& orderFile) {
-  const nlohmann::json document = readOrderFile(orderFile);
+// The records of the order file, its receipt number replaced by `receipt`
+// when one is given; a field it cannot use is an input error.
+HostRecordImage orderImage(const std::string& orderFile, const std::optional<std::uint32_t>& receipt) {
+  nlohmann::json document = readOrderFile(orderFile);
+  if (receipt) {
+    for (const char* record : {"order", "refund"}) {
+      if (document.is_object() && document.contains(record) && document[record].is_object()) {
+        document[record]["Dwbelegnr"] = *receipt;
+      }
+    }
+  }
   // The notes go out whole, in one write.
   std::ostringstream notes;
   try {
@@ -174,27 +203,68 @@ HostRecordImage orderImage(const std::string& orderFile) {
   }
 }
 
-// The exit code of a sale or refund whose export returned `code`.
-int exitCodeOf(std::int32_t code, bool possiblyBooked) {
-  if (code == QEL_OK) return kExitRan;
-  return possiblyBooked ? kExitInDoubt : kExitFailed;
+// What a run of a sale or refund did, for --json.
+struct RunReport {
+  std::optional<std::string> kind;  // "sale" or "refund", once the order file was read
+  std::optional<std::int32_t> receipt;
+  std::optional<std::int32_t> returnCode;  // of hrECExecute or hrECRefund, once called
+  const char* outcome = nullptr;           // null: unknown
+  std::vector<hostkit::ShownDialog> dialogs;
+};
+
+const char* answerName(int answer) {
+  switch (answer) {
+    case hostkit::kIdCancel:
+      return "cancel";
+    case 6:  // IDYES
+      return "yes";
+    case 7:  // IDNO
+      return "no";
+    default:
+      return "ok";
+  }
 }
 
-int run(const Options& options) {
+template <typename T>
+nlohmann::json orNull(const std::optional<T>& value) {
+  return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+// The one JSON object of --json, on one line.
+void printJson(const RunReport& report, int exitCode) {
+  nlohmann::json dialogs = nlohmann::json::array();
+  for (const hostkit::ShownDialog& box : report.dialogs) {
+    dialogs.push_back({{"caption", platform::wideToUtf8(box.caption)},
+                       {"text", platform::wideToUtf8(box.text)},
+                       {"answer", answerName(box.answer)}});
+  }
+  const nlohmann::json object = {
+      {"exitCode", exitCode},
+      {"returnCode", orNull(report.returnCode)},
+      {"outcome", report.outcome != nullptr ? nlohmann::json(report.outcome) : nlohmann::json(nullptr)},
+      {"receipt", orNull(report.receipt)},
+      {"kind", orNull(report.kind)},
+      {"dialogs", std::move(dialogs)},
+  };
+  std::cout << object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n" << std::flush;
+}
+
+int run(const Options& options, RunReport& report) {
+  // With --json, standard output carries the JSON object alone.
+  std::ostream& out = options.json ? std::cerr : std::cout;
   // Everything named relative to where qelhost was started is resolved
   // before the working folder changes.
-  HostRecordImage image = orderImage(options.orderFile);
+  HostRecordImage image = orderImage(options.orderFile, options.receipt);
+  report.kind = image.isRefund() ? trace::kRefund : trace::kSale;
+  report.receipt = image.summary().receipt;
   std::filesystem::path libraryPath = libraryPathOf(options);
   enterWorkdir(options.workdir);
 
-  printSummary(image, options.orderFile);
+  printSummary(image, options.orderFile, out);
   hostkit::HostLibrary library(libraryPath);
   Exports exports(library);
-  DialogAnswerer answerer(options.answers, std::cin, standardInputIsTerminal(), std::cout, options.hold);
-  // The error box of a failure in doubt says so; the return code cannot.
-  bool possiblyBooked = false;
-  hostkit::DialogAnswerer boxes(library, [&answerer, &possiblyBooked](const hostkit::ShownDialog& box) {
-    possiblyBooked = possiblyBooked || saysPossiblyBooked(box.text);
+  DialogAnswerer answerer(options.answers, std::cin, standardInputIsTerminal(), out, options.hold);
+  hostkit::DialogAnswerer boxes(library, [&answerer](const hostkit::ShownDialog& box) {
     const bool hasCancel = std::find(box.buttons.begin(), box.buttons.end(), hostkit::kIdCancel) != box.buttons.end();
     const bool ok = answerer.answer(platform::wideToUtf8(box.caption), platform::wideToUtf8(box.text),
                                     hasCancel ? DialogButtons::OkCancel : DialogButtons::Ok);
@@ -204,24 +274,44 @@ int run(const Options& options) {
   if (options.init) {
     std::uint32_t moduleHandle = 0;
     std::int32_t code = exports.init(nullptr, &moduleHandle);
-    std::cout << "hrECInit returned " << describeResult(code) << ", module handle " << hex32(moduleHandle) << "\n";
+    out << "hrECInit returned " << describeResult(code) << ", module handle " << hex32(moduleHandle) << "\n";
     if (code != QEL_OK) return kExitFailed;
   }
 
+  std::int32_t code = 0;
   if (image.isRefund()) {
-    std::cout << "Calling hrECRefund\n" << std::flush;
-    std::int32_t code = exports.refund(nullptr, nullptr, image.refund());
-    std::cout << "hrECRefund returned " << describeResult(code) << "\n";
-    return exitCodeOf(code, possiblyBooked);
+    out << "Calling hrECRefund\n" << std::flush;
+    code = exports.refund(nullptr, nullptr, image.refund());
+    out << "hrECRefund returned " << describeResult(code) << "\n";
+  } else {
+    hostkit::LowMemory result(kPaymentResultSize);
+    std::fill(result.data(), result.data() + kPaymentResultSize, options.prefill);
+    out << "Calling hrECExecute\n" << std::flush;
+    code = exports.execute(nullptr, nullptr, image.hostOrder(), image.paymentType(), nullptr, result.data());
+    out << "hrECExecute returned " << describeResult(code) << "\n";
+    printPaymentResult(result.data(), options.prefill, out);
   }
+  report.returnCode = code;
+  report.dialogs = boxes.dialogs();
+  report.outcome = transactionOutcome(image.isRefund(), code, report.dialogs);
+  return exitCodeOf(report.outcome, code);
+}
 
-  hostkit::LowMemory result(kPaymentResultSize);
-  std::fill(result.data(), result.data() + kPaymentResultSize, options.prefill);
-  std::cout << "Calling hrECExecute\n" << std::flush;
-  std::int32_t code = exports.execute(nullptr, nullptr, image.hostOrder(), image.paymentType(), nullptr, result.data());
-  std::cout << "hrECExecute returned " << describeResult(code) << "\n";
-  printPaymentResult(result.data(), options.prefill, std::cout);
-  return exitCodeOf(code, possiblyBooked);
+// A sale or refund; with --json, its report follows whatever the end.
+int runTransaction(const Options& options) {
+  RunReport report;
+  int exitCode = kExitRan;
+  try {
+    exitCode = run(options, report);
+  } catch (const InputError& e) {
+    printError(e.what());
+    exitCode = kExitUsage;
+  } catch (const std::exception& e) {
+    printError(e.what());
+    exitCode = kExitNoLibrary;
+  }
+  if (options.json) printJson(report, exitCode);
+  return exitCode;
 }
 
 }  // namespace
@@ -239,10 +329,13 @@ int runQelhost(const std::vector<std::string>& arguments) {
         return trace(*options);
       case Command::ProtectPassword:
         return runProtectPassword(options->userScope, std::cout);
+      case Command::Verify:
+        verifyLibrary(libraryPathOf(*options), std::cout);
+        return kExitRan;
       case Command::Sale:
         break;
     }
-    return run(*options);
+    return runTransaction(*options);
   } catch (const UsageError& e) {
     printError(std::string(e.what()) + "\nRun with --help for more information.");
     return kExitUsage;

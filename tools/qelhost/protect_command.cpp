@@ -8,9 +8,9 @@
 
 #include "base/vub_exception.h"
 #include "config/protected_password.h"
+#include "host/trace_schema.h"
 #include "platform/platform.h"
 #include "tools/qelhost/error_line.h"
-#include "tools/qelhost/exit_codes.h"
 #include "tools/qelhost/secret_input.h"
 
 namespace qel::qelhost {

@@ -3,15 +3,17 @@
 #include "tools/qelhost/trace_command.h"
 
 #include <deque>
-#include <fstream>
 #include <iomanip>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <unordered_set>
 
 #include <nlohmann/json.hpp>
 
-#include "host/transaction_trace.h"
+#include "host/trace_schema.h"
+#include "platform/platform.h"
+#include "tools/qelhost/local_time.h"
 #include "tools/qelhost/visible_text.h"
 
 namespace qel::qelhost {
@@ -23,6 +25,8 @@ constexpr std::size_t kShownMessage = 60;
 // skipped like any unreadable line, before a value of it is built, so that
 // nothing takes it apart or prints it by recursion.
 constexpr int kDeepestEntry = 16;
+// A trace file is read whole; one larger than this is taken as missing.
+constexpr std::size_t kMaxTraceFileBytes = std::size_t{256} << 20;
 
 // The value on `line`: discarded when the line is no JSON or is nested
 // deeper than kDeepestEntry.
@@ -66,59 +70,93 @@ std::string shortMessage(std::string message) {
   return shortened ? message + "..." : message;
 }
 
-// What a "sending" line stands for when no line of the same transaction
-// followed it.
-constexpr char kNoOutcome[] = "No outcome recorded: the process ended during the transfer.";
+// What the table says of a transaction whose "sending" line no line of its
+// own followed: it may have reached the cash register, and nothing more is
+// known (the process may have ended, or its trace may have become
+// unwritable).
+constexpr char kNoOutcome[] = "No outcome line was written.";
+
+namespace key = trace::key;
+namespace outcome = trace::outcome;
 
 using Ids = std::unordered_set<std::string>;
 
-// Calls `each` with every entry of `name`, oldest first. False when the file
-// cannot be opened.
+// Calls `each` with every entry of `content`, oldest first.
 template <typename Each>
-bool forEachEntry(const char* name, Each&& each) {
-  std::ifstream in(name, std::ios::binary);
-  if (!in) return false;
+void forEachEntry(const std::string& content, Each&& each) {
+  std::istringstream in(content);
   std::string line;
   while (std::getline(in, line)) {
     nlohmann::json entry = parseLine(line);
     if (entry.is_object()) each(entry);
   }
-  return true;
 }
 
 // The ids of the transactions whose end was recorded.
-void collectEnded(const char* name, Ids& ended) {
-  forEachEntry(name, [&](const nlohmann::json& entry) {
-    const std::string id = textOf(entry, "id");
-    if (!id.empty() && textOf(entry, "outcome") != kSendingOutcome) ended.insert(id);
+void collectEnded(const std::string& content, Ids& ended) {
+  forEachEntry(content, [&](const nlohmann::json& entry) {
+    const std::string id = textOf(entry, key::kId);
+    if (!id.empty() && textOf(entry, key::kOutcome) != outcome::kSending) ended.insert(id);
   });
 }
 
-// Reads `name` into `entries`, keeping at most `keep` of the newest when
-// `keep` is not 0. A transaction shows once: its "sending" line is left out
-// once its end is recorded, and stands for it, in doubt, when it is not.
-// False when the file cannot be opened.
-bool readEntries(const char* name, const TraceQuery& query, const Ids& ended, std::deque<nlohmann::json>& entries) {
-  return forEachEntry(name, [&](nlohmann::json& entry) {
-    if (textOf(entry, "outcome") == kSendingOutcome) {
-      if (ended.count(textOf(entry, "id")) != 0) return;
-      entry["outcome"] = "in-doubt";
-      entry["message"] = kNoOutcome;
+// Adds the entries of `content` to `entries`, keeping at most `keep` of the
+// newest when `keep` is not 0. A transaction shows once: its "sending" line
+// is left out once its end is recorded, and stands for it, in doubt, when it
+// is not.
+void readEntries(const std::string& content, const TraceQuery& query, const Ids& ended,
+                 std::deque<nlohmann::json>& entries) {
+  forEachEntry(content, [&](nlohmann::json& entry) {
+    const std::string outcomeName = textOf(entry, key::kOutcome);
+    const bool unended = outcomeName == outcome::kSending;
+    if (unended && ended.count(textOf(entry, key::kId)) != 0) return;
+    if (query.inDoubtOnly && !unended && outcomeName != outcome::kInDoubt) return;
+    if (query.timeBounded()) {
+      const std::optional<std::int64_t> time = parseIsoUtc(textOf(entry, key::kTime));
+      if (!time || *time < query.sinceMs || *time >= query.untilMs) return;
     }
-    if (query.inDoubtOnly && textOf(entry, "outcome") != "in-doubt") return;
     entries.push_back(std::move(entry));
     if (query.last != 0 && entries.size() > query.last) entries.pop_front();
   });
 }
 
+// The entries of both files, oldest first, one per transaction. False when
+// there is no trace to read; `err` says so.
+bool readTrace(const TraceQuery& query, std::deque<nlohmann::json>& entries, std::ostream& err) {
+  // Both files at once under the writers' lock, so that a rotation between
+  // them cannot make a transaction's outcome look lost.
+  const platform::RecordFiles files =
+      platform::readRecordFiles(trace::kFileName, trace::kPreviousFileName, kMaxTraceFileBytes);
+  Ids ended;
+  collectEnded(files.previous, ended);
+  collectEnded(files.current, ended);
+  readEntries(files.previous, query, ended, entries);
+  readEntries(files.current, query, ended, entries);
+  if (files.currentStatus != platform::FileRead::Ok && entries.empty()) {
+    err << "No " << trace::kFileName << " in this folder. The trace is written only when QelConnect.xml holds\n"
+        << "<diagnostics><trace>1</trace></diagnostics>.\n";
+    return false;
+  }
+  return true;
+}
+
+// The value of `name` in `entry` when it is of the kind `is` accepts, else
+// null.
+template <typename Is>
+nlohmann::json valueOf(const nlohmann::json& entry, const char* name, Is&& is) {
+  const auto it = entry.find(name);
+  return it != entry.end() && is(*it) ? *it : nlohmann::json(nullptr);
+}
+
 // One row of the table, without blanks at its end; control characters in
 // the values are shown escaped.
-void printRow(std::ostream& out, const std::string& time, const std::string& kind, const std::string& receipt,
-              const std::string& total, const std::string& outcome, const std::string& message) {
+void printRow(std::ostream& out, const std::string& time, const std::string& localTime, const std::string& kind,
+              const std::string& receipt, const std::string& total, const std::string& outcome,
+              const std::string& message) {
   std::ostringstream row;
-  row << std::left << std::setw(25) << visibleText(time) << std::setw(7) << visibleText(kind) << std::right
-      << std::setw(10) << visibleText(receipt) << std::setw(11) << visibleText(total) << "  " << std::left
-      << std::setw(21) << visibleText(outcome) << visibleText(message);
+  row << std::left << std::setw(25) << visibleText(time) << std::setw(21) << localTime << std::setw(7)
+      << visibleText(kind) << std::right << std::setw(10) << visibleText(receipt) << std::setw(11) << visibleText(total)
+      << "  " << std::left << std::setw(21) << visibleText(outcome) << visibleText(message);
   std::string text = row.str();
   text.erase(text.find_last_not_of(' ') + 1);
   out << text << "\n";
@@ -127,20 +165,36 @@ void printRow(std::ostream& out, const std::string& time, const std::string& kin
 }  // namespace
 
 bool printTrace(const TraceQuery& query, std::ostream& out, std::ostream& err) {
-  Ids ended;
-  collectEnded(kPreviousTraceFileName, ended);
-  collectEnded(kTraceFileName, ended);
   std::deque<nlohmann::json> entries;
-  readEntries(kPreviousTraceFileName, query, ended, entries);
-  if (!readEntries(kTraceFileName, query, ended, entries) && entries.empty()) {
-    err << "No " << kTraceFileName << " in this folder. The trace is written only when QelConnect.xml holds\n"
-        << "<diagnostics><trace>1</trace></diagnostics>.\n";
-    return false;
-  }
-  printRow(out, "time", "kind", "receipt", "total", "outcome", "message");
+  if (!readTrace(query, entries, err)) return false;
+  printRow(out, "time (UTC)", "local time", "kind", "receipt", "total", "outcome", "message");
   for (const nlohmann::json& entry : entries) {
-    printRow(out, textOf(entry, "time"), textOf(entry, "kind"), textOf(entry, "receipt"), textOf(entry, "total"),
-             textOf(entry, "outcome"), shortMessage(textOf(entry, "message")));
+    const bool unended = textOf(entry, key::kOutcome) == outcome::kSending;
+    const std::optional<std::int64_t> time = parseIsoUtc(textOf(entry, key::kTime));
+    printRow(out, textOf(entry, key::kTime), time ? localTimeText(*time) : "", textOf(entry, key::kKind),
+             textOf(entry, key::kReceipt), textOf(entry, key::kTotal),
+             unended ? outcome::kInDoubt : textOf(entry, key::kOutcome),
+             unended ? kNoOutcome : shortMessage(textOf(entry, key::kMessage)));
+  }
+  return true;
+}
+
+bool printTraceJson(const TraceQuery& query, std::ostream& out, std::ostream& err) {
+  std::deque<nlohmann::json> entries;
+  if (!readTrace(query, entries, err)) return false;
+  const auto isString = [](const nlohmann::json& v) { return v.is_string(); };
+  const auto isInteger = [](const nlohmann::json& v) { return v.is_number_integer(); };
+  for (const nlohmann::json& entry : entries) {
+    const nlohmann::json object = {
+        {key::kId, valueOf(entry, key::kId, isString)},
+        {key::kKind, valueOf(entry, key::kKind, isString)},
+        {key::kReceipt, valueOf(entry, key::kReceipt, isInteger)},
+        {key::kOutcome, valueOf(entry, key::kOutcome, isString)},
+        {key::kTime, valueOf(entry, key::kTime, isString)},
+        {key::kHttpStatus, valueOf(entry, key::kHttpStatus, isInteger)},
+        {key::kMessage, valueOf(entry, key::kMessage, isString)},
+    };
+    out << object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
   }
   return true;
 }

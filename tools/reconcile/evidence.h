@@ -1,13 +1,13 @@
 // Reading what the run left behind: the cash register's ledger, the
-// proxies' logs, the traces and `qelhost trace --in-doubt`.
+// proxies' logs, and what qelhost reported in JSON (`qelhost --json` per
+// transaction, `qelhost trace --json` per working folder). Nothing here
+// reads a sentence or a printed table.
 #pragma once
 
 #include <cstdint>
 #include <map>
-#include <optional>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "tools/reconcile/reconciliation.h"
 
@@ -21,23 +21,16 @@ std::map<std::int64_t, int> readLedger(const std::string& path);
 void readProxyLog(const std::string& log, std::map<std::string, int>& faults,
                   std::map<std::int64_t, std::string>& faultOf);
 
-// The trace's word by receipt, from the JSON lines of `traceFiles` (older
-// first). A `sending` line is alone when no outcome line has its id.
-std::map<std::int64_t, TraceView> readTrace(const std::vector<std::string>& traceFiles);
+// The receipts of the JSON Lines that `qelhost trace --in-doubt --json`
+// printed, one object per transaction.
+std::set<std::int64_t> receiptsListed(const std::string& jsonLines);
 
-// The receipt that the paragraph of a possible booking in `shown` names
-// ("Die Kasse hat Beleg N möglicherweise schon gebucht", or "die
-// Rückbuchung von Beleg N"); unset without the paragraph, -1 when it names
-// no number.
-std::optional<std::int64_t> receiptInDoubt(const std::string& shown);
-
-// The receipts in the table that `qelhost trace --in-doubt` printed.
-std::set<std::int64_t> receiptsListed(const std::string& table);
-
-// What `qelhost --json` reported of a sale or refund: the JSON object on
-// the last line of `output` gives the outcome and, from its boxes' texts,
-// the receipt that a paragraph names. False when there is no such object.
-bool readHostReport(const std::string& output, HostView& host);
+// What `qelhost --json` printed for transaction `t` (its standard output:
+// one JSON object) into `t.host`: the outcome, and whether its error box
+// carries the paragraph of a possible booking and, if so, whether that is
+// the library's own paragraph for t's kind and receipt. False when the
+// output holds no such object.
+bool readHostReport(const std::string& output, Transaction& t);
 
 // The word of `qelhost trace --json` by receipt, one object per line and
 // transaction; "sending" is a transaction without its outcome line.

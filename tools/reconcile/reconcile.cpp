@@ -90,18 +90,24 @@ std::string readAll(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// What each folder's trace and `qelhost trace --in-doubt` say of its
-// transactions.
+// What qelhost's trace listing says of each folder's transactions, all of
+// them and those in doubt, in JSON.
+std::string traceListing(const RunSettings& run, const std::string& dir, bool inDoubtOnly) {
+  const std::string listing = dir + (inDoubtOnly ? "/in-doubt.jsonl" : "/trace.jsonl");
+  std::vector<std::string> arguments = {"--workdir", dir, "trace", "--json"};
+  if (inDoubtOnly) arguments.push_back("--in-doubt");
+  kit::ChildProcess(run.qelhost, arguments, listing, dir + "/trace-listing.err").wait();
+  return readAll(listing);
+}
+
 void addTraces(const RunSettings& run, std::vector<Transaction>& transactions) {
   std::map<std::int64_t, TraceView> views;
   std::set<std::int64_t> listed;
   for (std::size_t w = 0; w < run.urls.size(); ++w) {
     const std::string dir = workerDir(run, w);
-    const auto folder = readTrace({dir + "/QelConnect.trace.1", dir + "/QelConnect.trace"});
+    const auto folder = readTraceListing(traceListing(run, dir, false));
     views.insert(folder.begin(), folder.end());
-    const std::string table = dir + "/in-doubt.txt";
-    kit::ChildProcess(run.qelhost, {"--workdir", dir, "trace", "--in-doubt"}, table).wait();
-    const auto receipts = receiptsListed(readAll(table));
+    const auto receipts = receiptsListed(traceListing(run, dir, true));
     listed.insert(receipts.begin(), receipts.end());
   }
   for (Transaction& t : transactions) {

@@ -5,23 +5,25 @@
 #include <array>
 #include <iomanip>
 
+#include "host/trace_schema.h"
+
 namespace qel::reconcile {
 namespace {
 
-// qelhost's exit codes: done, not completed, ended in doubt.
-constexpr int kExitRan = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitInDoubt = 4;
+namespace outcome = trace::outcome;
 
 constexpr std::array<Violation, 7> kViolations = {
     Violation::PaidNotBookedOnce, Violation::NotPaidButBooked, Violation::BookedNotNamed, Violation::BookedTwice,
     Violation::BookedUnsold,      Violation::HostBroken,       Violation::WrongReceipt};
 
-bool traceInDoubt(const TraceView& trace) { return trace.sendingAlone || trace.outcome == "in-doubt"; }
+bool traceInDoubt(const TraceView& trace) { return trace.sendingAlone || trace.outcome == outcome::kInDoubt; }
+
+// The outcomes of a transaction the cash register booked.
+bool booked(const std::string& name) { return name == outcome::kAccepted || name == outcome::kAcceptedNotPrinted; }
 
 // Another process held the trace's lock: its lines may be lost, as
 // documented, and the box alone names the transaction.
-bool traceLocked(const HostView& host) { return host.lockedFile == "QelConnect.trace"; }
+bool traceLocked(const HostView& host) { return host.lockedFile == trace::kFileName; }
 
 // The row of the outcome table a transaction falls in.
 std::string outcomeRow(const Transaction& t) {
@@ -43,12 +45,45 @@ std::string outcomeRow(const Transaction& t) {
   }
 }
 
+// One row of the table of faults against what was shown: transactions,
+// how each was shown, and how many of them the cash register booked.
+struct Tally {
+  int count = 0;
+  std::array<int, 4> shown{};  // by Shown
+  int booked = 0;
+  void add(const Transaction& t) {
+    ++count;
+    ++shown[static_cast<std::size_t>(shownAs(t))];
+    booked += t.booked > 0 ? 1 : 0;
+  }
+};
+
+// Each transaction under its proxy's fault, and again under a host killed
+// in the transfer or a lock held by another process.
+void printFaultTable(const std::vector<Transaction>& transactions, std::ostream& out) {
+  std::map<std::string, Tally> rows;
+  for (const Transaction& t : transactions) {
+    rows[t.fault.empty() ? "(no request seen)" : t.fault].add(t);
+    if (t.host.killed) rows["+ host killed in the transfer"].add(t);
+    if (!t.host.lockedFile.empty()) rows["+ " + t.host.lockedFile + " locked by another"].add(t);
+  }
+  out << "faults and what the box office was shown" << std::string(4, ' ')
+      << " count    paid  not paid  in doubt  broken  booked\n";
+  for (const auto& [fault, row] : rows) {
+    out << "  " << std::left << std::setw(42) << fault << std::right << std::setw(6) << row.count << std::setw(8)
+        << row.shown[0] << std::setw(10) << row.shown[1] << std::setw(10) << row.shown[2] << std::setw(8)
+        << row.shown[3] << std::setw(8) << row.booked << "\n";
+  }
+}
+
 // What the run knows of `t`, for the line of a violation.
 std::string evidenceOf(const Transaction& t) {
   std::string text = t.refund ? "refund" : "sale";
   text += ", fault " + (t.fault.empty() ? std::string("unseen") : t.fault);
   text += t.host.killed ? ", killed" : ", exit " + std::to_string(t.host.exitCode);
-  if (t.host.doubtReceipt) text += ", paragraph names " + std::to_string(*t.host.doubtReceipt);
+  if (!t.host.killed) text += ", outcome " + (t.host.outcome.empty() ? std::string("none") : t.host.outcome);
+  if (t.host.paragraph == Paragraph::OwnReceipt) text += ", paragraph names its receipt";
+  if (t.host.paragraph == Paragraph::OtherReceipt) text += ", paragraph names another receipt";
   if (!t.host.lockedFile.empty()) text += ", " + t.host.lockedFile + " locked";
   text += ", trace " + (t.trace.sendingAlone      ? std::string("sending alone")
                         : t.trace.outcome.empty() ? std::string("none")
@@ -60,17 +95,22 @@ std::string evidenceOf(const Transaction& t) {
 
 Shown shownAs(const Transaction& t) {
   if (t.host.killed) {
-    if (t.trace.outcome == "accepted") return Shown::Paid;
+    if (booked(t.trace.outcome)) return Shown::Paid;
     return traceInDoubt(t.trace) ? Shown::InDoubt : Shown::NotPaid;
   }
+  if (!t.host.reported) return Shown::HostBroken;
+  // Each exit code has the outcome that goes with it; a report in which
+  // they disagree is a broken host.
+  const std::string& said = t.host.outcome;
   switch (t.host.exitCode) {
-    case kExitRan:
-      // A sale is paid with its result record; a refund has none.
-      return t.refund || t.host.resultFilled ? Shown::Paid : Shown::HostBroken;
-    case kExitFailed:
-      return Shown::NotPaid;
-    case kExitInDoubt:
-      return Shown::InDoubt;
+    case qelhost::kExitRan:
+      return said == outcome::kAccepted ? Shown::Paid : Shown::HostBroken;
+    case qelhost::kExitNotPrinted:
+      return said == outcome::kAcceptedNotPrinted ? Shown::Paid : Shown::HostBroken;
+    case qelhost::kExitFailed:
+      return booked(said) || said == outcome::kInDoubt ? Shown::HostBroken : Shown::NotPaid;
+    case qelhost::kExitInDoubt:
+      return said == outcome::kInDoubt ? Shown::InDoubt : Shown::HostBroken;
     default:
       return Shown::HostBroken;
   }
@@ -79,7 +119,8 @@ Shown shownAs(const Transaction& t) {
 bool namedInDoubt(const Transaction& t) {
   const bool traced = t.trace.listedInDoubt && traceInDoubt(t.trace);
   if (t.host.killed) return traced;
-  return t.host.exitCode == kExitInDoubt && t.host.doubtReceipt == t.receipt && (traced || traceLocked(t.host));
+  return t.host.exitCode == qelhost::kExitInDoubt && t.host.paragraph == Paragraph::OwnReceipt &&
+         (traced || traceLocked(t.host));
 }
 
 const char* describe(Violation violation) {
@@ -110,7 +151,7 @@ std::vector<Violation> violationsOf(const Transaction& t) {
   if (shown == Shown::InDoubt && t.booked > 0 && !namedInDoubt(t)) found.push_back(Violation::BookedNotNamed);
   if (t.booked > 1) found.push_back(Violation::BookedTwice);
   if (shown == Shown::HostBroken) found.push_back(Violation::HostBroken);
-  if (t.host.doubtReceipt && *t.host.doubtReceipt != t.receipt) found.push_back(Violation::WrongReceipt);
+  if (t.host.paragraph == Paragraph::OtherReceipt) found.push_back(Violation::WrongReceipt);
   return found;
 }
 
@@ -134,6 +175,7 @@ int printReconciliation(const Totals& totals, std::ostream& out) {
   for (std::int64_t receipt : totals.unsoldBookings) {
     details.push_back("  receipt " + std::to_string(receipt) + ": " + describe(Violation::BookedUnsold));
   }
+  printFaultTable(totals.transactions, out);
   out << "outcomes" << std::string(36, ' ') << "count  booked\n";
   for (const auto& [row, numbers] : outcomes) {
     out << "  " << std::left << std::setw(42) << row << std::right << std::setw(6) << numbers.first << std::setw(8)

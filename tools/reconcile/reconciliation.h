@@ -13,16 +13,18 @@
 
 namespace qel::reconcile {
 
-// What one transaction's host saw. A killed host saw nothing; what it had
-// got to is read from its trace.
+// Whether a box told the operator that the transaction may be booked, and
+// under which receipt.
+enum class Paragraph { None, OwnReceipt, OtherReceipt };
+
+// What one transaction's host saw, as `qelhost --json` reported it. A
+// killed host reported nothing; what it had got to is read from its trace.
 struct HostView {
   bool killed = false;
-  int exitCode = 0;           // qelhost's, unless killed
-  bool resultFilled = false;  // a sale's result record was written
-  std::string outcome;        // what qelhost reported, e.g. "accepted"
-  // The receipt that the error box's paragraph names as possibly booked;
-  // unset without the paragraph.
-  std::optional<std::int64_t> doubtReceipt;
+  int exitCode = 0;       // qelhost's, unless killed
+  bool reported = false;  // qelhost printed its JSON report
+  std::string outcome;    // the report's outcome, e.g. "accepted"; empty for none
+  Paragraph paragraph = Paragraph::None;
   bool killPlanned = false;  // to be killed once its request is through
   std::string lockedFile;    // held by another process as the host ran
   int lockMs = 0;            // for this long from the host's start
@@ -46,6 +48,8 @@ struct Transaction {
 };
 
 // How the box office (or, for a killed host, its trace) shows it.
+// Paid also stands for a sale booked whose tickets were not printed: it
+// must be booked once, and exactly once, as well.
 enum class Shown { Paid, NotPaid, InDoubt, HostBroken };
 
 Shown shownAs(const Transaction& t);

@@ -24,7 +24,6 @@ namespace {
 using kit::ChildProcess;
 using kit::seeded;
 
-constexpr char kUntouchedRecord[] = "untouched: every byte as prefilled";
 constexpr std::uint64_t kKillStream = 1;
 constexpr std::uint64_t kDelayStream = 2;
 constexpr std::uint64_t kAmountStream = 3;
@@ -117,19 +116,13 @@ bool killOnceForwarded(ChildProcess& host, const RunSettings& settings, int inde
   return false;
 }
 
-// What a host was shown, from its output.
-void readShown(const std::string& shown, HostView& host) {
-  host.resultFilled =
-      shown.find("PaymentResult (") != std::string::npos && shown.find(kUntouchedRecord) == std::string::npos;
-  host.doubtReceipt = receiptInDoubt(shown);
-}
-
 Transaction runOne(const RunSettings& settings, std::size_t worker, int index) {
   const std::string dir = workerDir(settings, worker);
   Transaction t;
   t.receipt = settings.firstReceipt + index;
   t.refund = settings.refundEvery > 0 && index % settings.refundEvery == settings.refundEvery - 1;
   const std::string order = dir + "/orders/" + std::to_string(t.receipt) + ".json";
+  const std::string report = dir + "/orders/" + std::to_string(t.receipt) + ".report.json";
   const std::string output = dir + "/orders/" + std::to_string(t.receipt) + ".out";
   writeAll(order, orderFile(settings, index, t.receipt, t.refund));
   const std::string& announcements = settings.forwardedLogs[worker];
@@ -150,7 +143,7 @@ Transaction runOne(const RunSettings& settings, std::size_t worker, int index) {
     }
   }
   const auto start = std::chrono::steady_clock::now();
-  ChildProcess host(settings.qelhost, {"--workdir", dir, "--answers", "ok,ok", order}, output);
+  ChildProcess host(settings.qelhost, {"--workdir", dir, "--json", "--answers", "ok,ok", order}, report, output);
   if (held) {
     std::this_thread::sleep_until(start + std::chrono::milliseconds(lockMs));
     held.reset();
@@ -160,7 +153,7 @@ Transaction runOne(const RunSettings& settings, std::size_t worker, int index) {
   if (!t.host.killed) t.host.exitCode = host.wait();
   t.host.milliseconds = static_cast<int>(
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
-  readShown(readAll(output), t.host);
+  if (!t.host.killed) readHostReport(readAll(report), t);
   return t;
 }
 

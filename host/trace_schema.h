@@ -1,0 +1,105 @@
+// The words that the transaction trace is written in and that every reader
+// of it relies on: the files, the keys of a line, the kinds, the outcome
+// names, and the exit codes with which qelhost passes an outcome on. The
+// trace's writer and each reader (qelhost, its trace listing, the
+// reconciliation) take them from here, so that none can drift.
+#pragma once
+
+#include "transport/transfer_verdict.h"
+
+namespace qel {
+
+namespace trace {
+
+// The trace and the one it is renamed to when it would grow past its limit.
+constexpr char kFileName[] = "QelConnect.trace";
+constexpr char kPreviousFileName[] = "QelConnect.trace.1";
+
+// The keys of a line, in the order in which they are written.
+namespace key {
+constexpr char kTime[] = "time";  // ISO 8601, UTC: when the transaction began
+constexpr char kVersion[] = "version";
+constexpr char kId[] = "id";  // the same on the "sending" line and the outcome's
+constexpr char kKind[] = "kind";
+constexpr char kOrderId[] = "orderId";
+constexpr char kReceipt[] = "receipt";
+constexpr char kTotal[] = "total";
+constexpr char kTerminalId[] = "terminalId";
+constexpr char kUrl[] = "url";
+constexpr char kOutcome[] = "outcome";
+constexpr char kMessage[] = "message";  // the error box's message, without its paragraph
+constexpr char kHttpStatus[] = "httpStatus";
+constexpr char kRect[] = "rect";
+constexpr char kRectmsg[] = "rectmsg";
+constexpr char kTimes[] = "times";
+constexpr char kNameLookup[] = "nameLookup";
+constexpr char kConnect[] = "connect";
+constexpr char kTls[] = "tls";
+constexpr char kFirstByte[] = "firstByte";
+constexpr char kTotalTime[] = "total";
+constexpr char kBytesSent[] = "bytesSent";
+constexpr char kBytesReceived[] = "bytesReceived";
+constexpr char kRequest[] = "request";
+constexpr char kResponse[] = "response";
+}  // namespace key
+
+// The values of "kind".
+constexpr char kSale[] = "sale";
+constexpr char kRefund[] = "refund";
+
+// The values of "outcome". A transaction's first line says "sending", just
+// before its request goes out; its second line names how it ended.
+namespace outcome {
+constexpr char kSending[] = "sending";
+constexpr char kAccepted[] = "accepted";
+// Booked, and the operator declined to print the tickets.
+constexpr char kAcceptedNotPrinted[] = "accepted-not-printed";
+constexpr char kRefused[] = "refused";
+constexpr char kFailed[] = "failed";
+constexpr char kInDoubt[] = "in-doubt";
+// Declined before anything was read or sent; never written to the trace,
+// which begins only once the configuration is read.
+constexpr char kCancelled[] = "cancelled";
+}  // namespace outcome
+
+// The outcome name of a transfer's outcome.
+constexpr const char* outcomeName(TransferOutcome value) {
+  switch (value) {
+    case TransferOutcome::Accepted:
+      return outcome::kAccepted;
+    case TransferOutcome::Refused:
+      return outcome::kRefused;
+    case TransferOutcome::InDoubt:
+      return outcome::kInDoubt;
+    case TransferOutcome::Failed:
+      break;
+  }
+  return outcome::kFailed;
+}
+
+}  // namespace trace
+
+// qelhost's exit codes, the same for every command, so that a site can
+// script a test sale; each says what happened to the money.
+namespace qelhost {
+// Every export called returned 0 (check: every step passed).
+constexpr int kExitRan = 0;
+// The sale or refund was not completed and nothing was booked: declined,
+// refused, or failed before the whole order went out (check: a step failed;
+// trace: no trace in the folder).
+constexpr int kExitFailed = 1;
+// A wrong command line, or an order file or working folder that cannot be
+// used.
+constexpr int kExitUsage = 2;
+// The library cannot be loaded.
+constexpr int kExitNoLibrary = 3;
+// The sale or refund failed after the whole order may have reached the cash
+// register: it may be booked, and its receipt must be checked there before
+// it is sold again.
+constexpr int kExitInDoubt = 4;
+// The sale was booked and the operator declined to print its tickets: it
+// must not be sold again.
+constexpr int kExitNotPrinted = 5;
+}  // namespace qelhost
+
+}  // namespace qel

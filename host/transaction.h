@@ -1,0 +1,50 @@
+// One sale or refund as its flow follows it: what the transfer reported,
+// the receipt once the order was read, and the trace that writes it down.
+// The outcome is asked of judgeTransfer whenever it is needed; the error
+// box's paragraph and the trace's outcome follow from that one answer.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "host/operator_dialogs.h"
+#include "host/transaction_kind.h"
+#include "host/transaction_trace.h"
+#include "transport/transfer_report.h"
+
+namespace qel {
+
+struct ConnectorConfig;
+struct KasseResponse;
+class KasseExchange;
+class Order;
+
+class Transaction {
+ public:
+  explicit Transaction(TransactionKind kind) : kind_(kind), trace_(kind) {}
+
+  // The configuration was read (the trace starts with it).
+  void begin(const ConnectorConfig& config);
+  // The order was read: its receipt names the transaction from now on.
+  void noteOrder(const Order& order);
+  // Prepares the request, writes the trace's "sending" line, then sends it;
+  // throws as the exchange does.
+  void transfer(KasseExchange& exchange, const Order& order, KasseResponse& response);
+
+  // The transaction ended without an error box; `printed` is false when the
+  // operator declined to print the tickets of a booked sale.
+  void completed(bool printed) noexcept;
+  // The transaction ended with `message` in the error box. Returns the
+  // receipt that the box must name when the cash register may have booked
+  // it, nullopt otherwise.
+  std::optional<PossibleBooking> failed(const std::wstring& message) noexcept;
+
+ private:
+  TransactionKind kind_;
+  std::optional<std::int32_t> receipt_;
+  TransferReport report_;
+  TransactionTrace trace_;
+};
+
+}  // namespace qel

@@ -9,6 +9,9 @@
 #   scripts/reconcile.sh --wine           the same with qelhost.exe and the DLL under Wine
 #   scripts/reconcile.sh --transactions 200 --seed 7 --folders 4 --run DIR
 #   scripts/reconcile.sh --shares 502=1,pass=1 --kill-permille 200 --qelhost PROGRAM
+#   scripts/reconcile.sh --retry          then sells every transaction not shown as paid again,
+#                                         straight to kasse-sim, answering the question of a
+#                                         possible booking by the ledger
 # --shares replaces the proxy's own default shares; --qelhost runs another
 # program in qelhost's place (native only), with QEL_QELHOST naming the real one.
 # Uses the programs of build/linux and build/win32 (QEL_RECONCILE_BUILD and
@@ -26,10 +29,12 @@ WINE=0
 RUN=""
 SHARES=()   # the proxy's own defaults unless given
 HOST=""
+RETRY=0
 MORE=()     # passed on to reconcile
 while [ $# -gt 0 ]; do
   case $1 in
     --wine) WINE=1 ;;
+    --retry) RETRY=1 ;;
     --transactions) TRANSACTIONS=$2; shift ;;
     --seed) SEED=$2; shift ;;
     --folders) FOLDERS=$2; shift ;;
@@ -39,7 +44,7 @@ while [ $# -gt 0 ]; do
     --kill-permille | --lock-permille) MORE+=("$1" "$2"); shift ;;
     *)
       echo "usage: $0 [--wine] [--transactions N] [--seed S] [--folders N] [--run DIR] [--shares S]" \
-        "[--kill-permille N] [--lock-permille N] [--qelhost PROGRAM]" >&2
+        "[--kill-permille N] [--lock-permille N] [--qelhost PROGRAM] [--retry]" >&2
       exit 2
       ;;
   esac
@@ -87,6 +92,7 @@ start() {
 start kasse-sim "$BUILD/kasse-sim" --port 0 --ledger "$RUN/ledger.jsonl"
 SIM_PORT=$PORT
 args=(--run "$SEEN" --ledger "$SEEN/ledger.jsonl" --transactions "$TRANSACTIONS" --seed "$SEED" "${MORE[@]}")
+[ $RETRY -eq 1 ] && args+=(--retry-url "http://127.0.0.1:$SIM_PORT/sap/bc/srt/kasse")
 for f in $(seq "$FOLDERS"); do
   # Each folder's proxy has a seed of its own, so that the faults of every
   # receipt follow from the run's seed.

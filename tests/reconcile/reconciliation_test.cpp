@@ -2,6 +2,7 @@
 // evidence readers on the lines a run leaves behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -135,6 +136,62 @@ TEST(Reconciliation, EachEndingIsJudgedByItsPromise) {
     t.refund = row.refund;
     EXPECT_EQ(shownAs(t), row.shown) << row.name;
     EXPECT_EQ(violationsOf(t), row.violations) << row.name;
+  }
+}
+
+// The retry round: who is sold again, with which answers, and when it is
+// settled (shown as paid and booked exactly once).
+TEST(Reconciliation, RetryRoundAnswersByTheLedgerAndMustSettle) {
+  const struct {
+    const char* name;
+    HostView host;
+    TraceView trace;
+    bool refund;
+    bool needsRetry;
+    const char* answersBooked;    // when the ledger holds the receipt
+    const char* answersUnbooked;  // when it does not
+  } rows[] = {
+      {"paid", kPaid, {"accepted"}, false, false, "ok,ok", "ok,ok"},
+      {"booked, not printed", host(5, "accepted-not-printed"), {}, false, false, "ok,ok", "ok,ok"},
+      {"not paid", kNotPaid, {"refused"}, false, true, "ok,ok", "ok,ok"},
+      {"sale in doubt", kDoubt, kNamed, false, true, "ok,yes,ok", "ok,no,ok"},
+      {"refund in doubt", kDoubt, kNamed, true, true, "yes,ok", "no,ok"},
+      {"killed, sending alone", kKilled, {"", true, true}, false, true, "ok,yes,ok", "ok,no,ok"},
+      {"killed after accepted", kKilled, {"accepted"}, false, false, "ok,ok", "ok,ok"},
+      {"broken host", host(2), {}, false, true, "ok,ok", "ok,ok"},
+  };
+  for (const auto& row : rows) {
+    Transaction t;
+    t.receipt = kReceipt;
+    t.refund = row.refund;
+    t.host = row.host;
+    t.trace = row.trace;
+    EXPECT_EQ(needsRetry(t), row.needsRetry) << row.name;
+    EXPECT_EQ(retryAnswers(t, true), row.answersBooked) << row.name;
+    EXPECT_EQ(retryAnswers(t, false), row.answersUnbooked) << row.name;
+  }
+
+  const struct {
+    const char* name;
+    HostView retry;
+    int bookedAfter;
+    bool settled;
+  } settles[] = {
+      {"paid, booked once", kPaid, 1, true},   {"paid, not booked", kPaid, 0, false},
+      {"paid, booked twice", kPaid, 2, false}, {"in doubt again", kDoubt, 1, false},
+      {"refused", kNotPaid, 1, false},         {"no report", HostView{}, 1, false},
+  };
+  for (const auto& row : settles) {
+    Transaction t;
+    t.receipt = kReceipt;
+    t.host = kDoubt;
+    t.trace = kNamed;
+    t.booked = 1;
+    t.retried = true;
+    t.retry = row.retry;
+    t.bookedAfterRetry = row.bookedAfter;
+    const auto found = violationsOf(t);
+    EXPECT_EQ(std::count(found.begin(), found.end(), V::NotSettled), row.settled ? 0 : 1) << row.name;
   }
 }
 

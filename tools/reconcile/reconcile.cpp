@@ -70,6 +70,9 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
       ->capture_default_str()
       ->check(CLI::Range(0, 60000));
   app.add_option("--seed", run.seed, "seed of every choice")->capture_default_str();
+  app.add_option("--retry-url", run.retryUrl,
+                 "the cash register's own url: sell every transaction not shown as paid once more through it,\n"
+                 "answering the question of a possible booking by the ledger");
   app.add_option("--first-receipt", run.firstReceipt, "receipt of the first transaction")
       ->capture_default_str()
       ->check(CLI::Range(1ll, 2000000000ll));
@@ -137,6 +140,15 @@ int run(const Options& options) {
     refunds += t.refund ? 1 : 0;
     killed += t.host.killed ? 1 : 0;
     planned += t.host.killPlanned ? 1 : 0;
+  }
+  if (!options.run.retryUrl.empty()) {
+    totals.retryRound = true;
+    retryTransactions(options.run, readLedger(options.ledger), totals.transactions);
+    const std::map<std::int64_t, int> after = readLedger(options.ledger);
+    for (Transaction& t : totals.transactions) {
+      const auto it = after.find(t.receipt);
+      t.bookedAfterRetry = it == after.end() ? 0 : it->second;
+    }
   }
   for (const auto& [receipt, count] : booked) {
     if (count > 0) totals.unsoldBookings.insert(receipt);

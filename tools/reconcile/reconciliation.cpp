@@ -12,9 +12,9 @@ namespace {
 
 namespace outcome = trace::outcome;
 
-constexpr std::array<Violation, 7> kViolations = {
+constexpr std::array<Violation, 8> kViolations = {
     Violation::PaidNotBookedOnce, Violation::NotPaidButBooked, Violation::BookedNotNamed, Violation::BookedTwice,
-    Violation::BookedUnsold,      Violation::HostBroken,       Violation::WrongReceipt};
+    Violation::BookedUnsold,      Violation::HostBroken,       Violation::WrongReceipt,   Violation::NotSettled};
 
 bool traceInDoubt(const TraceView& trace) { return trace.sendingAlone || trace.outcome == outcome::kInDoubt; }
 
@@ -88,7 +88,34 @@ std::string evidenceOf(const Transaction& t) {
   text += ", trace " + (t.trace.sendingAlone      ? std::string("sending alone")
                         : t.trace.outcome.empty() ? std::string("none")
                                                   : t.trace.outcome);
-  return text + ", booked " + std::to_string(t.booked);
+  text += ", booked " + std::to_string(t.booked);
+  if (!t.retried) return text;
+  return text + "; retried with " + t.retryAnswers + ": exit " + std::to_string(t.retry.exitCode) + ", outcome " +
+         (t.retry.outcome.empty() ? std::string("none") : t.retry.outcome) + ", booked " +
+         std::to_string(t.bookedAfterRetry);
+}
+
+// The retry round by what the operator met and answered: transactions,
+// how many were then shown as paid, and how many were booked exactly once.
+void printRetryTable(const std::vector<Transaction>& transactions, std::ostream& out) {
+  struct Row {
+    int count = 0, paid = 0, bookedOnce = 0;
+  };
+  std::map<std::string, Row> rows;
+  for (const Transaction& t : transactions) {
+    if (!t.retried) continue;
+    Row& row = rows[std::string(t.refund ? "refund " : "sale ") + t.retryAnswers];
+    Transaction again = t;
+    again.host = t.retry;
+    ++row.count;
+    row.paid += shownAs(again) == Shown::Paid ? 1 : 0;
+    row.bookedOnce += t.bookedAfterRetry == 1 ? 1 : 0;
+  }
+  out << "retry round, by the operator's answers" << std::string(6, ' ') << " count    paid  booked once\n";
+  for (const auto& [answers, row] : rows) {
+    out << "  " << std::left << std::setw(42) << answers << std::right << std::setw(6) << row.count << std::setw(8)
+        << row.paid << std::setw(13) << row.bookedOnce << "\n";
+  }
 }
 
 }  // namespace
@@ -116,6 +143,16 @@ Shown shownAs(const Transaction& t) {
   }
 }
 
+bool needsRetry(const Transaction& t) { return shownAs(t) != Shown::Paid; }
+
+std::string retryAnswers(const Transaction& t, bool inLedger) {
+  if (shownAs(t) != Shown::InDoubt) return "ok,ok";
+  // A sale asks whether to transfer before the question of the booking; a
+  // refund asks it first.
+  const std::string answer = inLedger ? "yes" : "no";
+  return t.refund ? answer + ",ok" : "ok," + answer + ",ok";
+}
+
 bool namedInDoubt(const Transaction& t) {
   const bool traced = t.trace.listedInDoubt && traceInDoubt(t.trace);
   if (t.host.killed) return traced;
@@ -139,6 +176,8 @@ const char* describe(Violation violation) {
       return "host could not run the transaction";
     case Violation::WrongReceipt:
       return "in-doubt paragraph names another receipt";
+    case Violation::NotSettled:
+      return "after the retry, not paid and booked once";
   }
   return "";
 }
@@ -152,6 +191,11 @@ std::vector<Violation> violationsOf(const Transaction& t) {
   if (t.booked > 1) found.push_back(Violation::BookedTwice);
   if (shown == Shown::HostBroken) found.push_back(Violation::HostBroken);
   if (t.host.paragraph == Paragraph::OtherReceipt) found.push_back(Violation::WrongReceipt);
+  if (t.retried) {
+    Transaction again = t;
+    again.host = t.retry;
+    if (shownAs(again) != Shown::Paid || t.bookedAfterRetry != 1) found.push_back(Violation::NotSettled);
+  }
   return found;
 }
 
@@ -197,9 +241,11 @@ int printReconciliation(const Totals& totals, std::ostream& out) {
     out << "  " << std::left << std::setw(42) << file << std::right << std::setw(6) << held.count << std::setw(18)
         << held.longestHold << std::setw(17) << held.longestRun << "\n";
   }
+  if (totals.retryRound) printRetryTable(totals.transactions, out);
   int total = 0;
   out << "violations\n";
   for (Violation v : kViolations) {
+    if (v == Violation::NotSettled && !totals.retryRound) continue;
     out << "  " << std::left << std::setw(48) << describe(v) << std::right << std::setw(6) << counts[v] << "\n";
     total += counts[v];
   }

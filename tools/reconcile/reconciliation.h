@@ -45,6 +45,13 @@ struct Transaction {
   TraceView trace;
   int booked = 0;     // ledger lines of its receipt
   std::string fault;  // what the proxy did to its connection, if it saw the receipt
+  // The retry round: sold again through a healthy connection by an
+  // operator who has checked the receipt at the cash register, answering
+  // the question of a possible booking by what the ledger holds.
+  bool retried = false;
+  std::string retryAnswers;  // qelhost's --answers for it
+  HostView retry;
+  int bookedAfterRetry = 0;  // ledger lines of its receipt after the round
 };
 
 // How the box office (or, for a killed host, its trace) shows it.
@@ -65,6 +72,7 @@ enum class Violation {
   BookedUnsold,       // a booking of a receipt nobody sold
   HostBroken,         // the host could not run the transaction at all
   WrongReceipt,       // the paragraph names a receipt other than its own
+  NotSettled,         // after the retry round: not shown as paid, or not booked exactly once
 };
 
 const char* describe(Violation violation);
@@ -72,7 +80,18 @@ const char* describe(Violation violation);
 // The violations of `t`, in the order above.
 std::vector<Violation> violationsOf(const Transaction& t);
 
+// Whether the transaction needs the retry round: every transaction not
+// shown as paid is sold again.
+bool needsRetry(const Transaction& t);
+
+// The answers of the operator in the retry round, in the order the boxes
+// come: a transaction named in doubt meets the question whether its receipt
+// is booked, answered yes when the ledger holds it, no when it does not;
+// any other transaction is sold as the first time.
+std::string retryAnswers(const Transaction& t, bool inLedger);
+
 struct Totals {
+  bool retryRound = false;
   std::map<std::string, int> faults;  // injected, by kind
   std::vector<Transaction> transactions;
   std::set<std::int64_t> unsoldBookings;  // receipts booked but never sold

@@ -71,12 +71,15 @@ std::string orderFile(const RunSettings& settings, int index, std::int64_t recei
   return order.dump(1);
 }
 
+void configure(const std::string& dir, const std::string& url) {
+  writeAll(dir + "/QelConnect.xml", "<endpoint><username>kasse</username><password>geheim</password><url>" + url +
+                                        "</url></endpoint>\n<diagnostics><trace>1</trace></diagnostics>\n");
+}
+
 void prepareWorker(const RunSettings& settings, std::size_t worker) {
   const std::string dir = workerDir(settings, worker);
   std::filesystem::create_directories(dir + "/orders");
-  writeAll(dir + "/QelConnect.xml", "<endpoint><username>kasse</username><password>geheim</password><url>" +
-                                        settings.urls[worker] +
-                                        "</url></endpoint>\n<diagnostics><trace>1</trace></diagnostics>\n");
+  configure(dir, settings.urls[worker]);
   writeAll(dir + "/Sales.ini", "[Kasse]\r\nTerminalID=K" + std::to_string(worker + 1) + "\r\n");
 }
 
@@ -157,27 +160,18 @@ Transaction runOne(const RunSettings& settings, std::size_t worker, int index) {
   return t;
 }
 
-}  // namespace
-
-std::string workerDir(const RunSettings& settings, std::size_t worker) {
-  return settings.runDir + "/worker-" + std::to_string(worker + 1);
-}
-
-std::vector<Transaction> runTransactions(const RunSettings& settings) {
+// Runs `runOne(worker, index)` for every transaction, each folder selling
+// its share in turn, the folders side by side.
+template <typename RunOne>
+void inEveryFolder(const RunSettings& settings, RunOne runOne) {
   const std::size_t workers = settings.urls.size();
-  for (std::size_t w = 0; w < workers; ++w) prepareWorker(settings, w);
-  std::vector<Transaction> transactions(static_cast<std::size_t>(settings.transactions));
   std::mutex failureMutex;
   std::string failure;
-  // Each folder sells its share in turn, so that its proxy's n-th
-  // connection is its n-th transaction.
   std::vector<std::thread> threads;
   for (std::size_t w = 0; w < workers; ++w) {
     threads.emplace_back([&, w] {
       try {
-        for (int i = static_cast<int>(w); i < settings.transactions; i += static_cast<int>(workers)) {
-          transactions[static_cast<std::size_t>(i)] = runOne(settings, w, i);
-        }
+        for (int i = static_cast<int>(w); i < settings.transactions; i += static_cast<int>(workers)) runOne(w, i);
       } catch (const std::exception& e) {
         std::lock_guard<std::mutex> lock(failureMutex);
         failure = e.what();
@@ -186,7 +180,47 @@ std::vector<Transaction> runTransactions(const RunSettings& settings) {
   }
   for (std::thread& thread : threads) thread.join();
   if (!failure.empty()) throw std::runtime_error(failure);
+}
+
+void retryOne(const RunSettings& settings, std::size_t worker, bool inLedger, Transaction& t) {
+  const std::string dir = workerDir(settings, worker);
+  const std::string stem = dir + "/orders/" + std::to_string(t.receipt);
+  t.retried = true;
+  t.retryAnswers = retryAnswers(t, inLedger);
+  ChildProcess host(settings.qelhost, {"--workdir", dir, "--json", "--answers", t.retryAnswers, stem + ".json"},
+                    stem + ".retry.json", stem + ".retry.out");
+  // The report is read as the transaction's own, then kept as its retry's.
+  Transaction again = t;
+  again.host = HostView{};
+  again.host.exitCode = host.wait();
+  readHostReport(readAll(stem + ".retry.json"), again);
+  t.retry = again.host;
+}
+
+}  // namespace
+
+std::string workerDir(const RunSettings& settings, std::size_t worker) {
+  return settings.runDir + "/worker-" + std::to_string(worker + 1);
+}
+
+std::vector<Transaction> runTransactions(const RunSettings& settings) {
+  for (std::size_t w = 0; w < settings.urls.size(); ++w) prepareWorker(settings, w);
+  std::vector<Transaction> transactions(static_cast<std::size_t>(settings.transactions));
+  // A folder's proxy's n-th connection is its n-th transaction.
+  inEveryFolder(settings,
+                [&](std::size_t w, int i) { transactions[static_cast<std::size_t>(i)] = runOne(settings, w, i); });
   return transactions;
+}
+
+void retryTransactions(const RunSettings& settings, const std::map<std::int64_t, int>& booked,
+                       std::vector<Transaction>& transactions) {
+  for (std::size_t w = 0; w < settings.urls.size(); ++w) configure(workerDir(settings, w), settings.retryUrl);
+  inEveryFolder(settings, [&](std::size_t w, int i) {
+    Transaction& t = transactions[static_cast<std::size_t>(i)];
+    if (!needsRetry(t)) return;
+    const auto it = booked.find(t.receipt);
+    retryOne(settings, w, it != booked.end() && it->second > 0, t);
+  });
 }
 
 }  // namespace qel::reconcile

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ struct RunSettings {
   int lockMaxMs = 1500;
   std::uint64_t seed = 1;
   std::int64_t firstReceipt = 500000;
+  // The cash register's own URL, no proxy in between: with it, the retry
+  // round runs.
+  std::string retryUrl;
 };
 
 // The folder of worker `worker` inside the run folder.
@@ -42,5 +46,11 @@ std::string workerDir(const RunSettings& settings, std::size_t worker);
 // Runs every transaction; each comes back with its receipt and host view
 // (trace and ledger are read afterwards).
 std::vector<Transaction> runTransactions(const RunSettings& settings);
+
+// The retry round: every transaction that needs it (needsRetry) is sold
+// again in its own working folder, now configured with the retry URL, by an
+// operator who answers as retryAnswers says for what `booked` holds.
+void retryTransactions(const RunSettings& settings, const std::map<std::int64_t, int>& booked,
+                       std::vector<Transaction>& transactions);
 
 }  // namespace qel::reconcile

@@ -13,6 +13,7 @@
 #include "tests/support/scratch_dir.h"
 #include "tools/qelhost/trace_command.h"
 #include "tools/reconcile/evidence.h"
+#include "tools/reconcile/file_lock.h"
 #include "tools/reconcile/reconciliation.h"
 
 namespace qel::reconcile {
@@ -356,6 +357,52 @@ TEST(Reconciliation, TableCountsViolationsAndUnsoldBookings) {
             "  receipt 99: booked, but sold by nobody\n");
 }
 
+// With the retry round: its table by the operator's answers, and a
+// transaction that did not settle among the violations.
+TEST(Reconciliation, TableOfTheRetryRound) {
+  Totals totals;
+  totals.retryRound = true;
+  Transaction settled;
+  settled.receipt = 7;
+  settled.host = kDoubt;
+  settled.trace = kNamed;
+  settled.booked = 1;
+  settled.retried = true;
+  settled.retryAnswers = "ok,yes,ok";
+  settled.retry = kPaid;
+  settled.bookedAfterRetry = 1;
+  Transaction twice = settled;
+  twice.receipt = 8;
+  twice.booked = 0;
+  twice.retryAnswers = "ok,no,ok";
+  twice.bookedAfterRetry = 2;
+  totals.transactions = {settled, twice};
+  std::ostringstream out;
+  EXPECT_EQ(printReconciliation(totals, out), 1);
+  EXPECT_EQ(out.str(),
+            "faults injected (per connection)\n"
+            "faults and what the box office was shown     count    paid  not paid  in doubt  broken  booked\n"
+            "  (no request seen)                              2       0         0         2       0       1\n"
+            "outcomes                                    count  booked\n"
+            "  sale shown in doubt                            2       1\n"
+            "locks held by another process               count  longest hold, ms  longest run, ms\n"
+            "retry round, by the operator's answers       count    paid  booked once\n"
+            "  sale ok,no,ok                                  1       1            0\n"
+            "  sale ok,yes,ok                                 1       1            1\n"
+            "violations\n"
+            "  shown as paid, not booked exactly once               0\n"
+            "  shown as not paid and not in doubt, but booked       0\n"
+            "  booked, not shown as paid, not named in doubt        0\n"
+            "  booked more than once                                0\n"
+            "  booked, but sold by nobody                           0\n"
+            "  host could not run the transaction                   0\n"
+            "  in-doubt paragraph names another receipt             0\n"
+            "  after the retry, not paid and booked once            1\n"
+            "  receipt 8 (sale, fault unseen, exit 4, outcome in-doubt, paragraph names its receipt, trace in-doubt, "
+            "booked 0; retried with ok,no,ok: exit 0, outcome accepted, booked 2): after the retry, not paid and "
+            "booked once\n");
+}
+
 class EvidenceTest : public ::testing::Test {
  protected:
   std::string file(const std::string& name, const std::string& text) {
@@ -369,6 +416,26 @@ class EvidenceTest : public ::testing::Test {
       std::filesystem::temp_directory_path() /
       ("reconcile-evidence-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
 };
+
+// The lock reconcile holds against a host is the one the library's writers
+// take: while it is held, the library's own append gives up as Locked and
+// leaves the file as it was; once it is gone, the append goes through. A
+// file that does not exist is not created and holds nothing.
+TEST_F(EvidenceTest, FileLockIsTheWritersLock) {
+  const std::string trace = file("QelConnect.trace", "line\n");
+  {
+    const FileLock lock(trace);
+    ASSERT_TRUE(lock.held());
+    EXPECT_EQ(platform::appendToFile(trace, "more\n").status, platform::FileWrite::Locked);
+  }
+  EXPECT_EQ(platform::appendToFile(trace, "more\n").status, platform::FileWrite::Ok);
+  std::ifstream in(trace, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "line\nmore\n");
+
+  const std::string missing = (dir_ / "QelConnect.log").string();
+  EXPECT_FALSE(FileLock(missing).held());
+  EXPECT_FALSE(std::filesystem::exists(missing));
+}
 
 TEST_F(EvidenceTest, LedgerAndProxyLog) {
   const auto booked = readLedger(file("ledger", R"({"receipt":10,"order":1}

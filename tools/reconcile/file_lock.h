@@ -20,7 +20,7 @@ class FileLock {
 
  private:
   std::intptr_t file_;
-  bool held_ = false;
+  bool held_;
 };
 
 }  // namespace qel::reconcile

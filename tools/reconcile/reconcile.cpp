@@ -53,7 +53,7 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
       ->required();
   app.add_option("--transactions", run.transactions, "transactions in all")
       ->capture_default_str()
-      ->check(CLI::Range(1, 1000000));
+      ->check(CLI::PositiveNumber);
   app.add_option("--refund-every", run.refundEvery, "one transaction in this many is a refund; 0: none")
       ->capture_default_str()
       ->check(CLI::Range(0, 1000000));

@@ -79,27 +79,43 @@ TEST_F(FaultTest, FilesLockedElsewhereCostOnlyTheirLines) {
     startKasse();
     writeFile("QelConnect.trace", c.trace);
     writeFile("QelConnect.log", "old entry\r\n");
-    const HeldLock lock(c.locked);
-    ASSERT_TRUE(lock.held());
-    const CallOutcome outcome = sell();
-    EXPECT_EQ(outcome.code, 0);
-    EXPECT_EQ(outcome.boxes.size(), 2u) << "no error box";
-    EXPECT_FALSE(resultUntouched());
-    const std::string log = readFile("QelConnect.log");
-    if (c.locked == std::string("QelConnect.log")) {
-      EXPECT_EQ(log, "old entry\r\n");
-      std::uint32_t handle = 0;
-      ASSERT_EQ(faultLibrary().init()(nullptr, &handle), 0);
-      EXPECT_EQ(readFile("QelConnect.log"), "old entry\r\n") << "a locked log is not emptied";
-      const std::vector<std::string> lines = traceLines();
-      ASSERT_EQ(lines.size(), 3u);
-      EXPECT_EQ(traceText(lines[2], "outcome"), "accepted");
-    } else {
+    const bool logLocked = c.locked == std::string("QelConnect.log");
+    {
+      const HeldLock lock(c.locked);
+      ASSERT_TRUE(lock.held());
+      const CallOutcome outcome = sell();
+      EXPECT_EQ(outcome.code, 0);
+      EXPECT_EQ(outcome.boxes.size(), 2u) << "no error box";
+      EXPECT_FALSE(resultUntouched());
+      const std::string log = readFile("QelConnect.log");
+      if (logLocked) {
+        EXPECT_EQ(log, "old entry\r\n");
+        std::uint32_t handle = 0;
+        ASSERT_EQ(faultLibrary().init()(nullptr, &handle), 0);
+        EXPECT_EQ(readFile("QelConnect.log"), "old entry\r\n") << "a locked log is not emptied";
+        // The trace tells where the entry went.
+        const std::vector<std::string> lines = traceLines();
+        ASSERT_EQ(lines.size(), 3u);
+        EXPECT_EQ(traceText(lines[1], "logEntryLost"), "(no logEntryLost)");
+        EXPECT_EQ(traceText(lines[2], "outcome"), "accepted");
+        EXPECT_EQ(traceText(lines[2], "logEntryLost"), "locked");
+        continue;
+      }
       EXPECT_GT(log.size(), 11u);
       EXPECT_EQ(log.substr(0, 11), "old entry\r\n") << "the entry follows";
       EXPECT_EQ(readFile("QelConnect.trace"), c.trace) << "neither written nor rotated";
       EXPECT_FALSE(std::filesystem::exists("QelConnect.trace.1"));
     }
+    // The next sale's first line counts both lines lost to the lock, and
+    // only that line does.
+    ASSERT_EQ(sell().code, 0);
+    std::vector<std::string> lines = traceLines();
+    ASSERT_GE(lines.size(), 2u);
+    lines.erase(lines.begin(), lines.end() - 2);
+    EXPECT_EQ(traceText(lines[0], "outcome"), "sending");
+    EXPECT_EQ(traceLine(lines[0]).value("linesLost", 0), 2);
+    EXPECT_FALSE(traceLine(lines[1]).contains("linesLost")) << lines[1];
+    EXPECT_EQ(traceText(lines[1], "logEntryLost"), "(no logEntryLost)");
   }
 }
 

@@ -95,7 +95,7 @@ BOOL WINAPI setEndOfFileStandIn(HANDLE file) {
 void WINAPI sleepStandIn(DWORD) { failsNow("Sleep"); }
 
 int WINAPI messageBoxStandIn(HWND, LPCWSTR, LPCWSTR, UINT) {
-  failsNow("MessageBoxW");
+  if (failsNow("MessageBoxW")) return 0;
   SystemFaults::live().countBox();
   return IDOK;
 }
@@ -137,6 +137,8 @@ SystemFaults::~SystemFaults() {
 int SystemFaults::pauses() const { return scripts_.find("Sleep")->second.calls; }
 
 LockCall lockCall() { return {"LockFileEx", ERROR_LOCK_VIOLATION}; }
+
+const char* boxCall() { return "MessageBoxW"; }
 
 std::uint32_t ioError() { return ERROR_IO_DEVICE; }
 

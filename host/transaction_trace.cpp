@@ -79,8 +79,8 @@ void TransactionTrace::write(const char* outcome, const std::wstring* message,
       entry.logEntryLost = logEntryLost_;
     }
     entry.linesLost = linesLost.load();
-    const platform::FileWriteResult written = platform::appendRecord(
-        trace::kFileName, formatTraceLine(entry, transfer), kTraceLimitBytes, trace::kPreviousFileName);
+    const platform::FileWriteResult written = platform::appendRecord(trace::kFileName, formatTraceLine(entry, transfer),
+                                                                     kTraceLimitBytes, trace::kPreviousFileName);
     // A line lost to a lock cannot say so itself: the next line written
     // counts it. A line lost otherwise leaves the count to the next.
     if (written) {

@@ -199,8 +199,7 @@ bool fileState(NativeFile file, FileState& state) {
   FILE_STANDARD_INFO standard{};
   FILE_ATTRIBUTE_TAG_INFO attributes{};
   if (!win32Calls.GetFileInformationByHandleEx(handleOf(file), FileStandardInfo, &standard, sizeof standard) ||
-      !win32Calls.GetFileInformationByHandleEx(handleOf(file), FileAttributeTagInfo, &attributes,
-                                               sizeof attributes)) {
+      !win32Calls.GetFileInformationByHandleEx(handleOf(file), FileAttributeTagInfo, &attributes, sizeof attributes)) {
     return false;
   }
   state.plain = !standard.Directory &&

@@ -277,9 +277,9 @@ TEST(CheckCommandTest, UrlIsShownWithoutUserInformation) {
     const CheckRun run = runCheck();
     // What follows depends on the url; the tests above cover it.
     const std::size_t resolve = run.output.rfind('\n', run.output.find(" resolve host")) + 1;
-    EXPECT_EQ(run.output.substr(0, resolve), kHeader + std::string(kNoCredentials) + "                url             '" +
-                                                 c.shown + "'\n" + kDefaultValues + (c.warned ? kUserInUrl : "") +
-                                                 kDefaultTerminal);
+    EXPECT_EQ(run.output.substr(0, resolve), kHeader + std::string(kNoCredentials) +
+                                                 "                url             '" + c.shown + "'\n" +
+                                                 kDefaultValues + (c.warned ? kUserInUrl : "") + kDefaultTerminal);
     EXPECT_EQ(run.output.find("geheim"), std::string::npos) << run.output;
   }
 }

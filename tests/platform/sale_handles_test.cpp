@@ -91,9 +91,8 @@ TEST(SaleHandles, SalesCloseWhateverTheyOpen) {
 // line says that the question was never shown.
 TEST(SaleBoxes, QuestionThatCannotBeShownIsTraced) {
   ScratchDir dir;
-  const FaultServer kasse([](FaultConnection& c) {
-    c.send(httpResponse(200, kasseAnswer("0", "OK"), "application/soap+xml"));
-  });
+  const FaultServer kasse(
+      [](FaultConnection& c) { c.send(httpResponse(200, kasseAnswer("0", "OK"), "application/soap+xml")); });
   Sales sales;
   constexpr char kTraceOn[] = "<diagnostics><trace>1</trace></diagnostics>";
   struct Case {

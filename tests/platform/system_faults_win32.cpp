@@ -72,8 +72,9 @@ DWORD WINAPI getFileAttributesStandIn(LPCWSTR name) {
 }
 
 BOOL WINAPI getFileInformationStandIn(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info, DWORD size) {
-  return failsNow("GetFileInformationByHandleEx") ? FALSE
-                                                   : win32Calls.GetFileInformationByHandleEx.original(file, kind, info, size);
+  return failsNow("GetFileInformationByHandleEx")
+             ? FALSE
+             : win32Calls.GetFileInformationByHandleEx.original(file, kind, info, size);
 }
 
 BOOL WINAPI lockFileStandIn(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high, LPOVERLAPPED at) {

@@ -48,7 +48,9 @@ void transferSale(void* owner, Order& order, const HostOrderRecord& hostOrder, c
   KasseResponse response;
   transaction.transfer(exchange, order, response);
   fillPaymentResult(paymentResult, order, hostOrder, hostPaymentType);
-  logPaymentResult(paymentResult, 0);
+  if (logPaymentResult(paymentResult, 0).status == platform::FileWrite::Locked) {
+    transaction.logEntryLost(trace::lost::kLocked);
+  }
 }
 
 }  // namespace
@@ -62,7 +64,9 @@ std::int32_t runSale(void* owner, const void* hostOrder, const void* hostPayment
     if (!confirmTransfer(owner)) return kResultNotCompleted;
     Order order;
     transferSale(owner, order, HostOrderRecord(hostOrder), hostPaymentType, paymentResult, transaction);
-    const bool printed = order.hasNegativeTotal() || confirmPrinting(owner);
+    const Answer printing = order.hasNegativeTotal() ? Answer::Ok : askPrinting(owner);
+    if (printing == Answer::NotShown) transaction.boxNotShown(trace::box::kPrinting);
+    const bool printed = printing == Answer::Ok;
     transaction.completed(printed);
     return printed ? kResultDone : kResultNotCompleted;
   });

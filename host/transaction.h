@@ -32,6 +32,11 @@ class Transaction {
   // throws as the exchange does.
   void transfer(KasseExchange& exchange, const Order& order, KasseResponse& response);
 
+  // Noted in the outcome's trace line: a question that the system could not
+  // show (one of trace::box), a log entry given up (one of trace::lost).
+  void boxNotShown(const char* box) noexcept { trace_.boxNotShown(box); }
+  void logEntryLost(const char* cause) noexcept { trace_.logEntryLost(cause); }
+
   // The transaction ended without an error box; `printed` is false when the
   // operator declined to print the tickets of a booked sale.
   void completed(bool printed) noexcept;

@@ -21,6 +21,10 @@ void appendHex(std::string& out, std::uint64_t value, int digits) {
   }
 }
 
+// The lines that this process's trace gave up because another held the
+// lock for longer than the wait, since the last line that was written.
+std::atomic<std::uint32_t> linesLost{0};
+
 }  // namespace
 
 std::string newTransactionId() {
@@ -70,8 +74,20 @@ void TransactionTrace::write(const char* outcome, const std::wstring* message,
     entry.url = url_;
     entry.outcome = outcome;
     if (message != nullptr) entry.message = *message;
-    platform::appendRecord(trace::kFileName, formatTraceLine(entry, transfer), kTraceLimitBytes,
-                           trace::kPreviousFileName);
+    if (transfer != nullptr) {
+      entry.boxNotShown = boxNotShown_;
+      entry.logEntryLost = logEntryLost_;
+    }
+    entry.linesLost = linesLost.load();
+    const platform::FileWriteResult written = platform::appendRecord(trace::kFileName, formatTraceLine(entry, transfer),
+                                                                     kTraceLimitBytes, trace::kPreviousFileName);
+    // A line lost to a lock cannot say so itself: the next line written
+    // counts it. A line lost otherwise leaves the count to the next.
+    if (written) {
+      linesLost -= entry.linesLost;
+    } else if (written.status == platform::FileWrite::Locked) {
+      ++linesLost;
+    }
   } catch (...) {
     // No memory for the line: the transaction goes on without it.
   }

@@ -119,7 +119,11 @@ const Row kRows[] = {
     // An exit code whose outcome says otherwise, or no report at all.
     {"exit 0 without accepted", host(0), {"accepted"}, 1, false, Shown::HostBroken, {V::HostBroken}},
     {"exit 0, in doubt", host(0, "in-doubt"), {"accepted"}, 1, false, Shown::HostBroken, {V::HostBroken}},
-    {"exit 5, accepted", host(5, "accepted"), {"accepted"}, 1, false, Shown::HostBroken, {V::HostBroken}},
+    {"confirmed by the operator", host(0, "operator-confirmed"), {}, 1, false, Shown::Paid, {}},
+    {"exit 5, refused", host(5, "refused"), {}, 0, false, Shown::HostBroken, {V::HostBroken}},
+    {"exit 0, cancelled", host(0, "cancelled"), {}, 0, false, Shown::HostBroken, {V::HostBroken}},
+    {"exit 0, failed", host(0, "failed"), {}, 0, false, Shown::HostBroken, {V::HostBroken}},
+    {"exit 0, sending", host(0, "sending"), {}, 0, false, Shown::HostBroken, {V::HostBroken}},
     {"exit 1, accepted", host(1, "accepted"), {}, 1, false, Shown::HostBroken, {V::HostBroken}},
     {"exit 1, in doubt", host(1, "in-doubt"), {}, 0, false, Shown::HostBroken, {V::HostBroken}},
     {"exit 4, refused", host(4, "refused"), kNamed, 0, false, Shown::HostBroken, {V::HostBroken}},

@@ -18,8 +18,14 @@ constexpr std::array<Violation, 8> kViolations = {
 
 bool traceInDoubt(const TraceView& trace) { return trace.sendingAlone || trace.outcome == outcome::kInDoubt; }
 
-// The outcomes of a transaction the cash register booked.
-bool booked(const std::string& name) { return name == outcome::kAccepted || name == outcome::kAcceptedNotPrinted; }
+// Whether an outcome says that the cash register booked the transaction:
+// every outcome but those that leave nothing booked or leave it open, so
+// that "accepted" and its kin (not printed, confirmed by the operator) all
+// count.
+bool booked(const std::string& name) {
+  return !name.empty() && name != outcome::kRefused && name != outcome::kFailed && name != outcome::kInDoubt &&
+         name != outcome::kCancelled && name != outcome::kSending;
+}
 
 // Another process held the trace's lock: its lines may be lost, as
 // documented, and the box alone names the transaction.
@@ -131,9 +137,8 @@ Shown shownAs(const Transaction& t) {
   const std::string& said = t.host.outcome;
   switch (t.host.exitCode) {
     case qelhost::kExitRan:
-      return said == outcome::kAccepted ? Shown::Paid : Shown::HostBroken;
     case qelhost::kExitNotPrinted:
-      return said == outcome::kAcceptedNotPrinted ? Shown::Paid : Shown::HostBroken;
+      return booked(said) ? Shown::Paid : Shown::HostBroken;
     case qelhost::kExitFailed:
       return booked(said) || said == outcome::kInDoubt ? Shown::HostBroken : Shown::NotPaid;
     case qelhost::kExitInDoubt:

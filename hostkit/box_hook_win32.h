@@ -1,5 +1,5 @@
 // Answers the real MessageBoxW boxes of the calling thread without a user,
-// recording what each box showed; the Windows side of DialogAnswerer.
+// recording what each box showed; the Windows side of BoxAnswerer.
 #pragma once
 
 #include <vector>

@@ -8,7 +8,7 @@ namespace qel::hostkit {
 
 // While alive, `library`'s boxes never show: natively the dialog seam
 // answers them; on Windows the DLL's import of MessageBoxW is pointed at a
-// function that answers. The boxes themselves are DialogAnswerer's to prove.
+// function that answers. The boxes themselves are BoxAnswerer's to prove.
 class InstantAnswers {
  public:
   explicit InstantAnswers(const HostLibrary& library);

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "hostkit/dialog_answerer.h"
+#include "hostkit/box_answerer.h"
 #include "hostkit/host_library.h"
 
 namespace qel::test {
@@ -31,7 +31,7 @@ inline const hostkit::HostLibrary& faultLibrary() {
 
 template <typename Call>
 CallOutcome timedCall(std::vector<int> answers, Call call) {
-  hostkit::DialogAnswerer answerer(faultLibrary(), std::move(answers));
+  hostkit::BoxAnswerer answerer(faultLibrary(), std::move(answers));
   CallOutcome outcome;
   const auto start = std::chrono::steady_clock::now();
   outcome.code = call();

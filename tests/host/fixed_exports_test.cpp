@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "host/qelconnect.h"
-#include "hostkit/dialog_answerer.h"
+#include "hostkit/box_answerer.h"
 #include "hostkit/host_library.h"
 #include "tests/support/scratch_dir.h"
 
@@ -32,7 +32,7 @@ std::uintptr_t libraryBaseAddress() {
 
 TEST(FixedExports, ConstantRoutinesReturnOneAndShowNothing) {
   const qel::hostkit::HostLibrary library(QEL_LIBRARY_PATH);
-  const qel::hostkit::DialogAnswerer dialogs(library, std::vector<int>{});
+  const qel::hostkit::BoxAnswerer dialogs(library, std::vector<int>{});
   EXPECT_EQ(hrECGetPayStatus(), 1);
   EXPECT_EQ(hrECRecover(), 1);
   EXPECT_EQ(hrReprintECReceipt(), 1);

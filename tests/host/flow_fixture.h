@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "hostkit/dialog_answerer.h"
+#include "hostkit/box_answerer.h"
 #include "hostkit/host_library.h"
 #include "hostkit/host_sale.h"
 #include "hostkit/host_window.h"
@@ -62,7 +62,7 @@ class FlowTest : public ::testing::Test {
   // beyond them); the boxes it showed are in dialogs() afterwards.
   std::int32_t sell(const hostkit::SaleBytes& sale, std::vector<int> answers) {
     hostkit::HostSale record(sale);
-    hostkit::DialogAnswerer answerer(*library_, std::move(answers));
+    hostkit::BoxAnswerer answerer(*library_, std::move(answers));
     const std::int32_t code =
         library_->execute()(nullptr, owner(), record.record(), paymentType_.data(), nullptr, result_.data());
     dialogs_ = answerer.dialogs();
@@ -71,7 +71,7 @@ class FlowTest : public ::testing::Test {
   }
 
   std::int32_t refund(const void* record) {
-    hostkit::DialogAnswerer answerer(*library_, std::vector<int>{});
+    hostkit::BoxAnswerer answerer(*library_, std::vector<int>{});
     const std::int32_t code = library_->refund()(nullptr, owner(), record);
     dialogs_ = answerer.dialogs();
     progress_ = answerer.progress();

@@ -23,7 +23,7 @@ TEST_F(SaleFlowTest, ALogThatCannotBeOpenedCostsOnlyTheEntry) {
 TEST_F(SaleFlowTest, NullRecordsEndInTheErrorBoxBeforeAnyQuestion) {
   acceptingKasse();
   hostkit::HostSale sale(smallSale());
-  hostkit::DialogAnswerer dialogs(*library_, std::vector<int>{});
+  hostkit::BoxAnswerer dialogs(*library_, std::vector<int>{});
   EXPECT_EQ(hrECExecute(nullptr, owner(), nullptr, paymentType_.data(), nullptr, result_.data()), kNotCompleted);
   EXPECT_EQ(hrECExecute(nullptr, owner(), sale.record(), nullptr, nullptr, result_.data()), kNotCompleted);
   EXPECT_EQ(hrECExecute(nullptr, owner(), sale.record(), paymentType_.data(), nullptr, nullptr), kNotCompleted);

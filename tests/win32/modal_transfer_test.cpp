@@ -30,7 +30,7 @@ class ModalTransfer : public FlowTest {
   // One sale owned by `owner`, both questions answered OK.
   std::int32_t sellOwnedBy(HWND owner) {
     hostkit::HostSale record(smallSale());
-    hostkit::DialogAnswerer answerer(*library_, std::vector<int>{kIdOk, kIdOk});
+    hostkit::BoxAnswerer answerer(*library_, std::vector<int>{kIdOk, kIdOk});
     const std::int32_t code =
         library_->execute()(nullptr, owner, record.record(), paymentType_.data(), nullptr, result_.data());
     dialogs_ = answerer.dialogs();

@@ -18,7 +18,7 @@
 
 #include "host/qelconnect.h"
 #include "host/trace_schema.h"
-#include "hostkit/dialog_answerer.h"
+#include "hostkit/box_answerer.h"
 #include "hostkit/host_library.h"
 #include "hostkit/low_memory.h"
 #include "platform/platform.h"
@@ -264,7 +264,7 @@ int run(const Options& options, RunReport& report) {
   hostkit::HostLibrary library(libraryPath);
   Exports exports(library);
   DialogAnswerer answerer(options.answers, std::cin, standardInputIsTerminal(), out, options.hold);
-  hostkit::DialogAnswerer boxes(library, [&answerer](const hostkit::ShownDialog& box) {
+  hostkit::BoxAnswerer boxes(library, [&answerer](const hostkit::ShownDialog& box) {
     const bool hasCancel = std::find(box.buttons.begin(), box.buttons.end(), hostkit::kIdCancel) != box.buttons.end();
     const bool ok = answerer.answer(platform::wideToUtf8(box.caption), platform::wideToUtf8(box.text),
                                     hasCancel ? DialogButtons::OkCancel : DialogButtons::Ok);

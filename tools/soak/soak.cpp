@@ -20,7 +20,7 @@
 #include <CLI/CLI.hpp>
 
 #include "host/qelconnect.h"
-#include "hostkit/dialog_answerer.h"
+#include "hostkit/box_answerer.h"
 #include "hostkit/host_library.h"
 #include "hostkit/host_sale.h"
 #include "hostkit/payment_records.h"
@@ -112,7 +112,7 @@ struct Tally {
 template <typename Call>
 void run(const hostkit::HostLibrary& library, Tally& tally, Answer answer, int expectedBoxes, std::int32_t expectedCode,
          const char* what, int number, Call call) {
-  hostkit::DialogAnswerer answerer(library, [](const hostkit::ShownDialog&) { return hostkit::kIdOk; });
+  hostkit::BoxAnswerer answerer(library, [](const hostkit::ShownDialog&) { return hostkit::kIdOk; });
   const auto start = std::chrono::steady_clock::now();
   const std::int32_t code = call();
   const int boxes = static_cast<int>(answerer.dialogs().size());

@@ -1,10 +1,10 @@
-// DialogAnswerer on Linux: the development library's dialog seam, which
+// BoxAnswerer on Linux: the development library's dialog seam, which
 // hands over each box's texts and MB_ type instead of showing it.
 #include <algorithm>
 #include <stdexcept>
 #include <utility>
 
-#include "hostkit/dialog_answerer.h"
+#include "hostkit/box_answerer.h"
 
 namespace qel::hostkit {
 namespace {
@@ -38,12 +38,12 @@ std::vector<int> buttonsOf(unsigned int type) {
 
 }  // namespace
 
-struct DialogAnswerer::Seam {
+struct BoxAnswerer::Seam {
   using SetHandler = decltype(&qelSetDialogHandler);
 
   Seam(const HostLibrary& library, AnswerPolicy answerPolicy)
       : setHandler(library.function<SetHandler>("qelSetDialogHandler")), policy(std::move(answerPolicy)) {
-    if (active != nullptr) throw std::logic_error("a DialogAnswerer is already answering the library's boxes");
+    if (active != nullptr) throw std::logic_error("a BoxAnswerer is already answering the library's boxes");
     active = this;
     setHandler(&Seam::handle);
   }
@@ -78,13 +78,13 @@ struct DialogAnswerer::Seam {
   std::vector<ProgressReport> progress;
 };
 
-DialogAnswerer::DialogAnswerer(const HostLibrary& library, AnswerPolicy policy)
+BoxAnswerer::BoxAnswerer(const HostLibrary& library, AnswerPolicy policy)
     : seam_(std::make_unique<Seam>(library, std::move(policy))) {}
 
-DialogAnswerer::~DialogAnswerer() = default;
+BoxAnswerer::~BoxAnswerer() = default;
 
-const std::vector<ShownDialog>& DialogAnswerer::dialogs() const { return seam_->dialogs; }
+const std::vector<ShownDialog>& BoxAnswerer::dialogs() const { return seam_->dialogs; }
 
-const std::vector<ProgressReport>& DialogAnswerer::progress() const { return seam_->progress; }
+const std::vector<ProgressReport>& BoxAnswerer::progress() const { return seam_->progress; }
 
 }  // namespace qel::hostkit

@@ -1,5 +1,5 @@
 // The answers that both platforms' dialog answerers share.
-#include "hostkit/dialog_answerer.h"
+#include "hostkit/box_answerer.h"
 
 #include <algorithm>
 #include <deque>
@@ -25,7 +25,7 @@ AnswerPolicy scriptedAnswers(std::vector<int> script, int beyond) {
   };
 }
 
-DialogAnswerer::DialogAnswerer(const HostLibrary& library, std::vector<int> script)
-    : DialogAnswerer(library, scriptedAnswers(std::move(script))) {}
+BoxAnswerer::BoxAnswerer(const HostLibrary& library, std::vector<int> script)
+    : BoxAnswerer(library, scriptedAnswers(std::move(script))) {}
 
 }  // namespace qel::hostkit

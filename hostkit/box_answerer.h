@@ -13,15 +13,15 @@ namespace qel::hostkit {
 
 // While alive, every box that `library` shows (on Windows: on the
 // constructing thread) is read, recorded and answered. One at a time.
-class DialogAnswerer {
+class BoxAnswerer {
  public:
-  DialogAnswerer(const HostLibrary& library, AnswerPolicy policy);
+  BoxAnswerer(const HostLibrary& library, AnswerPolicy policy);
   // Answers the boxes with `script` in order, and with OK beyond it: the
   // error box has no other button.
-  DialogAnswerer(const HostLibrary& library, std::vector<int> script);
-  ~DialogAnswerer();
-  DialogAnswerer(const DialogAnswerer&) = delete;
-  DialogAnswerer& operator=(const DialogAnswerer&) = delete;
+  BoxAnswerer(const HostLibrary& library, std::vector<int> script);
+  ~BoxAnswerer();
+  BoxAnswerer(const BoxAnswerer&) = delete;
+  BoxAnswerer& operator=(const BoxAnswerer&) = delete;
 
   // Every box answered so far, oldest first.
   const std::vector<ShownDialog>& dialogs() const;

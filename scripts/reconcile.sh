@@ -3,7 +3,7 @@
 # working folder behind a fault proxy of its own, against kasse-sim keeping
 # its ledger; about 2% of the hosts are killed once their proxy has handed the
 # whole request on, and about 2% run while their trace or log is locked by
-# another process. Then every receipt is reconciled (tools/reconcile): exit
+# another process. Then every receipt is reconciled (harness/reconcile): exit
 # status 1 on any sale that is not accounted for.
 #   scripts/reconcile.sh                  5,000 transactions natively
 #   scripts/reconcile.sh --wine           the same with qelhost.exe and the DLL under Wine

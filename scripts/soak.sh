@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # make soak: 10,000 sales and 1,000 refunds in one process against kasse-sim
-# with mixed answers (tools/soak), then 200 sales and 40 refunds under
+# with mixed answers (harness/soak), then 200 sales and 40 refunds under
 # valgrind's leak check, with receipt numbers that meet all four answers.
 #   scripts/soak.sh           the native run and the valgrind run (about 2 minutes)
 #   scripts/soak.sh --wine    the same soak with QelConnect.dll under Wine, where

@@ -5,7 +5,7 @@
 #include <map>
 #include <stdexcept>
 
-#include "tools/fault-proxy/fault_plan.h"
+#include "harness/fault-proxy/fault_plan.h"
 
 namespace qel::proxy {
 namespace {

@@ -8,13 +8,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "harness/reconcile/evidence.h"
+#include "harness/reconcile/file_lock.h"
+#include "harness/reconcile/reconciliation.h"
 #include "host/operator_dialogs.h"
 #include "platform/platform.h"
 #include "tests/support/scratch_dir.h"
 #include "tools/qelhost/trace_command.h"
-#include "tools/reconcile/evidence.h"
-#include "tools/reconcile/file_lock.h"
-#include "tools/reconcile/reconciliation.h"
 
 namespace qel::reconcile {
 namespace {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "harness/soak/process_stats.h"
 #include "host/qelconnect.h"
 #include "hostkit/box_hook_win32.h"
 #include "hostkit/host_library.h"
@@ -22,7 +23,6 @@
 #include "tests/support/scratch_dir.h"
 #include "tests/support/server_loopback.h"
 #include "tests/transport/kasse_answers.h"
-#include "tools/soak/process_stats.h"
 
 namespace qel::test {
 namespace {

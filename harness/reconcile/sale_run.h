@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/reconcile/reconciliation.h"
+#include "harness/reconcile/reconciliation.h"
 
 namespace qel::reconcile {
 

@@ -4,7 +4,7 @@
 #include <malloc.h>
 #include <psapi.h>
 
-#include "tools/soak/process_stats.h"
+#include "harness/soak/process_stats.h"
 
 namespace qel::soak {
 

@@ -1,6 +1,6 @@
 // Reading the soak run's own figures on Linux, from /proc and from glibc's
 // allocator.
-#include "tools/soak/process_stats.h"
+#include "harness/soak/process_stats.h"
 
 #include <malloc.h>
 

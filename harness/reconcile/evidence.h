@@ -9,7 +9,7 @@
 #include <set>
 #include <string>
 
-#include "tools/reconcile/reconciliation.h"
+#include "harness/reconcile/reconciliation.h"
 
 namespace qel::reconcile {
 

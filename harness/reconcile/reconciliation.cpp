@@ -1,5 +1,5 @@
 // The three promises checked per receipt, and the table of the run.
-#include "tools/reconcile/reconciliation.h"
+#include "harness/reconcile/reconciliation.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 // Running the transactions: order files, qelhost per transaction, the kill
 // of a host whose request is with the cash register, and the lock held
 // against another.
-#include "tools/reconcile/sale_run.h"
+#include "harness/reconcile/sale_run.h"
 
 #include <chrono>
 #include <filesystem>
@@ -13,10 +13,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "harness/reconcile/evidence.h"
+#include "harness/reconcile/file_lock.h"
 #include "kit/child_process.h"
 #include "kit/random_mix.h"
-#include "tools/reconcile/evidence.h"
-#include "tools/reconcile/file_lock.h"
 
 namespace qel::reconcile {
 namespace {

@@ -19,13 +19,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include "harness/soak/process_stats.h"
 #include "host/qelconnect.h"
 #include "hostkit/box_answerer.h"
 #include "hostkit/host_library.h"
 #include "hostkit/host_sale.h"
 #include "hostkit/payment_records.h"
 #include "tools/cli/help_formatter.h"
-#include "tools/soak/process_stats.h"
 
 namespace qel::soak {
 namespace {

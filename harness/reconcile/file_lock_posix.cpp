@@ -3,7 +3,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "tools/reconcile/file_lock.h"
+#include "harness/reconcile/file_lock.h"
 
 namespace qel::reconcile {
 

@@ -13,11 +13,11 @@
 #include <string>
 #include <thread>
 
+#include "harness/reconcile/evidence.h"
+#include "harness/reconcile/reconciliation.h"
+#include "harness/reconcile/sale_run.h"
 #include "kit/child_process.h"
 #include "tools/cli/help_formatter.h"
-#include "tools/reconcile/evidence.h"
-#include "tools/reconcile/reconciliation.h"
-#include "tools/reconcile/sale_run.h"
 
 namespace qel::reconcile {
 namespace {

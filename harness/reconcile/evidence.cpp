@@ -1,6 +1,6 @@
 // Parsing the run's files and qelhost's reports; lines that are not whole
 // JSON objects (a line cut by a killed process) are skipped.
-#include "tools/reconcile/evidence.h"
+#include "harness/reconcile/evidence.h"
 
 #include <fstream>
 #include <limits>

@@ -2,7 +2,7 @@
 // locks it, so that readers are not held up.
 #include <windows.h>
 
-#include "tools/reconcile/file_lock.h"
+#include "harness/reconcile/file_lock.h"
 
 namespace qel::reconcile {
 namespace {

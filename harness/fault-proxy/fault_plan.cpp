@@ -1,7 +1,7 @@
 // The fault plan: the table of kinds, shares read from the command line,
 // choices from the seed, and the answers that stand in for the cash
 // register's.
-#include "tools/fault-proxy/fault_plan.h"
+#include "harness/fault-proxy/fault_plan.h"
 
 #include <zlib.h>
 

@@ -19,11 +19,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "harness/fault-proxy/fault_plan.h"
 #include "kit/http_reader.h"
 #include "kit/socket.h"
 #include "tools/cli/decimal.h"
 #include "tools/cli/help_formatter.h"
-#include "tools/fault-proxy/fault_plan.h"
 
 namespace qel::proxy {
 namespace {

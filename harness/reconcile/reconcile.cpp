@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -53,10 +54,10 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
       ->required();
   app.add_option("--transactions", run.transactions, "transactions in all")
       ->capture_default_str()
-      ->check(CLI::PositiveNumber);
+      ->check(CLI::Range(1, std::numeric_limits<int>::max()));
   app.add_option("--refund-every", run.refundEvery, "one transaction in this many is a refund; 0: none")
       ->capture_default_str()
-      ->check(CLI::Range(0, 1000000));
+      ->check(CLI::Range(0, std::numeric_limits<int>::max()));
   app.add_option("--kill-permille", run.killPermille, "hosts of every thousand killed in the transfer")
       ->capture_default_str()
       ->check(CLI::Range(0, 1000));

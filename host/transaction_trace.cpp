@@ -37,24 +37,32 @@ std::string newTransactionId() {
 
 bool TransactionTrace::begin(const ConnectorConfig& config) {
   enabled_ = config.trace;
-  if (enabled_) {
-    began_ = platform::utcMilliseconds();
-    id_ = newTransactionId();
-    url_ = config.url;
-  }
+  began_ = platform::utcMilliseconds();
+  id_ = newTransactionId();
+  url_ = config.url;
   return enabled_ && config.traceBodies;
 }
 
 void TransactionTrace::noteOrder(const Order& order) {
-  if (!enabled_) return;
   order_ = TracedOrder{order.id(), order.belegnummer(), order.bruttogesamtpreis(), order.terminalId()};
+}
+
+TraceEntry TransactionTrace::entry(const char* outcome) const {
+  TraceEntry line;
+  line.time = isoUtc(began_);
+  line.id = id_;
+  line.kind = kind_ == Kind::Sale ? trace::kSale : trace::kRefund;
+  line.order = order_;
+  line.url = url_;
+  line.outcome = outcome;
+  return line;
 }
 
 void TransactionTrace::sending() noexcept { write(trace::outcome::kSending, nullptr, nullptr); }
 
-void TransactionTrace::ended(const char* outcome, const TransferReport& transfer,
+void TransactionTrace::ended(const char* outcome, const TransferReport* transfer,
                              const std::wstring* message) noexcept {
-  write(outcome, message, &transfer);
+  write(outcome, message, transfer);
   enabled_ = false;
 }
 
@@ -62,15 +70,11 @@ void TransactionTrace::write(const char* outcome, const std::wstring* message,
                              const TransferReport* transfer) noexcept {
   if (!enabled_) return;
   try {
-    TraceEntry entry;
-    entry.time = isoUtc(began_);
-    entry.id = id_;
-    entry.kind = kind_ == Kind::Sale ? trace::kSale : trace::kRefund;
-    entry.order = order_;
-    entry.url = url_;
-    entry.outcome = outcome;
-    if (message != nullptr) entry.message = *message;
-    platform::appendRecord(trace::kFileName, formatTraceLine(entry, transfer), kTraceLimitBytes,
+    TraceEntry line = entry(outcome);
+    line.journal = journalTrouble_;
+    line.operatorAnswer = operatorAnswer_;
+    if (message != nullptr) line.message = *message;
+    platform::appendRecord(trace::kFileName, formatTraceLine(line, transfer), kTraceLimitBytes,
                            trace::kPreviousFileName);
   } catch (...) {
     // No memory for the line: the transaction goes on without it.

@@ -1,7 +1,9 @@
 // The transaction trace: when the configuration turns it on, a line in
 // QelConnect.trace just before a sale's or refund's request goes out and one
 // once its end is known. It writes what it is told and decides nothing; a
-// trace that cannot be written changes nothing about the transaction.
+// trace that cannot be written changes nothing about the transaction. Its
+// lines without the transfer are the journal's too (entry()), so the
+// transaction is named and timed whether the trace is on or off.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +30,7 @@ class TransactionTrace {
   explicit TransactionTrace(Kind kind) : kind_(kind) {}
 
   // The configuration was read: the trace is on when it says so, and the
-  // entry's time is the time of this call. Returns whether the transfer's
+  // transaction's time is the time of this call. Returns whether the transfer's
   // bodies belong in the trace.
   bool begin(const ConnectorConfig& config);
   // The order as the host passed it, once it was read.
@@ -37,9 +39,18 @@ class TransactionTrace {
   // The line written just before the request goes out.
   void sending() noexcept;
   // The line of the transaction's end: `outcome` (one of trace::outcome),
-  // what `transfer` did, and the error box's `message` when there was one.
-  // Nothing is written after it.
-  void ended(const char* outcome, const TransferReport& transfer, const std::wstring* message = nullptr) noexcept;
+  // what `transfer` did (null: nothing was sent), and the error box's
+  // `message` when there was one. Nothing is written after it.
+  void ended(const char* outcome, const TransferReport* transfer, const std::wstring* message = nullptr) noexcept;
+
+  // What the journal of open transactions could not do, and the operator's
+  // answer about an earlier attempt of the receipt, for the lines to come.
+  void noteJournalTrouble(const char* trouble) { journalTrouble_ = trouble; }
+  void noteOperatorAnswer(const char* answer) { operatorAnswer_ = answer; }
+
+  // The transaction's line for `outcome`, without anything of the transfer,
+  // the message, the journal or the operator.
+  TraceEntry entry(const char* outcome) const;
 
  private:
   // Appends one line; its transfer fields come from `transfer` unless null.
@@ -51,6 +62,8 @@ class TransactionTrace {
   std::string id_;
   std::wstring url_;
   std::optional<TracedOrder> order_;
+  const char* journalTrouble_ = nullptr;
+  const char* operatorAnswer_ = nullptr;
 };
 
 // A new transaction's name, 32 hexadecimal digits: the time in

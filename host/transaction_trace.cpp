@@ -35,6 +35,12 @@ std::string newTransactionId() {
   return id;
 }
 
+bool isTransactionOfProcess(std::string_view id, std::uint32_t processId) {
+  std::string digits;
+  appendHex(digits, processId, 8);
+  return id.size() == 32 && id.substr(12, 8) == digits;
+}
+
 bool TransactionTrace::begin(const ConnectorConfig& config) {
   enabled_ = config.trace;
   began_ = platform::utcMilliseconds();

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "host/trace_line.h"
 #include "host/trace_schema.h"
@@ -71,5 +72,10 @@ class TransactionTrace {
 // a random number, so that no two transactions of any processes, before or
 // after a restart, have the same one.
 std::string newTransactionId();
+
+// Whether the transaction named `id` (by newTransactionId) was begun by the
+// process `processId`, which a host running in that process can ask of its
+// own transactions.
+bool isTransactionOfProcess(std::string_view id, std::uint32_t processId);
 
 }  // namespace qel

@@ -93,4 +93,20 @@ configure "$(cat "$work/accepting.port")"
 expect "No at the guard" "$(sale ok,no,ok 100237 no)" "0 0 accepted ok,no,ok"
 expect "bookings of 100237" "$(booked 100237)" 2
 expect "pending at the end" "$(qelhost pending)" "No open transactions."
+
+# Two processes on one journal, each selling receipts of its own while the
+# other does: every line stays whole, each sale is booked once and ends
+# accepted, and nothing is left open.
+sellers=""
+for process in 1 2; do
+  (for i in 1 2 3 4 5 6; do sale ok,ok $((200000 + process * 100 + i)) "two-$process-$i"; done) >"$work/two-$process.txt" &
+  sellers="$sellers $!"
+done
+# shellcheck disable=SC2086
+wait $sellers
+expect "the two processes' sales" "$(cat "$work/two-1.txt" "$work/two-2.txt" | sort | uniq -c | sed 's/^ *//')" \
+  "12 0 0 accepted ok,ok"
+expect "whole lines" "$(jq -c . "$work/site/QelConnect.journal" | wc -l)" "$(wc -l <"$work/site/QelConnect.journal")"
+expect "bookings of the two" "$(grep -c '"receipt":200[12]0[1-6],' "$work/ledger.jsonl")" 12
+expect "pending after the two" "$(qelhost pending)" "No open transactions."
 exit $((failures > 0))

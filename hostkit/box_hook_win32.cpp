@@ -53,15 +53,15 @@ BOOL CALLBACK findIcon(HWND child, LPARAM found) {
   return TRUE;
 }
 
-// The button that Enter presses: the dialog's default id, or else the
-// button drawn as the default push button.
+// The button that Enter presses: the one drawn as the default push button
+// (Wine's boxes answer DM_GETDEFID with IDOK whatever they show), or else
+// the dialog's default id.
 int defaultButtonOf(HWND box, const std::vector<int>& buttons) {
-  const LRESULT defId = SendMessageW(box, DM_GETDEFID, 0, 0);
-  if (HIWORD(defId) == DC_HASDEFID) return LOWORD(defId);
   for (int id : buttons) {
     if ((GetWindowLongW(GetDlgItem(box, id), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) return id;
   }
-  return 0;
+  const LRESULT defId = SendMessageW(box, DM_GETDEFID, 0, 0);
+  return HIWORD(defId) == DC_HASDEFID ? LOWORD(defId) : 0;
 }
 
 ShownDialog readBox(HWND box) {

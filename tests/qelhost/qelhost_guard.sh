@@ -68,7 +68,7 @@ configure "$(cat "$work/accepting.port")"
 expect "Cancel at the guard" "$(sale ok,cancel 100234 cancelled)" "4 4 cancelled ok,cancel"
 expect "the guard's box" "$(jq -r '.dialogs[1].text' "$work/cancelled.json" | tr -d '\r' | head -n 1 | sed 's/am [0-9.]* um [0-9:]*/am D um T/')" \
   "Beleg 100234 über 98,40 EUR wurde am D um T an die Kasse übertragen; ob die Kasse ihn gebucht hat, ist offen."
-grep -q '^  buttons: Yes, No, Cancel$' "$work/cancelled.txt" || fail "the guard's buttons"
+tr -d '\r' <"$work/cancelled.txt" | grep -q '^  buttons: Yes, No, Cancel$' || fail "the guard's buttons"
 expect "bookings after Cancel" "$(booked 100234)" 1
 
 # The operator has checked the cash register and found the receipt booked.

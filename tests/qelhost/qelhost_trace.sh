@@ -130,6 +130,9 @@ else
 fi
 wait "$host" 2>/dev/null || true
 [ "$(wc -l <"$work/site/QelConnect.trace")" -eq $((before + 1)) ] || fail "the killed sale left other than one line"
+# The journal holds the killed sale open, and the sale not printed.
+[ "$(qelhost pending --json | jq -r '"\(.receipt) \(.state)"' | paste -sd' ')" = \
+  "100234 not-printed 100235 interrupted" ] || fail "pending lists $(qelhost pending --json)"
 
 echo "QelConnect.trace:"
 cat "$work/site/QelConnect.trace" | cut -c1-400

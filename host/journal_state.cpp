@@ -21,7 +21,6 @@ namespace {
 // (the journal's own fields hold no escapes), or a number's characters.
 std::optional<std::string_view> valueOf(std::string_view line, std::string_view key) {
   std::string pattern;
-  pattern.reserve(key.size() + 3);
   pattern.append(1, '"').append(key).append("\":");
   const std::size_t at = line.find(pattern);
   if (at == std::string_view::npos) return std::nullopt;

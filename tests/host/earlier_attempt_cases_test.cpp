@@ -373,6 +373,34 @@ TEST_F(GuardCases, CompactionKeepsEveryOpenTransaction) {
   }
 }
 
+// A sale booked and not printed on an earlier day: the question names the
+// day too; its minute is 10, written with two digits.
+TEST_F(GuardCases, NotPrintedOnAnotherDayNamesTheDay) {
+  const std::string time = daysAgo(2).replace(14, 2, "10");
+  writeFile(kJournal, journalLine(time, 815, "accepted-not-printed"));
+  healthyKasse();
+  EXPECT_EQ(sell(smallSale(), {kIdOk, kIdCancel}), kNotCompleted);
+  ASSERT_EQ(dialogs().size(), 2u);
+  const LocalText at = localTextOf(time);
+  expectGuard(dialogs()[1],
+              L"Beleg 815 ist seit dem " + at.date + L" um " + at.time +
+                  L" an der Kasse gebucht; die Tickets wurden nicht gedruckt.\r\n\r\n"
+                  L"OK: ohne erneute \u00dcbertragung abschlie\u00dfen.\r\n"
+                  L"Abbrechen: Es geschieht nichts.",
+              {kIdOk, kIdCancel});
+  EXPECT_EQ(requestCount(), 0u);
+}
+
+// Only a transfer is journaled: a sale or refund that fails before its
+// request goes out (here: no configuration) leaves no line.
+TEST_F(GuardCases, NothingSentNothingJournaled) {
+  std::filesystem::remove("QelConnect.xml");
+  EXPECT_EQ(sell(smallSale(), {kIdOk}), kNotCompleted);
+  const auto record = refundExample();
+  EXPECT_EQ(refund(record.data()), kNotCompleted);
+  EXPECT_FALSE(std::filesystem::exists(kJournal));
+}
+
 // A journal that cannot be written stops nothing: the sale goes on without
 // the guard, and the trace says why.
 TEST_F(GuardCases, UnwritableJournalCostsOnlyTheGuard) {

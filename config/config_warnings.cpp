@@ -103,7 +103,10 @@ void ConfigWarnings::checkStructure(const tinyxml2::XMLDocument& document) {
 
 void ConfigWarnings::checkUrl(const tinyxml2::XMLElement* element, const std::wstring& url, bool hasCredentials) {
   if (element == nullptr) return;
-  const std::size_t schemeEnd = url.find(L"://");
+  // A "://" after the first '/', '?', '#' or '@' belongs to the path, the
+  // query or the user information: such a url has no scheme of its own.
+  std::size_t schemeEnd = url.find(L"://");
+  if (url.find_first_of(L"/?#@") < schemeEnd) schemeEnd = std::wstring::npos;
   const std::size_t authority = schemeEnd == std::wstring::npos ? 0 : schemeEnd + 3;
   const std::size_t authorityEnd = url.find_first_of(L"/?#", authority);
   if (url.find(L'@', authority) < authorityEnd) add(element->GetLineNum(), kUserInfoInUrl);

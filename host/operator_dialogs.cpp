@@ -36,7 +36,11 @@ bool ask(void* owner, const wchar_t* question) {
 
 bool confirmTransfer(void* owner) { return ask(owner, kAskTransfer); }
 
-bool confirmPrinting(void* owner) { return ask(owner, kAskPrinting); }
+Answer askPrinting(void* owner) {
+  const int answer = platform::messageBox(owner, kAskPrinting, kTransactionCaption, platform::Buttons::OkCancel);
+  if (answer == platform::kBoxNotShown) return Answer::NotShown;
+  return answer == platform::kIdOk ? Answer::Ok : Answer::Cancel;
+}
 
 platform::TransferProgress transferProgress(void* owner) {
   return platform::TransferProgress(owner, kTransactionCaption, &transferProgressText);

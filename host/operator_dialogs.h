@@ -16,8 +16,11 @@ namespace qel {
 // "Ticket in die Kasse uebertragen?" — true only when the operator chose OK.
 bool confirmTransfer(void* owner);
 
-// "Tickets drucken?" — true only when the operator chose OK.
-bool confirmPrinting(void* owner);
+// How the operator answered a question, if the system could show it.
+enum class Answer { Ok, Cancel, NotShown };
+
+// "Tickets drucken?"
+Answer askPrinting(void* owner);
 
 // While alive, a transfer that has taken half a second shows its progress
 // window, caption "Transaktionsfenster", text "Übertragung an die Kasse …

@@ -146,10 +146,10 @@ void fillPaymentResult(void* record, const Order& order, const HostOrderRecord& 
   putBool(out, kBBatchModusPruefen, false);
 }
 
-void logPaymentResult(const void* record, std::int32_t code) {
+platform::FileWriteResult logPaymentResult(const void* record, std::int32_t code) {
   const std::string entry = formatEntry(static_cast<const std::uint8_t*>(record), code);
   // A log that cannot be written costs the entry, never the sale.
-  platform::appendToFile(kPaymentLogFile, entry);
+  return platform::appendToFile(kPaymentLogFile, entry);
 }
 
 void truncateLog() { platform::truncateFile(kPaymentLogFile); }

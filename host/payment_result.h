@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/platform.h"
+
 namespace qel {
 
 class Order;
@@ -55,8 +57,9 @@ constexpr char kPaymentLogFile[] = "QelConnect.log";
 void fillPaymentResult(void* record, const Order& order, const HostOrderRecord& hostOrder, const void* hostPaymentType);
 
 // Appends one entry (twenty lines and an empty line) for the record to the
-// result log. A log that cannot be opened costs the entry and nothing else.
-void logPaymentResult(const void* record, std::int32_t code);
+// result log. A log that cannot be opened costs the entry and nothing else;
+// the result says whether it was written.
+platform::FileWriteResult logPaymentResult(const void* record, std::int32_t code);
 
 // Empties the result log; a log that cannot be opened is left as it is.
 void truncateLog();

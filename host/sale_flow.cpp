@@ -43,6 +43,16 @@ ConnectorConfig readSale(Order& order, const HostOrderRecord& hostOrder, Transac
   return config;
 }
 
+// The result record filled and logged once the sale is booked; a log entry
+// given up for a lock is noted in the trace.
+void bookSale(void* paymentResult, const Order& order, const HostOrderRecord& hostOrder, const void* hostPaymentType,
+              Transaction& transaction) {
+  fillPaymentResult(paymentResult, order, hostOrder, hostPaymentType);
+  if (logPaymentResult(paymentResult, 0).status == platform::FileWrite::Locked) {
+    transaction.logEntryLost(trace::lost::kLocked);
+  }
+}
+
 // Everything between the two questions, under the progress window of a
 // slow transfer. The objects are released in the reverse order of their
 // creation on every path, and all of them, the window included, before a
@@ -58,8 +68,7 @@ bool transferSale(void* owner, Order& order, const HostOrderRecord& hostOrder, c
     ConnectorConfig config = readSale(order, hostOrder, transaction);
     if (!transaction.mayBeBooked()) {
       transaction.send(order, std::move(config));
-      fillPaymentResult(paymentResult, order, hostOrder, hostPaymentType);
-      logPaymentResult(paymentResult, 0);
+      bookSale(paymentResult, order, hostOrder, hostPaymentType, transaction);
       return true;
     }
     unsent = std::move(config);
@@ -68,8 +77,7 @@ bool transferSale(void* owner, Order& order, const HostOrderRecord& hostOrder, c
   if (answer == GuardAnswer::Cancelled) return false;
   const platform::TransferProgress progress = transferProgress(owner);
   if (answer == GuardAnswer::NotBooked) transaction.send(order, std::move(*unsent));
-  fillPaymentResult(paymentResult, order, hostOrder, hostPaymentType);
-  logPaymentResult(paymentResult, 0);
+  bookSale(paymentResult, order, hostOrder, hostPaymentType, transaction);
   return true;
 }
 
@@ -86,7 +94,9 @@ std::int32_t runSale(void* owner, const void* hostOrder, const void* hostPayment
     if (!transferSale(owner, order, HostOrderRecord(hostOrder), hostPaymentType, paymentResult, transaction)) {
       return kResultNotCompleted;
     }
-    const bool printed = order.hasNegativeTotal() || confirmPrinting(owner);
+    const Answer printing = order.hasNegativeTotal() ? Answer::Ok : askPrinting(owner);
+    if (printing == Answer::NotShown) transaction.boxNotShown(trace::box::kPrinting);
+    const bool printed = printing == Answer::Ok;
     transaction.completed(printed);
     return printed ? kResultDone : kResultNotCompleted;
   });

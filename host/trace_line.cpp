@@ -152,6 +152,9 @@ std::string formatTraceLine(const TraceEntry& entry, const TransferReport* trans
   if (entry.journal != nullptr) line.string(key::kJournal, entry.journal);
   if (entry.operatorAnswer != nullptr) line.string(key::kOperator, entry.operatorAnswer);
   if (entry.message) line.string(key::kMessage, *entry.message);
+  if (entry.boxNotShown != nullptr) line.string(key::kBoxNotShown, entry.boxNotShown);
+  if (entry.logEntryLost != nullptr) line.string(key::kLogEntryLost, entry.logEntryLost);
+  if (entry.linesLost != 0) line.integer(key::kLinesLost, entry.linesLost);
   if (transfer != nullptr) writeTransfer(line, *transfer);
   return line.finish();
 }

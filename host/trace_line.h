@@ -37,6 +37,9 @@ struct TraceEntry {
   // asked and the order is sent again.
   const char* operatorAnswer = nullptr;
   std::optional<std::wstring> message;  // the operator's error box, if any
+  const char* boxNotShown = nullptr;    // one of trace::box, or null
+  const char* logEntryLost = nullptr;   // one of trace::lost, or null
+  std::uint32_t linesLost = 0;          // earlier lines given up for a lock
 };
 
 // The entry, with what `transfer` did as far as it got (nothing of the

@@ -34,6 +34,14 @@ constexpr char kJournal[] = "journal";
 // may be booked, when it was to send the order again: outcome::kNotBooked.
 constexpr char kOperator[] = "operator";
 constexpr char kMessage[] = "message";  // the error box's message, without its paragraph
+// A question that the system could not show at all (one of trace::box); the
+// operator saw nothing and answered nothing.
+constexpr char kBoxNotShown[] = "boxNotShown";
+// Why the log entry of this transaction was given up (one of trace::lost).
+constexpr char kLogEntryLost[] = "logEntryLost";
+// How many earlier lines of this process the trace gave up because another
+// held its lock for longer than the wait; left out when none.
+constexpr char kLinesLost[] = "linesLost";
 constexpr char kHttpStatus[] = "httpStatus";
 constexpr char kRect[] = "rect";
 constexpr char kRectmsg[] = "rectmsg";
@@ -52,6 +60,17 @@ constexpr char kResponse[] = "response";
 // The values of "kind".
 constexpr char kSale[] = "sale";
 constexpr char kRefund[] = "refund";
+
+// The values of "boxNotShown".
+namespace box {
+constexpr char kPrinting[] = "printing";  // "Tickets drucken?"
+}  // namespace box
+
+// The values of "logEntryLost".
+namespace lost {
+// Another held the log's lock for longer than the wait.
+constexpr char kLocked[] = "locked";
+}  // namespace lost
 
 // The values of "outcome". A transaction's first line says "sending", just
 // before its request goes out; its second line names how it ended.

@@ -48,6 +48,11 @@ class Transaction {
   // transfer() through a new exchange of `config`, its answer unused.
   void send(const Order& order, ConnectorConfig config);
 
+  // Noted in the outcome's trace line: a question that the system could not
+  // show (one of trace::box), a log entry given up (one of trace::lost).
+  void boxNotShown(const char* box) noexcept { trace_.boxNotShown(box); }
+  void logEntryLost(const char* cause) noexcept { trace_.logEntryLost(cause); }
+
   // The transaction ended without an error box; `printed` is false when the
   // operator declined to print the tickets of a booked sale.
   void completed(bool printed) noexcept;

@@ -3,6 +3,7 @@
 #include "host/transaction_trace.h"
 
 #include <atomic>
+#include <string_view>
 
 #include "base/utc_time.h"
 #include "config/connector_config.h"
@@ -20,6 +21,10 @@ void appendHex(std::string& out, std::uint64_t value, int digits) {
     out += kHex[(value >> shift) & 0xF];
   }
 }
+
+// The lines that this process's trace gave up because another held the
+// lock for longer than the wait, since the last line that was written.
+std::atomic<std::uint32_t> linesLost{0};
 
 }  // namespace
 
@@ -80,8 +85,21 @@ void TransactionTrace::write(const char* outcome, const std::wstring* message,
     line.journal = journalTrouble_;
     line.operatorAnswer = operatorAnswer_;
     if (message != nullptr) line.message = *message;
-    platform::appendRecord(trace::kFileName, formatTraceLine(line, transfer), kTraceLimitBytes,
-                           trace::kPreviousFileName);
+    // The notes of the end belong on the line of the outcome.
+    if (std::string_view(outcome) != trace::outcome::kSending) {
+      line.boxNotShown = boxNotShown_;
+      line.logEntryLost = logEntryLost_;
+    }
+    line.linesLost = linesLost.load();
+    const platform::FileWriteResult written = platform::appendRecord(trace::kFileName, formatTraceLine(line, transfer),
+                                                                     kTraceLimitBytes, trace::kPreviousFileName);
+    // A line lost to a lock cannot say so itself: the next line written
+    // counts it. A line lost otherwise leaves the count to the next.
+    if (written) {
+      linesLost -= line.linesLost;
+    } else if (written.status == platform::FileWrite::Locked) {
+      ++linesLost;
+    }
   } catch (...) {
     // No memory for the line: the transaction goes on without it.
   }

@@ -37,6 +37,11 @@ class TransactionTrace {
   // The order as the host passed it, once it was read.
   void noteOrder(const Order& order);
 
+  // What the outcome's line notes besides: a question that could not be
+  // shown (one of trace::box), a log entry given up (one of trace::lost).
+  void boxNotShown(const char* box) noexcept { boxNotShown_ = box; }
+  void logEntryLost(const char* cause) noexcept { logEntryLost_ = cause; }
+
   // The line written just before the request goes out.
   void sending() noexcept;
   // The line of the transaction's end: `outcome` (one of trace::outcome),
@@ -65,6 +70,8 @@ class TransactionTrace {
   std::optional<TracedOrder> order_;
   const char* journalTrouble_ = nullptr;
   const char* operatorAnswer_ = nullptr;
+  const char* boxNotShown_ = nullptr;
+  const char* logEntryLost_ = nullptr;
 };
 
 // A new transaction's name, 32 hexadecimal digits: the time in

@@ -162,6 +162,12 @@ void BoxHook::answer(void* window) {
     dialog.answer = escapeAnswer(dialog);
   }
   dialogs_.push_back(dialog);
+  // No button has the id 0: the box ends with it as MessageBoxW's answer,
+  // which is what the library sees of a box the system could not show.
+  if (dialog.answer == 0) {
+    EndDialog(box, 0);
+    return;
+  }
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(dialog.answer, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(box, dialog.answer)));
 }

@@ -11,7 +11,7 @@ Win32Calls win32Calls = {
     {"GetFileType", &::GetFileType},
     {"CloseHandle", &::CloseHandle},
     {"GetFileAttributesW", &::GetFileAttributesW},
-    {"GetFileInformationByHandle", &::GetFileInformationByHandle},
+    {"GetFileInformationByHandleEx", &::GetFileInformationByHandleEx},
     {"LockFileEx", &::LockFileEx},
     {"UnlockFileEx", &::UnlockFileEx},
     {"SetFilePointerEx", &::SetFilePointerEx},

@@ -17,7 +17,7 @@ struct Win32Calls {
   SystemCall<decltype(::GetFileType)> GetFileType;
   SystemCall<decltype(::CloseHandle)> CloseHandle;
   SystemCall<decltype(::GetFileAttributesW)> GetFileAttributesW;
-  SystemCall<decltype(::GetFileInformationByHandle)> GetFileInformationByHandle;
+  SystemCall<decltype(::GetFileInformationByHandleEx)> GetFileInformationByHandleEx;
   SystemCall<decltype(::LockFileEx)> LockFileEx;
   SystemCall<decltype(::UnlockFileEx)> UnlockFileEx;
   SystemCall<decltype(::SetFilePointerEx)> SetFilePointerEx;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/plain_file.h"
 #include "platform/platform.h"
@@ -133,15 +134,25 @@ std::wstring_view lastPart(std::wstring_view path) {
 
 // False when the system names the opened file other than `name`: where a
 // link is not seen as a reparse point (Wine shows a Unix symbolic link as
-// the file it leads to), the file's own name still tells. A file system
-// that gives no name is taken at its word.
+// the file it leads to), the file's own name still tells. The name is the
+// one within its volume, which asks no more of the system than the handle
+// (the name with its drive letter costs a look at every drive). A file
+// system that gives no name is taken at its word.
 bool openedAsNamed(HANDLE file, const std::wstring& name) {
-  const DWORD room = GetFinalPathNameByHandleW(file, nullptr, 0, FILE_NAME_NORMALIZED);
-  std::wstring path(room, L'\0');
-  const DWORD length = GetFinalPathNameByHandleW(file, path.data(), room, FILE_NAME_NORMALIZED);
-  if (length == 0 || length >= room) return true;
-  path.resize(length);
-  const std::wstring_view opened = lastPart(path);
+  // FILE_NAME_INFO: the name's length in bytes, then its characters.
+  alignas(FILE_NAME_INFO) unsigned char room[sizeof(FILE_NAME_INFO) + MAX_PATH * sizeof(wchar_t)];
+  std::vector<unsigned char> larger;
+  unsigned char* info = room;
+  if (!win32Calls.GetFileInformationByHandleEx(file, FileNameInfo, room, sizeof room)) {
+    if (GetLastError() != ERROR_MORE_DATA) return true;
+    larger.resize(sizeof(FILE_NAME_INFO) + reinterpret_cast<const FILE_NAME_INFO*>(room)->FileNameLength);
+    info = larger.data();
+    if (!win32Calls.GetFileInformationByHandleEx(file, FileNameInfo, info, static_cast<DWORD>(larger.size()))) {
+      return true;
+    }
+  }
+  const auto* named = reinterpret_cast<const FILE_NAME_INFO*>(info);
+  const std::wstring_view opened = lastPart({named->FileName, named->FileNameLength / sizeof(wchar_t)});
   const std::wstring_view asked = lastPart(name);
   return CompareStringOrdinal(opened.data(), static_cast<int>(opened.size()), asked.data(),
                               static_cast<int>(asked.size()), TRUE) == CSTR_EQUAL;
@@ -180,12 +191,21 @@ void unlockFile(NativeFile file) {
   win32Calls.UnlockFileEx(handleOf(file), 0, 1, 0, &lockedByte);
 }
 
+// The two classes of GetFileInformationByHandleEx that tell what is needed
+// here, each one question to the file system; GetFileInformationByHandle
+// would also fetch the volume's serial number, which under Wine is a round
+// trip to its mount manager (about a millisecond).
 bool fileState(NativeFile file, FileState& state) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!win32Calls.GetFileInformationByHandle(handleOf(file), &info)) return false;
-  state.plain = (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
-                info.nNumberOfLinks == 1;
-  state.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  FILE_STANDARD_INFO standard{};
+  FILE_ATTRIBUTE_TAG_INFO attributes{};
+  if (!win32Calls.GetFileInformationByHandleEx(handleOf(file), FileStandardInfo, &standard, sizeof standard) ||
+      !win32Calls.GetFileInformationByHandleEx(handleOf(file), FileAttributeTagInfo, &attributes, sizeof attributes)) {
+    return false;
+  }
+  state.plain = !standard.Directory &&
+                (attributes.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+                standard.NumberOfLinks == 1;
+  state.size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
   return true;
 }
 

@@ -363,6 +363,9 @@ TEST_F(ConnectorConfigTest, WarnsOfCredentialsTheUrlWouldLoseOrExpose) {
   } cases[] = {
       {"<url>https://kasse:geheim@h/sap</url><username>k</username>", {{2, kUserInfo}}},
       {"<url>kasse@h:8443</url>", {{2, kUserInfo}}},
+      // A "://" further on is no scheme.
+      {"<url>k:p@h/sap?back=http://x</url>", {{2, kUserInfo}}},
+      {"<url>h/sap?back=http://k:p@x</url>", {}},
       {"<url>https://h/sap?mail=a@b</url><password>p</password>", {}},
       {"<url>https://h/a@b</url>", {}},
       {"<url>https://h#a@b</url>", {}},

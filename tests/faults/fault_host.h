@@ -20,6 +20,8 @@ struct CallOutcome {
 
 constexpr int kAnswerOk = hostkit::kIdOk;
 constexpr int kAnswerCancel = hostkit::kIdCancel;
+// What a box gives back when the system could not show it at all.
+constexpr int kBoxNotShown = 0;
 
 // Loaded once and kept for the whole run, as the host keeps it.
 inline const hostkit::HostLibrary& faultLibrary() {

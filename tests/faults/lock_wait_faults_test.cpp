@@ -21,17 +21,19 @@
 namespace qel::test {
 namespace {
 
-// A writer's lock on `name` held for the object's lifetime, as another
-// process would hold it (locks of two opens exclude each other within one
-// process too): flock on POSIX, every byte of the file on Windows.
+// A writer's lock on `name`, or with `shared` a reader's, held for the
+// object's lifetime, as another process would hold it (locks of two opens
+// exclude each other within one process too): flock on POSIX, every byte of
+// the file on Windows.
 class HeldLock {
  public:
 #if defined(_WIN32)
-  explicit HeldLock(const char* name)
+  HeldLock(const char* name, bool shared)
       : file_(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {
     OVERLAPPED from{};
-    held_ = file_ != INVALID_HANDLE_VALUE && LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &from);
+    held_ = file_ != INVALID_HANDLE_VALUE &&
+            LockFileEx(file_, shared ? 0 : LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &from);
   }
   ~HeldLock() {
     OVERLAPPED from{};
@@ -42,8 +44,8 @@ class HeldLock {
  private:
   HANDLE file_;
 #else
-  explicit HeldLock(const char* name) : fd_(open(name, O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
-    held_ = fd_ >= 0 && flock(fd_, LOCK_EX) == 0;
+  HeldLock(const char* name, bool shared) : fd_(open(name, O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+    held_ = fd_ >= 0 && flock(fd_, shared ? LOCK_SH : LOCK_EX) == 0;
   }
   ~HeldLock() {
     if (fd_ >= 0) close(fd_);
@@ -66,40 +68,59 @@ TEST_F(FaultTest, FilesLockedElsewhereCostOnlyTheirLines) {
   struct Case {
     const char* locked;
     std::string trace;  // what the trace holds before the sale
+    bool shared;        // a reader's lock, as a listing of the trace holds it
   };
   const std::string full = std::string(kTraceLimit - 1, 'x') + "\n";
   const Case cases[] = {
-      {"QelConnect.trace", "old\n"},
-      {"QelConnect.trace", full},  // no rotation either
-      {"QelConnect.log", "old\n"},
+      {"QelConnect.trace", "old\n", false},
+      {"QelConnect.trace", full, false},  // no rotation either
+      {"QelConnect.trace", "old\n", true},
+      {"QelConnect.log", "old\n", false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.locked) + " locked, trace of " + std::to_string(c.trace.size()) + " bytes");
+    SCOPED_TRACE(std::string(c.locked) + (c.shared ? " read" : "") + " locked, trace of " +
+                 std::to_string(c.trace.size()) + " bytes");
     ScratchDir dir;
     startKasse();
     writeFile("QelConnect.trace", c.trace);
     writeFile("QelConnect.log", "old entry\r\n");
-    const HeldLock lock(c.locked);
-    ASSERT_TRUE(lock.held());
-    const CallOutcome outcome = sell();
-    EXPECT_EQ(outcome.code, 0);
-    EXPECT_EQ(outcome.boxes.size(), 2u) << "no error box";
-    EXPECT_FALSE(resultUntouched());
-    const std::string log = readFile("QelConnect.log");
-    if (c.locked == std::string("QelConnect.log")) {
-      EXPECT_EQ(log, "old entry\r\n");
-      std::uint32_t handle = 0;
-      ASSERT_EQ(faultLibrary().init()(nullptr, &handle), 0);
-      EXPECT_EQ(readFile("QelConnect.log"), "old entry\r\n") << "a locked log is not emptied";
-      const std::vector<std::string> lines = traceLines();
-      ASSERT_EQ(lines.size(), 3u);
-      EXPECT_EQ(traceText(lines[2], "outcome"), "accepted");
-    } else {
+    const bool logLocked = c.locked == std::string("QelConnect.log");
+    {
+      const HeldLock lock(c.locked, c.shared);
+      ASSERT_TRUE(lock.held());
+      const CallOutcome outcome = sell();
+      EXPECT_EQ(outcome.code, 0);
+      EXPECT_EQ(outcome.boxes.size(), 2u) << "no error box";
+      EXPECT_FALSE(resultUntouched());
+      const std::string log = readFile("QelConnect.log");
+      if (logLocked) {
+        EXPECT_EQ(log, "old entry\r\n");
+        std::uint32_t handle = 0;
+        ASSERT_EQ(faultLibrary().init()(nullptr, &handle), 0);
+        EXPECT_EQ(readFile("QelConnect.log"), "old entry\r\n") << "a locked log is not emptied";
+        // The trace tells where the entry went.
+        const std::vector<std::string> lines = traceLines();
+        ASSERT_EQ(lines.size(), 3u);
+        EXPECT_EQ(traceText(lines[1], "logEntryLost"), "(no logEntryLost)");
+        EXPECT_EQ(traceText(lines[2], "outcome"), "accepted");
+        EXPECT_EQ(traceText(lines[2], "logEntryLost"), "locked");
+        continue;
+      }
       EXPECT_GT(log.size(), 11u);
       EXPECT_EQ(log.substr(0, 11), "old entry\r\n") << "the entry follows";
       EXPECT_EQ(readFile("QelConnect.trace"), c.trace) << "neither written nor rotated";
       EXPECT_FALSE(std::filesystem::exists("QelConnect.trace.1"));
     }
+    // The next sale's first line counts both lines lost to the lock, and
+    // only that line does.
+    ASSERT_EQ(sell().code, 0);
+    std::vector<std::string> lines = traceLines();
+    ASSERT_GE(lines.size(), 2u);
+    lines.erase(lines.begin(), lines.end() - 2);
+    EXPECT_EQ(traceText(lines[0], "outcome"), "sending");
+    EXPECT_EQ(traceLine(lines[0]).value("linesLost", 0), 2);
+    EXPECT_FALSE(traceLine(lines[1]).contains("linesLost")) << lines[1];
+    EXPECT_EQ(traceText(lines[1], "logEntryLost"), "(no logEntryLost)");
   }
 }
 

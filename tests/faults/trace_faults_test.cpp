@@ -59,6 +59,13 @@ TEST_F(FaultTest, TraceNamesHowEachSaleEnded) {
        {kAnswerOk, kAnswerCancel},
        "accepted-not-printed",
        200},
+      {"printing question not shown",
+       [](FaultConnection& c) { c.send(httpResponse(200, kasseAnswer("0", "OK"))); },
+       FaultServer::Start::AfterRequest,
+       false,
+       {kAnswerOk, kBoxNotShown},
+       "accepted-not-printed",
+       200},
       {"Rect 4",
        [](FaultConnection& c) { c.send(httpResponse(200, kasseAnswer("4", kBackslashRectmsg))); },
        FaultServer::Start::AfterRequest,
@@ -155,6 +162,7 @@ TEST_F(FaultTest, TraceNamesHowEachSaleEnded) {
     EXPECT_EQ(traceText(line, "id"), id);
     const nlohmann::json traced = traceLine(line);
     EXPECT_EQ(traceText(line, "outcome"), end.outcome);
+    EXPECT_EQ(traceText(line, "boxNotShown"), end.answers.back() == kBoxNotShown ? "printing" : "(no boxNotShown)");
     EXPECT_EQ(traceText(line, "kind"), "sale");
     EXPECT_NE(line.find("\"receipt\":815,\"total\":42.50,"), std::string::npos) << line;
     EXPECT_EQ(traced.value("httpStatus", 0), end.httpStatus);

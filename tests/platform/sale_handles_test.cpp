@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -27,9 +28,9 @@ class Sales {
 
   // Sells once against `kasse` and returns the sale's code; the boxes are
   // answered by the SystemFaults in place.
-  std::int32_t sell(const FaultServer& kasse) {
+  std::int32_t sell(const FaultServer& kasse, const char* moreConfig = "") {
     const std::string url = kasse.url();
-    std::ofstream("QelConnect.xml", std::ios::binary) << configFor(std::wstring(url.begin(), url.end()));
+    std::ofstream("QelConnect.xml", std::ios::binary) << configFor(std::wstring(url.begin(), url.end())) << moreConfig;
     std::ofstream("Sales.ini", std::ios::binary) << "[Kasse]\r\nTerminalID=4711\r\n";
     ResultRecord result;
     result.fill(kResultPattern);
@@ -82,6 +83,42 @@ TEST(SaleHandles, SalesCloseWhateverTheyOpen) {
     }
   }
   EXPECT_EQ(openHandles(), before) << "sales left descriptors or handles open";
+}
+
+// A box that the system cannot show at all is no answer: the first
+// question ends the sale before anything is read, as Cancel does; at
+// "Tickets drucken?" the booked sale counts as not printed, and its trace
+// line says that the question was never shown.
+TEST(SaleBoxes, QuestionThatCannotBeShownIsTraced) {
+  ScratchDir dir;
+  const FaultServer kasse(
+      [](FaultConnection& c) { c.send(httpResponse(200, kasseAnswer("0", "OK"), "application/soap+xml")); });
+  Sales sales;
+  constexpr char kTraceOn[] = "<diagnostics><trace>1</trace></diagnostics>";
+  struct Case {
+    int boxesShown;  // before the one that cannot be shown
+    const char* trace;
+  };
+  const Case cases[] = {
+      {0, ""},
+      {1, "\"outcome\":\"accepted-not-printed\",\"boxNotShown\":\"printing\",\"httpStatus\":200,"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.boxesShown);
+    std::remove("QelConnect.trace");
+    SystemFaults faults;
+    faults[boxCall()] = failing(0, 1, c.boxesShown);
+    EXPECT_EQ(sales.sell(kasse, kTraceOn), kNotCompleted);
+    EXPECT_EQ(faults.boxes(), c.boxesShown);
+    EXPECT_TRUE(faults.allMet());
+    std::ifstream traced("QelConnect.trace", std::ios::binary);
+    std::string sending, outcome, more;
+    std::getline(traced, sending);
+    std::getline(traced, outcome);
+    EXPECT_FALSE(std::getline(traced, more));
+    EXPECT_NE(outcome.find(c.trace), std::string::npos) << outcome;
+    EXPECT_EQ(sending.find("boxNotShown"), std::string::npos) << sending;
+  }
 }
 
 }  // namespace

@@ -100,6 +100,10 @@ struct LockCall {
   std::uint32_t busy;
 };
 LockCall lockCall();
+// The call that shows a message box (Windows) or its stand-in, the
+// development library's dialog seam (POSIX): scripted to fail, the box
+// gives back what the system gives for one it could not show.
+const char* boxCall();
 // An error that a call of the table may fail with at any time (EIO,
 // ERROR_IO_DEVICE).
 std::uint32_t ioError();

@@ -80,7 +80,11 @@ int ftruncateStandIn(int fd, off_t size) {
 // Counted, never waited.
 int nanosleepStandIn(const struct timespec*, struct timespec*) { return failsNow("nanosleep") ? -1 : 0; }
 
+// The dialog seam in place of MessageBoxW, scripted as a row of its own.
+constexpr char kBoxCall[] = "dialog";
+
 int answerOk(void*, const wchar_t*, const wchar_t*, unsigned int) {
+  if (failsNow(kBoxCall)) return platform::kBoxNotShown;
   SystemFaults::live().countBox();
   return platform::kIdOk;
 }
@@ -108,6 +112,7 @@ SystemFaults::SystemFaults() {
     scripts_[row.name];
     row.current = standIn;
   });
+  scripts_[kBoxCall];
   qelSetDialogHandler(&answerOk);
 }
 
@@ -120,6 +125,8 @@ SystemFaults::~SystemFaults() {
 int SystemFaults::pauses() const { return scripts_.find("nanosleep")->second.calls; }
 
 LockCall lockCall() { return {"flock", EWOULDBLOCK}; }
+
+const char* boxCall() { return kBoxCall; }
 
 std::uint32_t ioError() { return EIO; }
 

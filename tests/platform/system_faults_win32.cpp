@@ -71,8 +71,10 @@ DWORD WINAPI getFileAttributesStandIn(LPCWSTR name) {
   return failsNow("GetFileAttributesW") ? INVALID_FILE_ATTRIBUTES : win32Calls.GetFileAttributesW.original(name);
 }
 
-BOOL WINAPI getFileInformationStandIn(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info) {
-  return failsNow("GetFileInformationByHandle") ? FALSE : win32Calls.GetFileInformationByHandle.original(file, info);
+BOOL WINAPI getFileInformationStandIn(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info, DWORD size) {
+  return failsNow("GetFileInformationByHandleEx")
+             ? FALSE
+             : win32Calls.GetFileInformationByHandleEx.original(file, kind, info, size);
 }
 
 BOOL WINAPI lockFileStandIn(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high, LPOVERLAPPED at) {
@@ -95,7 +97,7 @@ BOOL WINAPI setEndOfFileStandIn(HANDLE file) {
 void WINAPI sleepStandIn(DWORD) { failsNow("Sleep"); }
 
 int WINAPI messageBoxStandIn(HWND, LPCWSTR, LPCWSTR, UINT) {
-  failsNow("MessageBoxW");
+  if (failsNow("MessageBoxW")) return 0;
   SystemFaults::live().countBox();
   return IDOK;
 }
@@ -110,7 +112,7 @@ void forEachRow(F&& f) {
   f(win32Calls.GetFileType, &getFileTypeStandIn);
   f(win32Calls.CloseHandle, &closeHandleStandIn);
   f(win32Calls.GetFileAttributesW, &getFileAttributesStandIn);
-  f(win32Calls.GetFileInformationByHandle, &getFileInformationStandIn);
+  f(win32Calls.GetFileInformationByHandleEx, &getFileInformationStandIn);
   f(win32Calls.LockFileEx, &lockFileStandIn);
   f(win32Calls.UnlockFileEx, &unlockFileStandIn);
   f(win32Calls.SetFilePointerEx, &setFilePointerStandIn);
@@ -137,6 +139,8 @@ SystemFaults::~SystemFaults() {
 int SystemFaults::pauses() const { return scripts_.find("Sleep")->second.calls; }
 
 LockCall lockCall() { return {"LockFileEx", ERROR_LOCK_VIOLATION}; }
+
+const char* boxCall() { return "MessageBoxW"; }
 
 std::uint32_t ioError() { return ERROR_IO_DEVICE; }
 

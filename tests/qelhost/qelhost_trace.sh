@@ -200,6 +200,21 @@ qelhost trace --since "30.11.2026 10:00" >"$work/bad-since.txt" 2>&1 || code=$?
 [ "$code" = 2 ] && grep -qF "qelhost: --since: 30.11.2026 10:00 is no local time: write 2026-12-07 14:32" \
   "$work/bad-since.txt" || fail "trace --since with a German date exits $code: $(cat "$work/bad-since.txt")"
 
+# Neither the trace nor the log is written or emptied through a symbolic
+# link, which Wine shows as the file it leads to: the sale completes without
+# its line and its entry, and the file the links lead to keeps its bytes.
+configure "$(cat "$work/accepting.port")"
+mkdir "$work/linked"
+cp "$work/site/QelConnect.xml" "$work/site/Sales.ini" "$work/linked/"
+printf 'kept\n' >"$work/kept.txt"
+ln -s ../kept.txt "$work/linked/QelConnect.log"
+ln -s ../kept.txt "$work/linked/QelConnect.trace"
+code=0
+${RUNNER:+"$RUNNER"} "$QELHOST" --workdir "$(program_path "$work/linked")" --answers ok,ok \
+  "$(program_path "$EXAMPLES/sale.json")" >/dev/null 2>&1 || code=$?
+[ "$code" = 0 ] || fail "the sale beside linked files exits $code, not 0"
+[ "$(cat "$work/kept.txt")" = kept ] || fail "the links' target was written: $(cat "$work/kept.txt")"
+
 # The password, user:password and its Base64 form.
 for secret in geheim "kasse:geheim" a2Fzc2U6Z2VoZWlt; do
   grep -qF "$secret" "$work/site/QelConnect.trace" && fail "the trace holds $secret"

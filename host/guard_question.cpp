@@ -82,10 +82,18 @@ std::wstring guardQuestionText(const GuardedOrder& order, const EarlierAttempt& 
 GuardAnswer askWhetherBooked(void* owner, const GuardedOrder& order, const EarlierAttempt& earlier) {
   const std::wstring text = guardQuestionText(order, earlier);
   if (earlier.state == OpenState::NotPrinted) {
-    const int answer = platform::warningBox(owner, text.c_str(), kCaption, platform::Buttons::OkCancel);
-    return answer == platform::kIdOk ? GuardAnswer::Booked : GuardAnswer::Cancelled;
+    switch (platform::warningBox(owner, text.c_str(), kCaption, platform::Buttons::OkCancel)) {
+      case platform::kIdOk:
+        return GuardAnswer::Booked;
+      case platform::kBoxNotShown:
+        return GuardAnswer::NotShown;
+      default:
+        return GuardAnswer::Cancelled;
+    }
   }
   switch (platform::warningBox(owner, text.c_str(), kCaption, platform::Buttons::YesNoCancel)) {
+    case platform::kBoxNotShown:
+      return GuardAnswer::NotShown;
     case platform::kIdYes:
       return GuardAnswer::Booked;
     case platform::kIdNo:

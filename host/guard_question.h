@@ -19,7 +19,7 @@ struct GuardedOrder {
 };
 
 // What the operator said about the earlier attempt.
-enum class GuardAnswer { Booked, NotBooked, Cancelled };
+enum class GuardAnswer { Booked, NotBooked, Cancelled, NotShown };
 
 // The question's text: the receipt, its amount, when the earlier attempt
 // began in local time, and what each answer does.

@@ -64,6 +64,7 @@ constexpr char kRefund[] = "refund";
 // The values of "boxNotShown".
 namespace box {
 constexpr char kPrinting[] = "printing";  // "Tickets drucken?"
+constexpr char kGuard[] = "guard";        // whether an open receipt is booked
 }  // namespace box
 
 // The values of "logEntryLost".

@@ -28,7 +28,7 @@ bool Transaction::mayBeBooked() noexcept {
 
 GuardAnswer Transaction::askAboutEarlierAttempt(void* owner, const Order& order) {
   const GuardedOrder guarded{kind_, order.belegnummer(), order.bruttogesamtpreis(), order.waehrung()};
-  const GuardAnswer answer = askWhetherBooked(owner, guarded, *earlier_);
+  GuardAnswer answer = askWhetherBooked(owner, guarded, *earlier_);
   switch (answer) {
     case GuardAnswer::Booked:
       confirmed_ = true;
@@ -38,6 +38,12 @@ GuardAnswer Transaction::askAboutEarlierAttempt(void* owner, const Order& order)
       journal(trace::outcome::kNotBooked);
       trace_.noteOperatorAnswer(trace::outcome::kNotBooked);
       break;
+    case GuardAnswer::NotShown:
+      // A question never asked is no answer: nothing is sent, as on Cancel,
+      // and the trace says why.
+      trace_.boxNotShown(trace::box::kGuard);
+      answer = GuardAnswer::Cancelled;
+      [[fallthrough]];
     case GuardAnswer::Cancelled:
       trace_.ended(trace::outcome::kCancelled, nullptr);
       break;

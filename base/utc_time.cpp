@@ -44,12 +44,51 @@ void appendPadded(std::string& out, std::int64_t value, int width) {
   while (count > 0) out += digits[--count];
 }
 
+// The number of `width` digits at `at`; -1 when one of them is not a digit.
+std::int64_t digitsAt(std::string_view text, std::size_t at, std::size_t width) {
+  std::int64_t value = 0;
+  for (std::size_t i = at; i < at + width; ++i) {
+    if (text[i] < '0' || text[i] > '9') return -1;
+    value = value * 10 + (text[i] - '0');
+  }
+  return value;
+}
+
 std::int64_t floorDiv(std::int64_t value, std::int64_t by) {
   const std::int64_t quotient = value / by;
   return quotient * by > value ? quotient - 1 : quotient;
 }
 
 }  // namespace
+
+std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day) {
+  year -= month <= 2 ? 1 : 0;
+  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const auto yearOfEra = static_cast<unsigned>(year - era * 400);
+  const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
+}
+
+std::optional<std::int64_t> parseIsoUtc(std::string_view text) {
+  // "YYYY-MM-DDThh:mm:ss.mmmZ": the separators at fixed places, digits between.
+  static constexpr std::string_view kShape = "0000-00-00T00:00:00.000Z";
+  if (text.size() != kShape.size()) return std::nullopt;
+  for (std::size_t i = 0; i < kShape.size(); ++i) {
+    if (kShape[i] != '0' && text[i] != kShape[i]) return std::nullopt;
+  }
+  const std::int64_t year = digitsAt(text, 0, 4), month = digitsAt(text, 5, 2), day = digitsAt(text, 8, 2);
+  const std::int64_t hour = digitsAt(text, 11, 2), minute = digitsAt(text, 14, 2), second = digitsAt(text, 17, 2);
+  const std::int64_t ms = digitsAt(text, 20, 3);
+  if (year < 0 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
+      second < 0 || second > 59 || ms < 0) {
+    return std::nullopt;
+  }
+  const std::int64_t days = daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
+  // A day past the month's end (31 April) comes back as another date.
+  if (civilFromDays(days).day != static_cast<unsigned>(day)) return std::nullopt;
+  return ((days * 24 + hour) * 60 + minute) * 60000 + second * 1000 + ms;
+}
 
 std::string isoUtc(std::int64_t ms) {
   const std::int64_t days = floorDiv(ms, 86400000);

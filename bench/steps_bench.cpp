@@ -5,13 +5,19 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "base/utc_time.h"
 #include "bench/bench_orders.h"
 #include "config/connector_config.h"
 #include "host/payment_result.h"
 #include "host/terminal_id_reader.h"
+#include "host/trace_line.h"
+#include "host/trace_schema.h"
+#include "host/transaction_journal.h"
+#include "host/transaction_trace.h"
 #include "order/host_records.h"
 #include "order/order.h"
 #include "platform/platform.h"
@@ -96,6 +102,54 @@ void BM_TraceLine(benchmark::State& state) {
     qel::platform::appendRecord("QelConnect.trace", line, std::uint64_t{10} << 20, "QelConnect.trace.1");
 }
 BENCHMARK(BM_TraceLine);
+
+// A small sale's journal line as the transaction writes it.
+std::string journalLine(const char* outcome, std::int32_t receipt = 100234) {
+  qel::TraceEntry entry;
+  entry.time = qel::isoUtc(qel::platform::utcMilliseconds());
+  entry.id = qel::newTransactionId();
+  entry.order = qel::TracedOrder{4711, receipt, 98.4, L"12"};
+  entry.url = L"http://127.0.0.1:8080/sap/bc/srt/kasse";
+  entry.outcome = outcome;
+  return qel::formatTraceLine(entry, nullptr);
+}
+
+// The journal's two lines of a small sale formatted, as the transaction
+// does it: the one written before the request goes out and the one of its
+// outcome.
+void BM_JournalTwoLines(benchmark::State& state) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(journalLine(qel::trace::outcome::kSending));
+    benchmark::DoNotOptimize(journalLine(qel::trace::outcome::kAccepted));
+  }
+}
+BENCHMARK(BM_JournalTwoLines);
+
+// The same two lines appended to the journal.
+void BM_JournalTwoAppends(benchmark::State& state) {
+  std::remove(qel::journal::kFileName);
+  const std::string sending = journalLine(qel::trace::outcome::kSending);
+  const std::string accepted = journalLine(qel::trace::outcome::kAccepted);
+  qel::TransactionJournal journal;
+  for (auto _ : state) {
+    journal.append(sending);
+    journal.append(accepted);
+  }
+  std::remove(qel::journal::kFileName);
+}
+BENCHMARK(BM_JournalTwoAppends);
+
+// The look-up before the transfer, in a journal of one open transaction and
+// closed ones up to the size at which it is compacted.
+void BM_JournalLookUp(benchmark::State& state) {
+  std::string journal = journalLine(qel::trace::outcome::kInDoubt, 100235);
+  while (journal.size() < qel::kJournalCompactBytes - 512) journal += journalLine(qel::trace::outcome::kAccepted);
+  std::ofstream(qel::journal::kFileName, std::ios::binary) << journal;
+  qel::TransactionJournal lookUp;
+  for (auto _ : state) benchmark::DoNotOptimize(lookUp.earlierAttempt(qel::TransactionKind::Sale, 100236));
+  std::remove(qel::journal::kFileName);
+}
+BENCHMARK(BM_JournalLookUp);
 
 }  // namespace
 

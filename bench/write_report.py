@@ -61,6 +61,9 @@ STEP_NAMES = {
     "BM_BuildSmallEnvelope": "envelope built (templates 101, 102, 103, 105, 106 read and filled)",
     "BM_EvaluateAnswer": "answer parsed and judged (`parseXml`)",
     "BM_LogResult": "result record appended to `QelConnect.log`",
+    "BM_JournalLookUp": "receipt looked up in `QelConnect.journal` (just under 16 KiB, the most it holds before compaction)",
+    "BM_JournalTwoLines": "the journal's two lines of a sale formatted (time, id, order, url)",
+    "BM_JournalTwoAppends": "two lines appended to `QelConnect.journal` (before the request, after the outcome)",
 }
 
 

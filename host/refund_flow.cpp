@@ -3,6 +3,7 @@
 // completed, so that the host does not book it.
 #include "host/refund_flow.h"
 
+#include <optional>
 #include <utility>
 
 #include "config/connector_config.h"
@@ -13,12 +14,49 @@
 #include "host/working_files.h"
 #include "order/host_records.h"
 #include "order/order.h"
-#include "transport/kasse_exchange.h"
 
 namespace qel {
 namespace {
 
 constexpr wchar_t kNullRefund[] = L"Invalid call of hrECRefund: the refund record (parameter 3) is null.";
+
+// The refund record and the configuration, read under the progress window;
+// the transaction begins with them.
+ConnectorConfig readRefund(Order& order, const void* hostRefund, Transaction& transaction) {
+  order.fillFromRefund(HostRefundRecord(hostRefund));
+  ConnectorConfig config;
+  config.loadFromFile(kConfigFileName);
+  transaction.begin(config);
+  transaction.noteOrder(order);
+  return config;
+}
+
+// Reads and sends the refund under the progress window. A receipt that the
+// journal holds open as possibly refunded leaves the window to ask the
+// operator first; cancelled there, the refund ends as a failed one does,
+// without a box.
+std::int32_t transferRefund(void* owner, const void* hostRefund, Transaction& transaction) {
+  Order order;
+  std::optional<ConnectorConfig> unsent;
+  {
+    const platform::TransferProgress progress = transferProgress(owner);
+    ConnectorConfig config = readRefund(order, hostRefund, transaction);
+    if (!transaction.mayBeBooked()) {
+      transaction.send(order, std::move(config));
+      transaction.completed(true);
+      return kResultDone;
+    }
+    unsent = std::move(config);
+  }
+  const GuardAnswer answer = transaction.askAboutEarlierAttempt(owner, order);
+  if (answer == GuardAnswer::Cancelled) return kResultNotCompleted;
+  if (answer == GuardAnswer::NotBooked) {
+    const platform::TransferProgress progress = transferProgress(owner);
+    transaction.send(order, std::move(*unsent));
+  }
+  transaction.completed(true);
+  return kResultDone;
+}
 
 }  // namespace
 
@@ -26,18 +64,7 @@ std::int32_t runRefund(void* owner, const void* hostRefund) noexcept {
   Transaction transaction(TransactionKind::Refund);
   return runGuarded(owner, transaction, [&]() -> std::int32_t {
     if (hostRefund == nullptr) throw VubException(kNullRefund);
-    const platform::TransferProgress progress = transferProgress(owner);
-    Order order;
-    order.fillFromRefund(HostRefundRecord(hostRefund));
-    ConnectorConfig config;
-    config.loadFromFile(kConfigFileName);
-    transaction.begin(config);
-    transaction.noteOrder(order);
-    KasseExchange exchange(std::move(config));
-    KasseResponse response;
-    transaction.transfer(exchange, order, response);
-    transaction.completed(true);
-    return kResultDone;
+    return transferRefund(owner, hostRefund, transaction);
   });
 }
 

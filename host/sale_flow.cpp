@@ -2,6 +2,7 @@
 // the order, transfer it, fill and log the result record, ask about printing.
 #include "host/sale_flow.h"
 
+#include <optional>
 #include <utility>
 
 #include "config/connector_config.h"
@@ -14,7 +15,6 @@
 #include "host/working_files.h"
 #include "order/host_records.h"
 #include "order/order.h"
-#include "transport/kasse_exchange.h"
 
 namespace qel {
 namespace {
@@ -29,13 +29,9 @@ void requireRecords(const void* hostOrder, const void* hostPaymentType, const vo
   if (paymentResult == nullptr) throw VubException(kNullResult);
 }
 
-// Everything between the two questions, under the progress window of a
-// slow transfer. The objects are released in the reverse order of their
-// creation on every path, and all of them, the window included, before a
-// failure reaches the error box.
-void transferSale(void* owner, Order& order, const HostOrderRecord& hostOrder, const void* hostPaymentType,
-                  void* paymentResult, Transaction& transaction) {
-  const platform::TransferProgress progress = transferProgress(owner);
+// The configuration, the terminal number and the order, read under the
+// progress window; the transaction begins with them.
+ConnectorConfig readSale(Order& order, const HostOrderRecord& hostOrder, Transaction& transaction) {
   ConnectorConfig config;
   config.loadFromFile(kConfigFileName);
   transaction.begin(config);
@@ -44,13 +40,45 @@ void transferSale(void* owner, Order& order, const HostOrderRecord& hostOrder, c
   order.setTerminalId(terminal.terminalId());
   order.fillFromHostOrder(hostOrder);
   transaction.noteOrder(order);
-  KasseExchange exchange(std::move(config));
-  KasseResponse response;
-  transaction.transfer(exchange, order, response);
+  return config;
+}
+
+// The result record filled and logged once the sale is booked; a log entry
+// given up for a lock is noted in the trace.
+void bookSale(void* paymentResult, const Order& order, const HostOrderRecord& hostOrder, const void* hostPaymentType,
+              Transaction& transaction) {
   fillPaymentResult(paymentResult, order, hostOrder, hostPaymentType);
   if (logPaymentResult(paymentResult, 0).status == platform::FileWrite::Locked) {
     transaction.logEntryLost(trace::lost::kLocked);
   }
+}
+
+// Everything between the two questions, under the progress window of a
+// slow transfer. The objects are released in the reverse order of their
+// creation on every path, and all of them, the window included, before a
+// failure reaches the error box. A receipt that the journal holds open as
+// possibly booked leaves the window to ask the operator first: when the
+// cash register booked it, it is not sent again. False when the operator
+// cancelled there.
+bool transferSale(void* owner, Order& order, const HostOrderRecord& hostOrder, const void* hostPaymentType,
+                  void* paymentResult, Transaction& transaction) {
+  std::optional<ConnectorConfig> unsent;
+  {
+    const platform::TransferProgress progress = transferProgress(owner);
+    ConnectorConfig config = readSale(order, hostOrder, transaction);
+    if (!transaction.mayBeBooked()) {
+      transaction.send(order, std::move(config));
+      bookSale(paymentResult, order, hostOrder, hostPaymentType, transaction);
+      return true;
+    }
+    unsent = std::move(config);
+  }
+  const GuardAnswer answer = transaction.askAboutEarlierAttempt(owner, order);
+  if (answer == GuardAnswer::Cancelled) return false;
+  const platform::TransferProgress progress = transferProgress(owner);
+  if (answer == GuardAnswer::NotBooked) transaction.send(order, std::move(*unsent));
+  bookSale(paymentResult, order, hostOrder, hostPaymentType, transaction);
+  return true;
 }
 
 }  // namespace
@@ -63,7 +91,9 @@ std::int32_t runSale(void* owner, const void* hostOrder, const void* hostPayment
     requireRecords(hostOrder, hostPaymentType, paymentResult);
     if (!confirmTransfer(owner)) return kResultNotCompleted;
     Order order;
-    transferSale(owner, order, HostOrderRecord(hostOrder), hostPaymentType, paymentResult, transaction);
+    if (!transferSale(owner, order, HostOrderRecord(hostOrder), hostPaymentType, paymentResult, transaction)) {
+      return kResultNotCompleted;
+    }
     const Answer printing = order.hasNegativeTotal() ? Answer::Ok : askPrinting(owner);
     if (printing == Answer::NotShown) transaction.boxNotShown(trace::box::kPrinting);
     const bool printed = printing == Answer::Ok;

@@ -149,6 +149,8 @@ std::string formatTraceLine(const TraceEntry& entry, const TransferReport* trans
   }
   line.string(key::kUrl, withoutUserInfo(entry.url));
   line.string(key::kOutcome, entry.outcome);
+  if (entry.journal != nullptr) line.string(key::kJournal, entry.journal);
+  if (entry.operatorAnswer != nullptr) line.string(key::kOperator, entry.operatorAnswer);
   if (entry.message) line.string(key::kMessage, *entry.message);
   if (entry.boxNotShown != nullptr) line.string(key::kBoxNotShown, entry.boxNotShown);
   if (entry.logEntryLost != nullptr) line.string(key::kLogEntryLost, entry.logEntryLost);

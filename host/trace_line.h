@@ -31,6 +31,11 @@ struct TraceEntry {
   std::optional<TracedOrder> order;  // unset when the order was never read
   std::wstring url;                  // as configured
   const char* outcome = "failed";
+  // Why the journal of open transactions could not be used, if it could not.
+  const char* journal = nullptr;
+  // The operator's answer about an earlier attempt of the receipt, if one was
+  // asked and the order is sent again.
+  const char* operatorAnswer = nullptr;
   std::optional<std::wstring> message;  // the operator's error box, if any
   const char* boxNotShown = nullptr;    // one of trace::box, or null
   const char* logEntryLost = nullptr;   // one of trace::lost, or null

@@ -1,14 +1,17 @@
 // One sale or refund as its flow follows it: what the transfer reported,
-// the receipt once the order was read, and the trace that writes it down.
-// The outcome is asked of judgeTransfer whenever it is needed; the error
-// box's paragraph and the trace's outcome follow from that one answer.
+// the receipt once the order was read, and the trace and the journal that
+// write it down. The outcome is asked of judgeTransfer whenever it is
+// needed; the error box's paragraph, the trace's outcome and whether the
+// journal keeps the transaction open follow from that one answer.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "host/guard_question.h"
 #include "host/operator_dialogs.h"
+#include "host/transaction_journal.h"
 #include "host/transaction_kind.h"
 #include "host/transaction_trace.h"
 #include "transport/transfer_report.h"
@@ -28,9 +31,22 @@ class Transaction {
   void begin(const ConnectorConfig& config);
   // The order was read: its receipt names the transaction from now on.
   void noteOrder(const Order& order);
-  // Prepares the request, writes the trace's "sending" line, then sends it;
-  // throws as the exchange does.
+
+  // Whether the journal holds an earlier attempt of the order's receipt
+  // (and kind) open, one that the cash register may have booked. A journal
+  // that cannot be read holds none; the trace says so.
+  bool mayBeBooked() noexcept;
+  // Asks the operator whether that earlier attempt was booked. Booked: the
+  // transaction completes without a transfer. Not booked: the earlier
+  // attempt is closed and the order is to be sent. Cancelled: the
+  // transaction ends here, nothing sent, the earlier attempt still open.
+  GuardAnswer askAboutEarlierAttempt(void* owner, const Order& order);
+
+  // Prepares the request, writes the journal's and the trace's "sending"
+  // lines, then sends it; throws as the exchange does.
   void transfer(KasseExchange& exchange, const Order& order, KasseResponse& response);
+  // transfer() through a new exchange of `config`, its answer unused.
+  void send(const Order& order, ConnectorConfig config);
 
   // Noted in the outcome's trace line: a question that the system could not
   // show (one of trace::box), a log entry given up (one of trace::lost).
@@ -46,10 +62,20 @@ class Transaction {
   std::optional<PossibleBooking> failed(const std::wstring& message) noexcept;
 
  private:
+  // Appends the transaction's journal line for `outcome`.
+  void journal(const char* outcome) noexcept;
+
   TransactionKind kind_;
   std::optional<std::int32_t> receipt_;
   TransferReport report_;
   TransactionTrace trace_;
+  TransactionJournal journal_;
+  std::optional<EarlierAttempt> earlier_;
+  // A line of this transaction's transfer is in the journal, and its
+  // outcome must follow.
+  bool journaled_ = false;
+  // The operator confirmed that the earlier attempt was booked.
+  bool confirmed_ = false;
 };
 
 }  // namespace qel

@@ -3,6 +3,7 @@
 #include "host/transaction_trace.h"
 
 #include <atomic>
+#include <string_view>
 
 #include "base/utc_time.h"
 #include "config/connector_config.h"
@@ -39,26 +40,40 @@ std::string newTransactionId() {
   return id;
 }
 
+bool isTransactionOfProcess(std::string_view id, std::uint32_t processId) {
+  std::string digits;
+  appendHex(digits, processId, 8);
+  return id.size() == 32 && id.substr(12, 8) == digits;
+}
+
 bool TransactionTrace::begin(const ConnectorConfig& config) {
   enabled_ = config.trace;
-  if (enabled_) {
-    began_ = platform::utcMilliseconds();
-    id_ = newTransactionId();
-    url_ = config.url;
-  }
+  began_ = platform::utcMilliseconds();
+  id_ = newTransactionId();
+  url_ = config.url;
   return enabled_ && config.traceBodies;
 }
 
 void TransactionTrace::noteOrder(const Order& order) {
-  if (!enabled_) return;
   order_ = TracedOrder{order.id(), order.belegnummer(), order.bruttogesamtpreis(), order.terminalId()};
+}
+
+TraceEntry TransactionTrace::entry(const char* outcome) const {
+  TraceEntry line;
+  line.time = isoUtc(began_);
+  line.id = id_;
+  line.kind = kind_ == Kind::Sale ? trace::kSale : trace::kRefund;
+  line.order = order_;
+  line.url = url_;
+  line.outcome = outcome;
+  return line;
 }
 
 void TransactionTrace::sending() noexcept { write(trace::outcome::kSending, nullptr, nullptr); }
 
-void TransactionTrace::ended(const char* outcome, const TransferReport& transfer,
+void TransactionTrace::ended(const char* outcome, const TransferReport* transfer,
                              const std::wstring* message) noexcept {
-  write(outcome, message, &transfer);
+  write(outcome, message, transfer);
   enabled_ = false;
 }
 
@@ -66,25 +81,22 @@ void TransactionTrace::write(const char* outcome, const std::wstring* message,
                              const TransferReport* transfer) noexcept {
   if (!enabled_) return;
   try {
-    TraceEntry entry;
-    entry.time = isoUtc(began_);
-    entry.id = id_;
-    entry.kind = kind_ == Kind::Sale ? trace::kSale : trace::kRefund;
-    entry.order = order_;
-    entry.url = url_;
-    entry.outcome = outcome;
-    if (message != nullptr) entry.message = *message;
-    if (transfer != nullptr) {
-      entry.boxNotShown = boxNotShown_;
-      entry.logEntryLost = logEntryLost_;
+    TraceEntry line = entry(outcome);
+    line.journal = journalTrouble_;
+    line.operatorAnswer = operatorAnswer_;
+    if (message != nullptr) line.message = *message;
+    // The notes of the end belong on the line of the outcome.
+    if (std::string_view(outcome) != trace::outcome::kSending) {
+      line.boxNotShown = boxNotShown_;
+      line.logEntryLost = logEntryLost_;
     }
-    entry.linesLost = linesLost.load();
-    const platform::FileWriteResult written = platform::appendRecord(trace::kFileName, formatTraceLine(entry, transfer),
+    line.linesLost = linesLost.load();
+    const platform::FileWriteResult written = platform::appendRecord(trace::kFileName, formatTraceLine(line, transfer),
                                                                      kTraceLimitBytes, trace::kPreviousFileName);
     // A line lost to a lock cannot say so itself: the next line written
     // counts it. A line lost otherwise leaves the count to the next.
     if (written) {
-      linesLost -= entry.linesLost;
+      linesLost -= line.linesLost;
     } else if (written.status == platform::FileWrite::Locked) {
       ++linesLost;
     }

@@ -1,6 +1,7 @@
 // BoxAnswerer on Linux: the development library's dialog seam, which
 // hands over each box's texts and MB_ type instead of showing it.
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 #include <utility>
 
@@ -11,7 +12,20 @@ namespace {
 
 constexpr unsigned int kButtonsMask = 0x0F;
 constexpr unsigned int kIconMask = 0xF0;
-constexpr int kIdAbort = 3, kIdRetry = 4, kIdIgnore = 5, kIdYes = 6, kIdNo = 7, kIdTryAgain = 10, kIdContinue = 11;
+constexpr int kIdAbort = 3, kIdRetry = 4, kIdIgnore = 5, kIdTryAgain = 10, kIdContinue = 11;
+
+// The button that MB_DEFBUTTONn (bits 8 to 11) makes the default: the n-th
+// in the order in which MessageBoxW lays them out.
+int defaultButtonOf(unsigned int type) {
+  static const std::vector<int> kLaidOut[] = {
+      {kIdOk},         {kIdOk, kIdCancel},    {kIdAbort, kIdRetry, kIdIgnore},      {kIdYes, kIdNo, kIdCancel},
+      {kIdYes, kIdNo}, {kIdRetry, kIdCancel}, {kIdCancel, kIdTryAgain, kIdContinue}};
+  const unsigned int buttons = type & kButtonsMask;
+  if (buttons >= std::size(kLaidOut)) return 0;
+  const std::size_t nth = (type >> 8) & 0x0F;
+  const std::vector<int>& laidOut = kLaidOut[buttons];
+  return laidOut[nth < laidOut.size() ? nth : 0];
+}
 
 // The buttons that MessageBoxW shows for each MB_ button value, in ascending
 // id order as a real box reports them.
@@ -59,8 +73,14 @@ struct BoxAnswerer::Seam {
           {type == QEL_DIALOG_PROGRESS_SHOWN, caption, text, owner, true, active->dialogs.size()});
       return 0;
     }
-    ShownDialog dialog{
-        caption, text, buttonsOf(type), (type & kIconMask) != 0, owner, type & ~(kButtonsMask | kIconMask)};
+    ShownDialog dialog{caption,
+                       text,
+                       buttonsOf(type),
+                       (type & kIconMask) != 0,
+                       owner,
+                       type & ~(kButtonsMask | kIconMask),
+                       0,
+                       defaultButtonOf(type)};
     // The policy runs inside the library, which no exception may enter.
     try {
       dialog.answer = active->policy(dialog);

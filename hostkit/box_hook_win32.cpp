@@ -53,6 +53,17 @@ BOOL CALLBACK findIcon(HWND child, LPARAM found) {
   return TRUE;
 }
 
+// The button that Enter presses: the one drawn as the default push button
+// (Wine's boxes answer DM_GETDEFID with IDOK whatever they show), or else
+// the dialog's default id.
+int defaultButtonOf(HWND box, const std::vector<int>& buttons) {
+  for (int id : buttons) {
+    if ((GetWindowLongW(GetDlgItem(box, id), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) return id;
+  }
+  const LRESULT defId = SendMessageW(box, DM_GETDEFID, 0, 0);
+  return HIWORD(defId) == DC_HASDEFID ? LOWORD(defId) : 0;
+}
+
 ShownDialog readBox(HWND box) {
   ShownDialog dialog;
   dialog.caption = windowText(box);
@@ -62,6 +73,7 @@ ShownDialog readBox(HWND box) {
     if (button != nullptr && hasVisibleStyle(button)) dialog.buttons.push_back(id);
   }
   EnumChildWindows(box, findIcon, reinterpret_cast<LPARAM>(&dialog.hasIcon));
+  dialog.defaultButton = defaultButtonOf(box, dialog.buttons);
   dialog.owner = GetWindow(box, GW_OWNER);
   return dialog;
 }

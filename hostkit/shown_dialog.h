@@ -10,6 +10,8 @@ namespace qel::hostkit {
 // Button ids as MessageBoxW returns them.
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
 
 struct ShownDialog {
   std::wstring caption;
@@ -25,6 +27,8 @@ struct ShownDialog {
   // library's dialog seam hands them over; a real box cannot be asked.
   unsigned int otherStyle = 0;
   int answer = 0;
+  // The button that Enter presses (its control id).
+  int defaultButton = 0;
 };
 
 // The progress window of a slow transfer appearing or going.

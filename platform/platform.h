@@ -14,22 +14,48 @@
 
 namespace qel::platform {
 
-// Button sets and answers carry the Win32 values (MB_OK, MB_OKCANCEL, IDOK,
-// IDCANCEL) so that the POSIX dialog seam speaks the same numbers.
-enum class Buttons : unsigned int { Ok = 0, OkCancel = 1 };
+// Button sets and answers carry the Win32 values (MB_OK, MB_OKCANCEL,
+// MB_YESNOCANCEL, IDOK, IDCANCEL, IDYES, IDNO) so that the POSIX dialog seam
+// speaks the same numbers.
+enum class Buttons : unsigned int { Ok = 0, OkCancel = 1, YesNoCancel = 3 };
 constexpr int kIdOk = 1;
 constexpr int kIdCancel = 2;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
 // What messageBox returns when the system could not show the box at all
 // (MessageBoxW's 0: no memory or no desktop for its window). The operator
 // answered nothing; callers count it as no OK and may record it as such.
 constexpr int kBoxNotShown = 0;
 
 // Shows a modal message box owned by `owner` (the host's window handle) and
-// returns the button pressed, or kBoxNotShown. No icon is shown. Both texts
-// end with a NUL. An owner that is no longer a window (the host closed it
-// during the transfer) gives a box without an owner: the question is asked
-// all the same.
+// returns the button pressed, or kBoxNotShown. No icon is shown, and the
+// first button is the default. Both texts end with a NUL. An owner that is
+// no longer a window (the host closed it during the transfer) gives a box
+// without an owner: the question is asked all the same.
 int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons);
+
+// A box that warns before something that cannot be taken back: with the
+// warning icon, and Cancel (the last button) as the default, so that Enter
+// alone changes nothing. The POSIX seam receives MB_ICONWARNING and the
+// MB_DEFBUTTON bits beside the buttons.
+int warningBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons);
+
+namespace detail {
+// The MB_ bits of a warning box beside its buttons: MB_ICONWARNING and the
+// MB_DEFBUTTONn that makes its last button the default.
+constexpr unsigned int warningStyle(Buttons buttons) {
+  constexpr unsigned int kIconWarning = 0x30, kDefaultSecond = 0x100, kDefaultThird = 0x200;
+  switch (buttons) {
+    case Buttons::OkCancel:
+      return kIconWarning | kDefaultSecond;
+    case Buttons::YesNoCancel:
+      return kIconWarning | kDefaultThird;
+    case Buttons::Ok:
+      break;
+  }
+  return kIconWarning;
+}
+}  // namespace detail
 
 // While a transfer runs on the calling thread, the host's window must keep
 // answering: the transfer calls keepTransferAlive at least every
@@ -113,6 +139,17 @@ std::uintptr_t moduleBaseAddress();
 
 // The system clock: milliseconds since 1970-01-01 00:00 UTC.
 std::int64_t utcMilliseconds();
+
+// A point in time on the computer's own clock face, in its time zone.
+struct LocalTime {
+  int year = 1970;
+  int month = 1;  // 1 to 12
+  int day = 1;    // 1 to 31
+  int hour = 0;
+  int minute = 0;
+};
+// `unixMs` (milliseconds since 1970-01-01 00:00 UTC) in local time.
+LocalTime localTime(std::int64_t unixMs);
 
 // This process's id, which no other process running at the same time has.
 std::uint32_t processId();

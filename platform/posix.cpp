@@ -46,6 +46,20 @@ int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons
   return handler(owner, text, caption, static_cast<unsigned int>(buttons));
 }
 
+int warningBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons) {
+  QelDialogHandler handler = dialogHandler.load();
+  if (handler == nullptr) return defaultDialog(text, caption);
+  return handler(owner, text, caption, static_cast<unsigned int>(buttons) | detail::warningStyle(buttons));
+}
+
+LocalTime localTime(std::int64_t unixMs) {
+  // The times asked about are the library's own, none before 1970.
+  const time_t seconds = static_cast<time_t>(unixMs / 1000);
+  struct tm local {};
+  if (localtime_r(&seconds, &local) == nullptr) return {};
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min};
+}
+
 std::int64_t utcMilliseconds() {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);

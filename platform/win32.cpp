@@ -40,15 +40,35 @@ std::wstring toWide(UINT codePage, std::string_view bytes) {
   return out;
 }
 
-}  // namespace
-
-int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons) {
-  const UINT type = buttons == Buttons::OkCancel ? MB_OKCANCEL : MB_OK;
+// A box of MB_ `type` owned by `owner`.
+int showBox(void* owner, const wchar_t* text, const wchar_t* caption, UINT type) {
   HWND window = static_cast<HWND>(owner);
   // Windows refuses a box whose owner has gone; the operator must still be
   // asked.
   if (window != nullptr && !IsWindow(window)) window = nullptr;
   return detail::win32Calls.MessageBoxW(window, text, caption, type);
+}
+
+}  // namespace
+
+int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons) {
+  return showBox(owner, text, caption, buttons == Buttons::OkCancel ? MB_OKCANCEL : MB_OK);
+}
+
+int warningBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons) {
+  return showBox(owner, text, caption, static_cast<UINT>(buttons) | detail::warningStyle(buttons));
+}
+
+LocalTime localTime(std::int64_t unixMs) {
+  // A FILETIME counts 100-nanosecond steps since 1601-01-01.
+  constexpr std::int64_t kStepsFrom1601To1970 = 116444736000000000;
+  const auto steps = static_cast<std::uint64_t>(unixMs * 10000 + kStepsFrom1601To1970);
+  const FILETIME utc{static_cast<DWORD>(steps), static_cast<DWORD>(steps >> 32)};
+  SYSTEMTIME utcParts{}, local{};
+  if (!FileTimeToSystemTime(&utc, &utcParts) || !SystemTimeToTzSpecificLocalTime(nullptr, &utcParts, &local)) {
+    return {};
+  }
+  return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute};
 }
 
 BrokenPipeShield::BrokenPipeShield() : savedMask_{} {}

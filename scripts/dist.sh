@@ -81,7 +81,7 @@ export SOURCE_DATE_EPOCH
 # developers (reliability, performance, signing, screenshots) stay in the
 # source tree.
 mapfile -t documents < <(git -C "$ROOT" ls-files -- docs/configuration.md docs/troubleshooting.md \
-  docs/operations.md docs/kasse.wsdl docs/kasse.xsd examples/QelConnect.xml examples/Sales.ini \
+  docs/operations.md docs/cashier-card.md docs/kasse.wsdl docs/kasse.xsd examples/QelConnect.xml examples/Sales.ini \
   examples/sale.json examples/refund.json tools/kasse-sim/README.md CHANGELOG.md)
 [ ${#documents[@]} -gt 0 ] || fail "no documentation found in $ROOT"
 

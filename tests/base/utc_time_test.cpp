@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 
 namespace qel {
 namespace {
@@ -25,7 +26,36 @@ TEST(UtcTime, CalendarTurnsAndMilliseconds) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(isoUtc(c.ms), c.text) << c.ms;
+    EXPECT_EQ(parseIsoUtc(c.text), c.ms) << c.text;
   }
+}
+
+// Every millisecond of a few years round-trips by the day; texts of any
+// other shape, or dates the calendar lacks, are refused.
+TEST(UtcTime, ParsingTakesBackWhatWasWrittenAndNothingElse) {
+  for (std::int64_t ms = -86400000LL * 800; ms < 86400000LL * 20000; ms += 86400000LL * 7 + 3601001) {
+    EXPECT_EQ(parseIsoUtc(isoUtc(ms)), ms) << isoUtc(ms);
+  }
+  const char* refused[] = {
+      "",
+      "2026-12-07T13:00:00.007",
+      "2026-12-07T13:00:00.007ZZ",
+      "2026-12-07 13:00:00.007Z",
+      "2026-12-07T13:00:00,007Z",
+      "2026-13-07T13:00:00.007Z",
+      "2026-00-07T13:00:00.007Z",
+      "2026-04-31T13:00:00.007Z",
+      "2100-02-29T13:00:00.007Z",
+      "2026-12-00T13:00:00.007Z",
+      "2026-12-07T24:00:00.007Z",
+      "2026-12-07T13:60:00.007Z",
+      "2026-12-07T13:00:60.007Z",
+      "2026-12-07T13:00:00.0a7Z",
+      "+026-12-07T13:00:00.007Z",
+  };
+  for (const char* text : refused) EXPECT_EQ(parseIsoUtc(text), std::nullopt) << text;
+  EXPECT_EQ(parseIsoUtc("2000-02-29T00:00:00.000Z"), 951782400000);
+  EXPECT_EQ(parseIsoUtc("2026-12-31T23:59:59.999Z"), 1798761599999);
 }
 
 }  // namespace

@@ -61,9 +61,13 @@ TEST(ConcurrentSaleTest, TwoThreadsSellWithoutTouchingTheHostsSignals) {
   });
   std::array<std::atomic<int>, 2> completed{};
   std::vector<std::thread> sellers;
+  // Each thread sells receipts of its own: a receipt whose sale is under
+  // way is open in the journal, and another sale of it would be asked about.
   for (std::atomic<int>& count : completed) {
-    sellers.emplace_back([&count] {
-      const hostkit::HostSale sale(smallSale());
+    sellers.emplace_back([&count, receipt = 815 + static_cast<int>(&count - completed.data())] {
+      hostkit::SaleBytes bytes = smallSale();
+      bytes.belegnummer = receipt;
+      const hostkit::HostSale sale(bytes);
       const PaymentTypeRecord type = paymentType();
       for (int i = 0; i < kSalesPerThread; ++i) {
         ResultRecord result{};

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -137,6 +138,7 @@ TEST_F(FaultTest, TraceNamesHowEachSaleEnded) {
     const void* order = end.large ? large.record() : sale_.record();
     std::filesystem::remove("QelConnect.trace");
     const std::int64_t before = millisecondsNow();
+    std::remove("QelConnect.journal");  // each end is a first attempt
     const CallOutcome outcome = callSale(order, paymentType_.data(), result_.data(), end.answers);
     const std::vector<std::string> lines = traceLines();
     ASSERT_EQ(lines.size(), 2u);

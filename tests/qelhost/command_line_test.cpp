@@ -50,6 +50,7 @@ TEST(QelhostCommandLine, ReadsEveryOptionWhereItBelongs) {
       {{"--workdir", "w", "check"}, Command::Check, "", "w", true, false, 0, 0, false},
       {{"check", "--workdir", "w"}, Command::Check, "", "w", true, false, 0, 0, false},
       {{"trace", "--last", "1", "--in-doubt"}, Command::Trace, "", "", true, false, 0, 1, false},
+      {{"pending", "--workdir", "w", "--json"}, Command::Pending, "", "w", true, false, 0, 0, false},
       {{"protect-password", "--user-scope"}, Command::ProtectPassword, "", "", true, false, 0, 0, true},
       {{"verify", "--library", "/opt/q/libQelConnect.so"}, Command::Verify, "", "", true, false, 0, 0, false},
   };
@@ -99,9 +100,10 @@ TEST(QelhostCommandLine, ReceiptReplacesTheOrderFilesOwn) {
 
 TEST(QelhostCommandLine, AnswersAreReadInOrder) {
   std::ostringstream help;
-  const std::optional<Options> options = parseCommandLine({"--answers", "OK,cancel", "s.json"}, help);
+  const std::optional<Options> options = parseCommandLine({"--answers", "OK,yes,cancel,no", "s.json"}, help);
   ASSERT_TRUE(options.has_value());
-  EXPECT_EQ(options->answers, (std::vector<bool>{true, false}));
+  EXPECT_EQ(options->answers,
+            (std::vector<DialogAnswer>{DialogAnswer::Ok, DialogAnswer::Yes, DialogAnswer::Cancel, DialogAnswer::No}));
 }
 
 // Each option with the value it takes in one column, a flag without one.
@@ -151,6 +153,8 @@ TEST(QelhostCommandLine, RefusesWhatDoesNotFit) {
       {"--last", "3", "s.json"},
       {"--in-doubt", "s.json"},
       {"trace", "--answers", "ok"},
+      {"pending", "s.json"},
+      {"pending", "--last", "1"},
       {"protect-password", "--workdir", "w"},
       {"protect-password", "extra"},
       {"verify", "s.json"},

@@ -10,13 +10,16 @@
 namespace qel::qelhost {
 namespace {
 
+constexpr DialogAnswer kOk = DialogAnswer::Ok, kCancel = DialogAnswer::Cancel, kYes = DialogAnswer::Yes,
+                       kNo = DialogAnswer::No;
+
 TEST(DialogAnswerer, ScriptAnswersQuestionsAndOkBoxesTakeNoAnswer) {
   std::istringstream in;
   std::ostringstream out;
-  DialogAnswerer answerer({true, false}, in, false, out);
-  EXPECT_TRUE(answerer.answer("Transaktionsfenster", "Ticket in die Kasse uebertragen?", DialogButtons::OkCancel));
-  EXPECT_TRUE(answerer.answer("Fehler", "kaputt", DialogButtons::Ok));
-  EXPECT_FALSE(answerer.answer("Transaktionsfenster", "Tickets drucken?", DialogButtons::OkCancel));
+  DialogAnswerer answerer({kOk, kCancel}, in, false, out);
+  EXPECT_EQ(answerer.answer("Transaktionsfenster", "Ticket in die Kasse uebertragen?", DialogButtons::OkCancel), kOk);
+  EXPECT_EQ(answerer.answer("Fehler", "kaputt", DialogButtons::Ok), kOk);
+  EXPECT_EQ(answerer.answer("Transaktionsfenster", "Tickets drucken?", DialogButtons::OkCancel), kCancel);
   EXPECT_EQ(answerer.shown(), 3u);
   EXPECT_NE(out.str().find("Dialog 2:\n  caption: Fehler\n  text:    kaputt\n  buttons: OK\n  answer:  OK\n"),
             std::string::npos);
@@ -26,7 +29,7 @@ TEST(DialogAnswerer, AfterTheScriptReadsInputUntilItUnderstands) {
   std::istringstream in("vielleicht\n  OK \n");
   std::ostringstream out;
   DialogAnswerer answerer({}, in, false, out);
-  EXPECT_TRUE(answerer.answer("c", "t", DialogButtons::OkCancel));
+  EXPECT_EQ(answerer.answer("c", "t", DialogButtons::OkCancel), kOk);
   EXPECT_NE(out.str().find("[O]K or [C]ancel? vielleicht\n  [O]K or [C]ancel?   OK \n  answer:  OK\n"),
             std::string::npos);
 }
@@ -34,9 +37,44 @@ TEST(DialogAnswerer, AfterTheScriptReadsInputUntilItUnderstands) {
 TEST(DialogAnswerer, EndOfInputCancels) {
   std::istringstream in("");
   std::ostringstream out;
-  DialogAnswerer answerer({true}, in, true, out);
-  EXPECT_TRUE(answerer.answer("c", "t", DialogButtons::OkCancel));
-  EXPECT_FALSE(answerer.answer("c", "t", DialogButtons::OkCancel));
+  DialogAnswerer answerer({kOk}, in, true, out);
+  EXPECT_EQ(answerer.answer("c", "t", DialogButtons::OkCancel), kOk);
+  EXPECT_EQ(answerer.answer("c", "t", DialogButtons::YesNoCancel), kCancel);
+}
+
+// The guard's Yes/No/Cancel box: the script's words fitted to the box (ok
+// answers no Yes/No/Cancel box; yes and no stand for OK and Cancel on an
+// OK/Cancel box), then typed words or their first letters.
+TEST(DialogAnswerer, YesNoCancelTakesItsOwnWords) {
+  struct Case {
+    std::vector<DialogAnswer> script;
+    const char* input;
+    DialogButtons buttons;
+    DialogAnswer chosen;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {{kYes}, "", DialogButtons::YesNoCancel, kYes, "  buttons: Yes, No, Cancel\n  answer:  Yes\n"},
+      {{kNo}, "", DialogButtons::YesNoCancel, kNo, "  answer:  No\n"},
+      {{kCancel}, "", DialogButtons::YesNoCancel, kCancel, "  answer:  Cancel\n"},
+      {{kOk}, "", DialogButtons::YesNoCancel, kCancel, "  answer:  Cancel\n"},
+      {{kYes}, "", DialogButtons::OkCancel, kOk, "  answer:  OK\n"},
+      {{kNo}, "", DialogButtons::OkCancel, kCancel, "  answer:  Cancel\n"},
+      {{},
+       "ok\nN\n",
+       DialogButtons::YesNoCancel,
+       kNo,
+       "  [Y]es, [N]o or [C]ancel? ok\n  [Y]es, [N]o or [C]ancel? N\n  answer:  No\n"},
+      {{}, "yes\n", DialogButtons::YesNoCancel, kYes, "? yes\n  answer:  Yes\n"},
+      {{}, "y\no\n", DialogButtons::OkCancel, kOk, "  [O]K or [C]ancel? y\n  [O]K or [C]ancel? o\n  answer:  OK\n"},
+  };
+  for (const Case& c : cases) {
+    std::istringstream in(c.input);
+    std::ostringstream out;
+    DialogAnswerer answerer(c.script, in, false, out);
+    EXPECT_EQ(answerer.answer("Transaktionsfenster", "Beleg 1", c.buttons), c.chosen) << c.input;
+    EXPECT_NE(out.str().find(c.shown), std::string::npos) << out.str();
+  }
 }
 
 // Line ends indent the next line; every other control character, the cash
@@ -75,10 +113,10 @@ TEST(DialogAnswerer, MessageLinesAreIndentedAndControlCharactersEscaped) {
 TEST(DialogAnswerer, HoldTakesOneLineOnlyWhereTheAnswerIsNotTyped) {
   std::istringstream in("\n\ncancel\nrest\n");
   std::ostringstream out;
-  DialogAnswerer answerer({true}, in, false, out, true);
-  EXPECT_TRUE(answerer.answer("Transaktionsfenster", "Ticket in die Kasse uebertragen?", DialogButtons::OkCancel));
-  EXPECT_TRUE(answerer.answer("Fehler", "kaputt", DialogButtons::Ok));
-  EXPECT_FALSE(answerer.answer("Transaktionsfenster", "Tickets drucken?", DialogButtons::OkCancel));
+  DialogAnswerer answerer({kOk}, in, false, out, true);
+  EXPECT_EQ(answerer.answer("Transaktionsfenster", "Ticket in die Kasse uebertragen?", DialogButtons::OkCancel), kOk);
+  EXPECT_EQ(answerer.answer("Fehler", "kaputt", DialogButtons::Ok), kOk);
+  EXPECT_EQ(answerer.answer("Transaktionsfenster", "Tickets drucken?", DialogButtons::OkCancel), kCancel);
   std::string rest;
   std::getline(in, rest);
   EXPECT_EQ(rest, "rest");
@@ -88,15 +126,16 @@ TEST(DialogAnswerer, HoldTakesOneLineOnlyWhereTheAnswerIsNotTyped) {
 TEST(DialogAnswerer, HoldAtEndOfInputStillAnswers) {
   std::istringstream in("");
   std::ostringstream out;
-  DialogAnswerer answerer({true}, in, false, out, true);
-  EXPECT_TRUE(answerer.answer("c", "t", DialogButtons::OkCancel));
-  EXPECT_TRUE(answerer.answer("c", "t", DialogButtons::Ok));
+  DialogAnswerer answerer({kOk}, in, false, out, true);
+  EXPECT_EQ(answerer.answer("c", "t", DialogButtons::OkCancel), kOk);
+  EXPECT_EQ(answerer.answer("c", "t", DialogButtons::Ok), kOk);
 }
 
-TEST(ParseAnswers, AcceptsOkAndCancelInAnyCase) {
-  EXPECT_EQ(parseAnswers("ok,Cancel, OK"), (std::vector<bool>{true, false, true}));
-  EXPECT_EQ(parseAnswers(""), std::vector<bool>{});
-  EXPECT_THROW(parseAnswers("ok,yes"), std::invalid_argument);
+TEST(ParseAnswers, AcceptsItsFourWordsInAnyCase) {
+  EXPECT_EQ(parseAnswers("ok,Cancel, OK,YES ,no"), (std::vector<DialogAnswer>{kOk, kCancel, kOk, kYes, kNo}));
+  EXPECT_EQ(parseAnswers(""), std::vector<DialogAnswer>{});
+  EXPECT_THROW(parseAnswers("ok,ja"), std::invalid_argument);
+  EXPECT_THROW(parseAnswers("ok,,ok"), std::invalid_argument);
 }
 
 }  // namespace

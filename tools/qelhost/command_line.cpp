@@ -37,6 +37,14 @@ constexpr char kTraceDescription[] =
     "each time in UTC and in this computer's local time; --since and --until\n"
     "take local time; with --json as JSON Lines, one object per transaction.";
 
+constexpr char kPendingDescription[] =
+    "lists the sales and refunds that the journal of the working folder\n"
+    "(QelConnect.journal) holds open, oldest first: in doubt (the cash register\n"
+    "may have booked them), interrupted during the transfer, or booked with\n"
+    "the tickets not printed; each with its receipt, kind, amount, local time\n"
+    "and state. Compare them with the cash register at the end of the day;\n"
+    "selling one again asks whether it is booked. With --json as JSON Lines.";
+
 constexpr char kVerifyDescription[] =
     "loads the library (--library, or the one beside qelhost) as the box office\n"
     "does, reads its version and finds its thirteen exports; calls none of\n"
@@ -53,17 +61,21 @@ constexpr char kProtectDescription[] =
 // One line per exit code, the same for every command.
 constexpr char kExitCodes[] =
     "\nexit codes:\n"
-    "  0  the sale or refund was done (check: every step passed; verify: the\n"
-    "     library loads)\n"
+    "  0  the sale or refund was done, also without a transfer when the operator\n"
+    "     confirmed that the cash register had booked an earlier attempt (check:\n"
+    "     every step passed; verify: the library loads; pending: the list was\n"
+    "     printed)\n"
     "  1  it was not completed, and the cash register holds nothing of it:\n"
     "     cancelled, refused, or failed before the whole order went out\n"
-    "     (check: a step failed; trace: no trace in the folder)\n"
+    "     (check: a step failed; trace, pending: no trace or journal in the folder)\n"
     "  2  wrong command line, or an order file or working folder that cannot be used\n"
     "  3  the library cannot be loaded\n"
     "  4  it failed in doubt: the cash register may have booked it; check the\n"
-    "     receipt there before selling it again\n"
+    "     receipt there before selling it again (also: Cancel at the question\n"
+    "     about such a receipt, which stays open)\n"
     "  5  the sale was booked and its tickets were not printed (Cancel at\n"
-    "     \"Tickets drucken?\"): do not sell it again\n";
+    "     \"Tickets drucken?\", or at the question about such a sale): do not\n"
+    "     sell it again\n";
 
 // The values that need more than CLI11's conversion, turned into Options
 // once CLI11 has accepted the line.
@@ -133,8 +145,10 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
 
   CLI::Option* order = app.add_option("ORDER.json", options.orderFile, "the sale or refund to run")->type_name("");
   CLI::Option* answers = app.add_option("--answers", raw.answers,
-                                        "answers to the OK/Cancel questions in order, e.g. ok,cancel;\n"
-                                        "further questions are asked on standard input")
+                                        "answers to the questions in the order they come: ok or\n"
+                                        "cancel for OK/Cancel, yes, no or cancel for the question about\n"
+                                        "a receipt that may be booked (a sale retried after doubt:\n"
+                                        "ok,yes,ok); further questions are asked on standard input")
                              ->type_name("LIST");
   CLI::Option* library =
       app.add_option("--library", options.library, "the library to load (default: the one beside qelhost)")
@@ -196,6 +210,10 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
   excludeAll(trace, saleOnly);
   excludeAll(trace, {order, library, version});
 
+  CLI::App* pending = app.add_subcommand("pending", kPendingDescription);
+  excludeAll(pending, saleOnly);
+  excludeAll(pending, {order, library, version});
+
   CLI::App* verify = app.add_subcommand("verify", kVerifyDescription);
   excludeAll(verify, saleOnly);
   excludeAll(verify, {order, workdir, version});
@@ -214,6 +232,7 @@ std::optional<Options> parseCommandLine(const std::vector<std::string>& argument
     app.parse(static_cast<int>(argv.size()), argv.data());
     if (check->parsed()) options.command = Command::Check;
     if (trace->parsed()) options.command = Command::Trace;
+    if (pending->parsed()) options.command = Command::Pending;
     if (protect->parsed()) options.command = Command::ProtectPassword;
     if (verify->parsed()) options.command = Command::Verify;
     if (version->count() > 0) options.command = Command::Version;

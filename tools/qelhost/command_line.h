@@ -9,16 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "tools/qelhost/dialog_answerer.h"
 #include "tools/qelhost/trace_command.h"
 
 namespace qel::qelhost {
 
-enum class Command { Sale, Version, Check, Trace, ProtectPassword, Verify };
+enum class Command { Sale, Version, Check, Trace, Pending, ProtectPassword, Verify };
 
 struct Options {
   Command command = Command::Sale;
   std::string orderFile;  // UTF-8, as every path here
-  std::vector<bool> answers;
+  std::vector<DialogAnswer> answers;
   std::string library;
   std::string workdir;
   bool init = true;

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cctype>
 #include <istream>
+#include <iterator>
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <stdexcept>
@@ -45,41 +47,84 @@ std::string indented(const std::string& text) {
   }
 }
 
+const char* buttonsText(DialogButtons buttons) {
+  switch (buttons) {
+    case DialogButtons::OkCancel:
+      return "OK, Cancel";
+    case DialogButtons::YesNoCancel:
+      return "Yes, No, Cancel";
+    case DialogButtons::Ok:
+      break;
+  }
+  return "OK";
+}
+
+const char* answerText(DialogAnswer answer) {
+  switch (answer) {
+    case DialogAnswer::Cancel:
+      return "Cancel";
+    case DialogAnswer::Yes:
+      return "Yes";
+    case DialogAnswer::No:
+      return "No";
+    case DialogAnswer::Ok:
+      break;
+  }
+  return "OK";
+}
+
+// A word of the script or of the input as an answer to a box with `buttons`.
+DialogAnswer fitted(DialogAnswer word, DialogButtons buttons) {
+  if (buttons == DialogButtons::YesNoCancel) return word == DialogAnswer::Ok ? DialogAnswer::Cancel : word;
+  if (word == DialogAnswer::Yes) return DialogAnswer::Ok;
+  if (word == DialogAnswer::No) return DialogAnswer::Cancel;
+  return word;
+}
+
+// A typed answer: the word or its first letter.
+std::optional<DialogAnswer> typedAnswer(const std::string& word, DialogButtons buttons) {
+  const bool yesNo = buttons == DialogButtons::YesNoCancel;
+  if (!yesNo && (word == "o" || word == "ok")) return DialogAnswer::Ok;
+  if (yesNo && (word == "y" || word == "yes")) return DialogAnswer::Yes;
+  if (yesNo && (word == "n" || word == "no")) return DialogAnswer::No;
+  if (word == "c" || word == "cancel") return DialogAnswer::Cancel;
+  return std::nullopt;
+}
+
 }  // namespace
 
-DialogAnswerer::DialogAnswerer(std::vector<bool> scripted, std::istream& in, bool inIsTerminal, std::ostream& out,
-                               bool hold)
+DialogAnswerer::DialogAnswerer(std::vector<DialogAnswer> scripted, std::istream& in, bool inIsTerminal,
+                               std::ostream& out, bool hold)
     : scripted_(std::move(scripted)), in_(in), inIsTerminal_(inIsTerminal), out_(out), hold_(hold) {}
 
-bool DialogAnswerer::answer(const std::string& caption, const std::string& text, DialogButtons buttons) {
+DialogAnswer DialogAnswerer::answer(const std::string& caption, const std::string& text, DialogButtons buttons) {
   ++shown_;
-  const bool okCancel = buttons == DialogButtons::OkCancel;
+  const bool asks = buttons != DialogButtons::Ok;
   out_ << "Dialog " << shown_ << ":\n"
        << "  caption: " << visibleText(caption) << "\n"
        << "  text:    " << indented(text) << "\n"
-       << "  buttons: " << (okCancel ? "OK, Cancel" : "OK") << "\n";
+       << "  buttons: " << buttonsText(buttons) << "\n";
   // An answer typed on standard input holds the box by itself; only the
   // others need the extra line.
-  const bool fromInput = okCancel && nextScripted_ >= scripted_.size();
+  const bool fromInput = asks && nextScripted_ >= scripted_.size();
   if (hold_ && !fromInput) holdUntilLine();
-  const bool ok = okCancel ? nextAnswer() : true;
-  out_ << "  answer:  " << (ok ? "OK" : "Cancel") << "\n" << std::flush;
-  return ok;
+  const DialogAnswer chosen = asks ? nextAnswer(buttons) : DialogAnswer::Ok;
+  out_ << "  answer:  " << answerText(chosen) << "\n" << std::flush;
+  return chosen;
 }
 
-bool DialogAnswerer::nextAnswer() {
-  if (nextScripted_ < scripted_.size()) return scripted_[nextScripted_++];
+DialogAnswer DialogAnswerer::nextAnswer(DialogButtons buttons) {
+  if (nextScripted_ < scripted_.size()) return fitted(scripted_[nextScripted_++], buttons);
+  const char* prompt = buttons == DialogButtons::YesNoCancel ? "  [Y]es, [N]o or [C]ancel? " : "  [O]K or [C]ancel? ";
   for (;;) {
-    out_ << "  [O]K or [C]ancel? " << std::flush;
+    out_ << prompt << std::flush;
     std::string line;
     if (!std::getline(in_, line)) {
       out_ << "(end of input)\n";
-      return false;
+      return DialogAnswer::Cancel;
     }
     if (!inIsTerminal_) out_ << line << "\n";
-    std::string word = lowered(trimmed(line));
-    if (word == "o" || word == "ok") return true;
-    if (word == "c" || word == "cancel") return false;
+    if (const std::optional<DialogAnswer> typed = typedAnswer(lowered(trimmed(line)), buttons)) return *typed;
   }
 }
 
@@ -95,19 +140,19 @@ void DialogAnswerer::holdUntilLine() {
   out_ << "\n";
 }
 
-std::vector<bool> parseAnswers(const std::string& list) {
-  std::vector<bool> answers;
+std::vector<DialogAnswer> parseAnswers(const std::string& list) {
+  static const std::pair<const char*, DialogAnswer> kWords[] = {
+      {"ok", DialogAnswer::Ok}, {"cancel", DialogAnswer::Cancel}, {"yes", DialogAnswer::Yes}, {"no", DialogAnswer::No}};
+  std::vector<DialogAnswer> answers;
   std::istringstream words(list);
   std::string word;
   while (std::getline(words, word, ',')) {
-    std::string w = lowered(trimmed(word));
-    if (w == "ok") {
-      answers.push_back(true);
-    } else if (w == "cancel") {
-      answers.push_back(false);
-    } else {
-      throw std::invalid_argument("unknown answer '" + word + "' (expected ok or cancel)");
+    const std::string w = lowered(trimmed(word));
+    const auto known = std::find_if(std::begin(kWords), std::end(kWords), [&w](const auto& k) { return w == k.first; });
+    if (known == std::end(kWords)) {
+      throw std::invalid_argument("unknown answer '" + word + "' (expected ok, cancel, yes or no)");
     }
+    answers.push_back(known->second);
   }
   return answers;
 }

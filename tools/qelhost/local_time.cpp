@@ -5,22 +5,13 @@
 #include <cstdio>
 #include <ctime>
 
+#include "base/utc_time.h"
+
 namespace qel::qelhost {
 namespace {
 
 constexpr std::int64_t kMsPerSecond = 1000;
 constexpr std::int64_t kSecondsPerDay = 86400;
-
-// Days since 1970-01-01 of a date in the proleptic Gregorian calendar
-// (Howard Hinnant's days_from_civil).
-std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day) {
-  year -= month <= 2 ? 1 : 0;
-  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const auto yearOfEra = static_cast<unsigned>(year - era * 400);
-  const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-  const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
-}
 
 // The digits of text[at, at + count) as a number, or -1.
 int digits(std::string_view text, std::size_t at, std::size_t count) {

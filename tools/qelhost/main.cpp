@@ -18,6 +18,7 @@
 
 #include "host/qelconnect.h"
 #include "host/trace_schema.h"
+#include "host/transaction_journal.h"
 #include "hostkit/box_answerer.h"
 #include "hostkit/host_library.h"
 #include "hostkit/low_memory.h"
@@ -29,6 +30,7 @@
 #include "tools/qelhost/entry.h"
 #include "tools/qelhost/error_line.h"
 #include "tools/qelhost/host_record_image.h"
+#include "tools/qelhost/pending_command.h"
 #include "tools/qelhost/protect_command.h"
 #include "tools/qelhost/result_printer.h"
 #include "tools/qelhost/system.h"
@@ -180,6 +182,14 @@ int trace(const Options& options) {
   return printed ? kExitRan : kExitFailed;
 }
 
+int pending(const Options& options) {
+  enterWorkdir(options.workdir);
+  std::ostringstream complaint;
+  const bool printed = printPending(options.json, std::cout, complaint);
+  std::cerr << complaint.str() << std::flush;
+  return printed ? kExitRan : kExitFailed;
+}
+
 // The records of the order file, its receipt number replaced by `receipt`
 // when one is given; a field it cannot use is an input error.
 HostRecordImage orderImage(const std::string& orderFile, const std::optional<std::uint32_t>& receipt) {
@@ -216,9 +226,9 @@ const char* answerName(int answer) {
   switch (answer) {
     case hostkit::kIdCancel:
       return "cancel";
-    case 6:  // IDYES
+    case hostkit::kIdYes:
       return "yes";
-    case 7:  // IDNO
+    case hostkit::kIdNo:
       return "no";
     default:
       return "ok";
@@ -249,6 +259,15 @@ void printJson(const RunReport& report, int exitCode) {
   std::cout << object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n" << std::flush;
 }
 
+// What the working folder's journal says of the run's receipt, read under
+// the writers' lock as the library left it.
+JournalView runJournalView(bool refund, std::int32_t receipt) {
+  const platform::RecordFiles files =
+      platform::readRecordFiles(journal::kFileName, journal::kFileName, kJournalReadLimit);
+  if (files.currentStatus != platform::FileRead::Ok) return {};
+  return journalView(files.current, refund, receipt, platform::processId(), platform::utcMilliseconds());
+}
+
 int run(const Options& options, RunReport& report) {
   // With --json, standard output carries the JSON object alone.
   std::ostream& out = options.json ? std::cerr : std::cout;
@@ -265,10 +284,23 @@ int run(const Options& options, RunReport& report) {
   Exports exports(library);
   DialogAnswerer answerer(options.answers, std::cin, standardInputIsTerminal(), out, options.hold);
   hostkit::BoxAnswerer boxes(library, [&answerer](const hostkit::ShownDialog& box) {
-    const bool hasCancel = std::find(box.buttons.begin(), box.buttons.end(), hostkit::kIdCancel) != box.buttons.end();
-    const bool ok = answerer.answer(platform::wideToUtf8(box.caption), platform::wideToUtf8(box.text),
-                                    hasCancel ? DialogButtons::OkCancel : DialogButtons::Ok);
-    return ok ? hostkit::kIdOk : hostkit::kIdCancel;
+    const auto has = [&box](int id) {
+      return std::find(box.buttons.begin(), box.buttons.end(), id) != box.buttons.end();
+    };
+    const DialogButtons buttons = has(hostkit::kIdYes)      ? DialogButtons::YesNoCancel
+                                  : has(hostkit::kIdCancel) ? DialogButtons::OkCancel
+                                                            : DialogButtons::Ok;
+    switch (answerer.answer(platform::wideToUtf8(box.caption), platform::wideToUtf8(box.text), buttons)) {
+      case DialogAnswer::Ok:
+        return hostkit::kIdOk;
+      case DialogAnswer::Yes:
+        return hostkit::kIdYes;
+      case DialogAnswer::No:
+        return hostkit::kIdNo;
+      case DialogAnswer::Cancel:
+        break;
+    }
+    return hostkit::kIdCancel;
   });
 
   if (options.init) {
@@ -293,8 +325,9 @@ int run(const Options& options, RunReport& report) {
   }
   report.returnCode = code;
   report.dialogs = boxes.dialogs();
-  report.outcome = transactionOutcome(image.isRefund(), code, report.dialogs);
-  return exitCodeOf(report.outcome, code);
+  const JournalView journal = runJournalView(image.isRefund(), image.summary().receipt);
+  report.outcome = transactionOutcome(image.isRefund(), code, report.dialogs, journal);
+  return exitCodeOf(report.outcome, code, journal);
 }
 
 // A sale or refund; with --json, its report follows whatever the end.
@@ -327,6 +360,8 @@ int runQelhost(const std::vector<std::string>& arguments) {
         return check(*options);
       case Command::Trace:
         return trace(*options);
+      case Command::Pending:
+        return pending(*options);
       case Command::ProtectPassword:
         return runProtectPassword(options->userScope, std::cout);
       case Command::Verify:

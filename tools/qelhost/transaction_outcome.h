@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 #include <vector>
 
+#include "host/journal_state.h"
 #include "hostkit/shown_dialog.h"
 
 namespace qel::qelhost {
@@ -19,8 +22,30 @@ namespace qel::qelhost {
 // transaction is in doubt.
 const char* transactionOutcome(bool refund, std::int32_t code, const std::vector<hostkit::ShownDialog>& dialogs);
 
+// What the working folder's journal says of a run's receipt once the export
+// returned.
+struct JournalView {
+  // The outcome of the run's own transaction (one of trace::outcome's
+  // names), null when the journal holds none.
+  const char* outcome = nullptr;
+  // The receipt is open, and how, when the run wrote nothing of it (it was
+  // cancelled or failed before sending).
+  std::optional<OpenState> open;
+};
+
+// The view of `journal` for the last transaction of `refund`/`receipt`
+// begun by the process `processId`, at `nowMs`.
+JournalView journalView(std::string_view journal, bool refund, std::int32_t receipt, std::uint32_t processId,
+                        std::int64_t nowMs);
+
+// The outcome of a run: the journal's when it names one, else the boxes';
+// Cancel at the question about a receipt that stays open is `cancelled`.
+const char* transactionOutcome(bool refund, std::int32_t code, const std::vector<hostkit::ShownDialog>& dialogs,
+                               const JournalView& journal);
+
 // The exit code for `outcome` (null: unknown) of an export that returned
-// `code`.
-int exitCodeOf(const char* outcome, std::int32_t code);
+// `code`; a receipt that the run left open as it was keeps its own (in
+// doubt: 4, not printed: 5).
+int exitCodeOf(const char* outcome, std::int32_t code, const JournalView& journal = {});
 
 }  // namespace qel::qelhost

@@ -102,8 +102,8 @@ TEST(SaleBoxes, QuestionThatCannotBeShownIsTraced) {
   Sales sales;
   constexpr char kTraceOn[] = "<diagnostics><trace>1</trace></diagnostics>";
   struct Case {
-    int boxesShown;  // before the one that cannot be shown
-    int requests;    // that reached the cash register
+    int boxesShown;                  // before the one that cannot be shown
+    int requests;                    // that reached the cash register
     std::vector<std::string> lines;  // what each trace line holds
   };
   const Case cases[] = {

@@ -7,22 +7,14 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <fstream>
 #include <stdexcept>
-#include <thread>
 
 #include "kit/child_process.h"
 
 extern char** environ;
 
 namespace qel::kit {
-namespace {
-
-constexpr int kPollMs = 10;
-
-}  // namespace
 
 struct ChildProcess::Handle {
   pid_t pid = -1;
@@ -89,17 +81,6 @@ void ChildProcess::stop() {
   if (exitCode_) return;
   ::kill(handle_->pid, SIGTERM);
   wait();
-}
-
-std::string ChildProcess::firstLine(const std::string& file, int patienceMs) {
-  for (int waited = 0; waited <= patienceMs; waited += kPollMs) {
-    std::ifstream in(file, std::ios::binary);
-    std::string line;
-    if (std::getline(in, line) && !in.eof()) return line;
-    if (poll()) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-  }
-  return {};
 }
 
 long ChildProcess::id() const { return handle_->pid; }

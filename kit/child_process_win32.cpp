@@ -2,19 +2,11 @@
 // TerminateProcess.
 #include <windows.h>
 
-#include <chrono>
-#include <fstream>
 #include <stdexcept>
-#include <thread>
 
 #include "kit/child_process.h"
 
 namespace qel::kit {
-namespace {
-
-constexpr int kPollMs = 10;
-
-}  // namespace
 
 struct ChildProcess::Handle {
   PROCESS_INFORMATION process{};
@@ -108,17 +100,6 @@ void ChildProcess::kill() {
 }
 
 void ChildProcess::stop() { kill(); }
-
-std::string ChildProcess::firstLine(const std::string& file, int patienceMs) {
-  for (int waited = 0; waited <= patienceMs; waited += kPollMs) {
-    std::ifstream in(file, std::ios::binary);
-    std::string line;
-    if (std::getline(in, line) && !in.eof()) return line;
-    if (poll()) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-  }
-  return {};
-}
 
 long ChildProcess::id() const { return static_cast<long>(handle_->process.dwProcessId); }
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "hostkit/host_sale.h"
+#include "boxoffice/host_sale.h"
 
 namespace qel::bench {
 
@@ -17,14 +17,14 @@ struct SaleShape {
 
 // A sale of the given shape with ordinary values: prices with cents, an
 // event name with an ampersand and umlaut that need escaping and encoding.
-inline hostkit::SaleBytes makeSale(const SaleShape& shape) {
-  hostkit::SaleBytes sale;
+inline boxoffice::SaleBytes makeSale(const SaleShape& shape) {
+  boxoffice::SaleBytes sale;
   sale.id = 4711;
   sale.belegnummer = 815;
   sale.poolId = 7;
   double total = 0.0;
   for (int i = 0; i < shape.positions; ++i) {
-    hostkit::PositionBytes position;
+    boxoffice::PositionBytes position;
     position.id = 1000 + i;
     position.gesamtpreis = 35.9 * shape.ticketsPerPosition;
     position.mwstbetrag = 5.73 * shape.ticketsPerPosition;

@@ -21,7 +21,7 @@ constexpr int kAdditionalFees = 100;
 // A sale of `positions` positions with ten tickets each, the four fixed fees
 // and a hundred additional fees, decoded from the host's bytes.
 qel::Order makeOrder(int positions) {
-  const qel::hostkit::HostSale sale(qel::bench::makeSale({positions, kTicketsPerPosition, true, kAdditionalFees}));
+  const qel::boxoffice::HostSale sale(qel::bench::makeSale({positions, kTicketsPerPosition, true, kAdditionalFees}));
   qel::Order order;
   order.setTerminalId(L"12");
   order.fillFromHostOrder(qel::HostOrderRecord(sale.record()));

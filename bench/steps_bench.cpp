@@ -57,7 +57,7 @@ void BM_ReadTerminalId(benchmark::State& state) {
 BENCHMARK(BM_ReadTerminalId);
 
 void BM_DecodeSmallSale(benchmark::State& state) {
-  const qel::hostkit::HostSale sale(qel::bench::makeSale({1, 2, false, 0}));
+  const qel::boxoffice::HostSale sale(qel::bench::makeSale({1, 2, false, 0}));
   for (auto _ : state) {
     qel::Order order;
     order.fillFromHostOrder(qel::HostOrderRecord(sale.record()));
@@ -67,7 +67,7 @@ void BM_DecodeSmallSale(benchmark::State& state) {
 BENCHMARK(BM_DecodeSmallSale);
 
 void BM_BuildSmallEnvelope(benchmark::State& state) {
-  const qel::hostkit::HostSale sale(qel::bench::makeSale({1, 2, false, 0}));
+  const qel::boxoffice::HostSale sale(qel::bench::makeSale({1, 2, false, 0}));
   qel::Order order;
   order.fillFromHostOrder(qel::HostOrderRecord(sale.record()));
   for (auto _ : state) {

@@ -24,9 +24,9 @@
 #include <vector>
 
 #include "bench/bench_orders.h"
-#include "hostkit/host_library.h"
-#include "hostkit/instant_answers.h"
-#include "hostkit/payment_records.h"
+#include "boxoffice/host_library.h"
+#include "boxoffice/instant_answers.h"
+#include "boxoffice/payment_records.h"
 
 namespace {
 
@@ -165,7 +165,7 @@ struct RunResult {
 
 class Scenario {
  public:
-  Scenario(const Options& options, const qel::hostkit::HostLibrary& library, const char* name, const SaleShape& shape)
+  Scenario(const Options& options, const qel::boxoffice::HostLibrary& library, const char* name, const SaleShape& shape)
       : options_(options), library_(library), name_(name), shape_(shape), sale_(qel::bench::makeSale(shape)) {
     paymentType_.fill(0);
     paymentType_[4] = 31;
@@ -250,12 +250,12 @@ class Scenario {
   }
 
   const Options& options_;
-  const qel::hostkit::HostLibrary& library_;
+  const qel::boxoffice::HostLibrary& library_;
   const char* name_;
   SaleShape shape_;
-  qel::hostkit::HostSale sale_;
+  qel::boxoffice::HostSale sale_;
   std::array<std::uint8_t, 8> paymentType_{};
-  std::array<std::uint8_t, qel::hostkit::kResultRecordSize> result_{};
+  std::array<std::uint8_t, qel::boxoffice::kResultRecordSize> result_{};
 };
 
 }  // namespace
@@ -264,8 +264,8 @@ int main(int argc, char** argv) {
   try {
     const Options options = parse(argc, argv);
     prepareWorkingFolder(options);
-    const qel::hostkit::HostLibrary library(options.library);
-    const qel::hostkit::InstantAnswers answers(library);
+    const qel::boxoffice::HostLibrary library(options.library);
+    const qel::boxoffice::InstantAnswers answers(library);
     if (options.only != "large") Scenario(options, library, "small", SaleShape{1, 2, false, 0}).measure();
     if (options.only != "small") Scenario(options, library, "large", SaleShape{100, 10, true, 1}).measure();
     return 0;

@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "base/vub_exception.h"
+#include "boxoffice/low_memory.h"
 #include "fuzz/fuzz_support.h"
 #include "host/payment_result.h"
-#include "hostkit/low_memory.h"
 #include "order/host_records.h"
 #include "order/order.h"
 #include "transport/kasse_exchange.h"
@@ -74,7 +74,7 @@ class Arena {
   }
 
  private:
-  qel::hostkit::LowMemory memory_;
+  qel::boxoffice::LowMemory memory_;
   std::size_t used_ = 0;
 };
 
@@ -119,7 +119,7 @@ std::vector<std::uint8_t> takeList(Input& input, std::vector<std::uint8_t>& owne
 
 void pointAt(std::vector<std::uint8_t>& owner, std::size_t pointerOffset, const std::uint8_t* records) {
   if (get<std::uint32_t>(owner, pointerOffset) == 0) return;
-  put<std::uint32_t>(owner, pointerOffset, qel::hostkit::LowMemory::addressOf(records));
+  put<std::uint32_t>(owner, pointerOffset, qel::boxoffice::LowMemory::addressOf(records));
 }
 
 // The request exactly as the exchange builds it.

@@ -5,7 +5,7 @@
 #   scripts/check-includes.sh [source root]
 #
 # The layers, lowest first: platform < base < order = config < render <
-# transport < host < hostkit = kit < tools < harness < tests < bench = fuzz
+# transport < host < boxoffice = kit < tools < harness < tests < bench = fuzz
 # (the test harnesses use the tools' help layout; the benchmarks and fuzzers
 # the tests' sample answers). A folder
 # may include "x/..." only from its own folder or a lower layer; folders of
@@ -19,9 +19,9 @@ root=${1:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 cd "$root"
 
 declare -A rank=([platform]=0 [base]=1 [order]=2 [config]=2 [render]=3 [transport]=4 [host]=5
-                 [hostkit]=6 [kit]=6 [tools]=7 [harness]=8 [tests]=9 [bench]=10 [fuzz]=10)
+                 [boxoffice]=6 [kit]=6 [tools]=7 [harness]=8 [tests]=9 [bench]=10 [fuzz]=10)
 library_folders=(platform base order config render transport host)
-checked_folders=("${library_folders[@]}" hostkit kit tools harness tests bench fuzz)
+checked_folders=("${library_folders[@]}" boxoffice kit tools harness tests bench fuzz)
 failed=0
 
 fail() {

@@ -12,7 +12,7 @@ import sys
 
 # Folders of the source tree and of the package: a path starting with one of
 # these is a file mention.
-TOP = ("base", "bench", "build", "cmake", "config", "docs", "examples", "fuzz", "host", "hostkit", "order",
+TOP = ("base", "bench", "build", "cmake", "config", "docs", "examples", "fuzz", "host", "boxoffice", "order",
        "platform", "render", "scripts", "tests", "tools", "transport")
 CODE_PATH = re.compile(r"`((?:%s)[/\\][^`\s]*)`" % "|".join(TOP))
 # A path inside a fenced code block, where it stands without backticks.

@@ -19,12 +19,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include "boxoffice/box_answerer.h"
+#include "boxoffice/host_library.h"
+#include "boxoffice/host_sale.h"
+#include "boxoffice/payment_records.h"
 #include "harness/soak/process_stats.h"
 #include "host/qelconnect.h"
-#include "hostkit/box_answerer.h"
-#include "hostkit/host_library.h"
-#include "hostkit/host_sale.h"
-#include "hostkit/payment_records.h"
 #include "tools/cli/help_formatter.h"
 
 namespace qel::soak {
@@ -110,9 +110,9 @@ struct Tally {
 // it must have met. Each call has an answerer of its own, so that the record
 // of answered boxes does not grow over the run.
 template <typename Call>
-void run(const hostkit::HostLibrary& library, Tally& tally, Answer answer, int expectedBoxes, std::int32_t expectedCode,
-         const char* what, int number, Call call) {
-  hostkit::BoxAnswerer answerer(library, [](const hostkit::ShownDialog&) { return hostkit::kIdOk; });
+void run(const boxoffice::HostLibrary& library, Tally& tally, Answer answer, int expectedBoxes,
+         std::int32_t expectedCode, const char* what, int number, Call call) {
+  boxoffice::BoxAnswerer answerer(library, [](const boxoffice::ShownDialog&) { return boxoffice::kIdOk; });
   const auto start = std::chrono::steady_clock::now();
   const std::int32_t code = call();
   const int boxes = static_cast<int>(answerer.dialogs().size());
@@ -146,31 +146,31 @@ int soak(const Options& o) {
   std::ofstream("QelConnect.xml", std::ios::binary)
       << "<endpoint><username>kasse</username><password>geheim</password><url>" << o.url
       << "</url></endpoint><compatibility><oldkasse>0</oldkasse><oldkasseprefix>0</oldkasseprefix></compatibility>";
-  const hostkit::HostLibrary library(o.library.empty() ? hostkit::HostLibrary::besideProgram()
-                                                       : std::filesystem::path(o.library));
+  const boxoffice::HostLibrary library(o.library.empty() ? boxoffice::HostLibrary::besideProgram()
+                                                         : std::filesystem::path(o.library));
   std::uint32_t module = 0;
   library.init()(nullptr, &module);
 
-  hostkit::SaleBytes bytes;
+  boxoffice::SaleBytes bytes;
   bytes.bruttogesamtpreis = 42.5;
   bytes.poolId = 77;
-  hostkit::PositionBytes position;
+  boxoffice::PositionBytes position;
   position.id = 1;
   position.gesamtpreis = 42.5;
   position.event = {9, 123, 5, 1700000000, 1700007200, "Sommernachtstraum"};
   position.tickets = {{501, 1.5, 1.0, 20.0}, {502, 1.5, 1.0, 22.5}};
   bytes.positions = {position, position};
-  hostkit::HostSale sale(bytes);
+  boxoffice::HostSale sale(bytes);
   std::uint8_t paymentType[8] = {};
-  std::uint8_t result[hostkit::kResultRecordSize];
+  std::uint8_t result[boxoffice::kResultRecordSize];
 
   const ProcessStats start = currentStats();
   ProcessStats settled = start;
   Tally sales;
   for (int i = 1; i <= o.sales; ++i) {
     const int belegnr = o.first + i - 1;
-    hostkit::HostSale::put<std::int32_t>(sale.header(), kSaleBelegnr, belegnr);
-    hostkit::HostSale::put<std::int32_t>(sale.header(), kSaleId, 100000 + i);
+    boxoffice::HostSale::put<std::int32_t>(sale.header(), kSaleBelegnr, belegnr);
+    boxoffice::HostSale::put<std::int32_t>(sale.header(), kSaleId, 100000 + i);
     const Answer answer = answerFor(o, belegnr);
     const std::int32_t expected = answer == Answer::Accepted ? 0 : QEL_NOT_COMPLETED;
     const auto execute = library.execute();
@@ -189,7 +189,7 @@ int soak(const Options& o) {
   Tally refunds;
   for (int i = 1; i <= o.refunds; ++i) {
     const int belegnr = o.first + i - 1;
-    const hostkit::RefundRecord refund = hostkit::hostRefund({belegnr, -42.5, "EUR", 200000 + i});
+    const boxoffice::RefundRecord refund = boxoffice::hostRefund({belegnr, -42.5, "EUR", 200000 + i});
     const Answer answer = answerFor(o, belegnr);
     const bool accepted = answer == Answer::Accepted;
     const auto refundCall = library.refund();

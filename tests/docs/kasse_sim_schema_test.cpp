@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "boxoffice/host_sale.h"
 #include "config/connector_config.h"
-#include "hostkit/host_sale.h"
 #include "kit/child_process.h"
 #include "order/host_records.h"
 #include "order/order.h"
@@ -56,20 +56,20 @@ std::string readFile(const std::filesystem::path& path) {
 }
 
 Order richSale() {
-  hostkit::SaleBytes sale;
+  boxoffice::SaleBytes sale;
   sale.id = 471;
   sale.belegnummer = 815;
   sale.bruttogesamtpreis = 119.5;
   sale.poolId = 3;
-  hostkit::PositionBytes position;
+  boxoffice::PositionBytes position;
   position.id = 1;
   position.gesamtpreis = 59.75;
-  position.event = hostkit::EventBytes{77, 123, 5, 20240501, 20240502, "Konzert"};
-  position.tickets = {hostkit::TicketBytes{9001, 1.5, 0.25, 29.875}};
+  position.event = boxoffice::EventBytes{77, 123, 5, 20240501, 20240502, "Konzert"};
+  position.tickets = {boxoffice::TicketBytes{9001, 1.5, 0.25, 29.875}};
   sale.positions = {position};
-  sale.versandkosten = hostkit::FeeBytes{1, "EUR", 3.0, 19.0};
-  sale.zusatzgebuehren = {hostkit::AdditionalFeeBytes{"Garderobe", "EUR", 1.0, 19.0}};
-  const hostkit::HostSale host(sale);
+  sale.versandkosten = boxoffice::FeeBytes{1, "EUR", 3.0, 19.0};
+  sale.zusatzgebuehren = {boxoffice::AdditionalFeeBytes{"Garderobe", "EUR", 1.0, 19.0}};
+  const boxoffice::HostSale host(sale);
   Order order;
   order.fillFromHostOrder(HostOrderRecord(host.record()));
   order.setTerminalId(L"K1");

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "boxoffice/host_sale.h"
 #include "config/connector_config.h"
-#include "hostkit/host_sale.h"
 #include "order/host_records.h"
 #include "order/order.h"
 #include "tests/support/server_loopback.h"
@@ -84,8 +84,8 @@ std::string writeFile(const std::string& name, const std::string& bytes) {
   return path;
 }
 
-Order saleOrder(const hostkit::SaleBytes& bytes, std::int32_t subPoolId, const std::wstring& terminalId) {
-  hostkit::HostSale sale(bytes);
+Order saleOrder(const boxoffice::SaleBytes& bytes, std::int32_t subPoolId, const std::wstring& terminalId) {
+  boxoffice::HostSale sale(bytes);
   Order order;
   order.setSubPoolId(subPoolId);
   order.setTerminalId(terminalId);
@@ -94,16 +94,16 @@ Order saleOrder(const hostkit::SaleBytes& bytes, std::int32_t subPoolId, const s
 }
 
 Order refundOrder(std::int32_t id, std::int32_t belegnummer, double total, const std::string& currency) {
-  const hostkit::RefundRecord record = hostkit::hostRefund({belegnummer, total, currency, id});
+  const boxoffice::RefundRecord record = boxoffice::hostRefund({belegnummer, total, currency, id});
   Order order;
   order.fillFromRefund(HostRefundRecord(record.data()));
   return order;
 }
 
-hostkit::FeeBytes fixedFee(double summe, double steuersatz) { return {1, "EUR", summe, steuersatz}; }
+boxoffice::FeeBytes fixedFee(double summe, double steuersatz) { return {1, "EUR", summe, steuersatz}; }
 
-hostkit::PositionBytes position(std::int32_t id, std::size_t tickets, const std::string& eventName) {
-  hostkit::PositionBytes p;
+boxoffice::PositionBytes position(std::int32_t id, std::size_t tickets, const std::string& eventName) {
+  boxoffice::PositionBytes p;
   p.id = id;
   p.aboauftrag = id % 2 == 0 ? 1 : 0;
   p.gesamtpreis = 25.5 * static_cast<double>(tickets);
@@ -117,8 +117,8 @@ hostkit::PositionBytes position(std::int32_t id, std::size_t tickets, const std:
   return p;
 }
 
-hostkit::SaleBytes richSale() {
-  hostkit::SaleBytes sale;
+boxoffice::SaleBytes richSale() {
+  boxoffice::SaleBytes sale;
   sale.id = 471;
   sale.belegnummer = 815;
   sale.bruttogesamtpreis = 153.95;
@@ -141,14 +141,14 @@ const RequestCase kRequests[] = {
     {"refund_without_currency", [] { return refundOrder(-1, 0, -0.001, ""); }},
     {"escaped_text",
      [] {
-       hostkit::SaleBytes sale = richSale();
+       boxoffice::SaleBytes sale = richSale();
        sale.positions = {position(1, 1, "A&B <\"live\"> 'open air'\t\r\n\x01{name}\xE4\xF6\xFC\xDF\x80")};
        sale.zusatzgebuehren = {{"<&>\"'{summe}", "E&R", 1.0, 19.0}, {"\x1F\x7F\xA0", "", 0.0, 0.0}};
        return saleOrder(sale, 0, L"12</Dwsubpoolid>|&amp;\u00e4\U0001F600");
      }},
     {"no_fees",
      [] {
-       hostkit::SaleBytes sale;
+       boxoffice::SaleBytes sale;
        sale.id = 1;
        sale.belegnummer = 2;
        sale.bruttogesamtpreis = 25.5;
@@ -159,7 +159,7 @@ const RequestCase kRequests[] = {
      }},
     {"all_fees",
      [] {
-       hostkit::SaleBytes sale = richSale();
+       boxoffice::SaleBytes sale = richSale();
        sale.ticketversicherung = fixedFee(3.0, 19.0);
        sale.vorverkaufsgebuehr = fixedFee(0.125, 0.0);
        sale.zusatzgebuehren.push_back({"Parken", "EUR", -4.0, 19.0});
@@ -167,23 +167,23 @@ const RequestCase kRequests[] = {
      }},
     {"without_positions",
      [] {
-       hostkit::SaleBytes sale;
+       boxoffice::SaleBytes sale;
        sale.id = 9;
        sale.bruttogesamtpreis = 0.0;
        return saleOrder(sale, 0, L"");
      }},
     {"extreme_numbers",
      [] {
-       hostkit::SaleBytes sale;
+       boxoffice::SaleBytes sale;
        sale.id = INT_MIN;
        sale.belegnummer = INT_MAX;
        sale.bruttogesamtpreis = 1e15;
        sale.poolId = -1;
        // The header's ticket count is the host's count of the first
        // position, which may be negative; that position then has no tickets.
-       hostkit::PositionBytes empty = position(8, 0, "");
+       boxoffice::PositionBytes empty = position(8, 0, "");
        empty.ticketCount = -2;
-       hostkit::PositionBytes p = position(-7, 2, "x");
+       boxoffice::PositionBytes p = position(-7, 2, "x");
        p.gesamtpreis = -2.355;
        p.mwstbetrag = -0.0;
        p.event.vanummer = INT_MIN;

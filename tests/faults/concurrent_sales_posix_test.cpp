@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "boxoffice/host_sale.h"
 #include "host/qelconnect.h"
-#include "hostkit/host_sale.h"
 #include "tests/faults/fault_fixture.h"
 #include "tests/faults/fault_server.h"
 #include "tests/support/sale_scenario.h"
@@ -65,9 +65,9 @@ TEST(ConcurrentSaleTest, TwoThreadsSellWithoutTouchingTheHostsSignals) {
   // way is open in the journal, and another sale of it would be asked about.
   for (std::atomic<int>& count : completed) {
     sellers.emplace_back([&count, receipt = 815 + static_cast<int>(&count - completed.data())] {
-      hostkit::SaleBytes bytes = smallSale();
+      boxoffice::SaleBytes bytes = smallSale();
       bytes.belegnummer = receipt;
-      const hostkit::HostSale sale(bytes);
+      const boxoffice::HostSale sale(bytes);
       const PaymentTypeRecord type = paymentType();
       for (int i = 0; i < kSalesPerThread; ++i) {
         ResultRecord result{};

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "hostkit/host_sale.h"
+#include "boxoffice/host_sale.h"
 #include "tests/faults/fault_host.h"
 #include "tests/faults/fault_server.h"
 #include "tests/support/sale_scenario.h"
@@ -105,7 +105,7 @@ inline std::string utf8(const std::wstring& text) {
 
 class FaultTest : public ::testing::Test {
  protected:
-  FaultTest() : sale_(smallSale()), refund_(hostkit::hostRefund({0, 0.0, "EUR", 0})) {
+  FaultTest() : sale_(smallSale()), refund_(boxoffice::hostRefund({0, 0.0, "EUR", 0})) {
     paymentType_.fill(0);
     result_.fill(kResultPattern);
   }
@@ -192,10 +192,10 @@ class FaultTest : public ::testing::Test {
   }
 
   ScratchDir dir_;
-  hostkit::HostSale sale_;
+  boxoffice::HostSale sale_;
   std::array<std::uint8_t, 8> paymentType_;
   std::array<std::uint8_t, kResultSize> result_;
-  hostkit::RefundRecord refund_;
+  boxoffice::RefundRecord refund_;
   std::unique_ptr<FaultServer> kasse_;
 };
 

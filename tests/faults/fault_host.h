@@ -7,31 +7,31 @@
 #include <cstdint>
 #include <vector>
 
-#include "hostkit/box_answerer.h"
-#include "hostkit/host_library.h"
+#include "boxoffice/box_answerer.h"
+#include "boxoffice/host_library.h"
 
 namespace qel::test {
 
 struct CallOutcome {
   std::int32_t code = 0;
-  std::vector<hostkit::ShownDialog> boxes;
+  std::vector<boxoffice::ShownDialog> boxes;
   std::chrono::duration<double> elapsed{};
 };
 
-constexpr int kAnswerOk = hostkit::kIdOk;
-constexpr int kAnswerCancel = hostkit::kIdCancel;
+constexpr int kAnswerOk = boxoffice::kIdOk;
+constexpr int kAnswerCancel = boxoffice::kIdCancel;
 // What a box gives back when the system could not show it at all.
 constexpr int kBoxNotShown = 0;
 
 // Loaded once and kept for the whole run, as the host keeps it.
-inline const hostkit::HostLibrary& faultLibrary() {
-  static const hostkit::HostLibrary library(QEL_LIBRARY_PATH);
+inline const boxoffice::HostLibrary& faultLibrary() {
+  static const boxoffice::HostLibrary library(QEL_LIBRARY_PATH);
   return library;
 }
 
 template <typename Call>
 CallOutcome timedCall(std::vector<int> answers, Call call) {
-  hostkit::BoxAnswerer answerer(faultLibrary(), std::move(answers));
+  boxoffice::BoxAnswerer answerer(faultLibrary(), std::move(answers));
   CallOutcome outcome;
   const auto start = std::chrono::steady_clock::now();
   outcome.code = call();

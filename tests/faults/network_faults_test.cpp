@@ -328,10 +328,10 @@ TEST_F(FaultTest, LongBodiesAreCutInTheErrorBox) {
 
 // A sale whose request is too large to go out before the server can end
 // the connection: libcurl sends its head and waits for the go-ahead.
-hostkit::HostSale largeSale() {
-  hostkit::SaleBytes sale = smallSale();
+boxoffice::HostSale largeSale() {
+  boxoffice::SaleBytes sale = smallSale();
   sale.positions.assign(2000, sale.positions.front());
-  return hostkit::HostSale(sale);
+  return boxoffice::HostSale(sale);
 }
 
 struct StatusEnd {
@@ -354,7 +354,7 @@ TEST_F(FaultTest, EachStatusEndsAsItProves) {
       {404, page, true},   {409, "", true},     {500, fault, true}, {500, page, false},  {500, "", false},
       {501, fault, false}, {502, fault, false}, {503, "", false},   {504, page, false},  {505, "", false},
   };
-  const hostkit::HostSale large = largeSale();
+  const boxoffice::HostSale large = largeSale();
   for (const StatusEnd& end : ends) {
     for (const bool whole : {true, false}) {
       SCOPED_TRACE(std::to_string(end.status) + (end.body == fault ? " with the fault" : "") +

@@ -90,7 +90,7 @@ void sendOutcome(int fd, const CallOutcome& outcome) {
   const std::uint32_t count = static_cast<std::uint32_t>(outcome.boxes.size());
   writeAll(fd, &outcome.code, sizeof outcome.code);
   writeAll(fd, &count, sizeof count);
-  for (const hostkit::ShownDialog& box : outcome.boxes) {
+  for (const boxoffice::ShownDialog& box : outcome.boxes) {
     for (const std::wstring* text : {&box.caption, &box.text}) {
       const std::uint32_t length = static_cast<std::uint32_t>(text->size());
       writeAll(fd, &length, sizeof length);
@@ -103,7 +103,7 @@ bool receiveOutcome(int fd, CallOutcome& outcome) {
   std::uint32_t count = 0;
   if (!readAll(fd, &outcome.code, sizeof outcome.code) || !readAll(fd, &count, sizeof count)) return false;
   for (std::uint32_t i = 0; i < count; ++i) {
-    hostkit::ShownDialog box;
+    boxoffice::ShownDialog box;
     for (std::wstring* text : {&box.caption, &box.text}) {
       std::uint32_t length = 0;
       if (!readAll(fd, &length, sizeof length)) return false;

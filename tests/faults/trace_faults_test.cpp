@@ -19,10 +19,10 @@ namespace {
 
 // A sale whose request is too large to go out before the server can end
 // the connection: libcurl sends its head and waits for the go-ahead.
-hostkit::HostSale largeSale() {
-  hostkit::SaleBytes sale = smallSale();
+boxoffice::HostSale largeSale() {
+  boxoffice::SaleBytes sale = smallSale();
   sale.positions.assign(2000, sale.positions.front());
-  return hostkit::HostSale(sale);
+  return boxoffice::HostSale(sale);
 }
 
 std::int64_t millisecondsNow() {
@@ -130,7 +130,7 @@ TEST_F(FaultTest, TraceNamesHowEachSaleEnded) {
        "failed",
        0},
   };
-  const hostkit::HostSale large = largeSale();
+  const boxoffice::HostSale large = largeSale();
   for (const TracedEnd& end : ends) {
     SCOPED_TRACE(end.name);
     FaultServer server(end.script, end.start);

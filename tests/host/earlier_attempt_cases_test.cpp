@@ -20,8 +20,8 @@
 namespace qel::test {
 namespace {
 
-using hostkit::kIdNo;
-using hostkit::kIdYes;
+using boxoffice::kIdNo;
+using boxoffice::kIdYes;
 
 constexpr char kJournal[] = "QelConnect.journal";
 
@@ -131,7 +131,7 @@ class GuardFlow : public FlowTest {
     EXPECT_EQ(box.caption, kTransaction);
     EXPECT_EQ(box.buttons, buttons);
     EXPECT_TRUE(box.hasIcon);
-    EXPECT_EQ(box.defaultButton, hostkit::kIdCancel);
+    EXPECT_EQ(box.defaultButton, boxoffice::kIdCancel);
     EXPECT_EQ(box.owner, owner());
   }
 };
@@ -295,7 +295,7 @@ TEST_F(GuardCases, RefundInDoubtIsAskedAboutAtTheStart) {
     SCOPED_TRACE(c.name);
     writeFile(kJournal, open);
     healthyKasse();
-    hostkit::BoxAnswerer answerer(*library_, std::vector<int>{c.answer});
+    boxoffice::BoxAnswerer answerer(*library_, std::vector<int>{c.answer});
     EXPECT_EQ(library_->refund()(nullptr, owner(), record.data()), c.code);
     ASSERT_EQ(answerer.dialogs().size(), 1u);
     expectGuard(answerer.dialogs()[0], refundQuestion(localTextOf(openLine.at("time"))), {kIdCancel, kIdYes, kIdNo});
@@ -312,7 +312,7 @@ TEST_F(GuardCases, OnlyAnOpenReceiptOfTheSameKindIsAskedAbout) {
   startKasse(httpResponse(502, "Bad Gateway", "text/plain"));
   sell(smallSale(), {kIdOk});
   healthyKasse();
-  hostkit::SaleBytes other = smallSale();
+  boxoffice::SaleBytes other = smallSale();
   other.belegnummer = 816;
   EXPECT_EQ(sell(other, {kIdOk, kIdOk}), 0);
   ASSERT_EQ(dialogs().size(), 2u);

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "boxoffice/box_answerer.h"
+#include "boxoffice/host_library.h"
 #include "host/qelconnect.h"
-#include "hostkit/box_answerer.h"
-#include "hostkit/host_library.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -31,8 +31,8 @@ std::uintptr_t libraryBaseAddress() {
 }
 
 TEST(FixedExports, ConstantRoutinesReturnOneAndShowNothing) {
-  const qel::hostkit::HostLibrary library(QEL_LIBRARY_PATH);
-  const qel::hostkit::BoxAnswerer dialogs(library, std::vector<int>{});
+  const qel::boxoffice::HostLibrary library(QEL_LIBRARY_PATH);
+  const qel::boxoffice::BoxAnswerer dialogs(library, std::vector<int>{});
   EXPECT_EQ(hrECGetPayStatus(), 1);
   EXPECT_EQ(hrECRecover(), 1);
   EXPECT_EQ(hrReprintECReceipt(), 1);

@@ -16,10 +16,10 @@
 #include <thread>
 #include <vector>
 
-#include "hostkit/box_answerer.h"
-#include "hostkit/host_library.h"
-#include "hostkit/host_sale.h"
-#include "hostkit/host_window.h"
+#include "boxoffice/box_answerer.h"
+#include "boxoffice/host_library.h"
+#include "boxoffice/host_sale.h"
+#include "boxoffice/host_window.h"
 #include "tests/support/sale_scenario.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/server_loopback.h"
@@ -27,15 +27,15 @@
 
 namespace qel::test {
 
-using hostkit::kIdCancel;
-using hostkit::kIdOk;
-using hostkit::ShownDialog;
+using boxoffice::kIdCancel;
+using boxoffice::kIdOk;
+using boxoffice::ShownDialog;
 
 // The library stays loaded for the whole suite, as in the host, which loads
 // it once; every test works in a scratch working folder of its own.
 class FlowTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { library_ = std::make_unique<hostkit::HostLibrary>(QEL_LIBRARY_PATH); }
+  static void SetUpTestSuite() { library_ = std::make_unique<boxoffice::HostLibrary>(QEL_LIBRARY_PATH); }
   static void TearDownTestSuite() { library_.reset(); }
 
   void SetUp() override {
@@ -60,9 +60,9 @@ class FlowTest : public ::testing::Test {
 
   // One sale through hrECExecute, its boxes answered with `answers` (OK
   // beyond them); the boxes it showed are in dialogs() afterwards.
-  std::int32_t sell(const hostkit::SaleBytes& sale, std::vector<int> answers) {
-    hostkit::HostSale record(sale);
-    hostkit::BoxAnswerer answerer(*library_, std::move(answers));
+  std::int32_t sell(const boxoffice::SaleBytes& sale, std::vector<int> answers) {
+    boxoffice::HostSale record(sale);
+    boxoffice::BoxAnswerer answerer(*library_, std::move(answers));
     const std::int32_t code =
         library_->execute()(nullptr, owner(), record.record(), paymentType_.data(), nullptr, result_.data());
     dialogs_ = answerer.dialogs();
@@ -71,7 +71,7 @@ class FlowTest : public ::testing::Test {
   }
 
   std::int32_t refund(const void* record) {
-    hostkit::BoxAnswerer answerer(*library_, std::vector<int>{});
+    boxoffice::BoxAnswerer answerer(*library_, std::vector<int>{});
     const std::int32_t code = library_->refund()(nullptr, owner(), record);
     dialogs_ = answerer.dialogs();
     progress_ = answerer.progress();
@@ -106,12 +106,12 @@ class FlowTest : public ::testing::Test {
     expectBox(box, message, kErrorCaption, {kIdOk});
   }
 
-  inline static std::unique_ptr<hostkit::HostLibrary> library_;
+  inline static std::unique_ptr<boxoffice::HostLibrary> library_;
   ScratchDir dir_;
-  hostkit::HostWindow host_;
+  boxoffice::HostWindow host_;
   std::optional<LoopbackServer> server_;
   std::vector<ShownDialog> dialogs_;
-  std::vector<hostkit::ProgressReport> progress_;
+  std::vector<boxoffice::ProgressReport> progress_;
   PaymentTypeRecord paymentType_ = paymentType();
   ResultRecord result_;
 

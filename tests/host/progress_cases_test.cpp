@@ -51,7 +51,7 @@ TEST_P(TransferProgress, ShowsOnlyForASlowTransferAndGoesBeforeTheNextBox) {
     return;
   }
   ASSERT_EQ(progress_.size(), 2u);
-  for (const hostkit::ProgressReport& report : progress_) {
+  for (const boxoffice::ProgressReport& report : progress_) {
     EXPECT_EQ(report.caption, kTransaction);
     EXPECT_EQ(report.owner, owner());
     EXPECT_EQ(report.boxesBefore, *c.windowAfterBoxes) << "no box while the window shows";

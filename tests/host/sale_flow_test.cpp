@@ -22,8 +22,8 @@ TEST_F(SaleFlowTest, ALogThatCannotBeOpenedCostsOnlyTheEntry) {
 
 TEST_F(SaleFlowTest, NullRecordsEndInTheErrorBoxBeforeAnyQuestion) {
   acceptingKasse();
-  hostkit::HostSale sale(smallSale());
-  hostkit::BoxAnswerer dialogs(*library_, std::vector<int>{});
+  boxoffice::HostSale sale(smallSale());
+  boxoffice::BoxAnswerer dialogs(*library_, std::vector<int>{});
   EXPECT_EQ(hrECExecute(nullptr, owner(), nullptr, paymentType_.data(), nullptr, result_.data()), kNotCompleted);
   EXPECT_EQ(hrECExecute(nullptr, owner(), sale.record(), nullptr, nullptr, result_.data()), kNotCompleted);
   EXPECT_EQ(hrECExecute(nullptr, owner(), sale.record(), paymentType_.data(), nullptr, nullptr), kNotCompleted);
@@ -39,7 +39,7 @@ TEST_F(SaleFlowTest, NullRecordsEndInTheErrorBoxBeforeAnyQuestion) {
 
 TEST_F(SaleFlowTest, NullListWithACountSendsNothing) {
   acceptingKasse();
-  hostkit::SaleBytes sale = smallSale();
+  boxoffice::SaleBytes sale = smallSale();
   sale.nullPositions = true;
   sale.positionCount = 3;
   EXPECT_EQ(sell(sale, {kIdOk}), kNotCompleted);

@@ -7,19 +7,19 @@
 #include <string>
 
 #include "base/vub_exception.h"
-#include "hostkit/host_sale.h"
+#include "boxoffice/host_sale.h"
 #include "order/host_records.h"
 #include "order/order.h"
 
 namespace qel {
 namespace {
 
-using hostkit::AdditionalFeeBytes;
-using hostkit::FeeBytes;
-using hostkit::HostSale;
-using hostkit::PositionBytes;
-using hostkit::SaleBytes;
-using hostkit::TicketBytes;
+using boxoffice::AdditionalFeeBytes;
+using boxoffice::FeeBytes;
+using boxoffice::HostSale;
+using boxoffice::PositionBytes;
+using boxoffice::SaleBytes;
+using boxoffice::TicketBytes;
 
 Order decode(const HostSale& sale) {
   Order order;
@@ -313,10 +313,10 @@ TEST(SaleRecordTest, ListOfAMillionRecordsIsRead) {
     SaleBytes bytes = richSale();
     bytes.positions.resize(1);
     HostSale sale(bytes);
-    const hostkit::LowMemory records(c.recordSize * kMillion);
+    const boxoffice::LowMemory records(c.recordSize * kMillion);
     std::uint8_t* owner = sale.begin() + c.owner;
     HostSale::put<std::int32_t>(owner, c.countOffset, kMillion);
-    HostSale::put<std::uint32_t>(owner, c.pointerOffset, hostkit::LowMemory::addressOf(records.data()));
+    HostSale::put<std::uint32_t>(owner, c.pointerOffset, boxoffice::LowMemory::addressOf(records.data()));
     EXPECT_EQ(c.read(decode(sale)), std::size_t{kMillion});
   }
 }

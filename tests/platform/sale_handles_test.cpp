@@ -39,7 +39,7 @@ class Sales {
   }
 
  private:
-  hostkit::HostSale sale_;
+  boxoffice::HostSale sale_;
   PaymentTypeRecord paymentType_ = paymentType();
 };
 

@@ -12,9 +12,9 @@
 namespace qel::qelhost {
 namespace {
 
-using hostkit::kIdCancel;
-using hostkit::kIdOk;
-using hostkit::ShownDialog;
+using boxoffice::kIdCancel;
+using boxoffice::kIdOk;
+using boxoffice::ShownDialog;
 
 ShownDialog question(int answer) {
   return {L"Transaktionsfenster", L"?", {kIdOk, kIdCancel}, false, nullptr, 0, answer};

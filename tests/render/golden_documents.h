@@ -8,22 +8,22 @@
 #include <cstdint>
 #include <cstring>
 
-#include "hostkit/host_sale.h"
+#include "boxoffice/host_sale.h"
 
 namespace qel::test {
 
 // A sale with several positions, tickets and events, fixed fees present and
 // absent, additional fees, text that needs escaping or looks like a
 // placeholder, and amounts on both sides of a rounding tie.
-inline hostkit::SaleBytes richSale() {
-  hostkit::SaleBytes sale;
+inline boxoffice::SaleBytes richSale() {
+  boxoffice::SaleBytes sale;
   sale.id = 4711;
   sale.belegnummer = 815;
   sale.bruttogesamtpreis = 161.5;
   sale.poolId = 7;
   sale.filler = 0xA5;
 
-  hostkit::PositionBytes first;
+  boxoffice::PositionBytes first;
   first.id = 1;
   first.gesamtpreis = 2.355;
   first.mwstbetrag = 0.375;
@@ -38,7 +38,7 @@ inline hostkit::SaleBytes richSale() {
                  "der\" 'M\xFCller' {id}"};
   first.tickets = {{101, 1.5, 0.125, 30.0}, {102, 2.0, 1.0, 40.5}};
 
-  hostkit::PositionBytes second;
+  boxoffice::PositionBytes second;
   second.id = 2;
   second.aboauftrag = 1;
   second.gesamtpreis = 129.145;
@@ -119,7 +119,7 @@ constexpr char kRichSaleDocument[] =
 
 // The host's 24-byte refund record of the refund example: receipt 815,
 // -25.00 EUR, order 471.
-inline hostkit::RefundRecord refundExample() { return hostkit::hostRefund({815, -25.0, "EUR", 471}); }
+inline boxoffice::RefundRecord refundExample() { return boxoffice::hostRefund({815, -25.0, "EUR", 471}); }
 
 constexpr char kRefundDocument[] =
     "<ImAuftrag><Dwaufragid>471</Dwaufragid><Dwbelegnr>815</Dwbelegnr><Szwaehrung>EUR</Szwaehrung>"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "hostkit/host_sale.h"
+#include "boxoffice/host_sale.h"
 #include "order/host_records.h"
 #include "order/order.h"
 #include "platform/platform.h"
@@ -17,8 +17,8 @@
 namespace qel {
 namespace {
 
-using hostkit::HostSale;
-using hostkit::SaleBytes;
+using boxoffice::HostSale;
+using boxoffice::SaleBytes;
 using test::richSale;
 
 constexpr char kAuftrag[] = "{auftrag}";

@@ -9,11 +9,11 @@
 #include <cstring>
 #include <string>
 
-#include "hostkit/payment_records.h"
+#include "boxoffice/payment_records.h"
 
 namespace qel::test {
 
-using ResultRecord = std::array<std::uint8_t, hostkit::kResultRecordSize>;
+using ResultRecord = std::array<std::uint8_t, boxoffice::kResultRecordSize>;
 
 // The sale's values that reach the result record.
 struct CompletedSale {

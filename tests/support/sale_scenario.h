@@ -11,15 +11,15 @@
 #include <iterator>
 #include <string>
 
+#include "boxoffice/host_sale.h"
+#include "boxoffice/payment_records.h"
 #include "host/qelconnect.h"
-#include "hostkit/host_sale.h"
-#include "hostkit/payment_records.h"
 #include "tests/support/golden_result.h"
 
 namespace qel::test {
 
 constexpr std::int32_t kNotCompleted = QEL_NOT_COMPLETED;
-constexpr std::size_t kResultSize = hostkit::kResultRecordSize;
+constexpr std::size_t kResultSize = boxoffice::kResultRecordSize;
 constexpr std::uint8_t kResultPattern = 0xC3;
 constexpr std::uint32_t kZahlartId = 31;
 
@@ -57,13 +57,13 @@ inline std::string configFor(const std::wstring& url, int prefix = 0) {
 }
 
 // A small sale: one position with two tickets, total 42.50, pool 77.
-inline hostkit::SaleBytes smallSale(double total = 42.5) {
-  hostkit::SaleBytes sale;
+inline boxoffice::SaleBytes smallSale(double total = 42.5) {
+  boxoffice::SaleBytes sale;
   sale.id = 4711;
   sale.belegnummer = 815;
   sale.bruttogesamtpreis = total;
   sale.poolId = 77;
-  hostkit::PositionBytes position;
+  boxoffice::PositionBytes position;
   position.id = 1;
   position.gesamtpreis = total;
   position.event = {9, 123, 5, 1700000000, 1700007200, "Sommernachtstraum"};
@@ -80,9 +80,9 @@ inline PaymentTypeRecord paymentType() {
 }
 
 // The host's refund record, its unused bytes set to a pattern.
-inline hostkit::RefundRecord refundRecord(std::int32_t belegnr, double amount, const char* waehrung,
-                                          std::int32_t auftragId) {
-  return hostkit::hostRefund({belegnr, amount, waehrung, auftragId, 0xEE});
+inline boxoffice::RefundRecord refundRecord(std::int32_t belegnr, double amount, const char* waehrung,
+                                            std::int32_t auftragId) {
+  return boxoffice::hostRefund({belegnr, amount, waehrung, auftragId, 0xEE});
 }
 
 // The record that a host prefilled with kResultPattern holds after

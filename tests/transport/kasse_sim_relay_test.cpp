@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "hostkit/host_sale.h"
+#include "boxoffice/host_sale.h"
 #include "kit/child_process.h"
 #include "order/host_records.h"
 #include "platform/platform.h"
@@ -152,18 +152,18 @@ class KasseSimRelayTest : public ::testing::Test {
 
 // A sale whose body holds escaped text and characters beyond ASCII.
 Order richSale() {
-  hostkit::SaleBytes sale;
+  boxoffice::SaleBytes sale;
   sale.id = 471;
   sale.belegnummer = 815;
   sale.bruttogesamtpreis = 59.75;
-  hostkit::PositionBytes position;
+  boxoffice::PositionBytes position;
   position.id = 1;
   position.gesamtpreis = 59.75;
-  position.event = hostkit::EventBytes{77, 123, 5, 20240501, 20240502, "Konzert \"A&B\" <live> \xFC"};
-  position.tickets = {hostkit::TicketBytes{9001, 1.5, 0.25, 29.875}, hostkit::TicketBytes{9002, 1.5, 0.25, 29.875}};
+  position.event = boxoffice::EventBytes{77, 123, 5, 20240501, 20240502, "Konzert \"A&B\" <live> \xFC"};
+  position.tickets = {boxoffice::TicketBytes{9001, 1.5, 0.25, 29.875}, boxoffice::TicketBytes{9002, 1.5, 0.25, 29.875}};
   sale.positions = {position};
-  sale.zusatzgebuehren = {hostkit::AdditionalFeeBytes{"Geb\xFChr & Co", "EUR", 1.0, 19.0}};
-  const hostkit::HostSale host(sale);
+  sale.zusatzgebuehren = {boxoffice::AdditionalFeeBytes{"Geb\xFChr & Co", "EUR", 1.0, 19.0}};
+  const boxoffice::HostSale host(sale);
   Order order;
   order.fillFromHostOrder(HostOrderRecord(host.record()));
   order.setTerminalId(L"K1");

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <string>
 
-#include "hostkit/host_sale.h"
+#include "boxoffice/host_sale.h"
 #include "order/host_records.h"
 #include "platform/platform.h"
 #include "tests/support/tls_fixture.h"
@@ -56,23 +56,23 @@ TEST_F(KasseSimTest, WellFormedOrderWithCredentialsIsAccepted) {
 // A sale with everything in it passes the simulator's check of every
 // element, list count and value form.
 TEST_F(KasseSimTest, RichSaleIsAccepted) {
-  hostkit::SaleBytes sale;
+  boxoffice::SaleBytes sale;
   sale.id = 471;
   sale.belegnummer = 815;
   sale.bruttogesamtpreis = 119.5;
   sale.poolId = 3;
-  hostkit::PositionBytes position;
+  boxoffice::PositionBytes position;
   position.id = 1;
   position.aboauftrag = 1;
   position.gesamtpreis = 59.75;
-  position.event = hostkit::EventBytes{77, 123, 5, 20240501, 20240502, "Konzert \"A&B\" <live> \xFC"};
-  position.tickets = {hostkit::TicketBytes{9001, 1.5, 0.25, 29.875}, hostkit::TicketBytes{9002, 1.5, 0.25, 29.875}};
+  position.event = boxoffice::EventBytes{77, 123, 5, 20240501, 20240502, "Konzert \"A&B\" <live> \xFC"};
+  position.tickets = {boxoffice::TicketBytes{9001, 1.5, 0.25, 29.875}, boxoffice::TicketBytes{9002, 1.5, 0.25, 29.875}};
   sale.positions = {position, position};
-  sale.versandkosten = hostkit::FeeBytes{1, "EUR", 3.0, 19.0};
-  sale.vorverkaufsgebuehr = hostkit::FeeBytes{1, "EUR", 2.355, 7.0};
-  sale.zusatzgebuehren = {hostkit::AdditionalFeeBytes{"Geb\xFChr & Co", "EUR", 1.0, 19.0},
-                          hostkit::AdditionalFeeBytes{"Porto\t\r\n", "EUR", 0.8, 0.0}};
-  const hostkit::HostSale host(sale);
+  sale.versandkosten = boxoffice::FeeBytes{1, "EUR", 3.0, 19.0};
+  sale.vorverkaufsgebuehr = boxoffice::FeeBytes{1, "EUR", 2.355, 7.0};
+  sale.zusatzgebuehren = {boxoffice::AdditionalFeeBytes{"Geb\xFChr & Co", "EUR", 1.0, 19.0},
+                          boxoffice::AdditionalFeeBytes{"Porto\t\r\n", "EUR", 0.8, 0.0}};
+  const boxoffice::HostSale host(sale);
   Order order;
   order.fillFromHostOrder(HostOrderRecord(host.record()));
   order.setSubPoolId(12);

@@ -1,4 +1,4 @@
-// The host kit's window hook against real MessageBoxW boxes: what it reads
+// The box office kit's window hook against real MessageBoxW boxes: what it reads
 // from a box, which button it presses and when.
 #include <windows.h>
 
@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "hostkit/box_hook_win32.h"
+#include "boxoffice/box_hook_win32.h"
 
 namespace {
 
-using qel::hostkit::BoxHook;
-using qel::hostkit::kIdCancel;
-using qel::hostkit::kIdOk;
-using qel::hostkit::ShownDialog;
+using qel::boxoffice::BoxHook;
+using qel::boxoffice::kIdCancel;
+using qel::boxoffice::kIdOk;
+using qel::boxoffice::ShownDialog;
 
 TEST(BoxHook, AnswersFromTheScriptInOrder) {
   BoxHook answerer({kIdOk, kIdCancel});

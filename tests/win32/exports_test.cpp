@@ -11,17 +11,17 @@
 #include <fstream>
 #include <string>
 
+#include "boxoffice/box_hook_win32.h"
+#include "boxoffice/host_library.h"
 #include "host/qelconnect.h"
-#include "hostkit/box_hook_win32.h"
-#include "hostkit/host_library.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
 
-using qel::hostkit::BoxHook;
-using qel::hostkit::HostLibrary;
-using qel::hostkit::kIdCancel;
-using qel::hostkit::kIdOk;
+using qel::boxoffice::BoxHook;
+using qel::boxoffice::HostLibrary;
+using qel::boxoffice::kIdCancel;
+using qel::boxoffice::kIdOk;
 
 constexpr std::int32_t kNotCompleted = 0x00040002;
 constexpr std::size_t kModuleInfoSize = 141;

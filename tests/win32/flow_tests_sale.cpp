@@ -96,7 +96,7 @@ constexpr std::int32_t kNestedReceipt = 816;
 // as usual.
 class NestedSale {
  public:
-  NestedSale(void* host, const hostkit::HostLibrary& library, const void* paymentType)
+  NestedSale(void* host, const boxoffice::HostLibrary& library, const void* paymentType)
       : host_(static_cast<HWND>(host)), execute_(library.execute()), paymentType_(paymentType) {
     result.fill(kResultPattern);
     active = this;
@@ -121,9 +121,9 @@ class NestedSale {
     KillTimer(self->host_, kTimerId);
     // A receipt of its own: the outer one is open in the journal while it
     // is sent, and selling it again would be asked about.
-    hostkit::SaleBytes bytes = smallSale(7.0);
+    boxoffice::SaleBytes bytes = smallSale(7.0);
     bytes.belegnummer = kNestedReceipt;
-    hostkit::HostSale record(bytes);
+    boxoffice::HostSale record(bytes);
     self->code =
         self->execute_(nullptr, self->host_, record.record(), self->paymentType_, nullptr, self->result.data());
   }

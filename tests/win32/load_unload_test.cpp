@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "boxoffice/box_hook_win32.h"
+#include "boxoffice/host_library.h"
+#include "boxoffice/host_sale.h"
 #include "harness/soak/process_stats.h"
 #include "host/qelconnect.h"
-#include "hostkit/box_hook_win32.h"
-#include "hostkit/host_library.h"
-#include "hostkit/host_sale.h"
 #include "tests/support/sale_scenario.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/server_loopback.h"
@@ -97,13 +97,13 @@ class LoadUnloadDll : public ::testing::Test {
   // Each is a first attempt: the journal that a sale in doubt left is
   // removed, since the question about an earlier attempt has tests of its
   // own.
-  std::int32_t sell(const hostkit::HostLibrary& dll, Seconds& elapsed) {
+  std::int32_t sell(const boxoffice::HostLibrary& dll, Seconds& elapsed) {
     std::remove("QelConnect.journal");
-    hostkit::HostSale record(smallSale());
+    boxoffice::HostSale record(smallSale());
     PaymentTypeRecord payment = paymentType();
     ResultRecord result;
     result.fill(kResultPattern);
-    hostkit::BoxHook answerer([](const hostkit::ShownDialog&) { return hostkit::kIdOk; });
+    boxoffice::BoxHook answerer([](const boxoffice::ShownDialog&) { return boxoffice::kIdOk; });
     auto execute = dll.function<decltype(&hrECExecute)>("hrECExecute");
     const auto start = std::chrono::steady_clock::now();
     const std::int32_t code = execute(nullptr, nullptr, record.record(), payment.data(), nullptr, result.data());
@@ -114,7 +114,7 @@ class LoadUnloadDll : public ::testing::Test {
 
   // A sale that must fail in transfer: not completed, the question and one
   // error box, within the 7 s that any failing transfer may take.
-  void expectFailedSale(const hostkit::HostLibrary& dll, const char* what, int cycle) {
+  void expectFailedSale(const boxoffice::HostLibrary& dll, const char* what, int cycle) {
     Seconds elapsed{};
     EXPECT_EQ(sell(dll, elapsed), kNotCompleted) << what << " in cycle " << cycle;
     EXPECT_LT(elapsed.count(), 7.0) << what << " in cycle " << cycle;
@@ -129,7 +129,7 @@ class LoadUnloadDll : public ::testing::Test {
   // LoadLibraryW, hrECInit, the failing sales, a completed one, hrECDeInit;
   // FreeLibrary when `dll` goes out of scope.
   void runCycle(int cycle) {
-    hostkit::HostLibrary dll(QEL_DLL_PATH);
+    boxoffice::HostLibrary dll(QEL_DLL_PATH);
     if (pinnedBase_ != nullptr && dll.handle() != pinnedBase_) ++movedCycles_;
     std::uint32_t module = 0;
     EXPECT_EQ(dll.function<decltype(&hrECInit)>("hrECInit")(nullptr, &module), 0) << "cycle " << cycle;
@@ -159,7 +159,7 @@ class LoadUnloadDll : public ::testing::Test {
   }
 
   ScratchDir dir_;
-  std::vector<hostkit::ShownDialog> dialogs_;
+  std::vector<boxoffice::ShownDialog> dialogs_;
   void* pinnedBase_ = nullptr;
   int movedCycles_ = 0;
   double slowest_ = 0;

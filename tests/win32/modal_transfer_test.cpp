@@ -13,14 +13,14 @@
 #include <thread>
 #include <vector>
 
-#include "hostkit/box_office_win32.h"
+#include "boxoffice/box_office_win32.h"
 #include "tests/host/flow_fixture.h"
 
 namespace qel::test {
 namespace {
 
 using namespace std::chrono_literals;
-using hostkit::BoxOffice;
+using boxoffice::BoxOffice;
 
 // The cash register answers this long after the request has come.
 constexpr std::chrono::milliseconds kAnswerAfter = 1500ms;
@@ -29,8 +29,8 @@ class ModalTransfer : public FlowTest {
  protected:
   // One sale owned by `owner`, both questions answered OK.
   std::int32_t sellOwnedBy(HWND owner) {
-    hostkit::HostSale record(smallSale());
-    hostkit::BoxAnswerer answerer(*library_, std::vector<int>{kIdOk, kIdOk});
+    boxoffice::HostSale record(smallSale());
+    boxoffice::BoxAnswerer answerer(*library_, std::vector<int>{kIdOk, kIdOk});
     const std::int32_t code =
         library_->execute()(nullptr, owner, record.record(), paymentType_.data(), nullptr, result_.data());
     dialogs_ = answerer.dialogs();

@@ -10,16 +10,16 @@
 #include <iterator>
 #include <string>
 
-#include "hostkit/box_hook_win32.h"
+#include "boxoffice/box_hook_win32.h"
 #include "platform/platform.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
 
 namespace platform = qel::platform;
-using qel::hostkit::BoxHook;
-using qel::hostkit::kIdCancel;
-using qel::hostkit::kIdOk;
+using qel::boxoffice::BoxHook;
+using qel::boxoffice::kIdCancel;
+using qel::boxoffice::kIdOk;
 
 std::string readTemplateFile(int id) {
   const std::wstring path = std::wstring(QEL_TEMPLATE_DIR) + L"/" + std::to_wstring(id) + L".xml";

@@ -1,5 +1,5 @@
 // Lays out the host's sale and refund records from an order file. The sale's
-// records are laid out by the host kit's HostSale, whose offsets are written
+// records are laid out by the box office kit's HostSale, whose offsets are written
 // down independently of the library's readers, so that a host built from them
 // checks the library rather than echoing it.
 #include "tools/qelhost/host_record_image.h"
@@ -16,8 +16,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "hostkit/host_sale.h"
-#include "hostkit/payment_records.h"
+#include "boxoffice/host_sale.h"
+#include "boxoffice/payment_records.h"
 #include "tools/qelhost/system.h"
 
 namespace qel::qelhost {
@@ -30,22 +30,22 @@ using nlohmann::json;
 // kit's builders.
 namespace paymenttype {
 constexpr std::size_t kSize = 64;
-constexpr std::size_t kDwZahlartId = hostkit::kPaymentTypeZahlartIdOffset;
+constexpr std::size_t kDwZahlartId = boxoffice::kPaymentTypeZahlartIdOffset;
 }  // namespace paymenttype
 
-constexpr std::size_t kCurrencyWidth = hostkit::HostSale::kCurrencyWidth;
+constexpr std::size_t kCurrencyWidth = boxoffice::HostSale::kCurrencyWidth;
 
 // The four fixed fees: the order file's key, its flag's key, the fee.
 struct FixedFee {
   const char* key;
   const char* flagKey;
-  hostkit::FeeBytes hostkit::SaleBytes::*fee;
+  boxoffice::FeeBytes boxoffice::SaleBytes::*fee;
 };
 constexpr FixedFee kFixedFees[] = {
-    {"Gebversandkosten", "Fversandkosten", &hostkit::SaleBytes::versandkosten},
-    {"Gebauftragsgebuehr", "Fauftragsgebuehr", &hostkit::SaleBytes::auftragsgebuehr},
-    {"Gebticketvers", "Fticketvers", &hostkit::SaleBytes::ticketversicherung},
-    {"Gebvvkgebuehr", "Fvvkgebuehr", &hostkit::SaleBytes::vorverkaufsgebuehr},
+    {"Gebversandkosten", "Fversandkosten", &boxoffice::SaleBytes::versandkosten},
+    {"Gebauftragsgebuehr", "Fauftragsgebuehr", &boxoffice::SaleBytes::auftragsgebuehr},
+    {"Gebticketvers", "Fticketvers", &boxoffice::SaleBytes::ticketversicherung},
+    {"Gebvvkgebuehr", "Fvvkgebuehr", &boxoffice::SaleBytes::vorverkaufsgebuehr},
 };
 
 template <typename T>
@@ -136,7 +136,7 @@ class RecordBuilder {
              {"Dwaufragid", "Dwbelegnr", "Dblbruttogesamtpreis", "Dwpoolid", "Cdwauftragpos", "positions",
               "Cdwzusatzgebuehren", "additionalFees", "Gebversandkosten", "Fversandkosten", "Gebauftragsgebuehr",
               "Fauftragsgebuehr", "Gebticketvers", "Fticketvers", "Gebvvkgebuehr", "Fvvkgebuehr"});
-    hostkit::SaleBytes sale;
+    boxoffice::SaleBytes sale;
     sale.id = f.int32("Dwaufragid");
     sale.belegnummer = f.int32("Dwbelegnr");
     sale.bruttogesamtpreis = amount(f, "Dblbruttogesamtpreis");
@@ -146,18 +146,18 @@ class RecordBuilder {
     positions(f, sale);
     for (const FixedFee& fixed : kFixedFees) fixedFee(f, fixed, sale.*fixed.fee);
     additionalFees(f, sale);
-    image_.sale_ = std::make_unique<hostkit::HostSale>(sale);
+    image_.sale_ = std::make_unique<boxoffice::HostSale>(sale);
     image_.paymentType_ = paymentType(paymentTypeJson);
   }
 
   void refund(const json& refundJson) {
     Fields f(refundJson, "refund", {"Dwbelegnr", "Dblbruttogesamtpreis", "Szwaehrung", "Dwaufragid"});
-    hostkit::RefundBytes refund;
+    boxoffice::RefundBytes refund;
     refund.belegnummer = f.int32("Dwbelegnr");
     refund.bruttogesamtpreis = amount(f, "Dblbruttogesamtpreis");
     refund.waehrung = text(f, "Szwaehrung", kCurrencyWidth);
     refund.id = f.int32("Dwaufragid");
-    image_.refund_ = std::make_unique<hostkit::RefundRecord>(hostkit::hostRefund(refund));
+    image_.refund_ = std::make_unique<boxoffice::RefundRecord>(boxoffice::hostRefund(refund));
     image_.summary_.grossTotal = refund.bruttogesamtpreis;
     image_.summary_.receipt = refund.belegnummer;
   }
@@ -175,7 +175,7 @@ class RecordBuilder {
     return n;
   }
 
-  void positions(const Fields& f, hostkit::SaleBytes& sale) {
+  void positions(const Fields& f, boxoffice::SaleBytes& sale) {
     const json& list = f.array("positions");
     sale.positionCount = static_cast<std::int32_t>(count(f, "Cdwauftragpos", list.size(), false));
     sale.nullPositions = list.empty();
@@ -187,8 +187,8 @@ class RecordBuilder {
     image_.summary_.positions = list.size();
   }
 
-  hostkit::PositionBytes position(const Fields& f) {
-    hostkit::PositionBytes p;
+  boxoffice::PositionBytes position(const Fields& f) {
+    boxoffice::PositionBytes p;
     p.id = f.int32("Dwposid");
     p.aboauftrag = f.byte("Faboauftrag", 0);
     p.gesamtpreis = amount(f, "Dbticketgesamtpreis");
@@ -212,12 +212,12 @@ class RecordBuilder {
     return p;
   }
 
-  hostkit::EventBytes event(const Fields& f) {
+  boxoffice::EventBytes event(const Fields& f) {
     return {f.int32("Dwvaid"),   f.int32("Dwvanummer"), f.int32("Dwvanummerzusatz"),
-            f.int32("Tvadatum"), f.int32("Tvabis"),     text(f, "Szname", hostkit::HostSale::kEventNameWidth)};
+            f.int32("Tvadatum"), f.int32("Tvabis"),     text(f, "Szname", boxoffice::HostSale::kEventNameWidth)};
   }
 
-  void fixedFee(const Fields& f, const FixedFee& fixed, hostkit::FeeBytes& fee) {
+  void fixedFee(const Fields& f, const FixedFee& fixed, boxoffice::FeeBytes& fee) {
     const bool given = f.has(fixed.key);
     fee.flag = f.byte(fixed.flagKey, given ? 1 : 0);
     if (!given) return;
@@ -228,22 +228,22 @@ class RecordBuilder {
     if (fee.flag == 1) ++image_.summary_.fixedFees;
   }
 
-  void additionalFees(const Fields& f, hostkit::SaleBytes& sale) {
+  void additionalFees(const Fields& f, boxoffice::SaleBytes& sale) {
     const json& list = f.array("additionalFees");
     sale.zusatzgebuehrenCount = static_cast<std::uint32_t>(count(f, "Cdwzusatzgebuehren", list.size(), true));
     sale.nullZusatzgebuehren = list.empty();
     for (std::size_t j = 0; j < list.size(); ++j) {
       Fields a(list[j], f.path() + ".additionalFees[" + std::to_string(j) + "]",
                {"Szbezeichnung", "Szwaehrung", "Dbsumme", "Dbsteuersatz"});
-      sale.zusatzgebuehren.push_back({text(a, "Szbezeichnung", hostkit::HostSale::kFeeNameWidth),
+      sale.zusatzgebuehren.push_back({text(a, "Szbezeichnung", boxoffice::HostSale::kFeeNameWidth),
                                       text(a, "Szwaehrung", kCurrencyWidth), amount(a, "Dbsumme"),
                                       amount(a, "Dbsteuersatz")});
     }
     image_.summary_.additionalFees = list.size();
   }
 
-  std::unique_ptr<hostkit::LowMemory> paymentType(const json* paymentTypeJson) {
-    auto record = std::make_unique<hostkit::LowMemory>(paymenttype::kSize);
+  std::unique_ptr<boxoffice::LowMemory> paymentType(const json* paymentTypeJson) {
+    auto record = std::make_unique<boxoffice::LowMemory>(paymenttype::kSize);
     std::uint32_t zahlartId = 1;
     if (paymentTypeJson != nullptr)
       zahlartId = Fields(*paymentTypeJson, "paymentType", {"dwZahlartID"}).uint32("dwZahlartID", 1);

@@ -9,10 +9,10 @@
 
 #include <nlohmann/json_fwd.hpp>
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 class HostSale;
 class LowMemory;
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice
 
 namespace qel::qelhost {
 
@@ -53,8 +53,8 @@ class HostRecordImage {
 
   friend class RecordBuilder;
   // Each record with the arrays behind its pointers, below 4 GiB.
-  std::unique_ptr<hostkit::HostSale> sale_;
-  std::unique_ptr<hostkit::LowMemory> paymentType_;
+  std::unique_ptr<boxoffice::HostSale> sale_;
+  std::unique_ptr<boxoffice::LowMemory> paymentType_;
   std::unique_ptr<std::array<std::uint8_t, 24>> refund_;
   Summary summary_;
 };

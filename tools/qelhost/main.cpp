@@ -16,12 +16,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include "boxoffice/box_answerer.h"
+#include "boxoffice/host_library.h"
+#include "boxoffice/low_memory.h"
 #include "host/qelconnect.h"
 #include "host/trace_schema.h"
 #include "host/transaction_journal.h"
-#include "hostkit/box_answerer.h"
-#include "hostkit/host_library.h"
-#include "hostkit/low_memory.h"
 #include "platform/platform.h"
 #include "tools/qelhost/check_command.h"
 #include "tools/qelhost/command_line.h"
@@ -129,7 +129,7 @@ void printSummary(const HostRecordImage& image, const std::string& orderFile, st
 
 // The exports, looked up once the library is loaded, before any call.
 struct Exports {
-  explicit Exports(const hostkit::HostLibrary& library)
+  explicit Exports(const boxoffice::HostLibrary& library)
       : init(library.init()), execute(library.execute()), refund(library.refund()) {}
 
   decltype(&hrECInit) init;
@@ -140,7 +140,7 @@ struct Exports {
 // A relative path is taken from the folder qelhost was started in, which
 // must still be there.
 std::filesystem::path libraryPathOf(const Options& options) {
-  if (options.library.empty()) return hostkit::HostLibrary::besideProgram();
+  if (options.library.empty()) return boxoffice::HostLibrary::besideProgram();
   std::error_code error;
   std::filesystem::path path = std::filesystem::absolute(std::filesystem::u8path(options.library), error);
   if (error) throw InputError("cannot use library path '" + options.library + "': " + error.message());
@@ -219,16 +219,16 @@ struct RunReport {
   std::optional<std::int32_t> receipt;
   std::optional<std::int32_t> returnCode;  // of hrECExecute or hrECRefund, once called
   const char* outcome = nullptr;           // null: unknown
-  std::vector<hostkit::ShownDialog> dialogs;
+  std::vector<boxoffice::ShownDialog> dialogs;
 };
 
 const char* answerName(int answer) {
   switch (answer) {
-    case hostkit::kIdCancel:
+    case boxoffice::kIdCancel:
       return "cancel";
-    case hostkit::kIdYes:
+    case boxoffice::kIdYes:
       return "yes";
-    case hostkit::kIdNo:
+    case boxoffice::kIdNo:
       return "no";
     default:
       return "ok";
@@ -243,7 +243,7 @@ nlohmann::json orNull(const std::optional<T>& value) {
 // The one JSON object of --json, on one line.
 void printJson(const RunReport& report, int exitCode) {
   nlohmann::json dialogs = nlohmann::json::array();
-  for (const hostkit::ShownDialog& box : report.dialogs) {
+  for (const boxoffice::ShownDialog& box : report.dialogs) {
     dialogs.push_back({{"caption", platform::wideToUtf8(box.caption)},
                        {"text", platform::wideToUtf8(box.text)},
                        {"answer", answerName(box.answer)}});
@@ -280,27 +280,27 @@ int run(const Options& options, RunReport& report) {
   enterWorkdir(options.workdir);
 
   printSummary(image, options.orderFile, out);
-  hostkit::HostLibrary library(libraryPath);
+  boxoffice::HostLibrary library(libraryPath);
   Exports exports(library);
   DialogAnswerer answerer(options.answers, std::cin, standardInputIsTerminal(), out, options.hold);
-  hostkit::BoxAnswerer boxes(library, [&answerer](const hostkit::ShownDialog& box) {
+  boxoffice::BoxAnswerer boxes(library, [&answerer](const boxoffice::ShownDialog& box) {
     const auto has = [&box](int id) {
       return std::find(box.buttons.begin(), box.buttons.end(), id) != box.buttons.end();
     };
-    const DialogButtons buttons = has(hostkit::kIdYes)      ? DialogButtons::YesNoCancel
-                                  : has(hostkit::kIdCancel) ? DialogButtons::OkCancel
-                                                            : DialogButtons::Ok;
+    const DialogButtons buttons = has(boxoffice::kIdYes)      ? DialogButtons::YesNoCancel
+                                  : has(boxoffice::kIdCancel) ? DialogButtons::OkCancel
+                                                              : DialogButtons::Ok;
     switch (answerer.answer(platform::wideToUtf8(box.caption), platform::wideToUtf8(box.text), buttons)) {
       case DialogAnswer::Ok:
-        return hostkit::kIdOk;
+        return boxoffice::kIdOk;
       case DialogAnswer::Yes:
-        return hostkit::kIdYes;
+        return boxoffice::kIdYes;
       case DialogAnswer::No:
-        return hostkit::kIdNo;
+        return boxoffice::kIdNo;
       case DialogAnswer::Cancel:
         break;
     }
-    return hostkit::kIdCancel;
+    return boxoffice::kIdCancel;
   });
 
   if (options.init) {
@@ -316,7 +316,7 @@ int run(const Options& options, RunReport& report) {
     code = exports.refund(nullptr, nullptr, image.refund());
     out << "hrECRefund returned " << describeResult(code) << "\n";
   } else {
-    hostkit::LowMemory result(kPaymentResultSize);
+    boxoffice::LowMemory result(kPaymentResultSize);
     std::fill(result.data(), result.data() + kPaymentResultSize, options.prefill);
     out << "Calling hrECExecute\n" << std::flush;
     code = exports.execute(nullptr, nullptr, image.hostOrder(), image.paymentType(), nullptr, result.data());

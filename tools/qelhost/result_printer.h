@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <iosfwd>
 
-#include "hostkit/payment_records.h"
+#include "boxoffice/payment_records.h"
 
 namespace qel::qelhost {
 
-constexpr std::size_t kPaymentResultSize = hostkit::kResultRecordSize;
+constexpr std::size_t kPaymentResultSize = boxoffice::kResultRecordSize;
 
 // Prints every field of `record` and reports the bytes outside the fields
 // that differ from `prefill`, the byte the record was filled with before.

@@ -1,5 +1,5 @@
 // What differs between the Linux and the Windows build of the command-line
-// host beyond the host kit: the terminal, the library's version, text
+// host beyond the box office kit: the terminal, the library's version, text
 // encodings.
 #pragma once
 

@@ -12,8 +12,8 @@
 namespace qel::qelhost {
 namespace {
 
-bool isQuestion(const hostkit::ShownDialog& box) {
-  return std::find(box.buttons.begin(), box.buttons.end(), hostkit::kIdCancel) != box.buttons.end();
+bool isQuestion(const boxoffice::ShownDialog& box) {
+  return std::find(box.buttons.begin(), box.buttons.end(), boxoffice::kIdCancel) != box.buttons.end();
 }
 
 bool is(const char* outcome, const char* name) { return outcome != nullptr && std::strcmp(outcome, name) == 0; }
@@ -36,12 +36,12 @@ const char* finalOutcome(std::string_view name) {
 
 }  // namespace
 
-const char* transactionOutcome(bool refund, std::int32_t code, const std::vector<hostkit::ShownDialog>& dialogs) {
+const char* transactionOutcome(bool refund, std::int32_t code, const std::vector<boxoffice::ShownDialog>& dialogs) {
   if (code == QEL_OK) return trace::outcome::kAccepted;
   if (dialogs.empty()) return nullptr;
-  const hostkit::ShownDialog& last = dialogs.back();
+  const boxoffice::ShownDialog& last = dialogs.back();
   if (!isQuestion(last)) return saysPossiblyBooked(last.text) ? trace::outcome::kInDoubt : nullptr;
-  if (refund || last.answer != hostkit::kIdCancel) return nullptr;
+  if (refund || last.answer != boxoffice::kIdCancel) return nullptr;
   // A sale asks before it reads anything and, once the cash register has
   // booked it, whether to print.
   const auto questions = std::count_if(dialogs.begin(), dialogs.end(), isQuestion);
@@ -72,10 +72,10 @@ JournalView journalView(std::string_view journal, bool refund, std::int32_t rece
   return view;
 }
 
-const char* transactionOutcome(bool refund, std::int32_t code, const std::vector<hostkit::ShownDialog>& dialogs,
+const char* transactionOutcome(bool refund, std::int32_t code, const std::vector<boxoffice::ShownDialog>& dialogs,
                                const JournalView& journal) {
   if (journal.outcome != nullptr) return journal.outcome;
-  const bool cancelled = !dialogs.empty() && isQuestion(dialogs.back()) && dialogs.back().answer != hostkit::kIdOk;
+  const bool cancelled = !dialogs.empty() && isQuestion(dialogs.back()) && dialogs.back().answer != boxoffice::kIdOk;
   if (journal.open && code != QEL_OK && cancelled) return trace::outcome::kCancelled;
   return transactionOutcome(refund, code, dialogs);
 }

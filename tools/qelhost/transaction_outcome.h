@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "boxoffice/shown_dialog.h"
 #include "host/journal_state.h"
-#include "hostkit/shown_dialog.h"
 
 namespace qel::qelhost {
 
@@ -20,7 +20,7 @@ namespace qel::qelhost {
 // code, the records and the boxes, so the boxes decide: a question is a box
 // with Cancel, the error box has OK alone and names the receipt when the
 // transaction is in doubt.
-const char* transactionOutcome(bool refund, std::int32_t code, const std::vector<hostkit::ShownDialog>& dialogs);
+const char* transactionOutcome(bool refund, std::int32_t code, const std::vector<boxoffice::ShownDialog>& dialogs);
 
 // What the working folder's journal says of a run's receipt once the export
 // returned.
@@ -40,7 +40,7 @@ JournalView journalView(std::string_view journal, bool refund, std::int32_t rece
 
 // The outcome of a run: the journal's when it names one, else the boxes';
 // Cancel at the question about a receipt that stays open is `cancelled`.
-const char* transactionOutcome(bool refund, std::int32_t code, const std::vector<hostkit::ShownDialog>& dialogs,
+const char* transactionOutcome(bool refund, std::int32_t code, const std::vector<boxoffice::ShownDialog>& dialogs,
                                const JournalView& journal);
 
 // The exit code for `outcome` (null: unknown) of an export that returned

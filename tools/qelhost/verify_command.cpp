@@ -3,7 +3,7 @@
 // the library's code and would pass a library that cannot load.
 #include "tools/qelhost/verify_command.h"
 
-#include "hostkit/host_library.h"
+#include "boxoffice/host_library.h"
 #include "tools/qelhost/system.h"
 
 namespace qel::qelhost {
@@ -21,7 +21,7 @@ constexpr const char* kExports[] = {
 void verifyLibrary(const std::filesystem::path& library, std::ostream& out) {
   const std::string version = libraryVersion(library);
   out << "QelConnect " << version << " (" << library.u8string() << ")\n";
-  const hostkit::HostLibrary loaded(library);
+  const boxoffice::HostLibrary loaded(library);
   out << "  loaded\n";
   for (const char* name : kExports) loaded.symbol(name);
   out << "  all " << std::size(kExports) << " exports found; nothing was called or sent\n";

@@ -2,9 +2,9 @@
 // message boxes have a real owner.
 #include <windows.h>
 
-#include "hostkit/host_window.h"
+#include "boxoffice/host_window.h"
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 
 HostWindow::HostWindow()
     : window_(CreateWindowExW(0, L"STATIC", L"Host", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
@@ -14,4 +14,4 @@ HostWindow::~HostWindow() {
   if (window_ != nullptr) DestroyWindow(static_cast<HWND>(window_));
 }
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

@@ -11,7 +11,7 @@
 #include <sys/mman.h>
 #endif
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 
 // On 64-bit Linux the kernel places MAP_32BIT mappings in the low 2 GiB. A
 // 32-bit process has no other memory, so there the heap serves.
@@ -58,4 +58,4 @@ class LowMemory {
   std::uint8_t* data_ = nullptr;
 };
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

@@ -5,9 +5,9 @@
 #include <stdexcept>
 #include <utility>
 
-#include "hostkit/box_answerer.h"
+#include "boxoffice/box_answerer.h"
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 namespace {
 
 constexpr unsigned int kButtonsMask = 0x0F;
@@ -107,4 +107,4 @@ const std::vector<ShownDialog>& BoxAnswerer::dialogs() const { return seam_->dia
 
 const std::vector<ProgressReport>& BoxAnswerer::progress() const { return seam_->progress; }
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

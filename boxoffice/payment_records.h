@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 
 // HostPaymentType: the library reads only dwZahlartID.
 constexpr std::size_t kPaymentTypeZahlartIdOffset = 4;
@@ -12,4 +12,4 @@ constexpr std::size_t kPaymentTypeZahlartIdOffset = 4;
 // The payment result record that the host hands to hrECExecute to be filled.
 constexpr std::size_t kResultRecordSize = 3338;
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 
 // Button ids as MessageBoxW returns them.
 constexpr int kIdOk = 1;
@@ -50,4 +50,4 @@ using AnswerPolicy = std::function<int(const ShownDialog&)>;
 // else OK; also the answer when a policy fails.
 int escapeAnswer(const ShownDialog& dialog);
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

@@ -5,9 +5,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "hostkit/host_library.h"
+#include "boxoffice/host_library.h"
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 namespace {
 
 constexpr wchar_t kLibraryFileName[] = L"QelConnect.dll";
@@ -42,4 +42,4 @@ void* HostLibrary::symbol(const char* name) const {
   return address;
 }
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

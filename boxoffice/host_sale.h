@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "hostkit/low_memory.h"
+#include "boxoffice/low_memory.h"
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 
 struct TicketBytes {
   std::int32_t id = 0;
@@ -229,4 +229,4 @@ inline RefundRecord hostRefund(const RefundBytes& refund) {
   return record;
 }
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

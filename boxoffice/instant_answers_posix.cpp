@@ -1,9 +1,9 @@
 // InstantAnswers on Linux: a dialog seam handler that answers OK.
-#include "hostkit/instant_answers.h"
+#include "boxoffice/instant_answers.h"
 
-#include "hostkit/shown_dialog.h"
+#include "boxoffice/shown_dialog.h"
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 namespace {
 
 using SetHandler = decltype(&qelSetDialogHandler);
@@ -18,4 +18,4 @@ InstantAnswers::InstantAnswers(const HostLibrary& library) : library_(library) {
 
 InstantAnswers::~InstantAnswers() { library_.function<SetHandler>("qelSetDialogHandler")(nullptr); }
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

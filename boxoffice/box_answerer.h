@@ -6,10 +6,10 @@
 #include <memory>
 #include <vector>
 
-#include "hostkit/host_library.h"
-#include "hostkit/shown_dialog.h"
+#include "boxoffice/host_library.h"
+#include "boxoffice/shown_dialog.h"
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 
 // While alive, every box that `library` shows (on Windows: on the
 // constructing thread) is read, recorded and answered. One at a time.
@@ -37,4 +37,4 @@ class BoxAnswerer {
 // `script` in order, then `beyond` for every further box.
 AnswerPolicy scriptedAnswers(std::vector<int> script, int beyond = kIdOk);
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

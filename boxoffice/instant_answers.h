@@ -2,9 +2,9 @@
 // measuring the library rather than the window system.
 #pragma once
 
-#include "hostkit/host_library.h"
+#include "boxoffice/host_library.h"
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 
 // While alive, `library`'s boxes never show: natively the dialog seam
 // answers them; on Windows the DLL's import of MessageBoxW is pointed at a
@@ -23,4 +23,4 @@ class InstantAnswers {
   void* original_ = nullptr;
 };
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

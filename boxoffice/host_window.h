@@ -2,7 +2,7 @@
 // to the sale and refund exports.
 #pragma once
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 
 class HostWindow {
  public:
@@ -18,4 +18,4 @@ class HostWindow {
   void* window_ = nullptr;
 };
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 
 class BoxOffice {
  public:
@@ -36,4 +36,4 @@ class BoxOffice {
   std::vector<UINT> received_;
 };
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

@@ -5,9 +5,9 @@
 #include <string>
 #include <system_error>
 
-#include "hostkit/host_library.h"
+#include "boxoffice/host_library.h"
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 namespace {
 
 constexpr char kLibraryFileName[] = "libQelConnect.so";
@@ -37,4 +37,4 @@ void* HostLibrary::symbol(const char* name) const {
   return address;
 }
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

@@ -6,7 +6,7 @@
 
 #include "host/qelconnect.h"
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 
 class HostLibrary {
  public:
@@ -42,4 +42,4 @@ class HostLibrary {
   void* handle_ = nullptr;
 };
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

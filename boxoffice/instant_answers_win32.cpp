@@ -5,9 +5,9 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "hostkit/instant_answers.h"
+#include "boxoffice/instant_answers.h"
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 namespace {
 
 int WINAPI answerOk(HWND, LPCWSTR, LPCWSTR, UINT) { return IDOK; }
@@ -52,4 +52,4 @@ InstantAnswers::InstantAnswers(const HostLibrary& library)
 
 InstantAnswers::~InstantAnswers() { writeSlot(static_cast<ULONG_PTR*>(slot_), reinterpret_cast<ULONG_PTR>(original_)); }
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

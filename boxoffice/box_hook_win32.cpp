@@ -1,5 +1,5 @@
 // Reads and answers real message boxes through a thread-local CBT hook.
-#include "hostkit/box_hook_win32.h"
+#include "boxoffice/box_hook_win32.h"
 
 #include <windows.h>
 
@@ -7,7 +7,7 @@
 #include <deque>
 #include <stdexcept>
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 namespace {
 
 // The hook and timer procedures receive no context of their own; the one
@@ -172,4 +172,4 @@ void BoxHook::answer(void* window) {
                reinterpret_cast<LPARAM>(GetDlgItem(box, dialog.answer)));
 }
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

@@ -1,10 +1,10 @@
 // BoxOffice: one window class for the window and its control, whose
 // procedure records what reaches either.
-#include "hostkit/box_office_win32.h"
+#include "boxoffice/box_office_win32.h"
 
 #include <stdexcept>
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 namespace {
 
 constexpr const wchar_t* kClass = L"QelTestBoxOffice";
@@ -62,4 +62,4 @@ LRESULT CALLBACK BoxOffice::procedure(HWND window, UINT message, WPARAM wParam, 
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

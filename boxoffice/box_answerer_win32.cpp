@@ -2,10 +2,10 @@
 // thread's window hook finds, reads and answers.
 #include <utility>
 
-#include "hostkit/box_answerer.h"
-#include "hostkit/box_hook_win32.h"
+#include "boxoffice/box_answerer.h"
+#include "boxoffice/box_hook_win32.h"
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 
 struct BoxAnswerer::Seam {
   explicit Seam(AnswerPolicy policy) : hook(std::move(policy)) {}
@@ -22,4 +22,4 @@ const std::vector<ShownDialog>& BoxAnswerer::dialogs() const { return seam_->hoo
 
 const std::vector<ProgressReport>& BoxAnswerer::progress() const { return seam_->hook.progress(); }
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

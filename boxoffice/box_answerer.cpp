@@ -1,11 +1,11 @@
 // The answers that both platforms' dialog answerers share.
-#include "hostkit/box_answerer.h"
+#include "boxoffice/box_answerer.h"
 
 #include <algorithm>
 #include <deque>
 #include <utility>
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 
 int escapeAnswer(const ShownDialog& dialog) {
   auto has = [&dialog](int id) {
@@ -28,4 +28,4 @@ AnswerPolicy scriptedAnswers(std::vector<int> script, int beyond) {
 BoxAnswerer::BoxAnswerer(const HostLibrary& library, std::vector<int> script)
     : BoxAnswerer(library, scriptedAnswers(std::move(script))) {}
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

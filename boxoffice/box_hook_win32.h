@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "hostkit/shown_dialog.h"
+#include "boxoffice/shown_dialog.h"
 
-namespace qel::hostkit {
+namespace qel::boxoffice {
 
 // While alive, every message box that the constructing thread shows is read,
 // recorded and answered: a thread-local WH_CBT hook sees the box activate, a
@@ -46,4 +46,4 @@ class BoxHook {
   void* hook_ = nullptr;
 };
 
-}  // namespace qel::hostkit
+}  // namespace qel::boxoffice

@@ -71,15 +71,23 @@ std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day) {
 }
 
 std::optional<std::int64_t> parseIsoUtc(std::string_view text) {
-  // "YYYY-MM-DDThh:mm:ss.mmmZ": the separators at fixed places, digits between.
-  static constexpr std::string_view kShape = "0000-00-00T00:00:00.000Z";
-  if (text.size() != kShape.size()) return std::nullopt;
+  // "YYYY-MM-DDThh:mm:ss" with the separators at fixed places and digits
+  // between, then a fraction of one to three digits or none, then "Z".
+  static constexpr std::string_view kShape = "0000-00-00T00:00:00";
+  if (text.size() <= kShape.size() || text.back() != 'Z') return std::nullopt;
   for (std::size_t i = 0; i < kShape.size(); ++i) {
     if (kShape[i] != '0' && text[i] != kShape[i]) return std::nullopt;
   }
   const std::int64_t year = digitsAt(text, 0, 4), month = digitsAt(text, 5, 2), day = digitsAt(text, 8, 2);
   const std::int64_t hour = digitsAt(text, 11, 2), minute = digitsAt(text, 14, 2), second = digitsAt(text, 17, 2);
-  const std::int64_t ms = digitsAt(text, 20, 3);
+  // ".123", ".12", ".1" or nothing: milliseconds, hundredths, tenths.
+  const std::string_view fraction = text.substr(kShape.size(), text.size() - kShape.size() - 1);
+  std::int64_t ms = 0;
+  if (!fraction.empty()) {
+    if (fraction[0] != '.' || fraction.size() < 2 || fraction.size() > 4) return std::nullopt;
+    ms = digitsAt(fraction, 1, fraction.size() - 1);
+    for (std::size_t digits = fraction.size() - 1; digits < 3 && ms >= 0; ++digits) ms *= 10;
+  }
   if (year < 0 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
       second < 0 || second > 59 || ms < 0) {
     return std::nullopt;

@@ -17,7 +17,8 @@ std::string isoUtc(std::int64_t unixMs);
 // (Howard Hinnant's days_from_civil), the inverse of what isoUtc writes.
 std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day);
 
-// The milliseconds of a text that isoUtc wrote for a year from 0 to 9999;
+// The milliseconds of a text that isoUtc wrote for a year from 0 to 9999,
+// or of one like it with a shorter fraction or none ("...T14:32:05Z");
 // nullopt for any other text.
 std::optional<std::int64_t> parseIsoUtc(std::string_view text);
 

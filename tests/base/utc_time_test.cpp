@@ -52,10 +52,29 @@ TEST(UtcTime, ParsingTakesBackWhatWasWrittenAndNothingElse) {
       "2026-12-07T13:00:60.007Z",
       "2026-12-07T13:00:00.0a7Z",
       "+026-12-07T13:00:00.007Z",
+      "2026-12-07T13:00:00.0071Z",
+      "2026-12-07T13:00:00.Z",
+      "2026-12-07T13:00:00Z0",
+      "2026-12-07T13:00:00",
+      "cut off",
   };
   for (const char* text : refused) EXPECT_EQ(parseIsoUtc(text), std::nullopt) << text;
   EXPECT_EQ(parseIsoUtc("2000-02-29T00:00:00.000Z"), 951782400000);
   EXPECT_EQ(parseIsoUtc("2026-12-31T23:59:59.999Z"), 1798761599999);
+}
+
+// Times written with a shorter fraction, or none, as older traces hold them.
+TEST(UtcTime, ShorterFractionsAreTenthsAndHundredths) {
+  const struct {
+    const char* text;
+    std::int64_t ms;
+  } cases[] = {
+      {"2026-12-07T14:32:05Z", 1796653925000},
+      {"2026-12-07T14:32:05.1Z", 1796653925100},
+      {"2026-12-07T14:32:05.12Z", 1796653925120},
+      {"1969-12-31T23:59:59.5Z", -500},
+  };
+  for (const auto& c : cases) EXPECT_EQ(parseIsoUtc(c.text), c.ms) << c.text;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/utc_time.h"
 #include "tests/support/scratch_dir.h"
 #include "tools/qelhost/local_time.h"
 #include "tools/qelhost/trace_command.h"

@@ -57,29 +57,6 @@ std::optional<std::int64_t> fromLocal(std::tm fields) {
 
 }  // namespace
 
-std::optional<std::int64_t> parseIsoUtc(std::string_view text) {
-  const int year = digits(text, 0, 4);
-  const int month = digits(text, 5, 2);
-  const int day = digits(text, 8, 2);
-  if (text.size() < 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || year < 0 || month < 1 || month > 12 ||
-      day < 1 || day > 31) {
-    return std::nullopt;
-  }
-  const std::size_t zone = text.size() - 1;
-  const std::optional<Clock> clock = parseClock(text.substr(11, 8));
-  if (!clock || text[zone] != 'Z') return std::nullopt;
-  int ms = 0;
-  if (zone > 19) {
-    const std::size_t count = zone - 20;
-    if (text[19] != '.' || count < 1 || count > 3 || digits(text, 20, count) < 0) return std::nullopt;
-    ms = digits(text, 20, count) * (count == 1 ? 100 : count == 2 ? 10 : 1);
-  }
-  const std::int64_t seconds =
-      daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * kSecondsPerDay +
-      clock->hour * 3600 + clock->minute * 60 + clock->second;
-  return seconds * kMsPerSecond + ms;
-}
-
 std::string localTimeText(std::int64_t unixMs) {
   // Floor division, so that a time before 1970 keeps its second.
   const std::int64_t seconds = unixMs / kMsPerSecond - (unixMs % kMsPerSecond < 0 ? 1 : 0);

@@ -9,11 +9,6 @@
 
 namespace qel::qelhost {
 
-// Milliseconds since 1970-01-01 00:00 UTC of "2026-12-07T14:32:05.123Z" (the
-// trace's form; the fraction may be missing or shorter); nothing for any
-// other text.
-std::optional<std::int64_t> parseIsoUtc(std::string_view text);
-
 // "2026-12-07 15:32:05": `unixMs` in the local time zone, to the second.
 std::string localTimeText(std::int64_t unixMs);
 

@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/utc_time.h"
 #include "host/trace_schema.h"
 #include "platform/platform.h"
 #include "tools/qelhost/local_time.h"

@@ -14,40 +14,31 @@ constexpr unsigned int kButtonsMask = 0x0F;
 constexpr unsigned int kIconMask = 0xF0;
 constexpr int kIdAbort = 3, kIdRetry = 4, kIdIgnore = 5, kIdTryAgain = 10, kIdContinue = 11;
 
-// The button that MB_DEFBUTTONn (bits 8 to 11) makes the default: the n-th
-// in the order in which MessageBoxW lays them out.
-int defaultButtonOf(unsigned int type) {
+// The buttons that MessageBoxW shows for each MB_ button value, in the order
+// in which it lays them out; none for a value it does not know.
+const std::vector<int>& laidOut(unsigned int type) {
   static const std::vector<int> kLaidOut[] = {
       {kIdOk},         {kIdOk, kIdCancel},    {kIdAbort, kIdRetry, kIdIgnore},      {kIdYes, kIdNo, kIdCancel},
       {kIdYes, kIdNo}, {kIdRetry, kIdCancel}, {kIdCancel, kIdTryAgain, kIdContinue}};
+  static const std::vector<int> kNone;
   const unsigned int buttons = type & kButtonsMask;
-  if (buttons >= std::size(kLaidOut)) return 0;
-  const std::size_t nth = (type >> 8) & 0x0F;
-  const std::vector<int>& laidOut = kLaidOut[buttons];
-  return laidOut[nth < laidOut.size() ? nth : 0];
+  return buttons < std::size(kLaidOut) ? kLaidOut[buttons] : kNone;
 }
 
-// The buttons that MessageBoxW shows for each MB_ button value, in ascending
-// id order as a real box reports them.
+// The button that MB_DEFBUTTONn (bits 8 to 11) makes the default: the n-th
+// laid out, or the first when there is no n-th.
+int defaultButtonOf(unsigned int type) {
+  const std::vector<int>& buttons = laidOut(type);
+  if (buttons.empty()) return 0;
+  const std::size_t nth = (type >> 8) & 0x0F;
+  return buttons[nth < buttons.size() ? nth : 0];
+}
+
+// The same buttons in ascending id order, as a real box reports them.
 std::vector<int> buttonsOf(unsigned int type) {
-  switch (type & kButtonsMask) {
-    case 0:
-      return {kIdOk};
-    case 1:
-      return {kIdOk, kIdCancel};
-    case 2:
-      return {kIdAbort, kIdRetry, kIdIgnore};
-    case 3:
-      return {kIdCancel, kIdYes, kIdNo};
-    case 4:
-      return {kIdYes, kIdNo};
-    case 5:
-      return {kIdCancel, kIdRetry};
-    case 6:
-      return {kIdCancel, kIdTryAgain, kIdContinue};
-    default:
-      return {};
-  }
+  std::vector<int> ids = laidOut(type);
+  std::sort(ids.begin(), ids.end());
+  return ids;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 
 namespace qel::kit {
 
@@ -14,9 +15,15 @@ class Socket {
  public:
   Socket() = default;
   explicit Socket(std::intptr_t handle) : handle_(handle) {}
-  ~Socket();
-  Socket(Socket&& other) noexcept : handle_(other.handle_) { other.handle_ = kNone; }
-  Socket& operator=(Socket&& other) noexcept;
+  ~Socket() { reset(); }
+  Socket(Socket&& other) noexcept : handle_(std::exchange(other.handle_, kNone)) {}
+  Socket& operator=(Socket&& other) noexcept {
+    if (this != &other) {
+      reset();
+      handle_ = std::exchange(other.handle_, kNone);
+    }
+    return *this;
+  }
   Socket(const Socket&) = delete;
   Socket& operator=(const Socket&) = delete;
 
@@ -26,6 +33,12 @@ class Socket {
   static constexpr std::intptr_t kNone = -1;
 
  private:
+  void reset() noexcept {
+    if (valid()) closeHandle(std::exchange(handle_, kNone));
+  }
+  // The one call that differs by system: close() or closesocket().
+  static void closeHandle(std::intptr_t handle) noexcept;
+
   std::intptr_t handle_ = kNone;
 };
 

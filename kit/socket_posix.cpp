@@ -11,18 +11,7 @@
 
 namespace qel::kit {
 
-Socket::~Socket() {
-  if (valid()) ::close(static_cast<int>(handle_));
-}
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-  if (this != &other) {
-    if (valid()) ::close(static_cast<int>(handle_));
-    handle_ = other.handle_;
-    other.handle_ = kNone;
-  }
-  return *this;
-}
+void Socket::closeHandle(std::intptr_t handle) noexcept { ::close(static_cast<int>(handle)); }
 
 Socket listenOnLoopback(std::uint16_t& port) {
   Socket socket(::socket(AF_INET, SOCK_STREAM, 0));

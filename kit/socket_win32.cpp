@@ -25,18 +25,7 @@ Socket own(SOCKET s) { return s == INVALID_SOCKET ? Socket() : Socket(static_cas
 
 }  // namespace
 
-Socket::~Socket() {
-  if (valid()) ::closesocket(static_cast<SOCKET>(handle_));
-}
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-  if (this != &other) {
-    if (valid()) ::closesocket(static_cast<SOCKET>(handle_));
-    handle_ = other.handle_;
-    other.handle_ = kNone;
-  }
-  return *this;
-}
+void Socket::closeHandle(std::intptr_t handle) noexcept { ::closesocket(static_cast<SOCKET>(handle)); }
 
 Socket listenOnLoopback(std::uint16_t& port) {
   startWinsock();

@@ -419,5 +419,33 @@ TEST_F(GuardCases, UnwritableJournalCostsOnlyTheGuard) {
   for (const nlohmann::json& line : trace) EXPECT_EQ(line.value("journal", ""), "unwritable") << line.dump();
 }
 
+// A journal too large to read (past 4 MiB) stops nothing either: the sale
+// goes on without the guard, and the trace says why. At the limit the
+// receipt left open at its end is still found.
+TEST_F(GuardCases, JournalPastItsReadLimitCostsOnlyTheGuard) {
+  const std::string time = daysAgo(0);
+  const std::string open = journalLine(time, 815, "in-doubt");
+  for (const bool past : {false, true}) {
+    SCOPED_TRACE(past ? "one byte past the limit" : "at the limit");
+    std::string journal((std::size_t{4} << 20) + (past ? 1 : 0) - open.size(), 'x');
+    journal.back() = '\n';
+    writeFile(kJournal, journal + open);
+    std::filesystem::remove("QelConnect.trace");
+    healthyKasse();
+    if (!past) {
+      EXPECT_EQ(sell(smallSale(), {kIdOk, kIdCancel}), kNotCompleted);
+      ASSERT_EQ(dialogs().size(), 2u);
+      expectGuard(dialogs()[1], saleQuestion(localTextOf(time)), {kIdCancel, kIdYes, kIdNo});
+      EXPECT_EQ(requestCount(), 0u);
+      continue;
+    }
+    EXPECT_EQ(sell(smallSale(), {kIdOk, kIdOk}), 0);
+    EXPECT_EQ(requestCount(), 1u);
+    const std::vector<nlohmann::json> trace = jsonLines(readFile("QelConnect.trace"));
+    ASSERT_FALSE(trace.empty());
+    for (const nlohmann::json& line : trace) EXPECT_EQ(line.value("journal", ""), "unreadable") << line.dump();
+  }
+}
+
 }  // namespace
 }  // namespace qel::test

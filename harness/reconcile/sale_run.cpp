@@ -24,11 +24,9 @@ namespace {
 using kit::ChildProcess;
 using kit::seeded;
 
-constexpr std::uint64_t kKillStream = 1;
-constexpr std::uint64_t kDelayStream = 2;
-constexpr std::uint64_t kAmountStream = 3;
-constexpr std::uint64_t kLockStream = 4;
-constexpr std::uint64_t kLockTimeStream = 5;
+// One stream of seeded choices for each decision, so that no two decisions
+// draw the same numbers; which stream is which does not matter.
+enum Stream : std::uint64_t { kKillStream = 1, kDelayStream, kAmountStream, kLockStream, kLockTimeStream };
 
 std::string readAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

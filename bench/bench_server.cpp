@@ -6,26 +6,27 @@
 // It prints the port it picked on its first line and runs until stopped
 // (SIGTERM or SIGINT). With --record, a POST to /bench/arm makes it write the
 // body of the next request to FILE before it answers that request.
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <signal.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
-#include <cctype>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "kit/http_reader.h"
+#include "kit/socket.h"
+
 namespace {
+
+using qel::kit::HttpMessage;
+using qel::kit::Socket;
 
 constexpr std::string_view kAnswer =
     "<?xml version=\"1.0\" encoding=\"utf-8\"?><env:Envelope "
@@ -44,28 +45,14 @@ struct SslFree {
   void operator()(SSL* ssl) const noexcept { SSL_free(ssl); }
 };
 
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // One accepted connection, read and written through TLS when there is a
 // context, directly otherwise.
 class Connection {
  public:
-  Connection(int fd, SSL_CTX* tls) : fd_(fd) {
+  Connection(const Socket& socket, SSL_CTX* tls) : socket_(socket) {
     if (tls == nullptr) return;
     ssl_.reset(SSL_new(tls));
-    SSL_set_fd(ssl_.get(), fd);
+    SSL_set_fd(ssl_.get(), static_cast<int>(socket.handle()));
     if (SSL_accept(ssl_.get()) != 1) ssl_.reset(), failed_ = true;
   }
   ~Connection() {
@@ -75,12 +62,12 @@ class Connection {
 
   long read(char* buffer, std::size_t size) {
     if (ssl_) return SSL_read(ssl_.get(), buffer, static_cast<int>(size));
-    return ::recv(fd_, buffer, size, 0);
+    return qel::kit::receiveSome(socket_, buffer, size);
   }
   bool write(std::string_view bytes) {
+    if (!ssl_) return qel::kit::sendAll(socket_, bytes);
     while (!bytes.empty()) {
-      const long sent = ssl_ ? SSL_write(ssl_.get(), bytes.data(), static_cast<int>(bytes.size()))
-                             : ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+      const int sent = SSL_write(ssl_.get(), bytes.data(), static_cast<int>(bytes.size()));
       if (sent <= 0) return false;
       bytes.remove_prefix(static_cast<std::size_t>(sent));
     }
@@ -88,58 +75,18 @@ class Connection {
   }
 
  private:
-  int fd_;
+  const Socket& socket_;
   std::unique_ptr<SSL, SslFree> ssl_;
   bool failed_ = false;
 };
 
-std::size_t contentLength(std::string_view head) {
-  constexpr std::string_view kName = "\r\ncontent-length:";
-  std::string lower(head);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const std::size_t at = lower.find(kName);
-  return at == std::string::npos ? 0 : std::strtoul(lower.c_str() + at + kName.size(), nullptr, 10);
-}
-
-bool expectsContinue(std::string_view head) {
-  std::string lower(head);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower.find("\r\nexpect: 100-continue") != std::string::npos;
-}
-
-struct Request {
-  std::string target;
-  std::string body;
-  bool complete = false;
-};
-
-// Reads one request: its head and its Content-Length body.
-Request receive(Connection& connection) {
-  Request request;
-  std::string data;
-  char buffer[65536];
-  std::size_t headEnd = std::string::npos;
-  while (headEnd == std::string::npos) {
-    const long got = connection.read(buffer, sizeof buffer);
-    if (got <= 0) return request;
-    data.append(buffer, static_cast<std::size_t>(got));
-    headEnd = data.find("\r\n\r\n");
-  }
-  const std::size_t targetStart = data.find(' ') + 1;
-  request.target = data.substr(targetStart, data.find(' ', targetStart) - targetStart);
-  const std::string_view head(data.data(), headEnd + 2);
-  const std::size_t length = contentLength(head);
-  if (expectsContinue(head) && data.size() == headEnd + 4) connection.write("HTTP/1.1 100 Continue\r\n\r\n");
-  const std::size_t total = headEnd + 4 + length;
-  data.reserve(total);
-  while (data.size() < total) {
-    const long got = connection.read(buffer, sizeof buffer);
-    if (got <= 0) return request;
-    data.append(buffer, static_cast<std::size_t>(got));
-  }
-  request.body = data.substr(headEnd + 4, length);
-  request.complete = true;
-  return request;
+// Reads one request, its head and its Content-Length body, with the kit's
+// reader; false when the client went first.
+bool receive(Connection& connection, HttpMessage& request) {
+  qel::kit::HttpReader reader([&connection](char* buffer, std::size_t size) { return connection.read(buffer, size); });
+  if (!reader.readHead(request)) return false;
+  if (request.expectsContinue() && request.body.empty()) connection.write("HTTP/1.1 100 Continue\r\n\r\n");
+  return reader.readBody(request, request.contentLength().value_or(0));
 }
 
 std::unique_ptr<SSL_CTX, SslCtxFree> tlsContext(const char* cert, const char* key) {
@@ -175,24 +122,19 @@ int main(int argc, char** argv) {
 
   struct sigaction action {};
   action.sa_handler = onSignal;
-  sigaction(SIGTERM, &action, nullptr);  // no SA_RESTART: accept returns EINTR
+  sigaction(SIGTERM, &action, nullptr);  // no SA_RESTART: accept returns at once
   sigaction(SIGINT, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  Fd listener(socket(AF_INET, SOCK_STREAM, 0));
-  const int one = 1;
-  setsockopt(listener.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(listener.get(), 64) != 0) {
-    std::perror("bench_server");
+  std::uint16_t port = 0;
+  Socket listener;
+  try {
+    listener = qel::kit::listenOnLoopback(port);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "bench_server: %s\n", e.what());
     return 1;
   }
-  socklen_t size = sizeof address;
-  getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &size);
-  std::printf("%u\n", static_cast<unsigned>(ntohs(address.sin_port)));
+  std::printf("%u\n", static_cast<unsigned>(port));
   std::fflush(stdout);
 
   const std::string response =
@@ -200,19 +142,18 @@ int main(int argc, char** argv) {
       "Content-Length: " +
       std::to_string(kAnswer.size()) + "\r\nConnection: close\r\n\r\n" + std::string(kAnswer);
   bool armed = false;
+  const int one = 1;
   while (!stopping) {
-    Fd client(accept(listener.get(), nullptr, nullptr));
-    if (client.get() < 0) {
-      if (errno == EINTR) continue;
-      std::perror("bench_server: accept");
-      return 1;
-    }
-    setsockopt(client.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    Connection connection(client.get(), tls.get());
+    const Socket client = qel::kit::acceptConnection(listener);
+    if (!client.valid()) continue;  // a signal, or a client that went at once
+    setsockopt(static_cast<int>(client.handle()), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    Connection connection(client, tls.get());
     if (connection.failed()) continue;
-    const Request request = receive(connection);
-    if (!request.complete) continue;
-    if (request.target == "/bench/arm") {
+    HttpMessage request;
+    if (!receive(connection, request)) continue;
+    const std::string line = request.startLine();
+    const std::size_t targetStart = line.find(' ') + 1;
+    if (line.compare(targetStart, line.find(' ', targetStart) - targetStart, "/bench/arm") == 0) {
       armed = !recordFile.empty();
     } else if (armed) {
       // The body is on disk before the answer leaves, so the client may

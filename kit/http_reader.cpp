@@ -9,6 +9,7 @@ namespace qel::kit {
 namespace {
 
 constexpr std::size_t kMaxHead = 64 * 1024;
+constexpr std::size_t kReserveAtOnce = 1024 * 1024;
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -73,7 +74,10 @@ bool HttpReader::readHead(HttpMessage& message) {
 }
 
 bool HttpReader::readBody(HttpMessage& message, std::size_t length) {
-  char chunk[16384];
+  // Room for a body of the usual sizes at once; a larger one stated in a
+  // head need not be believed before its bytes come.
+  message.body.reserve(std::min<std::size_t>(length, kReserveAtOnce));
+  char chunk[65536];
   while (message.body.size() < length) {
     const long n = receive_(chunk, std::min(sizeof chunk, length - message.body.size()));
     if (n <= 0) return false;

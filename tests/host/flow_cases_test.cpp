@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "tests/host/flow_fixture.h"
@@ -144,6 +145,9 @@ struct FailedSale {
   std::string answer;  // the cash register's response; empty: no server
   std::wstring message;
 };
+
+// Test names show the case's name, not the bytes of the struct.
+void PrintTo(const FailedSale& sale, std::ostream* out) { *out << sale.name; }
 
 class FailedSaleFlow : public FlowTest, public ::testing::WithParamInterface<FailedSale> {};
 

@@ -74,7 +74,7 @@ std::optional<std::int64_t> parseIsoUtc(std::string_view text) {
   // "YYYY-MM-DDThh:mm:ss" with the separators at fixed places and digits
   // between, then a fraction of one to three digits or none, then "Z".
   static constexpr std::string_view kShape = "0000-00-00T00:00:00";
-  if (text.size() <= kShape.size() || text.back() != 'Z') return std::nullopt;
+  if (text.size() < kShape.size() + 1 || text.back() != 'Z') return std::nullopt;
   for (std::size_t i = 0; i < kShape.size(); ++i) {
     if (kShape[i] != '0' && text[i] != kShape[i]) return std::nullopt;
   }
@@ -86,7 +86,7 @@ std::optional<std::int64_t> parseIsoUtc(std::string_view text) {
   if (!fraction.empty()) {
     if (fraction[0] != '.' || fraction.size() < 2 || fraction.size() > 4) return std::nullopt;
     ms = digitsAt(fraction, 1, fraction.size() - 1);
-    for (std::size_t digits = fraction.size() - 1; digits < 3 && ms >= 0; ++digits) ms *= 10;
+    for (std::size_t digits = fraction.size() - 1; digits < 3; ++digits) ms *= 10;  // -1 stays negative
   }
   if (year < 0 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
       second < 0 || second > 59 || ms < 0) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "host/operator_dialogs.h"
 #include "platform/platform.h"
 #include "render/format.h"
 #include "render/text_buffer.h"
@@ -11,7 +12,6 @@
 namespace qel {
 namespace {
 
-constexpr wchar_t kCaption[] = L"Transaktionsfenster";
 constexpr wchar_t kReceipt[] = L"Beleg ";
 constexpr wchar_t kRefundOf[] = L"Die R\u00fcckbuchung von Beleg ";
 constexpr wchar_t kAmountOf[] = L" \u00fcber ";
@@ -81,19 +81,13 @@ std::wstring guardQuestionText(const GuardedOrder& order, const EarlierAttempt& 
 
 GuardAnswer askWhetherBooked(void* owner, const GuardedOrder& order, const EarlierAttempt& earlier) {
   const std::wstring text = guardQuestionText(order, earlier);
-  if (earlier.state == OpenState::NotPrinted) {
-    switch (platform::warningBox(owner, text.c_str(), kCaption, platform::Buttons::OkCancel)) {
-      case platform::kIdOk:
-        return GuardAnswer::Booked;
-      case platform::kBoxNotShown:
-        return GuardAnswer::NotShown;
-      default:
-        return GuardAnswer::Cancelled;
-    }
-  }
-  switch (platform::warningBox(owner, text.c_str(), kCaption, platform::Buttons::YesNoCancel)) {
+  // A sale booked and not printed is only confirmed (OK) or left (Cancel).
+  const platform::Buttons buttons =
+      earlier.state == OpenState::NotPrinted ? platform::Buttons::OkCancel : platform::Buttons::YesNoCancel;
+  switch (platform::warningBox(owner, text.c_str(), kTransactionCaption, buttons)) {
     case platform::kBoxNotShown:
       return GuardAnswer::NotShown;
+    case platform::kIdOk:
     case platform::kIdYes:
       return GuardAnswer::Booked;
     case platform::kIdNo:

@@ -9,7 +9,6 @@
 namespace qel {
 namespace {
 
-constexpr wchar_t kTransactionCaption[] = L"Transaktionsfenster";
 constexpr wchar_t kAskTransfer[] = L"Ticket in die Kasse uebertragen?";
 constexpr wchar_t kAskPrinting[] = L"Tickets drucken?";
 constexpr wchar_t kErrorCaption[] = L"Fehler bei Daten\u00fcbertragung";

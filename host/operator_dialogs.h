@@ -13,6 +13,9 @@
 
 namespace qel {
 
+// The caption of the questions of a transaction and of its progress window.
+inline constexpr wchar_t kTransactionCaption[] = L"Transaktionsfenster";
+
 // "Ticket in die Kasse uebertragen?" — true only when the operator chose OK.
 bool confirmTransfer(void* owner);
 

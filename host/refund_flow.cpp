@@ -3,8 +3,6 @@
 // completed, so that the host does not book it.
 #include "host/refund_flow.h"
 
-#include <optional>
-#include <utility>
 
 #include "config/connector_config.h"
 #include "host/operator_dialogs.h"
@@ -31,28 +29,14 @@ ConnectorConfig readRefund(Order& order, const void* hostRefund, Transaction& tr
   return config;
 }
 
-// Reads and sends the refund under the progress window. A receipt that the
-// journal holds open as possibly refunded leaves the window to ask the
-// operator first; cancelled there, the refund ends as a failed one does,
-// without a box.
+// Reads and sends the refund under the progress window; cancelled at the
+// question about an earlier attempt, it ends as a failed one does, without
+// a box.
 std::int32_t transferRefund(void* owner, const void* hostRefund, Transaction& transaction) {
   Order order;
-  std::optional<ConnectorConfig> unsent;
-  {
-    const platform::TransferProgress progress = transferProgress(owner);
-    ConnectorConfig config = readRefund(order, hostRefund, transaction);
-    if (!transaction.mayBeBooked()) {
-      transaction.send(order, std::move(config));
-      transaction.completed(true);
-      return kResultDone;
-    }
-    unsent = std::move(config);
-  }
-  const GuardAnswer answer = transaction.askAboutEarlierAttempt(owner, order);
-  if (answer == GuardAnswer::Cancelled) return kResultNotCompleted;
-  if (answer == GuardAnswer::NotBooked) {
-    const platform::TransferProgress progress = transferProgress(owner);
-    transaction.send(order, std::move(*unsent));
+  if (!transaction.sendOnce(
+          owner, order, [&] { return readRefund(order, hostRefund, transaction); }, [] {})) {
+    return kResultNotCompleted;
   }
   transaction.completed(true);
   return kResultDone;

@@ -2,8 +2,6 @@
 // the order, transfer it, fill and log the result record, ask about printing.
 #include "host/sale_flow.h"
 
-#include <optional>
-#include <utility>
 
 #include "config/connector_config.h"
 #include "host/operator_dialogs.h"
@@ -56,29 +54,13 @@ void bookSale(void* paymentResult, const Order& order, const HostOrderRecord& ho
 // Everything between the two questions, under the progress window of a
 // slow transfer. The objects are released in the reverse order of their
 // creation on every path, and all of them, the window included, before a
-// failure reaches the error box. A receipt that the journal holds open as
-// possibly booked leaves the window to ask the operator first: when the
-// cash register booked it, it is not sent again. False when the operator
-// cancelled there.
+// failure reaches the error box. False when the operator cancelled at the
+// question about an earlier attempt.
 bool transferSale(void* owner, Order& order, const HostOrderRecord& hostOrder, const void* hostPaymentType,
                   void* paymentResult, Transaction& transaction) {
-  std::optional<ConnectorConfig> unsent;
-  {
-    const platform::TransferProgress progress = transferProgress(owner);
-    ConnectorConfig config = readSale(order, hostOrder, transaction);
-    if (!transaction.mayBeBooked()) {
-      transaction.send(order, std::move(config));
-      bookSale(paymentResult, order, hostOrder, hostPaymentType, transaction);
-      return true;
-    }
-    unsent = std::move(config);
-  }
-  const GuardAnswer answer = transaction.askAboutEarlierAttempt(owner, order);
-  if (answer == GuardAnswer::Cancelled) return false;
-  const platform::TransferProgress progress = transferProgress(owner);
-  if (answer == GuardAnswer::NotBooked) transaction.send(order, std::move(*unsent));
-  bookSale(paymentResult, order, hostOrder, hostPaymentType, transaction);
-  return true;
+  return transaction.sendOnce(
+      owner, order, [&] { return readSale(order, hostOrder, transaction); },
+      [&] { bookSale(paymentResult, order, hostOrder, hostPaymentType, transaction); });
 }
 
 }  // namespace

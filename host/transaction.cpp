@@ -2,6 +2,7 @@
 // outcome judged from the transfer's report or told by the operator.
 #include "host/transaction.h"
 
+#include <optional>
 #include <utility>
 
 #include "config/connector_config.h"
@@ -51,7 +52,9 @@ GuardAnswer Transaction::askAboutEarlierAttempt(void* owner, const Order& order)
   return answer;
 }
 
-void Transaction::transfer(KasseExchange& exchange, const Order& order, KasseResponse& response) {
+void Transaction::send(const Order& order, ConnectorConfig config) {
+  KasseExchange exchange(std::move(config));
+  KasseResponse response;
   exchange.prepare(order, report_);
   journaled_ = true;
   journal(trace::outcome::kSending);
@@ -59,10 +62,25 @@ void Transaction::transfer(KasseExchange& exchange, const Order& order, KasseRes
   exchange.send(response, report_);
 }
 
-void Transaction::send(const Order& order, ConnectorConfig config) {
-  KasseExchange exchange(std::move(config));
-  KasseResponse response;
-  transfer(exchange, order, response);
+bool Transaction::sendOnce(void* owner, const Order& order, const std::function<ConnectorConfig()>& read,
+                           const std::function<void()>& booked) {
+  std::optional<ConnectorConfig> unsent;
+  {
+    const platform::TransferProgress progress = transferProgress(owner);
+    ConnectorConfig config = read();
+    if (!mayBeBooked()) {
+      send(order, std::move(config));
+      booked();
+      return true;
+    }
+    unsent = std::move(config);
+  }
+  const GuardAnswer answer = askAboutEarlierAttempt(owner, order);
+  if (answer == GuardAnswer::Cancelled) return false;
+  const platform::TransferProgress progress = transferProgress(owner);
+  if (answer == GuardAnswer::NotBooked) send(order, std::move(*unsent));
+  booked();
+  return true;
 }
 
 void Transaction::completed(bool printed) noexcept {

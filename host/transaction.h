@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -19,8 +20,6 @@
 namespace qel {
 
 struct ConnectorConfig;
-struct KasseResponse;
-class KasseExchange;
 class Order;
 
 class Transaction {
@@ -32,21 +31,14 @@ class Transaction {
   // The order was read: its receipt names the transaction from now on.
   void noteOrder(const Order& order);
 
-  // Whether the journal holds an earlier attempt of the order's receipt
-  // (and kind) open, one that the cash register may have booked. A journal
-  // that cannot be read holds none; the trace says so.
-  bool mayBeBooked() noexcept;
-  // Asks the operator whether that earlier attempt was booked. Booked: the
-  // transaction completes without a transfer. Not booked: the earlier
-  // attempt is closed and the order is to be sent. Cancelled: the
-  // transaction ends here, nothing sent, the earlier attempt still open.
-  GuardAnswer askAboutEarlierAttempt(void* owner, const Order& order);
-
-  // Prepares the request, writes the journal's and the trace's "sending"
-  // lines, then sends it; throws as the exchange does.
-  void transfer(KasseExchange& exchange, const Order& order, KasseResponse& response);
-  // transfer() through a new exchange of `config`, its answer unused.
-  void send(const Order& order, ConnectorConfig config);
+  // Reads the order with `read` (which returns the configuration) and sends
+  // it under the progress window of a slow transfer, then runs `booked`
+  // there. A receipt that the journal holds open as possibly booked leaves
+  // the window to ask the operator first: booked there, nothing is sent and
+  // `booked` runs; cancelled, nothing more happens and false comes back.
+  // Throws as reading and sending do.
+  bool sendOnce(void* owner, const Order& order, const std::function<ConnectorConfig()>& read,
+                const std::function<void()>& booked);
 
   // Noted in the outcome's trace line: a question that the system could not
   // show (one of trace::box), a log entry given up (one of trace::lost).
@@ -62,6 +54,19 @@ class Transaction {
   std::optional<PossibleBooking> failed(const std::wstring& message) noexcept;
 
  private:
+  // Whether the journal holds an earlier attempt of the order's receipt
+  // (and kind) open, one that the cash register may have booked. A journal
+  // that cannot be read holds none; the trace says so.
+  bool mayBeBooked() noexcept;
+  // Asks the operator whether that earlier attempt was booked. Booked: the
+  // transaction completes without a transfer. Not booked: the earlier
+  // attempt is closed and the order is to be sent. Cancelled: the
+  // transaction ends here, nothing sent, the earlier attempt still open.
+  GuardAnswer askAboutEarlierAttempt(void* owner, const Order& order);
+  // Prepares the request through a new exchange of `config`, writes the
+  // journal's and the trace's "sending" lines, then sends it; throws as the
+  // exchange does.
+  void send(const Order& order, ConnectorConfig config);
   // Appends the transaction's journal line for `outcome`.
   void journal(const char* outcome) noexcept;
 

@@ -19,10 +19,7 @@ export TZ=UTC
 work=$(mktemp -d "${TMPDIR:-/tmp}/qelhost-guard.XXXXXX")
 trap 'stop_servers "$work"; rm -rf "$work"' EXIT
 
-program_path() {
-  if [ -n "$RUNNER" ]; then printf 'Z:%s' "$1"; else printf '%s' "$1"; fi
-}
-qelhost() { ${RUNNER:+"$RUNNER"} "$QELHOST" --workdir "$(program_path "$work/site")" "$@" | tr -d '\r'; }
+source "$(dirname "${BASH_SOURCE[0]}")/qelhost_lib.sh"
 # ANSWERS RECEIPT NAME: the example sale with RECEIPT; its JSON report in
 # NAME.json, its dialogs in NAME.txt; prints the exit code (and the JSON's),
 # the outcome and the answers given.
@@ -44,11 +41,6 @@ configure() {
 <endpoint><username>kasse</username><password>geheim</password><url>http://127.0.0.1:$1/sap/kasse</url></endpoint>
 <diagnostics><trace>1</trace></diagnostics>
 XML
-}
-failures=0
-fail() {
-  echo "FAILED: $*"
-  failures=$((failures + 1))
 }
 booked() { grep -c "\"receipt\":$1," "$work/ledger.jsonl" || true; }
 expect() { # WHAT ACTUAL EXPECTED

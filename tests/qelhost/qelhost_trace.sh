@@ -23,10 +23,7 @@ export TZ=CET-1CEST,M3.5.0,M10.5.0/3
 work=$(mktemp -d "${TMPDIR:-/tmp}/qelhost-trace.XXXXXX")
 trap 'stop_servers "$work"; rm -rf "$work"' EXIT
 
-program_path() {
-  if [ -n "$RUNNER" ]; then printf 'Z:%s' "$1"; else printf '%s' "$1"; fi
-}
-qelhost() { ${RUNNER:+"$RUNNER"} "$QELHOST" --workdir "$(program_path "$work/site")" "$@" | tr -d '\r'; }
+source "$(dirname "${BASH_SOURCE[0]}")/qelhost_lib.sh"
 
 start_server "$work" accepting --user kasse --password geheim
 start_server "$work" refusing --rect 4 --rectmsg "Beleg doppelt"
@@ -35,11 +32,6 @@ start_server "$work" stalling --delay 8
 
 mkdir "$work/site"
 cp "$EXAMPLES/Sales.ini" "$work/site/"
-failures=0
-fail() {
-  echo "FAILED: $*"
-  failures=$((failures + 1))
-}
 
 configure() {
   cat >"$work/site/QelConnect.xml" <<XML

@@ -3,7 +3,6 @@
 // completed, so that the host does not book it.
 #include "host/refund_flow.h"
 
-
 #include "config/connector_config.h"
 #include "host/operator_dialogs.h"
 #include "host/result_codes.h"

@@ -2,7 +2,6 @@
 // the order, transfer it, fill and log the result record, ask about printing.
 #include "host/sale_flow.h"
 
-
 #include "config/connector_config.h"
 #include "host/operator_dialogs.h"
 #include "host/payment_result.h"

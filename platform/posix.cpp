@@ -34,6 +34,14 @@ int defaultDialog(const wchar_t* text, const wchar_t* caption) {
   return kIdCancel;
 }
 
+// A box of MB_ `type` handed to the dialog seam, or written to stderr and
+// cancelled when no handler is set.
+int showBox(void* owner, const wchar_t* text, const wchar_t* caption, unsigned int type) {
+  QelDialogHandler handler = dialogHandler.load();
+  if (handler == nullptr) return defaultDialog(text, caption);
+  return handler(owner, text, caption, type);
+}
+
 }  // namespace
 
 namespace detail {
@@ -41,15 +49,11 @@ QelDialogHandler currentDialogHandler() { return dialogHandler.load(); }
 }  // namespace detail
 
 int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons) {
-  QelDialogHandler handler = dialogHandler.load();
-  if (handler == nullptr) return defaultDialog(text, caption);
-  return handler(owner, text, caption, static_cast<unsigned int>(buttons));
+  return showBox(owner, text, caption, static_cast<unsigned int>(buttons));
 }
 
 int warningBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons) {
-  QelDialogHandler handler = dialogHandler.load();
-  if (handler == nullptr) return defaultDialog(text, caption);
-  return handler(owner, text, caption, static_cast<unsigned int>(buttons) | detail::warningStyle(buttons));
+  return showBox(owner, text, caption, static_cast<unsigned int>(buttons) | detail::warningStyle(buttons));
 }
 
 LocalTime localTime(std::int64_t unixMs) {

@@ -51,8 +51,14 @@ int showBox(void* owner, const wchar_t* text, const wchar_t* caption, UINT type)
 
 }  // namespace
 
+static_assert(static_cast<UINT>(Buttons::Ok) == MB_OK && static_cast<UINT>(Buttons::OkCancel) == MB_OKCANCEL &&
+                  static_cast<UINT>(Buttons::YesNoCancel) == MB_YESNOCANCEL,
+              "the button sets are MessageBoxW's own values");
+static_assert(kIdOk == IDOK && kIdCancel == IDCANCEL && kIdYes == IDYES && kIdNo == IDNO,
+              "the answers are MessageBoxW's own values");
+
 int messageBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons) {
-  return showBox(owner, text, caption, buttons == Buttons::OkCancel ? MB_OKCANCEL : MB_OK);
+  return showBox(owner, text, caption, static_cast<UINT>(buttons));
 }
 
 int warningBox(void* owner, const wchar_t* text, const wchar_t* caption, Buttons buttons) {
